@@ -1,0 +1,95 @@
+#include "utils/Utils.h"
+
+#include <QCoreApplication>
+#include <QtTest>
+
+#include <thread>
+#include <vector>
+
+class TestUtils : public QObject {
+    Q_OBJECT
+private slots:
+    void reverseEndian_data()
+    {
+        QTest::addColumn<QByteArray>("input");
+        QTest::addColumn<QByteArray>("expected");
+        QTest::newRow("empty") << QByteArray() << QByteArray();
+        QTest::newRow("one") << QByteArray("\x01", 1) << QByteArray("\x01", 1);
+        QTest::newRow("three") << QByteArray("\x01\x02\x03", 3) << QByteArray("\x03\x02\x01", 3);
+        QTest::newRow("four") << QByteArray("\x01\x02\x03\x04", 4) << QByteArray("\x04\x03\x02\x01", 4);
+    }
+    void reverseEndian()
+    {
+        QFETCH(QByteArray, input);
+        QFETCH(QByteArray, expected);
+        std::vector<uint8_t> bytes(input.begin(), input.end());
+        Utils::Raw::ReverseEndianImpl(bytes.data(), bytes.size());
+        QCOMPARE(QByteArray(reinterpret_cast<const char*>(bytes.data()), int(bytes.size())), expected);
+    }
+
+    void asciiOnly_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("ascii");
+        QTest::newRow("abc") << QStringLiteral("abc") << true;
+        QTest::newRow("empty") << QString() << true;
+        QTest::newRow("latin1") << QStringLiteral("C:/Users/J\u00f6rg") << false;
+        QTest::newRow("surrogate pair") << QStringLiteral("\U0001F600") << false;
+    }
+    void asciiOnly()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, ascii);
+        QCOMPARE(Utils::IsAsciiOnly(text), ascii);
+    }
+
+    void successFail()
+    {
+        QCOMPARE(Utils::GetStrSuccessFail(true), "success");
+        QCOMPARE(Utils::GetStrSuccessFail(false), "fail");
+        QVERIFY(Utils::GetDummyQString().isEmpty());
+        QCOMPARE(&Utils::GetDummyQString(), &Utils::GetDummyQString());
+    }
+
+    void banner()
+    {
+        QCoreApplication::setApplicationName(QStringLiteral("Velmor"));
+        QCoreApplication::setApplicationVersion(QStringLiteral("1.2.48"));
+        const QStringList lines = Utils::GetApplicationInfo().split(QLatin1Char('\n'));
+        QCOMPARE(lines.size(), 4);
+        QVERIFY(lines[0].startsWith(QStringLiteral("OS: ")));
+        QCOMPARE(lines[1], QStringLiteral("Qt versions: compiled = " QT_VERSION_STR "; linked = ") + qVersion());
+        QVERIFY(lines[2].startsWith(QStringLiteral("Velmor version: 1.2.48 (")));
+        QVERIFY(lines[3].isEmpty());
+    }
+
+    void mainThreadMarker()
+    {
+        bool otherThread = true;
+        std::thread before([&] { otherThread = Utils::IsMainThread(); });
+        before.join();
+        QVERIFY(!otherThread);
+        Utils::SetUpMainThread();
+        QVERIFY(Utils::IsMainThread());
+        std::thread after([&] { otherThread = Utils::IsMainThread(); });
+        after.join();
+        QVERIFY(!otherThread);
+    }
+
+    void scopeGuards()
+    {
+        int calls = 0;
+        { Utils::ScopeGuard guard([&] { ++calls; }); }
+        QCOMPARE(calls, 1);
+        {
+            Utils::ScopeGuardCancelable guard([&] { ++calls; });
+            guard.cancel();
+        }
+        QCOMPARE(calls, 1);
+        { Utils::ScopeGuardCancelable guard([&] { ++calls; }); }
+        QCOMPARE(calls, 2);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestUtils)
+#include "tst_utils.moc"
