@@ -1,0 +1,659 @@
+#include "devices/KestrinDeviceImpl.h"
+
+#include "devices/KestrinTransport.h"
+#include "platform/io/KestrinHidApiClient.h"
+
+#include <QThread>
+
+#include <atomic>
+#include <cmath>
+#include <unordered_map>
+
+namespace Devices {
+
+namespace {
+
+// Guards short copies in and out of the cache; never held across device traffic.
+class SpinGuard {
+public:
+    explicit SpinGuard(std::atomic<uint8_t>& flag) : m_flag(flag)
+    {
+        while (m_flag.exchange(1, std::memory_order_acquire) != 0) {
+        }
+    }
+    ~SpinGuard() { m_flag.store(0, std::memory_order_release); }
+    SpinGuard(const SpinGuard&) = delete;
+    SpinGuard& operator=(const SpinGuard&) = delete;
+
+private:
+    std::atomic<uint8_t>& m_flag;
+};
+
+constexpr uint8_t c_firstCustomEq = 7;
+constexpr uint8_t c_lastCustomEq = 10;
+
+// The pause that lets a kestrin_2 headset pick up a freshly stored preset before its voice
+// prompts come back.
+constexpr unsigned long c_eqReloadPauseMs = 1000;
+
+} // namespace
+
+class KestrinDeviceImpl::Impl {
+public:
+    Impl(Platform::KestrinHidApiClient& client, uint16_t vid, uint16_t pid, DeviceType type, KestrinHwType hwType,
+        bool dongle)
+        : client(client)
+        , transport(client)
+        , vid(vid)
+        , pid(pid)
+        , type(type)
+        , hwType(hwType)
+        , dongle(dongle)
+    {
+    }
+
+    static bool getCustomEqId(uint8_t eqIndex, int& slot)
+    {
+        if (eqIndex < c_firstCustomEq || eqIndex > c_lastCustomEq)
+            return false;
+        slot = eqIndex - c_firstCustomEq;
+        return true;
+    }
+
+    bool isAnc() const { return type == DeviceType::kestrin_2_anc; }
+
+    bool init();
+    bool updateEqBands(int slot);
+    bool hasCachedSlot(int slot);
+    bool uploadEqBands(uint8_t eqIndex, const std::vector<DeviceData::KestrinEqBandParams>& bands);
+    void reloadPresetOnKestrin2();
+
+    template <typename T>
+    bool loadCached(const T& field, T& out)
+    {
+        if (!valid)
+            return false;
+        SpinGuard guard(cacheLock);
+        out = field;
+        return true;
+    }
+
+    template <typename T>
+    void storeCached(T& field, const T& value)
+    {
+        SpinGuard guard(cacheLock);
+        field = value;
+    }
+
+    Platform::KestrinHidApiClient& client;
+    KestrinTransport transport;
+    std::atomic<uint8_t> cacheLock { 0 };
+    std::unordered_map<int, KestrinEq> peqCache;
+    std::unordered_map<int, Kestrin2AncEq> ancEqCache;
+    QString fwVersion;
+    QString dongleFwVersion;
+
+    uint16_t autoPowerOff = 0;
+    uint8_t vpLevel = 0;
+    uint8_t earcupBalance = 0;
+    uint8_t ampGain = 0;
+    uint8_t sidetoneLevel = 0;
+    uint8_t maxSidetoneLevel = 0;
+    uint8_t gameChatMix = 0;
+    uint8_t noiseReduction = 0;
+    uint8_t micLevel = 0;
+    uint8_t eqIndex = 0;
+    DeviceData::AncMode ancMode = DeviceData::AncMode::on;
+    bool poweredOn = false;
+    bool isNewFilm = false;
+    bool sidetoneOn = false;
+
+    uint16_t vid;
+    uint16_t pid;
+    DeviceType type;
+    KestrinHwType hwType;
+    bool dongle;
+    bool valid = false;
+};
+
+// Reads every setting once. The order matters to the headset: the cheap identity queries first,
+// the firmware versions before the audio settings, and the EQ index before the EQ it selects.
+bool KestrinDeviceImpl::Impl::init()
+{
+    if (!client.hasDevice())
+        return false;
+
+    if (dongle) {
+        // The dongle answers for the headset; a headset that is off simply does not reply.
+        poweredOn = true;
+    } else if (!transport.readPoweredOn(poweredOn)) {
+        return false;
+    }
+
+    if (!transport.readVpLevel(vpLevel) || !transport.readEarcupBalance(earcupBalance))
+        return false;
+    if (!transport.readFwVersion(fwVersion, false))
+        return false;
+    if (!transport.readAmpGain(ampGain) || !transport.readAutoPowerOff(autoPowerOff)
+        || !transport.readSidetoneState(sidetoneOn))
+        return false;
+    if (dongle && !transport.readFwVersion(dongleFwVersion, true))
+        return false;
+    if (!transport.readMaxSidetoneLevel(maxSidetoneLevel) || !transport.readSidetoneLevel(sidetoneLevel))
+        return false;
+
+    if (isAnc()) {
+        uint8_t userEq = 0;
+        if (!transport.readUserEqIndex(userEq))
+            return false;
+        eqIndex = uint8_t(userEq + 1);
+    } else if (!transport.readPeqIndex(eqIndex)) {
+        return false;
+    }
+
+    if (!transport.readGameChatMix(gameChatMix) || !transport.readNoiseReduction(noiseReduction))
+        return false;
+    if (isAnc() && !transport.readAncMode(ancMode))
+        return false;
+
+    // The microphone level has no reliable read on these headsets; the models start it at 0.
+    micLevel = 0;
+
+    // Only the first model's newer revision answers this; older firmware leaves the flag false.
+    bool newFilm = false;
+    isNewFilm = transport.readIsNewFilm(newFilm) && newFilm;
+
+    int slot = 0;
+    if (getCustomEqId(eqIndex, slot))
+        updateEqBands(slot);
+    return true;
+}
+
+bool KestrinDeviceImpl::Impl::updateEqBands(int slot)
+{
+    if (isAnc()) {
+        Kestrin2AncEq record;
+        if (!transport.readUserBiquad(uint8_t(slot + 6), record))
+            return false;
+        SpinGuard guard(cacheLock);
+        ancEqCache.emplace(slot, std::move(record));
+        return true;
+    }
+    KestrinEq record;
+    if (!transport.readEqBands(uint8_t(slot), record))
+        return false;
+    SpinGuard guard(cacheLock);
+    peqCache.emplace(slot, std::move(record));
+    return true;
+}
+
+bool KestrinDeviceImpl::Impl::hasCachedSlot(int slot)
+{
+    SpinGuard guard(cacheLock);
+    return isAnc() ? ancEqCache.count(slot) != 0 : peqCache.count(slot) != 0;
+}
+
+bool KestrinDeviceImpl::Impl::uploadEqBands(uint8_t eqIndex,
+    const std::vector<DeviceData::KestrinEqBandParams>& bands)
+{
+    int slot = 0;
+    if (!getCustomEqId(eqIndex, slot))
+        return false;
+
+    KestrinEq updated;
+    {
+        SpinGuard guard(cacheLock);
+        const auto found = peqCache.find(slot);
+        if (found == peqCache.end())
+            return false;
+        updated = found->second;
+    }
+    if (updated.bands.size() != bands.size())
+        return false;
+
+    // The user edits whole Hz and dB while the headset keeps hundredths: a band the user did not
+    // touch keeps its exact stored values, so saving one band never rounds the others.
+    for (size_t i = 0; i < bands.size(); ++i) {
+        KestrinBandInfo& band = updated.bands[i];
+        if (band.frequency / 100 != bands[i].getFreq())
+            band.frequency = bands[i].getFreq() * 100;
+        if (band.gain / 100 != bands[i].getGain())
+            band.gain = bands[i].getGain() * 100;
+    }
+
+    if (!transport.writeEqBands(uint8_t(slot), updated))
+        return false;
+
+    if (type == DeviceType::kestrin_2 && !dongle)
+        reloadPresetOnKestrin2();
+
+    SpinGuard guard(cacheLock);
+    peqCache[slot] = std::move(updated);
+    return true;
+}
+
+// A cabled kestrin_2 plays the stored preset only after the preset index is written again; the
+// voice prompt that this would announce is muted meanwhile. The prompt level must come back: it
+// is retried once and, failing that, read back so that the cache tells what the headset holds.
+void KestrinDeviceImpl::Impl::reloadPresetOnKestrin2()
+{
+    uint8_t savedIndex = 0;
+    uint8_t savedLevel = 0;
+    {
+        SpinGuard guard(cacheLock);
+        savedIndex = eqIndex;
+        savedLevel = vpLevel;
+    }
+    transport.writeVpLevel(0);
+    transport.writePeqIndex(savedIndex);
+    QThread::msleep(c_eqReloadPauseMs);
+    if (transport.writeVpLevel(savedLevel) || transport.writeVpLevel(savedLevel))
+        return;
+
+    uint8_t actual = 0;
+    if (transport.readVpLevel(actual))
+        storeCached(vpLevel, actual);
+}
+
+KestrinDeviceImpl::KestrinDeviceImpl(Platform::KestrinHidApiClient& client, uint16_t vid, uint16_t pid,
+    DeviceType type, KestrinHwType hwType, bool dongle)
+    : m_impl(std::make_unique<Impl>(client, vid, pid, type, hwType, dongle))
+{
+    m_valid = m_impl->init();
+    m_impl->valid = m_valid;
+}
+
+KestrinDeviceImpl::~KestrinDeviceImpl() = default;
+
+bool KestrinDeviceImpl::isValid() const
+{
+    return m_valid;
+}
+
+DeviceCategory KestrinDeviceImpl::getCategory() const
+{
+    return DeviceCategory::Hardware;
+}
+
+DeviceType KestrinDeviceImpl::getDeviceType() const
+{
+    return m_impl->type;
+}
+
+IKestrinDeviceMain* KestrinDeviceImpl::getKestrinDevice()
+{
+    return this;
+}
+
+bool KestrinDeviceImpl::isDongle() const
+{
+    return m_impl->dongle;
+}
+
+bool KestrinDeviceImpl::isFwOnly() const
+{
+    return false;
+}
+
+KestrinHwType KestrinDeviceImpl::getHwType() const
+{
+    return m_impl->hwType;
+}
+
+bool KestrinDeviceImpl::getVidPid(uint16_t& vid, uint16_t& pid) const
+{
+    vid = m_impl->vid;
+    pid = m_impl->pid;
+    return true;
+}
+
+bool KestrinDeviceImpl::setGameChatMix(uint8_t value)
+{
+    if (!m_impl->transport.writeGameChatMix(value))
+        return false;
+    m_impl->storeCached(m_impl->gameChatMix, value);
+    return true;
+}
+
+bool KestrinDeviceImpl::setNoiseReduction(uint8_t value)
+{
+    if (!m_impl->transport.writeNoiseReduction(value))
+        return false;
+    m_impl->storeCached(m_impl->noiseReduction, value);
+    return true;
+}
+
+bool KestrinDeviceImpl::setAncMode(DeviceData::AncMode mode)
+{
+    if (!m_impl->transport.writeAncMode(mode))
+        return false;
+    m_impl->storeCached(m_impl->ancMode, mode);
+    return true;
+}
+
+bool KestrinDeviceImpl::setVpLevel(uint8_t value)
+{
+    if (!m_impl->transport.writeVpLevel(value))
+        return false;
+    m_impl->storeCached(m_impl->vpLevel, value);
+    return true;
+}
+
+bool KestrinDeviceImpl::setEarcupBalance(uint8_t value)
+{
+    if (!m_impl->transport.writeEarcupBalance(value))
+        return false;
+    m_impl->storeCached(m_impl->earcupBalance, value);
+    return true;
+}
+
+bool KestrinDeviceImpl::setAmpGain(uint8_t value)
+{
+    if (!m_impl->transport.writeAmpGain(value))
+        return false;
+    m_impl->storeCached(m_impl->ampGain, value);
+    return true;
+}
+
+bool KestrinDeviceImpl::setAutoPowerOff(uint16_t seconds)
+{
+    if (!m_impl->transport.writeAutoPowerOff(seconds))
+        return false;
+    m_impl->storeCached(m_impl->autoPowerOff, seconds);
+    return true;
+}
+
+bool KestrinDeviceImpl::setSidetone(bool on)
+{
+    if (!m_impl->transport.writeSidetoneState(on))
+        return false;
+    m_impl->storeCached(m_impl->sidetoneOn, on);
+    return true;
+}
+
+bool KestrinDeviceImpl::setSidetoneLevel(uint8_t value)
+{
+    if (!m_impl->transport.writeSidetoneLevel(value))
+        return false;
+    m_impl->storeCached(m_impl->sidetoneLevel, value);
+    return true;
+}
+
+bool KestrinDeviceImpl::setMicLevel(uint8_t)
+{
+    // The headsets' microphone level command is not trusted: the level stays where the headset has it.
+    return false;
+}
+
+bool KestrinDeviceImpl::setEqIndex(uint8_t index)
+{
+    if (!m_impl->transport.writePeqIndex(index))
+        return false;
+    m_impl->storeCached(m_impl->eqIndex, index);
+    return true;
+}
+
+bool KestrinDeviceImpl::setEqBands(uint8_t eqIndex, const std::vector<DeviceData::KestrinEqBandParams>& bands)
+{
+    return m_impl->uploadEqBands(eqIndex, bands);
+}
+
+bool KestrinDeviceImpl::setGyroSensorEnabled(bool enabled, uint8_t rate)
+{
+    return m_impl->transport.writeSensorsEnabled(enabled, rate);
+}
+
+bool KestrinDeviceImpl::centralize()
+{
+    return m_impl->transport.centralize();
+}
+
+bool KestrinDeviceImpl::calibrate(double seconds)
+{
+    return m_impl->transport.calibrate(seconds);
+}
+
+bool KestrinDeviceImpl::loadGameChatMix(uint8_t& value)
+{
+    return m_impl->loadCached(m_impl->gameChatMix, value);
+}
+
+bool KestrinDeviceImpl::loadNoiseReduction(uint8_t& value)
+{
+    return m_impl->loadCached(m_impl->noiseReduction, value);
+}
+
+bool KestrinDeviceImpl::loadAncMode(DeviceData::AncMode& mode)
+{
+    if (!m_impl->isAnc())
+        return false;
+    return m_impl->loadCached(m_impl->ancMode, mode);
+}
+
+bool KestrinDeviceImpl::loadVpLevel(uint8_t& value)
+{
+    return m_impl->loadCached(m_impl->vpLevel, value);
+}
+
+bool KestrinDeviceImpl::loadEarcupBalance(uint8_t& value)
+{
+    return m_impl->loadCached(m_impl->earcupBalance, value);
+}
+
+bool KestrinDeviceImpl::loadAmpGain(uint8_t& value)
+{
+    return m_impl->loadCached(m_impl->ampGain, value);
+}
+
+bool KestrinDeviceImpl::loadAutoPowerOff(uint16_t& seconds)
+{
+    return m_impl->loadCached(m_impl->autoPowerOff, seconds);
+}
+
+bool KestrinDeviceImpl::loadSidetone(bool& on)
+{
+    return m_impl->loadCached(m_impl->sidetoneOn, on);
+}
+
+bool KestrinDeviceImpl::loadSidetoneLevel(uint8_t& value)
+{
+    return m_impl->loadCached(m_impl->sidetoneLevel, value);
+}
+
+bool KestrinDeviceImpl::loadMaxSidetoneLevel(uint8_t& value)
+{
+    return m_impl->loadCached(m_impl->maxSidetoneLevel, value);
+}
+
+bool KestrinDeviceImpl::loadMicLevel(uint8_t& value)
+{
+    if (m_impl->type == DeviceType::kestrin)
+        return false;
+    return m_impl->loadCached(m_impl->micLevel, value);
+}
+
+bool KestrinDeviceImpl::loadFwVersion(QString& version)
+{
+    if (!m_valid)
+        return false;
+    version = m_impl->fwVersion;
+    return true;
+}
+
+bool KestrinDeviceImpl::loadDongleFwVersion(QString& version)
+{
+    if (!m_valid || !m_impl->dongle)
+        return false;
+    version = m_impl->dongleFwVersion;
+    return true;
+}
+
+bool KestrinDeviceImpl::loadPoweredOn(bool& on)
+{
+    return m_impl->loadCached(m_impl->poweredOn, on);
+}
+
+bool KestrinDeviceImpl::loadEqIndex(uint8_t& index)
+{
+    return m_impl->loadCached(m_impl->eqIndex, index);
+}
+
+bool KestrinDeviceImpl::loadEqBands(uint8_t eqIndex, std::vector<DeviceData::KestrinEqBandParams>& bands)
+{
+    int slot = 0;
+    if (!m_valid || !Impl::getCustomEqId(eqIndex, slot))
+        return false;
+    if (!m_impl->hasCachedSlot(slot) && !m_impl->updateEqBands(slot))
+        return false;
+
+    SpinGuard guard(m_impl->cacheLock);
+    bands.clear();
+    if (m_impl->isAnc()) {
+        const Kestrin2AncEq& record = m_impl->ancEqCache.at(slot);
+        bands.reserve(record.bands.size());
+        for (const auto& band : record.bands)
+            bands.emplace_back(int(std::trunc(band.frequency)), int(std::trunc(band.gain)));
+    } else {
+        const KestrinEq& record = m_impl->peqCache.at(slot);
+        bands.reserve(record.bands.size());
+        for (const auto& band : record.bands)
+            bands.emplace_back(band.frequency / 100, band.gain / 100);
+    }
+    return true;
+}
+
+bool KestrinDeviceImpl::loadIsNewFilm(bool& isNewFilm)
+{
+    return m_impl->loadCached(m_impl->isNewFilm, isNewFilm);
+}
+
+bool KestrinDeviceImpl::readMicMute(bool& muted)
+{
+    return m_impl->transport.readMicMute(muted);
+}
+
+bool KestrinDeviceImpl::readBatteryLevel(uint8_t& level)
+{
+    return m_impl->transport.readBatteryLevel(level);
+}
+
+bool KestrinDeviceImpl::readEqIndex(uint8_t& index)
+{
+    uint8_t value = 0;
+    if (m_impl->isAnc()) {
+        if (!m_impl->transport.readUserEqIndex(value))
+            return false;
+        ++value;
+    } else if (!m_impl->transport.readPeqIndex(value)) {
+        return false;
+    }
+    index = value;
+    m_impl->storeCached(m_impl->eqIndex, value);
+    return true;
+}
+
+bool KestrinDeviceImpl::readGameChatMix(uint8_t& value)
+{
+    uint8_t fresh = 0;
+    if (!m_impl->transport.readGameChatMix(fresh))
+        return false;
+    value = fresh;
+    m_impl->storeCached(m_impl->gameChatMix, fresh);
+    return true;
+}
+
+bool KestrinDeviceImpl::readNoiseReduction(uint8_t& value)
+{
+    uint8_t fresh = 0;
+    if (!m_impl->transport.readNoiseReduction(fresh))
+        return false;
+    value = fresh;
+    m_impl->storeCached(m_impl->noiseReduction, fresh);
+    return true;
+}
+
+bool KestrinDeviceImpl::readAncMode(DeviceData::AncMode& mode)
+{
+    DeviceData::AncMode fresh = DeviceData::AncMode::on;
+    if (!m_impl->transport.readAncMode(fresh))
+        return false;
+    mode = fresh;
+    m_impl->storeCached(m_impl->ancMode, fresh);
+    return true;
+}
+
+bool KestrinDeviceImpl::readSidetone(bool& on)
+{
+    bool fresh = false;
+    if (!m_impl->transport.readSidetoneState(fresh))
+        return false;
+    on = fresh;
+    m_impl->storeCached(m_impl->sidetoneOn, fresh);
+    return true;
+}
+
+bool KestrinDeviceImpl::readSidetoneLevel(uint8_t& value)
+{
+    uint8_t fresh = 0;
+    if (!m_impl->transport.readSidetoneLevel(fresh))
+        return false;
+    value = fresh;
+    m_impl->storeCached(m_impl->sidetoneLevel, fresh);
+    return true;
+}
+
+bool KestrinDeviceImpl::readMicLevel(uint8_t&)
+{
+    return false;
+}
+
+bool KestrinDeviceImpl::readPosition(QQuaternion& position)
+{
+    return m_impl->transport.readPosition(position);
+}
+
+bool KestrinDeviceImpl::processAvailablePositionSensors()
+{
+    return m_impl->transport.processAvailablePositionSensors();
+}
+
+bool KestrinDeviceImpl::factoryReset()
+{
+    return m_impl->transport.factoryReset();
+}
+
+bool KestrinDeviceImpl::writeUserEqBiquad(uint8_t eqIndex, uint8_t band, DeviceData::AncEqFilterType type,
+    float frequency, float gain)
+{
+    int slot = 0;
+    if (!Impl::getCustomEqId(eqIndex, slot))
+        return false;
+
+    uint8_t bandId = 0;
+    float middle = 0.0f;
+    {
+        SpinGuard guard(m_impl->cacheLock);
+        const auto found = m_impl->ancEqCache.find(slot);
+        // The caller loads the preset first; an unknown preset or band has no middle value to
+        // send, and guessing one would change the filter's shape.
+        if (found == m_impl->ancEqCache.end() || band >= found->second.bands.size())
+            return false;
+        bandId = found->second.bands[band].bandId;
+        middle = found->second.bands[band].middle;
+    }
+
+    if (!m_impl->transport.writeUserEqBiquad(uint8_t(eqIndex - 1), bandId, type, frequency, middle, gain))
+        return false;
+
+    SpinGuard guard(m_impl->cacheLock);
+    auto found = m_impl->ancEqCache.find(slot);
+    if (found != m_impl->ancEqCache.end() && band < found->second.bands.size()) {
+        auto& record = found->second.bands[band];
+        record.frequency = frequency;
+        record.gain = gain;
+        record.filterType = uint8_t(type);
+    }
+    return true;
+}
+
+} // namespace Devices
