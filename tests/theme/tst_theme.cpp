@@ -1,0 +1,263 @@
+#include "theme/ApplicationFonts.h"
+#include "theme/DarkTheme.h"
+
+#include <QColor>
+#include <QFile>
+#include <QFontDatabase>
+#include <QMetaProperty>
+#include <QQmlContext>
+#include <QQmlEngine>
+#include <QQmlExpression>
+#include <QUrl>
+#include <QtTest>
+
+namespace {
+
+QColor rgb(const char* hex)
+{
+    return QColor(QLatin1String(hex));
+}
+
+// Every property of the theme, in declaration order, with the dark theme's value.
+const QList<QPair<const char*, QVariant>>& ExpectedProperties()
+{
+    static const QList<QPair<const char*, QVariant>> table = {
+        {"colorTransparent", QColor(0, 0, 0, 0)},
+        {"colorEmpty", rgb("#000000")},
+        {"colorText", rgb("#B7B7B7")},
+        {"colorTextDisabled", rgb("#555555")},
+        {"colorTextHighlighted", rgb("#FFFFFF")},
+        {"colorTextPreset", rgb("#E6E6E6")},
+        {"colorTextWarning", rgb("#FFDD00")},
+        {"colorTextSuccess", rgb("#00EA95")},
+        {"colorTitle", rgb("#FFFFFF")},
+        {"colorButton", rgb("#FFFFFF")},
+        {"colorButtonHovered", rgb("#B7B7B7")},
+        {"colorButtonPressed", rgb("#555555")},
+        {"colorButtonDisabled", rgb("#242424")},
+        {"colorButtonHidden", QColor(0, 0, 0, 0)},
+        {"colorButtonHiddenHovered", rgb("#1F1F1F")},
+        {"colorButtonHiddenPressed", rgb("#242424")},
+        {"colorButtonGroup", rgb("#181818")},
+        {"colorButtonGroupSelected", rgb("#FFFFFF")},
+        {"colorHint", rgb("#8E8E8E")},
+        {"colorPreset", rgb("#111111")},
+        {"colorPresetActive", rgb("#1F1F1F")},
+        {"colorPresetHovered", rgb("#242424")},
+        {"colorMenuItemHovered", rgb("#181818")},
+        {"colorTile", rgb("#111111")},
+        {"colorStatusAvailable", rgb("#1A9FFF")},
+        {"colorStatusNotConnected", rgb("#FFDD00")},
+        {"colorProgressBarIndicator", rgb("#E6E6E6")},
+        {"colorProgressBarBackground", rgb("#1F1F1F")},
+        {"colorLegalTermsBackground", rgb("#181818")},
+        {"fontFamily", QStringLiteral("Inter")},
+        {"fontFamilyCaption", QStringLiteral("Ferrite Core DX")},
+        {"fontSize", 14},
+        {"fontSizeCaptionSmall", 12},
+        {"fontSizeCaptionLarge", 20},
+        {"fontSizeTitle", 16},
+        {"fontSpacing", 0.5},
+        {"controlHeight", 20},
+        {"controlStatusHeight", 24},
+        {"controlButtonHeight", 32},
+        {"controlPadding", 6},
+        {"controlRadius", 6},
+        {"controlButtonGroupHeight", 24},
+        {"layoutRowSpacingSmall", 8},
+        {"layoutRowSpacingLarge", 20},
+        {"sliderRadius", 2},
+        {"sliderHandleWidth", 20},
+        {"sliderHandleHeight", 12},
+        {"sliderHandleBorder", 2},
+        {"sliderHandleColor", rgb("#FFFFFF")},
+        {"sliderHandleMarkWidth", 14},
+        {"sliderHandleMarkHeight", 2},
+        {"sliderHandleMarkColor", rgb("#E6E6E6")},
+        {"sliderBackgroundWidth", 8},
+        {"sliderBackgroundColor", rgb("#1F1F1F")},
+        {"sliderBackgroundFilledColor", rgb("#B7B7B7")},
+        {"sliderScaleWidth", 6},
+        {"sliderScaleHeight", 3},
+        {"textInputBackgroundColor", rgb("#1F1F1F")},
+        {"textInputBackgroundColorDisabled", rgb("#181818")},
+        {"textInputBackgroundColorHovered", rgb("#242424")},
+        {"textInputBorderColor", rgb("#242424")},
+        {"textInputBorderColorHovered", rgb("#555555")},
+        {"textInputBorderColorActive", rgb("#FFFFFF")},
+        {"switchColorActive", rgb("#E6E6E6")},
+        {"switchColorRegular", rgb("#555555")},
+        {"switchColorDisabled", rgb("#242424")},
+        {"switchIndicatorColorRegular", rgb("#000000")},
+        {"switchIndicatorColorDisabled", rgb("#181818")},
+        {"switchIndicatorHeight", 20},
+        {"switchIndicatorWidth", 36},
+        {"switchIndicatorRaduis", 6},
+        {"switchIndicatorHandleSize", 16},
+        {"switchIndicatorHandleRaduis", 4},
+        {"dialBackgroundColor", rgb("#111111")},
+        {"dialBackgroundBorderColor", rgb("#1F1F1F")},
+        {"dialHandleColor", rgb("#8A8A8A")},
+        {"dialValueLabelColor", rgb("#8A8A8A")},
+        {"dialValueInputColor", rgb("#B7B7B7")},
+        {"dialValueInputHoveredColor", rgb("#FFFFFF")},
+        {"dialArcColor", rgb("#555555")},
+        {"dialArcIndicatorColor", rgb("#FFFFFF")},
+        {"resourcesPath", QStringLiteral("qrc:/dark/")},
+        {"titleBarSize", 32},
+        {"windowBorderWidth", 1},
+    };
+    return table;
+}
+
+} // namespace
+
+class TestTheme : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void values_data();
+    void values();
+    void declaresExactlyTheTableInOrder();
+    void offersNoSignalsSlotsOrInvokables();
+    void usesTheBaseMetaObject();
+    void transparentColoursHaveZeroAlpha();
+    void qmlReadsValuesAndRejectsWrites_data();
+    void qmlReadsValuesAndRejectsWrites();
+    void imagesLiveBelowTheResourcesPath();
+    void fontFamiliesMatchTheEmbeddedFonts();
+};
+
+void TestTheme::values_data()
+{
+    QTest::addColumn<QByteArray>("name");
+    QTest::addColumn<QVariant>("expected");
+    for (const auto& [name, value] : ExpectedProperties())
+        QTest::newRow(name) << QByteArray(name) << value;
+}
+
+void TestTheme::values()
+{
+    QFETCH(QByteArray, name);
+    QFETCH(QVariant, expected);
+
+    Theme::DarkTheme theme;
+    const QMetaObject* meta = theme.metaObject();
+    const int index = meta->indexOfProperty(name.constData());
+    QVERIFY2(index >= 0, name.constData());
+    const QMetaProperty property = meta->property(index);
+
+    QCOMPARE(property.metaType(), expected.metaType());
+    QVERIFY(property.isReadable());
+    QVERIFY(!property.isWritable());
+    QVERIFY(property.isConstant());
+    QVERIFY(!property.hasNotifySignal());
+
+    const QVariant actual = property.read(&theme);
+    if (expected.metaType().id() == QMetaType::QColor) {
+        // Compare every channel, alpha included, so "transparent" cannot pass as black.
+        QCOMPARE(actual.value<QColor>().rgba(), expected.value<QColor>().rgba());
+        QVERIFY(actual.value<QColor>().isValid());
+    } else {
+        QCOMPARE(actual, expected);
+    }
+}
+
+void TestTheme::declaresExactlyTheTableInOrder()
+{
+    Theme::DarkTheme theme;
+    const QMetaObject* meta = theme.metaObject();
+    const auto& table = ExpectedProperties();
+    QCOMPARE(meta->propertyCount() - meta->propertyOffset(), table.size());
+    for (int i = 0; i < table.size(); ++i)
+        QCOMPARE(meta->property(meta->propertyOffset() + i).name(), table.at(i).first);
+}
+
+void TestTheme::offersNoSignalsSlotsOrInvokables()
+{
+    Theme::DarkTheme theme;
+    const QMetaObject* meta = theme.metaObject();
+    QCOMPARE(meta->methodCount(), meta->methodOffset());
+}
+
+void TestTheme::usesTheBaseMetaObject()
+{
+    Theme::DarkTheme theme;
+    QCOMPARE(theme.metaObject(), &Theme::ITheme::staticMetaObject);
+    QVERIFY(qobject_cast<Theme::ITheme*>(&theme));
+}
+
+void TestTheme::transparentColoursHaveZeroAlpha()
+{
+    Theme::DarkTheme theme;
+    QCOMPARE(theme.colorTransparent().alpha(), 0);
+    QCOMPARE(theme.colorButtonHidden().alpha(), 0);
+    QCOMPARE(theme.colorEmpty(), QColor(Qt::black));
+    QCOMPARE(theme.colorEmpty().alpha(), 255);
+}
+
+void TestTheme::qmlReadsValuesAndRejectsWrites_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("colour") << "colorText" << "#b7b7b7";
+    QTest::newRow("int") << "controlButtonHeight" << "32";
+    QTest::newRow("real") << "fontSpacing" << "0.5";
+    QTest::newRow("string") << "resourcesPath" << "qrc:/dark/";
+    QTest::newRow("misspelt radius") << "switchIndicatorRaduis" << "6";
+}
+
+void TestTheme::qmlReadsValuesAndRejectsWrites()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, expected);
+
+    QQmlEngine engine;
+    Theme::DarkTheme theme;
+    engine.rootContext()->setContextProperty(QStringLiteral("theme"), &theme);
+
+    QQmlExpression read(engine.rootContext(), nullptr, QStringLiteral("String(theme.%1)").arg(name));
+    QCOMPARE(read.evaluate().toString(), expected);
+    QVERIFY(!read.hasError());
+
+    QQmlExpression write(engine.rootContext(), nullptr, QStringLiteral("theme.%1 = theme.%1").arg(name));
+    write.evaluate();
+    QVERIFY(write.hasError());
+    QVERIFY2(write.error().description().contains(QLatin1String("read-only")),
+             qPrintable(write.error().description()));
+}
+
+void TestTheme::imagesLiveBelowTheResourcesPath()
+{
+    Theme::DarkTheme theme;
+    const QUrl url(theme.resourcesPath() + QLatin1String("images/edit.svg"));
+    QCOMPARE(url.scheme(), QStringLiteral("qrc"));
+    QCOMPARE(url.path(), QStringLiteral("/dark/images/edit.svg"));
+    QVERIFY(QFile::exists(QLatin1Char(':') + url.path()));
+}
+
+void TestTheme::fontFamiliesMatchTheEmbeddedFonts()
+{
+    Theme::DarkTheme theme;
+    const QStringList files = Theme::ApplicationFontFiles();
+    QCOMPARE(files.size(), 4);
+    // Demi-bold, medium and regular of the body family, then the display family. A file may
+    // also report its legacy per-weight family name ("Inter Semi Bold"); the theme's must be there.
+    const QStringList expectedFamilies = {theme.fontFamily(), theme.fontFamily(), theme.fontFamily(),
+                                          theme.fontFamilyCaption()};
+    for (int i = 0; i < files.size(); ++i) {
+        QVERIFY2(QFile::exists(files.at(i)), qPrintable(files.at(i)));
+        const int id = QFontDatabase::addApplicationFont(files.at(i));
+        QVERIFY2(id >= 0, qPrintable(files.at(i)));
+        const QStringList families = QFontDatabase::applicationFontFamilies(id);
+        QVERIFY2(families.contains(expectedFamilies.at(i)), qPrintable(families.join(u',')));
+    }
+
+    const QStringList bodyStyles = QFontDatabase::styles(theme.fontFamily());
+    for (const char* style : {"Regular", "Medium", "Semi Bold"})
+        QVERIFY2(bodyStyles.contains(QLatin1String(style)), qPrintable(bodyStyles.join(u',')));
+}
+
+QTEST_MAIN(TestTheme)
+#include "tst_theme.moc"
