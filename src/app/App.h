@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QApplication>
+
+#include <memory>
+
+namespace Platform {
+class AppExtensions;
+}
+
+// The application object and the QML context object "App": it owns the long-lived objects of the
+// run and carries what the window reads and the requests it answers.
+//
+// A QApplication (not only a QGuiApplication): the tray icon of Qt.labs.platform needs Qt Widgets
+// on Linux. Its name and version reach QML as App.applicationName and App.applicationVersion.
+class App : public QApplication {
+    Q_OBJECT
+    Q_PROPERTY(QObject* uiModel READ uiModel NOTIFY uiModelChanged)
+    Q_PROPERTY(bool animationsEnabled READ animationsEnabled CONSTANT)
+
+public:
+    // `argc` must outlive the object, as for every QApplication.
+    App(int& argc, char** argv);
+    ~App() override;
+
+    // The UI model of the current device; null until one is chosen.
+    QObject* uiModel() const;
+    bool animationsEnabled() const;
+
+signals:
+    // Another start of the program asked this one to show its window.
+    void showAppWindow();
+    // For the window: end the application, and ask the user for input monitoring. Nothing on
+    // this platform emits them.
+    void quitApp();
+    void requestInputMonitoring();
+    void uiModelChanged();
+
+private:
+    std::unique_ptr<Platform::AppExtensions> m_extensions;
+    QObject* m_currentUiModel = nullptr; // not owned
+};

@@ -1,0 +1,106 @@
+#include "platform/AppExtensions.h"
+
+#include "app/core/GlobalLogger.h"
+
+#include <QSharedMemory>
+#include <QTimer>
+
+namespace Platform {
+
+namespace {
+
+constexpr qint32 NothingPending = 0;
+constexpr qint32 ShowWindow = 1;
+
+} // namespace
+
+const QString& AppExtensions::ExtensionsKey()
+{
+    static const QString key =
+        QStringLiteral("VELMOR_QORN_EXTENSIONS_MEM_8100bc42-a4ab-4d2c-b373-725b56e5adb3");
+    return key;
+}
+
+AppExtensions::AppExtensions(const QString& key, QObject* parent)
+    : QObject(parent)
+    , m_memory(new QSharedMemory(key, this))
+    , m_timer(new QTimer(this))
+{
+    if (!m_memory->attach()) {
+        if (m_memory->create(sizeof(qint32))) {
+            if (m_memory->lock()) {
+                *accessMemoryData() = NothingPending;
+                m_memory->unlock();
+            }
+        } else if (!m_memory->attach()) {
+            // Another start may have created it in between; anything else leaves no channel,
+            // and the application runs on without the hand-over.
+            GlobalLogger::Instance()->message(QtWarningMsg,
+                "Cannot open the show-window channel: %s", qUtf8Printable(m_memory->errorString()));
+        }
+    }
+    if (m_memory->isAttached() && !accessMemoryData()) {
+        GlobalLogger::Instance()->message(QtWarningMsg,
+            "The show-window channel is too small (%lld bytes); not using it.",
+            static_cast<long long>(m_memory->size()));
+        m_memory->detach();
+    }
+    m_timer->setInterval(PollIntervalMs);
+    connect(m_timer, &QTimer::timeout, this, &AppExtensions::readMemory);
+}
+
+AppExtensions::~AppExtensions()
+{
+    m_timer->stop();
+}
+
+bool AppExtensions::showRunningApp()
+{
+    if (!accessMemoryData() || !m_memory->lock()) {
+        GlobalLogger::Instance()->message(QtWarningMsg,
+            "Cannot ask the running instance to show its window: %s",
+            qUtf8Printable(m_memory->errorString()));
+        return false;
+    }
+    *accessMemoryData() = ShowWindow;
+    m_memory->unlock();
+    return true;
+}
+
+void AppExtensions::listen(bool on)
+{
+    if (on) {
+        if (accessMemoryData() && !m_timer->isActive())
+            m_timer->start();
+    } else if (m_timer->isActive()) {
+        m_timer->stop();
+    }
+}
+
+bool AppExtensions::isListening() const
+{
+    return m_timer->isActive();
+}
+
+void AppExtensions::readMemory()
+{
+    qint32* flag = accessMemoryData();
+    if (!flag || !m_memory->lock())
+        return;
+    const bool requested = *flag == ShowWindow;
+    if (requested)
+        *flag = NothingPending;
+    m_memory->unlock();
+    // Announced outside the lock: a slot may take its time without blocking other starts.
+    if (requested)
+        emit sigOpenWindow();
+}
+
+qint32* AppExtensions::accessMemoryData()
+{
+    if (!m_memory->isAttached() || m_memory->size() < static_cast<qsizetype>(sizeof(qint32)))
+        return nullptr;
+    return static_cast<qint32*>(m_memory->data());
+}
+
+} // namespace Platform

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+class QCoreApplication;
+class QSharedMemory;
+class QTimer;
+
+namespace Platform {
+
+// The operating-system services of the application object, and the channel through which a second
+// start asks the running instance to show its window.
+//
+// The channel is a shared memory segment holding one 32-bit flag: a second start writes 1 and
+// exits; the running instance, while listening, checks it every 100 ms, clears it and emits
+// sigOpenWindow(). Every access goes through the segment's lock.
+class AppExtensions : public QObject {
+    Q_OBJECT
+
+public:
+    // The key of the application's show-window segment.
+    static const QString& ExtensionsKey();
+    static constexpr int PollIntervalMs = 100;
+
+    // Attaches to the segment of `key`, or creates it with no request pending.
+    explicit AppExtensions(const QString& key = ExtensionsKey(), QObject* parent = nullptr);
+    ~AppExtensions() override;
+
+    // Whether the user interface should animate; read once when the object is made.
+    virtual bool areAnimationsEnabled() const = 0;
+    // A long activity (a firmware update) keeps the system awake; calls nest and count.
+    virtual void beginActivity() = 0;
+    virtual void endActivity() = 0;
+    // Installs the platform's hooks on the application's native windows, once.
+    virtual void decorateNativeWindow(QCoreApplication* app) = 0;
+
+    // Asks the running instance to show its window; false when no segment could be reached.
+    bool showRunningApp();
+    // Starts or stops checking for requests.
+    void listen(bool on);
+    bool isListening() const;
+    // One check: a pending request is cleared and announced once.
+    void readMemory();
+    // The flag itself, or null without a usable segment; callers hold the segment's lock.
+    qint32* accessMemoryData();
+
+signals:
+    void sigOpenWindow();
+
+private:
+    QSharedMemory* m_memory; // child
+    QTimer* m_timer;         // child
+};
+
+} // namespace Platform
