@@ -62,7 +62,11 @@ int qMain(int argc, char** argv)
 
     App app(argc, argv);
     extensions->decorateNativeWindow(&app);
+    // Asked to stop (log-out, Ctrl+C): end the event loop for good, whatever the window would
+    // make of a quit request, so the run cleans up after itself.
     Platform::TerminationSignals terminationSignals;
+    QObject::connect(&terminationSignals, &Platform::TerminationSignals::terminationRequested, &app,
+        [] { QCoreApplication::exit(0); });
 
     QQmlApplicationEngine engine;
     engine.rootContext()->setContextProperty(QStringLiteral("App"), &app);

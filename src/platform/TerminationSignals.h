@@ -6,9 +6,10 @@ class QSocketNotifier;
 
 namespace Platform {
 
-// Ends the event loop when the process is asked to stop (log-out, Ctrl+C in a terminal, kill),
-// so the run closes as after a normal quit: its log is flushed and the single-instance marker and
-// channel are released. Without it these requests end the process on the spot.
+// Turns the requests to stop the process (log-out, Ctrl+C in a terminal, kill) into a signal on
+// the GUI thread, so that the run can end as after a normal quit: its log flushed and the
+// single-instance marker and channel released. Without it these requests end the process on the
+// spot.
 //
 // One object at a time; it restores the default actions when destroyed. Needs the application
 // object.
@@ -20,7 +21,7 @@ public:
     ~TerminationSignals() override;
 
 signals:
-    // Emitted on the GUI thread before the event loop is asked to end.
+    // Emitted on the GUI thread, once per request.
     void terminationRequested(int signalNumber);
 
 private:

@@ -2,7 +2,6 @@
 
 #include "app/core/GlobalLogger.h"
 
-#include <QCoreApplication>
 #include <QSocketNotifier>
 
 #include <csignal>
@@ -73,7 +72,6 @@ void TerminationSignals::onSignal()
         return;
     GlobalLogger::Instance()->message(QtInfoMsg, "Signal %d received; quitting.", int(number));
     emit terminationRequested(number);
-    QCoreApplication::exit(0);
 }
 
 } // namespace Platform

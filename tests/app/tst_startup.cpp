@@ -1,0 +1,354 @@
+// Start-up as a user meets it: the built program started as a process, alone or beside another
+// start of itself. Each test gives its processes a private home, runtime folder and temporary
+// folder, so they meet each other and never an instance the user runs.
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+#include <sys/ipc.h>
+#include <sys/sem.h>
+#include <sys/shm.h>
+
+namespace {
+
+constexpr int ProcessTimeoutMs = 60000;
+const QString DriverRemovalOption = QStringLiteral("--remove-kestrin-drivers");
+
+// A private set of the folders the program uses. Processes started in one sandbox see each other.
+class Sandbox {
+public:
+    Sandbox()
+    {
+        QDir root(m_root.path());
+        for (const char* folder : {"tmp", "runtime", "data", "config", "cache"})
+            root.mkpath(QLatin1String(folder));
+        QFile::setPermissions(runtimeFolder(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+
+    ~Sandbox()
+    {
+        // A process killed on purpose leaves its System V objects behind in the kernel.
+        RemoveIpcObjects(tempFolder());
+    }
+
+    QString tempFolder() const { return m_root.filePath(QStringLiteral("tmp")); }
+    QString runtimeFolder() const { return m_root.filePath(QStringLiteral("runtime")); }
+    QString logFolder() const { return m_root.filePath(QStringLiteral("data/Velmor/Velmor/Logs")); }
+
+    QStringList logFiles() const { return QDir(logFolder()).entryList(QDir::Files, QDir::Name); }
+    QByteArray readLog(const QString& name) const
+    {
+        QFile file(QDir(logFolder()).filePath(name));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    // The files Qt names the shared memory segments and their locks after.
+    QStringList ipcKeyFiles() const
+    {
+        return QDir(tempFolder()).entryList({QStringLiteral("qipc_*")}, QDir::Files);
+    }
+    QStringList lockFiles() const
+    {
+        return QDir(runtimeFolder()).entryList({QStringLiteral("*.lock")}, QDir::Files);
+    }
+
+    // Whether a segment still exists in the kernel for every segment key file.
+    bool segmentsExist() const
+    {
+        const QStringList files =
+            QDir(tempFolder()).entryList({QStringLiteral("qipc_sharedmemory_*")}, QDir::Files);
+        if (files.isEmpty())
+            return false;
+        for (const QString& name : files) {
+            if (::shmget(KeyOf(QDir(tempFolder()).filePath(name)), 0, 0) == -1)
+                return false;
+        }
+        return true;
+    }
+
+    QProcessEnvironment environment() const
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("HOME"), m_root.path());
+        env.insert(QStringLiteral("TMPDIR"), tempFolder());
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeFolder());
+        env.insert(QStringLiteral("XDG_DATA_HOME"), m_root.filePath(QStringLiteral("data")));
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_root.filePath(QStringLiteral("config")));
+        env.insert(QStringLiteral("XDG_CACHE_HOME"), m_root.filePath(QStringLiteral("cache")));
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        return env;
+    }
+
+private:
+    static key_t KeyOf(const QString& path) { return ::ftok(QFile::encodeName(path).constData(), 'Q'); }
+
+    static void RemoveIpcObjects(const QString& folder)
+    {
+        const QStringList files = QDir(folder).entryList({QStringLiteral("qipc_*")}, QDir::Files);
+        for (const QString& name : files) {
+            const key_t key = KeyOf(QDir(folder).filePath(name));
+            if (key == -1)
+                continue;
+            if (const int segment = ::shmget(key, 0, 0); segment != -1)
+                ::shmctl(segment, IPC_RMID, nullptr);
+            if (const int semaphore = ::semget(key, 0, 0); semaphore != -1)
+                ::semctl(semaphore, 0, IPC_RMID);
+        }
+    }
+
+    QTemporaryDir m_root;
+};
+
+// One started program with its merged output collected as it comes.
+class Run {
+public:
+    Run(const Sandbox& sandbox, const QString& program, const QStringList& arguments = {})
+    {
+        m_process.setProcessEnvironment(sandbox.environment());
+        m_process.setProcessChannelMode(QProcess::MergedChannels);
+        QObject::connect(&m_process, &QProcess::readyRead,
+            [this] { m_output += m_process.readAll(); });
+        m_process.start(program, arguments);
+    }
+
+    ~Run()
+    {
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.kill();
+            m_process.waitForFinished(ProcessTimeoutMs);
+        }
+    }
+
+    QProcess& process() { return m_process; }
+    bool running() const { return m_process.state() == QProcess::Running; }
+    QByteArray output()
+    {
+        m_output += m_process.readAll();
+        return m_output;
+    }
+
+    // Waits for the end; the exit code, or -1000 when it did not end normally.
+    int finish()
+    {
+        if (!m_process.waitForFinished(ProcessTimeoutMs))
+            return -1000;
+        output();
+        if (m_process.exitStatus() != QProcess::NormalExit)
+            return -1000;
+        return m_process.exitCode();
+    }
+
+private:
+    QProcess m_process;
+    QByteArray m_output;
+};
+
+const QString Velmor = QStringLiteral(VELMOR_BIN);
+const QString Probe = QStringLiteral(VELMOR_PROBE_BIN);
+const QString BrokenMain = QStringLiteral(VELMOR_BROKEN_MAIN_BIN);
+
+// The probe's window prints this once loaded.
+const QByteArray ProbeLoaded = "probe loaded";
+const QByteArray ProbeShowRequest = "probe got the show-window request";
+constexpr int ProbeQuitWhenLoaded = 42;
+constexpr int ProbeShowRequested = 43;
+
+} // namespace
+
+#define VERIFY_EXIT(run, code)                                                                     \
+    do {                                                                                           \
+        const int exitCode_ = (run).finish();                                                      \
+        QVERIFY2(exitCode_ == (code),                                                              \
+            qPrintable(QStringLiteral("exit code %1, expected %2; output:\n%3")                    \
+                           .arg(exitCode_)                                                         \
+                           .arg(code)                                                              \
+                           .arg(QString::fromLocal8Bit((run).output()))));                         \
+    } while (false)
+
+class TestStartup : public QObject {
+    Q_OBJECT
+
+private slots:
+    void driverRemovalRun_data();
+    void driverRemovalRun();
+    void driverRemovalWhileAnInstanceRuns();
+    void optionMustMatchExactly_data();
+    void optionMustMatchExactly();
+    void namesAndVersionReachTheWindow();
+    void secondStartHandsOverToTheFirst();
+    void secondStartOfTheApplication();
+    void brokenMainEndsWithMinusOne();
+    void startAfterACrashedInstance();
+};
+
+void TestStartup::driverRemovalRun_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::newRow("alone") << QStringList{DriverRemovalOption};
+    QTest::newRow("after other arguments") << QStringList{QStringLiteral("--verbose"), QStringLiteral("x"), DriverRemovalOption};
+    QTest::newRow("before other arguments") << QStringList{DriverRemovalOption, QStringLiteral("--verbose")};
+    QTest::newRow("twice") << QStringList{DriverRemovalOption, DriverRemovalOption};
+}
+
+void TestStartup::driverRemovalRun()
+{
+    QFETCH(QStringList, arguments);
+    Sandbox sandbox;
+    Run run(sandbox, Velmor, arguments);
+    // The removal is not available on this system: "any other failure".
+    VERIFY_EXIT(run, 3);
+
+    // No single-instance check and no window: no marker, no lock, no channel.
+    QVERIFY(sandbox.lockFiles().isEmpty());
+    QVERIFY(sandbox.ipcKeyFiles().isEmpty());
+    // Its log lands in the product's folder, which needs the names set first.
+    const QStringList logs = sandbox.logFiles();
+    QCOMPARE(logs.size(), 1);
+    QVERIFY(sandbox.readLog(logs.first()).contains("Driver removal is not available"));
+}
+
+void TestStartup::driverRemovalWhileAnInstanceRuns()
+{
+    Sandbox sandbox;
+    Run first(sandbox, Probe);
+    QTRY_VERIFY_WITH_TIMEOUT(first.output().contains(ProbeLoaded), ProcessTimeoutMs);
+
+    Run removal(sandbox, Velmor, {DriverRemovalOption});
+    VERIFY_EXIT(removal, 3);
+
+    // The running instance got no show-window request from it: a real hand-over still comes
+    // through as the first one.
+    QVERIFY(first.running());
+    Run second(sandbox, Velmor);
+    VERIFY_EXIT(second, 0);
+    VERIFY_EXIT(first, ProbeShowRequested);
+    QCOMPARE(first.output().count(ProbeShowRequest), 1);
+}
+
+void TestStartup::optionMustMatchExactly_data()
+{
+    QTest::addColumn<QString>("argument");
+    QTest::newRow("upper case") << QStringLiteral("--REMOVE-KESTRIN-DRIVERS");
+    QTest::newRow("mixed case") << QStringLiteral("--Remove-Kestrin-Drivers");
+    QTest::newRow("suffix") << QStringLiteral("--remove-kestrin-drivers2");
+    QTest::newRow("value") << QStringLiteral("--remove-kestrin-drivers=1");
+    QTest::newRow("single dash") << QStringLiteral("-remove-kestrin-drivers");
+    QTest::newRow("leading blank") << QStringLiteral(" --remove-kestrin-drivers");
+}
+
+void TestStartup::optionMustMatchExactly()
+{
+    QFETCH(QString, argument);
+    Sandbox sandbox;
+    Run run(sandbox, Probe, {argument, QStringLiteral("--quit-when-loaded")});
+    // A normal start: the window loaded.
+    VERIFY_EXIT(run, ProbeQuitWhenLoaded);
+    QVERIFY(run.output().contains(ProbeLoaded));
+}
+
+void TestStartup::namesAndVersionReachTheWindow()
+{
+    Sandbox sandbox;
+    Run run(sandbox, Probe, {QStringLiteral("--quit-when-loaded")});
+    VERIFY_EXIT(run, ProbeQuitWhenLoaded);
+    const QByteArray output = run.output();
+    QVERIFY2(output.contains("identity=Velmor|1.2.48|Velmor;"), output.constData());
+    QVERIFY2(output.contains("animations=true;"), output.constData());
+    QVERIFY2(output.contains("uiModel=null"), output.constData());
+
+    // The run's log: the product's folder, the day's first name, the banner first.
+    const QStringList logs = sandbox.logFiles();
+    QCOMPARE(logs.size(), 1);
+    QVERIFY2(QRegularExpression(QStringLiteral("^\\d{4}\\.\\d{2}\\.\\d{2}-1\\.log$")).match(logs.first()).hasMatch(),
+        qPrintable(logs.first()));
+    const QByteArray log = sandbox.readLog(logs.first());
+    QVERIFY2(log.startsWith("OS: "), log.constData());
+    QVERIFY2(log.contains("\nVelmor version: 1.2.48 ("), log.constData());
+}
+
+void TestStartup::secondStartHandsOverToTheFirst()
+{
+    Sandbox sandbox;
+    Run first(sandbox, Probe);
+    QTRY_VERIFY_WITH_TIMEOUT(first.output().contains(ProbeLoaded), ProcessTimeoutMs);
+
+    Run second(sandbox, Velmor);
+    VERIFY_EXIT(second, 0);
+    QVERIFY(!second.output().contains("qml"));
+    // The first instance sees the request and ends on it (the probe's window does).
+    VERIFY_EXIT(first, ProbeShowRequested);
+    QCOMPARE(first.output().count(ProbeShowRequest), 1);
+    // Only the first start wrote a log; the second built nothing.
+    QCOMPARE(sandbox.logFiles().size(), 1);
+}
+
+void TestStartup::secondStartOfTheApplication()
+{
+    Sandbox sandbox;
+    Run first(sandbox, Velmor);
+    // The run's log appears once the application object exists, after the single-instance check.
+    QTRY_VERIFY_WITH_TIMEOUT(!sandbox.logFiles().isEmpty(), ProcessTimeoutMs);
+
+    for (int start = 0; start < 2; ++start) {
+        Run second(sandbox, Velmor);
+        VERIFY_EXIT(second, 0);
+    }
+    QVERIFY(first.running());
+    QCOMPARE(sandbox.logFiles().size(), 1);
+
+    // Asked to stop, the first ends as after a quit and leaves nothing behind.
+    first.process().terminate();
+    VERIFY_EXIT(first, 0);
+    QVERIFY2(sandbox.ipcKeyFiles().isEmpty(), qPrintable(sandbox.ipcKeyFiles().join(u' ')));
+    QVERIFY(sandbox.lockFiles().isEmpty());
+    QVERIFY(sandbox.readLog(sandbox.logFiles().first()).contains("received; quitting."));
+}
+
+void TestStartup::brokenMainEndsWithMinusOne()
+{
+    Sandbox sandbox;
+    Run run(sandbox, BrokenMain);
+    VERIFY_EXIT(run, 255);
+    QVERIFY2(run.output().contains("Main.qml"), run.output().constData());
+
+    // It released the instance lock: the next start is a first start again.
+    Run next(sandbox, Probe, {QStringLiteral("--quit-when-loaded")});
+    VERIFY_EXIT(next, ProbeQuitWhenLoaded);
+}
+
+void TestStartup::startAfterACrashedInstance()
+{
+    Sandbox sandbox;
+    {
+        Run crashed(sandbox, Probe);
+        QTRY_VERIFY_WITH_TIMEOUT(crashed.output().contains(ProbeLoaded), ProcessTimeoutMs);
+        crashed.process().kill();
+        QVERIFY(crashed.process().waitForFinished(ProcessTimeoutMs));
+    }
+    // What a crash leaves: the segments in the kernel and the lock file of a dead process.
+    QVERIFY(sandbox.segmentsExist());
+    QCOMPARE(sandbox.lockFiles().size(), 1);
+
+    // The next start runs normally instead of handing over to nobody...
+    Run next(sandbox, Probe);
+    QTRY_VERIFY_WITH_TIMEOUT(next.output().contains(ProbeLoaded), ProcessTimeoutMs);
+    // ...and is the instance that later starts hand over to.
+    Run second(sandbox, Velmor);
+    VERIFY_EXIT(second, 0);
+    VERIFY_EXIT(next, ProbeShowRequested);
+
+    // A clean end removes the segments and the lock the crash had left.
+    QVERIFY(!sandbox.segmentsExist());
+    QVERIFY(sandbox.lockFiles().isEmpty());
+    const QStringList logs = sandbox.logFiles();
+    QVERIFY(sandbox.readLog(logs.last()).contains("left behind; starting normally"));
+}
+
+QTEST_GUILESS_MAIN(TestStartup)
+#include "tst_startup.moc"
