@@ -1,0 +1,84 @@
+import QtQuick
+import QtQuick.Templates as T
+
+// An entry of the side navigation menu: an icon in an 80 px slot, and its text beside it
+// while the menu is expanded. Entries of one parent are exclusive.
+T.RadioButton {
+    id: control
+
+    property bool expanded: false
+    required property string iconSource
+    readonly property bool selected: control.pressed || control.checked
+
+    property alias topLeftRadius: background.topLeftRadius
+    property alias topRightRadius: background.topRightRadius
+    property alias bottomLeftRadius: background.bottomLeftRadius
+    property alias bottomRightRadius: background.bottomRightRadius
+
+    implicitWidth: implicitContentWidth
+    implicitHeight: implicitContentHeight
+
+    padding: 0
+    checkable: true
+    indicator: null
+
+    font.family: App.theme.fontFamilyCaption
+    font.pixelSize: App.theme.fontSizeCaptionSmall
+
+    Accessible.role: Qt.platform.os === "windows" ? Accessible.CheckBox : Accessible.RadioButton
+
+    contentItem: Item {
+        implicitWidth: 80
+        implicitHeight: 64
+
+        Item {
+            anchors.fill: parent
+            // Ends 16 px before the item's right edge (the slot's width - 72 + 8).
+            anchors.rightMargin: iconSlot.width - 72 + 8
+            clip: true
+
+            Item {
+                id: iconSlot
+
+                width: 80
+                height: parent.height
+
+                ZelVectorImage {
+                    objectName: "icon"
+                    anchors.centerIn: parent
+                    width: 32
+                    height: 32
+                    source: control.iconSource
+                    opacity: control.enabled ? 1 : 0.5
+                }
+            }
+
+            Text {
+                objectName: "label"
+                x: iconSlot.width - 8
+                anchors.verticalCenter: parent.verticalCenter
+                visible: control.expanded
+                text: control.text
+                font: control.font
+                horizontalAlignment: Text.AlignLeft
+                color: !control.enabled ? App.theme.colorTextDisabled
+                     : control.selected ? App.theme.colorTextHighlighted
+                     : App.theme.colorTextPreset
+            }
+        }
+    }
+
+    background: Rectangle {
+        id: background
+
+        property real topLeftRadius: 0
+        property real topRightRadius: 0
+        property real bottomLeftRadius: 0
+        property real bottomRightRadius: 0
+
+        color: !control.enabled ? App.theme.colorPreset
+             : control.hovered ? App.theme.colorMenuItemHovered
+             : control.selected ? App.theme.colorPresetActive
+             : App.theme.colorPreset
+    }
+}

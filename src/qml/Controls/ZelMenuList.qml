@@ -1,0 +1,60 @@
+import QtQuick
+import QtQuick.Layouts
+import QtQuick.Templates as T
+
+// Pop-up menu listing `menuItems` as rows; reports the row clicked after closing itself.
+// The template's own menu items are not used.
+T.Menu {
+    id: control
+
+    property var menuItems: []
+
+    signal itemClicked(int index)
+
+    implicitWidth: Math.max(320, implicitContentWidth + leftPadding + rightPadding)
+    implicitHeight: implicitContentHeight + topPadding + bottomPadding
+
+    // Clear of the background's rounded corners and of its border.
+    topPadding: App.theme.controlRadius
+    bottomPadding: App.theme.controlRadius
+    leftPadding: 1
+    rightPadding: 1
+
+    // The rows live one level below the content item: the menu template takes children
+    // that a Repeater adds to its content item for its own (hidden) menu items.
+    contentItem: Item {
+        implicitWidth: rows.implicitWidth
+        implicitHeight: rows.implicitHeight
+
+        ColumnLayout {
+            id: rows
+
+            anchors.fill: parent
+            spacing: 0
+
+            Repeater {
+                model: control.menuItems
+
+                ZelMenuListItem {
+                    required property string modelData
+                    required property int index
+
+                    Layout.fillWidth: true
+                    text: modelData
+
+                    onClicked: {
+                        control.close()
+                        control.itemClicked(index)
+                    }
+                }
+            }
+        }
+    }
+
+    background: Rectangle {
+        color: App.theme.colorPresetActive
+        border.width: 1
+        border.color: App.theme.colorButtonPressed
+        radius: App.theme.controlRadius
+    }
+}

@@ -1,0 +1,28 @@
+import QtQuick
+import QtQuick.Templates as T
+
+// One row of a ZelMenuList. It has no pressed or disabled look.
+T.AbstractButton {
+    id: control
+
+    implicitWidth: implicitContentWidth + leftPadding + rightPadding
+    implicitHeight: App.theme.controlButtonHeight
+
+    horizontalPadding: 2 * App.theme.controlPadding
+
+    font.family: App.theme.fontFamily
+    font.pixelSize: App.theme.fontSizeTitle
+    font.bold: true
+
+    contentItem: Text {
+        text: control.text
+        font: control.font
+        color: App.theme.colorButton
+        horizontalAlignment: Text.AlignLeft
+        verticalAlignment: Text.AlignVCenter
+    }
+
+    background: Rectangle {
+        color: control.hovered ? App.theme.colorPresetHovered : App.theme.colorPresetActive
+    }
+}

@@ -1,0 +1,205 @@
+import QtQuick
+import QtQuick.Layouts
+
+import "qrc:/qml/Velmor/Controls"
+
+// The value and list controls in their states: dials in each mode, sliders, switches, check
+// boxes, progress bars, a combo box with its list open, side-menu entries and a pop-up menu.
+Item {
+    id: page
+
+    implicitWidth: 1180
+    implicitHeight: 860
+
+    component Caption: Text {
+        color: "#6A6A6A"
+        font.pixelSize: 11
+    }
+
+    GridLayout {
+        x: 10
+        y: 10
+        columns: 4
+        columnSpacing: 24
+        rowSpacing: 4
+
+        Caption { text: "ZelDial forward, 30" }
+        Caption { text: "ZelDial reverse, 30" }
+        Caption { text: "ZelDial dual, 70/30" }
+        Caption { text: "ZelDial dual, disabled" }
+
+        ZelDial {
+            from: 0; to: 1; value: 0.3
+            leftValueLabel: "MIN"; rightValueLabel: "MAX"
+            implicitWidth: 240; implicitHeight: 240
+        }
+        ZelDial {
+            from: 0; to: 1; value: 0.3; mode: ZelDial.ModeReverse
+            leftValueLabel: "MIN"; rightValueLabel: "MAX"
+            implicitWidth: 240; implicitHeight: 240
+        }
+        ZelDial {
+            from: 0; to: 1; value: 0.3; mode: ZelDial.ModeDual
+            leftValueLabel: "GAME"; rightValueLabel: "CHAT"
+            implicitWidth: 240; implicitHeight: 240
+        }
+        ZelDial {
+            from: 0; to: 1; value: 0.8; mode: ZelDial.ModeDual; enabled: false
+            leftValueLabel: "L"; rightValueLabel: "R"
+            implicitWidth: 240; implicitHeight: 240
+        }
+    }
+
+    ColumnLayout {
+        x: 10
+        y: 290
+        width: 330
+        spacing: 6
+
+        Caption { text: "ZelSlider: 0, 40, 100, disabled at 60, mirrored at 40" }
+        ZelSlider { from: 0; to: 10; stepSize: 1; value: 0; Layout.fillWidth: true }
+        ZelSlider { from: 0; to: 10; stepSize: 1; value: 4; Layout.fillWidth: true }
+        ZelSlider { from: 0; to: 10; stepSize: 1; value: 10; Layout.fillWidth: true }
+        ZelSlider { from: 0; to: 10; stepSize: 1; value: 6; enabled: false; Layout.fillWidth: true }
+        ZelSlider { from: 0; to: 10; stepSize: 1; value: 4; LayoutMirroring.enabled: true; Layout.fillWidth: true }
+
+        Caption { text: "ZelProgressBar: 0, 50, 100" }
+        ZelProgressBar { from: 0; to: 100; value: 0 }
+        ZelProgressBar { from: 0; to: 100; value: 50 }
+        ZelProgressBar { from: 0; to: 100; value: 100 }
+    }
+
+    RowLayout {
+        x: 360
+        y: 290
+        spacing: 16
+
+        Caption { text: "vertical\nsliders"; Layout.alignment: Qt.AlignTop }
+        ZelSlider { orientation: Qt.Vertical; from: 0; to: 10; value: 3; implicitHeight: 220 }
+        ZelSlider { orientation: Qt.Vertical; from: 0; to: 10; value: 8; implicitHeight: 220 }
+        ZelSlider { orientation: Qt.Vertical; from: 0; to: 10; value: 5; enabled: false; implicitHeight: 220 }
+    }
+
+    ColumnLayout {
+        x: 520
+        y: 290
+        width: 330
+        spacing: 10
+
+        Caption { text: "ZelSwitch: off, on with hint, disabled on, disabled off, no label" }
+        ZelSwitch { text: "Voice prompts"; Layout.fillWidth: true }
+        ZelSwitch {
+            text: "Sidetone"; hint: "Hear your own voice in the headset while you speak."
+            checked: true; Layout.fillWidth: true
+        }
+        ZelSwitch { text: "Volume limiter"; checked: true; enabled: false; Layout.fillWidth: true }
+        ZelSwitch { text: "Auto power-off"; enabled: false; Layout.fillWidth: true }
+        ZelSwitch { Layout.fillWidth: true }
+
+        Caption { text: "ZelCheckBox: off, on with hint, partial, disabled, mirrored" }
+        ZelCheckBox { text: "Minimise to tray"; Layout.fillWidth: true }
+        ZelCheckBox {
+            text: "I accept the terms"; hint: "You can read them again from the settings."
+            checked: true; Layout.fillWidth: true
+        }
+        ZelCheckBox { text: "Partially checked"; tristate: true; checkState: Qt.PartiallyChecked; Layout.fillWidth: true }
+        ZelCheckBox { text: "Disabled"; checked: true; enabled: false; Layout.fillWidth: true }
+        ZelCheckBox { text: "Mirrored"; LayoutMirroring.enabled: true; Layout.fillWidth: true }
+    }
+
+    ColumnLayout {
+        x: 880
+        y: 290
+        width: 280
+        spacing: 6
+
+        Caption { text: "ZelComboBox: closed, disabled, open" }
+        ZelComboBox { model: ["Default", "Custom"]; Layout.fillWidth: true }
+        ZelComboBox { model: ["Disabled"]; enabled: false; Layout.fillWidth: true }
+        ZelComboBox {
+            id: openCombo
+
+            model: ["Off", "Low", "Medium", "High"]
+            currentIndex: 1
+            Layout.fillWidth: true
+            Component.onCompleted: openCombo.popup.open()
+        }
+    }
+
+    Column {
+        x: 10
+        y: 600
+
+        Caption { text: "ZelMenuItem: collapsed, checked, hovered-free idle, disabled; expanded" }
+
+        Row {
+            spacing: 8
+
+            Column {
+                ZelMenuItem {
+                    iconSource: App.theme.resourcesPath + "images/edit.svg"
+                    text: "Sound"
+                    checked: true
+                    topLeftRadius: 8
+                    topRightRadius: 8
+                }
+                ZelMenuItem {
+                    iconSource: App.theme.resourcesPath + "images/edit.svg"
+                    text: "Microphone"
+                }
+                ZelMenuItem {
+                    iconSource: App.theme.resourcesPath + "images/edit.svg"
+                    text: "Equalizer"
+                    enabled: false
+                    bottomLeftRadius: 8
+                    bottomRightRadius: 8
+                }
+            }
+
+            Column {
+                width: 220
+
+                ZelMenuItem {
+                    width: 220
+                    expanded: true
+                    iconSource: App.theme.resourcesPath + "images/edit.svg"
+                    text: "SOUND"
+                    checked: true
+                    topLeftRadius: 8
+                    topRightRadius: 8
+                }
+                ZelMenuItem {
+                    width: 220
+                    expanded: true
+                    iconSource: App.theme.resourcesPath + "images/edit.svg"
+                    text: "MICROPHONE"
+                }
+                ZelMenuItem {
+                    width: 220
+                    expanded: true
+                    iconSource: App.theme.resourcesPath + "images/edit.svg"
+                    text: "EQUALIZER"
+                    enabled: false
+                    bottomLeftRadius: 8
+                    bottomRightRadius: 8
+                }
+            }
+        }
+    }
+
+    Item {
+        x: 360
+        y: 600
+        width: 340
+        height: 200
+
+        Caption { text: "ZelMenuList (open)" }
+
+        ZelMenuList {
+            id: menuList
+
+            menuItems: ["Load from file", "Save to file", "Reset to default"]
+            Component.onCompleted: menuList.popup(parent, 0, 20)
+        }
+    }
+}
