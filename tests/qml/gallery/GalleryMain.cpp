@@ -1,0 +1,57 @@
+// Shows every control of the library in its states, in the dark theme, for a person to look at.
+//   velmor_gallery [--screenshot <file.png>] [--no-animations]
+// With --screenshot the window is grabbed once it has been shown and the program exits.
+#include "TestApp.h"
+
+#include "theme/ApplicationFonts.h"
+
+#include <QCommandLineParser>
+#include <QGuiApplication>
+#include <QQmlApplicationEngine>
+#include <QQmlContext>
+#include <QQuickWindow>
+#include <QTimer>
+#include <QUrl>
+
+int main(int argc, char* argv[])
+{
+    QGuiApplication application(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("Velmor"));
+    QCoreApplication::setApplicationVersion(QStringLiteral("1.2.48"));
+
+    QCommandLineParser parser;
+    parser.addHelpOption();
+    const QCommandLineOption screenshotOption(QStringLiteral("screenshot"),
+                                              QStringLiteral("Save the window to <file> and quit."),
+                                              QStringLiteral("file"));
+    const QCommandLineOption noAnimationsOption(QStringLiteral("no-animations"),
+                                                QStringLiteral("Start with animations off."));
+    parser.addOption(screenshotOption);
+    parser.addOption(noAnimationsOption);
+    parser.process(application);
+
+    Theme::RegisterApplicationFonts();
+
+    QQmlApplicationEngine engine;
+    engine.addImportPath(QStringLiteral(":/qml"));
+    TestApp app;
+    app.captureOpenedUrls();
+    app.setAnimationsEnabled(!parser.isSet(noAnimationsOption));
+    engine.rootContext()->setContextProperty(QStringLiteral("App"), &app);
+    engine.load(QUrl::fromLocalFile(QStringLiteral(VELMOR_GALLERY_DIR "/Gallery.qml")));
+    if (engine.rootObjects().isEmpty())
+        return -1;
+
+    auto* window = qobject_cast<QQuickWindow*>(engine.rootObjects().constFirst());
+    if (window && parser.isSet(screenshotOption)) {
+        const QString file = parser.value(screenshotOption);
+        // Give asynchronous images and the first frames time to settle before grabbing.
+        QTimer::singleShot(1500, window, [window, file]() {
+            const bool saved = window->grabWindow().save(file);
+            if (!saved)
+                qWarning("Could not save the screenshot to %s", qPrintable(file));
+            QCoreApplication::exit(saved ? 0 : 1);
+        });
+    }
+    return application.exec();
+}
