@@ -1,0 +1,263 @@
+#include "devices/KestrinTransport.h"
+
+#include "app/core/GlobalLogger.h"
+#include "platform/io/KestrinHidApiClient.h"
+#include "utils/Utils.h"
+
+#include <QThread>
+
+#include <algorithm>
+#include <cstring>
+
+namespace Devices {
+
+namespace {
+
+constexpr size_t c_drainReads = 100;
+constexpr size_t c_sensorReportSize = 14;
+constexpr uint8_t c_sensorSample = 3;
+constexpr uint8_t c_sensorCentre = 4;
+
+bool IsKind(uint8_t byte)
+{
+    return byte == 0x5A || byte == 0x5B || byte == 0x5D;
+}
+
+size_t LengthField(const uint8_t* command)
+{
+    return size_t(command[2]) | (size_t(command[3]) << 8);
+}
+
+} // namespace
+
+KestrinTransport::KestrinTransport(Platform::KestrinHidApiClient& client)
+    : m_client(client)
+    , m_viaDongle(client.isOpenedDongle())
+    , m_buffer(new uint8_t[c_bufferCapacity]())
+    , m_converters(new KestrinConverters)
+{
+    // Replies to requests of an earlier owner of the device must not be taken for ours.
+    uint8_t stale[c_maxPackagePayload];
+    for (size_t i = 0; i < c_drainReads; ++i) {
+        if (readPackage(stale) == 0)
+            break;
+    }
+}
+
+KestrinTransport::~KestrinTransport()
+{
+    delete m_converters;
+    delete[] m_buffer;
+}
+
+bool KestrinTransport::writePackage(const unsigned char* bytes, size_t size, bool toDongle)
+{
+    if (size == 0 || size > c_maxPackagePayload)
+        return false;
+    uint8_t package[c_packageSize] = {};
+    package[0] = c_outReportId;
+    package[1] = uint8_t(size);
+    package[2] = (m_viaDongle && !toDongle) ? c_relayFlag : 0x00;
+    std::memcpy(package + 3, bytes, size);
+    return m_client.write(package, sizeof package);
+}
+
+bool KestrinTransport::writeCommand(const unsigned char* bytes, size_t size, bool toDongle)
+{
+    for (size_t offset = 0; offset < size; offset += c_maxPackagePayload) {
+        const size_t piece = std::min(c_maxPackagePayload, size - offset);
+        if (!writePackage(bytes + offset, piece, toDongle))
+            return false;
+    }
+    return true;
+}
+
+size_t KestrinTransport::readPackage(unsigned char* out)
+{
+    uint8_t package[c_packageSize] = {};
+    package[0] = c_inReportId;
+    if (!m_client.read(package, sizeof package))
+        return 0;
+    const size_t n = package[1];
+    if (n > c_maxPackagePayload)
+        return 0;
+    std::memcpy(out, package + 3, n);
+    return n;
+}
+
+void KestrinTransport::dropAll()
+{
+    m_fill = 0;
+    m_currentLength = 0;
+}
+
+bool KestrinTransport::resynchronise()
+{
+    m_currentLength = 0;
+    while (m_fill > 3) {
+        if (m_buffer[0] == c_marker && LengthField(m_buffer) <= c_maxLengthField) {
+            const size_t length = LengthField(m_buffer) + 4;
+            if (m_fill < length)
+                return false;
+            m_currentLength = length;
+            return true;
+        }
+        // Not a frame start: skip to the next marker that can begin one.
+        size_t next = 1;
+        while (next < m_fill && !(m_buffer[next] == c_marker && (next + 1 >= m_fill || IsKind(m_buffer[next + 1]))))
+            ++next;
+        GlobalLogger::Instance()->message(QtDebugMsg, "HID input out of step, dropping %zu bytes", next);
+        std::memmove(m_buffer, m_buffer + next, m_fill - next);
+        m_fill -= next;
+    }
+    return false;
+}
+
+bool KestrinTransport::tryParseCommand(size_t& filled)
+{
+    m_fill = std::min(filled, c_bufferCapacity);
+    const bool complete = resynchronise();
+    filled = m_fill;
+    return complete;
+}
+
+bool KestrinTransport::readCommand()
+{
+    if (resynchronise())
+        return true;
+
+    const int patience = m_longWait ? c_longPatience : c_patience;
+    int idle = 0;
+    int reads = 0;
+    uint8_t bytes[c_maxPackagePayload];
+    while (true) {
+        const size_t n = readPackage(bytes);
+        if (n > 0) {
+            if (m_fill + n > c_bufferCapacity) {
+                // Cannot happen while the buffer holds at most one incomplete command, but the
+                // buffer must never be overrun whatever the device sends.
+                GlobalLogger::Instance()->message(QtWarningMsg, "HID input overflows the buffer, dropping %zu bytes", m_fill);
+                dropAll();
+            }
+            std::memcpy(m_buffer + m_fill, bytes, n);
+            m_fill += n;
+            idle = 0;
+        }
+        if (resynchronise())
+            return true;
+        ++idle;
+        ++reads;
+        if (idle >= patience || reads >= c_maxReadsPerReceive)
+            break;
+    }
+    // The rest of an incomplete command may still arrive later; it must not be spliced onto the
+    // start of another one, so the partial command goes now and its tail is skipped as unframed.
+    dropAll();
+    return false;
+}
+
+bool KestrinTransport::readCmdAndValidate(size_t minLength, const Validator& validator)
+{
+    int dropped = 0;
+    while (readCommand()) {
+        m_emptyResults = 0;
+        if (m_currentLength >= minLength && validator && validator(m_buffer))
+            return true;
+        consumeCurrentCommand();
+        if (++dropped >= c_maxDropped)
+            return false;
+    }
+    if (dropped > 0 || m_currentLength > 0)
+        return false;
+    if (++m_emptyResults == c_emptyResultsBeforeClose) {
+        GlobalLogger::Instance()->message(QtDebugMsg, "read 0 bytes 5 times, closing.");
+        m_client.closeDevice();
+    }
+    return false;
+}
+
+void KestrinTransport::consumeCurrentCommand()
+{
+    if (m_currentLength == 0)
+        return;
+    const size_t length = std::min(m_currentLength, m_fill);
+    std::memmove(m_buffer, m_buffer + length, m_fill - length);
+    m_fill -= length;
+    m_currentLength = 0;
+}
+
+void KestrinTransport::delayTavon()
+{
+    QThread::msleep(50);
+}
+
+bool KestrinTransport::exchange(const uint8_t* request, size_t size, bool toDongle, size_t minLength,
+                                const Validator& valid, const ReplyEvaluator& evaluate)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return exchangeUnsafe(request, size, toDongle, minLength, valid, evaluate);
+}
+
+bool KestrinTransport::exchangeUnsafe(const uint8_t* request, size_t size, bool toDongle, size_t minLength,
+                                      const Validator& valid, const ReplyEvaluator& evaluate)
+{
+    if (!writeCommand(request, size, toDongle))
+        return false;
+    if (!readCmdAndValidate(minLength, valid))
+        return false;
+    Utils::ScopeGuard consume([this] { consumeCurrentCommand(); });
+    return evaluate ? evaluate(m_buffer, m_currentLength) : true;
+}
+
+bool KestrinTransport::readPosition(QQuaternion& out)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    uint8_t report[c_sensorReportSize] = {};
+    int n = 0;
+    while (true) {
+        n = m_client.read_hid_timeout(report, sizeof report, 0);
+        if (n <= 0)
+            return false;
+        if (report[0] == c_sensorCentre)
+            m_converters->centralize();
+        else if (report[0] == c_sensorSample)
+            break;
+    }
+    if (size_t(n) < c_sensorReportSize)
+        return false;
+    m_converters->processPosition(report);
+    out = m_converters->getPosition();
+    return true;
+}
+
+bool KestrinTransport::processAvailablePositionSensors()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    uint8_t report[c_sensorReportSize] = {};
+    while (true) {
+        const int n = m_client.read_hid_timeout(report, sizeof report, 0);
+        if (n <= 0)
+            return true;
+        if (report[0] == c_sensorCentre)
+            m_converters->centralize();
+        else if (report[0] == c_sensorSample && size_t(n) >= c_sensorReportSize)
+            m_converters->processPosition(report);
+    }
+}
+
+bool KestrinTransport::centralize()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_converters->centralize();
+    return true;
+}
+
+bool KestrinTransport::calibrate(double seconds)
+{
+    if (!(seconds >= 1.0)) // also refuses NaN
+        return false;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_converters->calibrate(seconds);
+}
+
+} // namespace Devices

@@ -1,0 +1,174 @@
+#pragma once
+
+#include "device_data/AncMode.h"
+#include "devices/KestrinConverters.h"
+
+#include <QQuaternion>
+#include <QString>
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <vector>
+
+namespace Platform {
+class KestrinHidApiClient;
+}
+
+namespace Devices {
+
+// Framing and exchange between a headset-family device object and the HID client.
+//
+// A command is a framed message: 05, kind (5A request, 5B response, 5D notification), a length L
+// (le16) counting the command id (le16) and the payload. It travels in 62-byte packages: output
+// report 6 (06, N, relay flag, N command bytes, zeros) and input report 7 fetched by GET_REPORT
+// (07, n, -, n bytes of the device's byte stream). Input packages are gathered into a buffer; the one complete command at its start is the current command. All traffic of one device
+// is serialised on the transport's mutex; public operations take it for their whole exchange,
+// members whose comment says "caller holds the mutex" expect it held.
+//
+// The device's byte stream is not trusted: a package that would overrun the buffer, bytes that do
+// not start a frame and the partial command left by a receive that gave up are dropped, and the
+// reassembly resynchronises on the next frame start.
+class KestrinTransport {
+public:
+    using Validator = std::function<bool(unsigned char*)>;
+    // Gets the complete reply (bounded by its length) while it is current.
+    using ReplyEvaluator = std::function<bool(const uint8_t* reply, size_t length)>;
+
+    static constexpr size_t c_packageSize = 62;
+    static constexpr size_t c_maxPackagePayload = 59;
+    // The longest command is 1024 bytes. An incomplete one holds at most 1023, so one more
+    // package always fits behind it and completes it: the headroom keeps the bytes of the next
+    // command that share that package.
+    static constexpr size_t c_bufferSize = 1024;
+    static constexpr size_t c_bufferCapacity = c_bufferSize + c_maxPackagePayload;
+    static constexpr size_t c_maxLengthField = 1020;
+    static constexpr uint8_t c_outReportId = 6;
+    static constexpr uint8_t c_inReportId = 7;
+    static constexpr uint8_t c_relayFlag = 0x80;
+    static constexpr uint8_t c_marker = 0x05;
+    // Reads in a row without a byte before a receive gives up, normally and during an EQ upload.
+    static constexpr int c_patience = 8;
+    static constexpr int c_longPatience = 40;
+    static constexpr int c_maxReadsPerReceive = 1000;
+    // Non-matching commands skipped while waiting for one reply.
+    static constexpr int c_maxDropped = 25;
+    // Consecutive receives without any command after which the device counts as gone.
+    static constexpr size_t c_emptyResultsBeforeClose = 5;
+
+    // Reads the client's dongle flag once and drains stale input.
+    explicit KestrinTransport(Platform::KestrinHidApiClient& client);
+    // Does not close the device.
+    ~KestrinTransport();
+    KestrinTransport(const KestrinTransport&) = delete;
+    KestrinTransport& operator=(const KestrinTransport&) = delete;
+
+    // --- framing (caller holds the mutex) ---
+    // Sends a command of any length as packages of up to 59 bytes. The relay flag is set when the
+    // device was opened via the dongle and the command is for the headset (`toDongle` false).
+    bool writeCommand(const unsigned char* bytes, size_t size, bool toDongle);
+    // One package carrying 1..59 bytes.
+    bool writePackage(const unsigned char* bytes, size_t size, bool toDongle);
+    // One input package: its byte count n (0 when the read failed, nothing was pending or n > 59),
+    // the n bytes copied to `out` (room for 59).
+    size_t readPackage(unsigned char* out);
+    // Whether the first `filled` bytes of the buffer hold a complete command at their start; when
+    // they start with bytes that cannot begin a frame, those are dropped (and `filled` updated).
+    bool tryParseCommand(size_t& filled);
+    // Waits for a command that is at least `minLength` bytes long and that `validator` accepts;
+    // the validator reads only bytes below `minLength`. Other commands are dropped, at most 24;
+    // the accepted one stays current until consumeCurrentCommand.
+    bool readCmdAndValidate(size_t minLength, const Validator& validator);
+    // Removes the current command; the bytes behind it move to the start.
+    void consumeCurrentCommand();
+    // The current command (valid until it is consumed) and its length, 0 when none is current.
+    const uint8_t* currentCommand() const { return m_buffer; }
+    size_t currentCommandLength() const { return m_currentLength; }
+    // Bytes held in the reassembly buffer.
+    size_t bufferedBytes() const { return m_fill; }
+    void delayTavon();
+
+    // The operation pattern: sends `request`, waits for the reply `valid` accepts, lets
+    // `evaluate` read it (within its length) and removes it whatever the outcome. The exchange
+    // holds the mutex; exchangeUnsafe expects the caller to hold it.
+    bool exchange(const uint8_t* request, size_t size, bool toDongle, size_t minLength, const Validator& valid,
+                  const ReplyEvaluator& evaluate);
+    bool exchangeUnsafe(const uint8_t* request, size_t size, bool toDongle, size_t minLength, const Validator& valid,
+                        const ReplyEvaluator& evaluate);
+
+    bool isOpenedViaDongle() const { return m_viaDongle; }
+
+    // --- head tracking: sensor reports from the interrupt pipe, bypassing the command buffer ---
+    bool readPosition(QQuaternion& out);
+    bool processAvailablePositionSensors();
+    bool centralize();
+    bool calibrate(double seconds);
+
+    // --- command set ---
+    bool writePeqIndex(uint8_t index);
+    bool readPeqIndex(uint8_t& index);
+    bool writeVpLevel(uint8_t level);
+    bool readVpLevel(uint8_t& level);
+    bool readMicMute(bool& muted);
+    bool writeNoiseReduction(uint8_t value);
+    bool readNoiseReduction(uint8_t& value);
+    bool writeEarcupBalance(uint8_t value);
+    bool readEarcupBalance(uint8_t& value);
+    bool writeAmpGain(uint8_t value);
+    bool readAmpGain(uint8_t& value);
+    bool writeLeftRightGain(uint8_t left, uint8_t right);
+    bool readLeftGain(uint8_t& value);
+    bool writeSidetoneLevel(uint8_t value);
+    bool readSidetoneLevel(uint8_t& value);
+    bool readMaxSidetoneLevel(uint8_t& value);
+    bool readIsNewFilm(bool& isNewFilm);
+    bool writeMicLevel(uint8_t value);
+    bool readMicLevel(uint8_t& value);
+    bool writeGameChatMix(uint8_t mix);
+    bool readGameChatMix(uint8_t& mix);
+    bool writeSidetoneState(bool on);
+    bool readSidetoneState(bool& on);
+    bool writeAutoPowerOff(uint16_t seconds);
+    bool readAutoPowerOff(uint16_t& seconds);
+    bool readPoweredOn(bool& on);
+    bool writeAncMode(DeviceData::AncMode mode);
+    bool readAncMode(DeviceData::AncMode& mode);
+    bool writeUserEqIndex(uint8_t index);
+    bool readUserEqIndex(uint8_t& index);
+    bool writeUserEqBiquad(uint8_t eqIndex, uint8_t band, DeviceData::AncEqFilterType type, float frequency,
+                           float middle, float gain);
+    bool readUserBiquad(uint8_t eqIndex, Kestrin2AncEq& eq);
+    bool readBatteryLevel(uint8_t& level);
+    bool readFwVersion(QString& version, bool toDongle);
+    bool readTvqReady(bool& ready);
+    bool writeSensorsEnabled(bool enable, uint8_t rate);
+    bool factoryReset();
+    bool pairing();
+
+    // --- EQ storage ---
+    bool writeEqBands(uint8_t eqIndex, const KestrinEq& eq);
+    bool readEqBands(uint8_t eqIndex, KestrinEq& eq);
+    bool realtimeUpdatePeqUnsafe(const std::vector<uint8_t>& coefficients);
+    bool reclaimPeqNvKeyUnsafe(uint16_t size);
+    bool savePeqUiDataUnsafe(uint8_t eqIndex, const uint8_t* data, size_t size);
+    bool savePeqCoefUnsafe(uint8_t eqIndex, const std::vector<uint8_t>& coefficients);
+
+private:
+    bool readCommand();
+    // Drops bytes at the start that cannot begin a frame; true when a complete command is there.
+    bool resynchronise();
+    void dropAll();
+
+    Platform::KestrinHidApiClient& m_client;
+    const bool m_viaDongle;
+    uint8_t* const m_buffer;
+    size_t m_currentLength = 0;
+    size_t m_fill = 0;
+    size_t m_emptyResults = 0;
+    bool m_longWait = false;
+    KestrinConverters* const m_converters;
+    std::mutex m_mutex;
+};
+
+} // namespace Devices

@@ -1,0 +1,8 @@
+# The headset's HID transport, its data converters and our EQ coefficient layer, added to the
+# device library. Included by CMakeLists.txt beside this file.
+target_sources(velmor_devices PRIVATE
+    ${CMAKE_CURRENT_LIST_DIR}/PeqCoefficients.h ${CMAKE_CURRENT_LIST_DIR}/PeqCoefficients.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/KestrinConverters.h ${CMAKE_CURRENT_LIST_DIR}/KestrinConverters.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/KestrinTransport.h ${CMAKE_CURRENT_LIST_DIR}/KestrinTransport.cpp
+)
+target_link_libraries(velmor_devices PUBLIC velmor_platform_io Qt6::Gui)
