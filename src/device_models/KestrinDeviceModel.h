@@ -1,0 +1,211 @@
+#pragma once
+
+#include "app/core/DeviceType.h"
+#include "device_data/AncMode.h"
+#include "device_data/KestrinEqBandParams.h"
+#include "device_models/SpinLock.h"
+#include "device_models/WorkerTimers.h"
+#include "devices/DeviceSignals.h"
+#include "devices/IDeviceImpl.h"
+
+#include <QQuaternion>
+#include <QString>
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <unordered_map>
+#include <vector>
+
+class QTimer;
+
+namespace Devices {
+class DeviceProxy;
+class IKestrinDeviceMain;
+} // namespace Devices
+
+namespace DeviceModels {
+
+// The cached, observable state of the current headset.
+//
+// It follows the proxy's current device: when a headset becomes current it loads every setting
+// once (repairing values out of range), answers every getter from its own cache, and takes
+// changes optimistically: the cache changes and the change signal goes out at once, the device
+// write follows from the write queue on the model's worker thread, one setting per 10 ms. On real
+// hardware it also polls the headset (settings every 1000 ms, battery every 30000 ms, while the
+// polling parameter is `normal`) and publishes what the worker learnt on a 100 ms GUI-thread
+// tick, which also puts back every value the headset refused.
+//
+// Everything public is for the GUI thread; every signal is emitted there.
+class KestrinDeviceModel : public Devices::DeviceSignals {
+    Q_OBJECT
+public:
+    enum class PollingParam : uint8_t {
+        none = 0,
+        normal = 1,
+        head_tracking = 2,
+    };
+    Q_ENUM(PollingParam)
+
+    class Buffer;
+
+    explicit KestrinDeviceModel(Devices::DeviceProxy* proxy, QObject* parent = nullptr);
+    // Runs the worker jobs on `timers` instead of a worker thread of its own (tests).
+    KestrinDeviceModel(Devices::DeviceProxy* proxy, std::unique_ptr<IWorkerTimers> timers,
+                       QObject* parent = nullptr);
+    ~KestrinDeviceModel() override;
+
+    DeviceType getDeviceType() const { return m_deviceType; }
+    KestrinHwType getHwType() const { return m_hwType; }
+    uint8_t getBatteryLevel() const { return m_batteryLevel; }
+    bool getMicMute() const { return m_micMute; }
+    QQuaternion getHeadPosition() const { return m_headPosition; }
+    bool hasHeadtracking() const;
+    uint8_t getGameChatMix() const { return m_gameChatMix; }
+    uint8_t getNoiseReduction() const { return m_noiseReduction; }
+    uint8_t getVpLevel() const { return m_vpLevel; }
+    uint8_t getEarcupBalance() const { return m_earcupBalance; }
+    uint8_t getAmpGain() const { return m_ampGain; }
+    uint8_t getCurrentEqIndex() const { return m_eqIndex; }
+    uint8_t getSidetoneLevel() const { return m_sidetoneLevel; }
+    uint8_t getMaxSidetoneLevel() const { return m_maxSidetoneLevel; }
+    uint8_t getMicLevel() const { return m_micLevel; }
+    uint16_t getAutoPowerOff() const { return m_autoPowerOff; }
+    bool isSidetoneOn() const { return m_sidetone; }
+    DeviceData::AncMode getAncMode() const { return m_ancMode; }
+    QString getFwVersion() const { return m_fwVersion; }
+    QString getDongleFwVersion() const { return m_dongleFwVersion; }
+    bool isPoweredOn() const { return m_poweredOn; }
+    bool isNewFilm() const { return m_newFilm; }
+    bool isDongle() const { return m_dongle; }
+    bool isFwOnly() const { return m_fwOnly; }
+    bool isHw() const { return m_hw; }
+    bool isFullHw() const { return m_hw && !m_fwOnly; }
+    // Gain of a band of the current preset, or of `eqIndex`; 0 when the preset's bands are not
+    // loaded or the band does not exist.
+    int getEqBandGain(size_t band) const;
+    int getEqBandGain(uint8_t eqIndex, size_t band) const;
+
+    // Setters: false for a value out of range (nothing changes); true and nothing else for the
+    // value already held; otherwise cache, signal and queue the write.
+    bool setGameChatMix(uint8_t value);                // 0..20
+    bool setNoiseReduction(uint8_t value);             // 0..2
+    bool setAncMode(DeviceData::AncMode mode);         // ANC headset only
+    bool setVpLevel(uint8_t value);                    // 0..15
+    bool setAmpGain(uint8_t value);
+    bool setMicLevel(uint8_t value);                   // not on the first model
+    bool setSidetoneLevel(uint8_t value);
+    bool setSidetone(bool on);
+    bool setAutoPowerOff(uint16_t seconds);
+    // 122..134, written at once; false (nothing changes) when the headset refuses it.
+    bool setEarcupBalance(uint8_t value);
+    // Writes pending band changes first, then the index (synchronous). The model takes the new
+    // index whatever the headset answered; a refused index is put back by the next tick.
+    bool setCurrentEqIndex(uint8_t eqIndex);
+    // Gain -12..12 of one band of a loaded preset.
+    bool setEqBandGain(size_t band, int gain);
+    bool setEqBandGain(uint8_t eqIndex, size_t band, int gain);
+    // One gain -12..12 per band of a loaded preset; all or nothing.
+    bool setEqBandsGains(const std::vector<int>& gains);
+    bool setEqBandsGains(uint8_t eqIndex, const std::vector<int>& gains);
+
+    // The bands of the current preset, or of `eqIndex`, loaded from the headset on first use.
+    bool loadEqBands(std::vector<DeviceData::KestrinEqBandParams>& out);
+    bool loadEqBands(uint8_t eqIndex, std::vector<DeviceData::KestrinEqBandParams>& out);
+
+    bool centralize();
+    bool calibrate(double seconds);
+    bool factoryReset();
+
+    PollingParam getPollingParam() const { return m_pollingParam; }
+    void setPollingParam(PollingParam param);
+    void requestHt();
+    void initHt();
+
+public slots:
+    void onDeviceReady();
+    void onDeviceLost();
+    void onTimeout();
+    void onHtTimeout();
+
+signals:
+    void sigGameChatMixChanged();
+    void sigNoiseReductionChanged();
+    void sigVpLevelChanged();
+    void sigEarcupBalanceChanged();
+    void sigAmpGainChanged();
+    void sigCurrentEqIndexChanged();
+    void sigSidetoneLevelChanged();
+    void sigMicLevelChanged();
+    void sigAutoPowerOffChanged();
+    void sigSidetoneChanged();
+    void sigAncModeChanged();
+    void sigEqBandChanged(uchar eq_id, size_t band_id);
+    void sigBatteryLevelChanged();
+    void sigMicMuteChanged();
+    void sigHeadPositionChanged();
+    void sigHasHtChanged();
+
+private:
+    using EqBands = std::vector<DeviceData::KestrinEqBandParams>;
+
+    void loadData();
+    void updateData();
+    void updateBattery();
+    void updatePollingParam();
+    void stopAllTimers();
+    void restoreFailedKey(uint16_t key);
+    void publishPolledValues();
+
+    // Head tracking.
+    void processHtState();
+    void resetHtState();
+
+    Devices::DeviceProxy* const m_proxy;
+    Devices::SharedDeviceImpl m_device;
+    Devices::IKestrinDeviceMain* m_devMain = nullptr;
+    DeviceType m_deviceType = DeviceType::none;
+    KestrinHwType m_hwType;
+    QTimer* m_timer = nullptr;
+    QTimer* m_htTimer = nullptr;
+    PollingParam m_pollingParam = PollingParam::none;
+    std::unique_ptr<IWorkerTimers> m_timers;
+    IWorkerTimers::TimerId m_stateTimerId = -1;
+    IWorkerTimers::TimerId m_batteryTimerId = -1;
+    IWorkerTimers::TimerId m_positionTimerId = -1;
+    std::unordered_map<uint8_t, EqBands> m_eqCache;
+    QString m_fwVersion;
+    QString m_dongleFwVersion;
+    uint16_t m_autoPowerOff = 0;
+    uint8_t m_gameChatMix = 0;
+    uint8_t m_noiseReduction = 0;
+    uint8_t m_vpLevel = 0;
+    uint8_t m_earcupBalance = 128;
+    uint8_t m_ampGain = 0;
+    uint8_t m_eqIndex = 0;
+    uint8_t m_sidetoneLevel = 0;
+    uint8_t m_maxSidetoneLevel = 0;
+    uint8_t m_micLevel = 0;
+    DeviceData::AncMode m_ancMode;
+    uint8_t m_htState = 0;
+    bool m_poweredOn = false;
+    bool m_sidetone = false;
+    bool m_dongle = false;
+    bool m_fwOnly = false;
+    bool m_hw = false;
+    bool m_newFilm = false;
+    bool m_htGuard = false;
+    QQuaternion m_headPosition;
+    uint8_t m_batteryLevel = 0;
+    bool m_micMute = false;
+    // Written by the worker, published by the GUI-thread tick.
+    QQuaternion m_pendingHeadPosition;
+    bool m_pendingHeadPositionNew = false;
+    std::atomic<uint8_t> m_pendingBatteryLevel{0};
+    std::atomic<bool> m_pendingMicMute{false};
+    std::unique_ptr<Buffer> m_buffer;
+    SpinLock m_positionLock; // guards the pending head position and its flag
+};
+
+} // namespace DeviceModels

@@ -1,0 +1,318 @@
+#include "device_models/KestrinDeviceModelBuffer.h"
+
+#include "app/core/GlobalLogger.h"
+#include "devices/IKestrinDeviceMain.h"
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+namespace DeviceModels {
+
+using DeviceData::KestrinEqBandParams;
+
+KestrinDeviceModel::Buffer::Buffer(IWorkerTimers& timers) : m_timers(timers)
+{
+    m_pendingKeys.reserve(10);
+}
+
+KestrinDeviceModel::Buffer::~Buffer()
+{
+    stopTimer();
+}
+
+bool KestrinDeviceModel::Buffer::isFree() const
+{
+    std::lock_guard<SpinLock> timerLock(m_timerLock);
+    return !m_timerRunning;
+}
+
+bool KestrinDeviceModel::Buffer::isPending(Key key) const
+{
+    std::lock_guard<SpinLock> valueLock(m_valueLock);
+    return std::find(m_pendingKeys.begin(), m_pendingKeys.end(), key) != m_pendingKeys.end();
+}
+
+std::vector<KestrinDeviceModel::Buffer::Key> KestrinDeviceModel::Buffer::readFailedKeys()
+{
+    std::vector<Key> keys;
+    std::lock_guard<SpinLock> valueLock(m_valueLock);
+    keys.swap(m_failedKeys);
+    return keys;
+}
+
+void KestrinDeviceModel::Buffer::setDevMain(Devices::IKestrinDeviceMain* devMain, DeviceType type)
+{
+    // Once the timer is stopped no tick uses the old interface any more, so the caller may drop it.
+    stopTimer();
+    std::lock_guard<std::mutex> writeLock(m_writeMutex);
+    std::lock_guard<SpinLock> valueLock(m_valueLock);
+    m_pendingKeys.clear();
+    m_failedKeys.clear();
+    m_devMain = devMain;
+    m_deviceType = type;
+}
+
+void KestrinDeviceModel::Buffer::startTimer()
+{
+    std::lock_guard<SpinLock> timerLock(m_timerLock);
+    if (m_timerRunning)
+        return;
+    IWorkerTimers::StartParams params;
+    params.mode = 2;
+    params.hasFirstDelay = true;
+    params.firstDelayMs = 0;
+    params.wantedId = m_timerId;
+    params.minGapMs = 0;
+    auto id = m_timers.startTimer(0, TickMs, [this] { process(); }, params);
+    if (id == -1 && params.wantedId != -1) {
+        // The old id is taken by another job; any id will do.
+        params.wantedId = -1;
+        id = m_timers.startTimer(0, TickMs, [this] { process(); }, params);
+    }
+    if (id == -1) {
+        GlobalLogger::Instance()->message(QtCriticalMsg, "Cannot start the headset write queue.");
+        return;
+    }
+    m_timerId = id;
+    m_timerRunning = true;
+}
+
+void KestrinDeviceModel::Buffer::stopTimer()
+{
+    IWorkerTimers::TimerId id;
+    {
+        std::lock_guard<SpinLock> timerLock(m_timerLock);
+        m_timerRunning = false;
+        id = m_timerId; // the id is kept and asked for again at the next start
+    }
+    // No lock is held here: off the worker this waits for a tick in progress, which takes them.
+    m_timers.stopTimer(id);
+}
+
+void KestrinDeviceModel::Buffer::checkParamAndStartUnsafe(Key key)
+{
+    if (std::find(m_pendingKeys.begin(), m_pendingKeys.end(), key) != m_pendingKeys.end())
+        return;
+    m_pendingKeys.push_back(key);
+    startTimer();
+}
+
+template <typename T>
+void KestrinDeviceModel::Buffer::store(T Values::*field, T value, Kind kind)
+{
+    std::lock_guard<SpinLock> valueLock(m_valueLock);
+    m_values.*field = value;
+    checkParamAndStartUnsafe(MakeKey(kind));
+}
+
+void KestrinDeviceModel::Buffer::setGameChatMix(uint8_t value) { store(&Values::gameChatMix, value, Kind::gameChatMix); }
+void KestrinDeviceModel::Buffer::setNoiseReduction(uint8_t value)
+{
+    store(&Values::noiseReduction, value, Kind::noiseReduction);
+}
+void KestrinDeviceModel::Buffer::setAncMode(DeviceData::AncMode mode) { store(&Values::ancMode, mode, Kind::ancMode); }
+void KestrinDeviceModel::Buffer::setVpLevel(uint8_t value) { store(&Values::vpLevel, value, Kind::vpLevel); }
+void KestrinDeviceModel::Buffer::setEarcupBalance(uint8_t value)
+{
+    store(&Values::earcupBalance, value, Kind::earcupBalance);
+}
+void KestrinDeviceModel::Buffer::setAmpGain(uint8_t value) { store(&Values::ampGain, value, Kind::ampGain); }
+void KestrinDeviceModel::Buffer::setMicLevel(uint8_t value) { store(&Values::micLevel, value, Kind::micLevel); }
+void KestrinDeviceModel::Buffer::setSidetoneLevel(uint8_t value)
+{
+    store(&Values::sidetoneLevel, value, Kind::sidetoneLevel);
+}
+void KestrinDeviceModel::Buffer::setSidetoneEnabled(bool on) { store(&Values::sidetone, on, Kind::sidetone); }
+void KestrinDeviceModel::Buffer::setAutoPowerOff(uint16_t seconds)
+{
+    store(&Values::autoPowerOff, seconds, Kind::autoPowerOff);
+}
+
+void KestrinDeviceModel::Buffer::setEqBands(uint8_t eqIndex, const std::vector<KestrinEqBandParams>& bands)
+{
+    std::lock_guard<SpinLock> valueLock(m_valueLock);
+    m_pendingBands[eqIndex] = bands;
+    checkParamAndStartUnsafe(MakeKey(Kind::eqBands, eqIndex));
+}
+
+void KestrinDeviceModel::Buffer::addFailedKey(Key key)
+{
+    std::lock_guard<SpinLock> valueLock(m_valueLock);
+    m_failedKeys.push_back(key);
+}
+
+bool KestrinDeviceModel::Buffer::writeValue(Devices::IKestrinDeviceMain* devMain, Kind kind, const Values& values)
+{
+    switch (kind) {
+    case Kind::gameChatMix:
+        return devMain->setGameChatMix(values.gameChatMix);
+    case Kind::noiseReduction:
+        return devMain->setNoiseReduction(values.noiseReduction);
+    case Kind::ancMode:
+        return devMain->setAncMode(values.ancMode);
+    case Kind::vpLevel:
+        return devMain->setVpLevel(values.vpLevel);
+    case Kind::earcupBalance:
+        return devMain->setEarcupBalance(values.earcupBalance);
+    case Kind::ampGain:
+        return devMain->setAmpGain(values.ampGain);
+    case Kind::micLevel:
+        return devMain->setMicLevel(values.micLevel);
+    case Kind::sidetoneLevel:
+        return devMain->setSidetoneLevel(values.sidetoneLevel);
+    case Kind::sidetone:
+        return devMain->setSidetone(values.sidetone);
+    case Kind::autoPowerOff:
+        return devMain->setAutoPowerOff(values.autoPowerOff);
+    case Kind::eqIndex:
+    case Kind::eqBands:
+        break;
+    }
+    return true;
+}
+
+KestrinDeviceModel::Buffer::WriteResult KestrinDeviceModel::Buffer::writeBands(
+    Devices::IKestrinDeviceMain* devMain, DeviceType type, uint8_t eqIndex, const std::vector<KestrinEqBandParams>& bands)
+{
+    if (type != DeviceType::kestrin_2_anc)
+        return devMain->setEqBands(eqIndex, bands) ? WriteResult::done : WriteResult::failed;
+
+    // The ANC headset takes one filter per band: send only the bands that differ from what it has.
+    // When its bands cannot be compared the edit cannot be written, which counts as a failure so
+    // that the edit is not silently lost.
+    std::vector<KestrinEqBandParams> current;
+    if (!devMain->loadEqBands(eqIndex, current) || current.size() != bands.size())
+        return WriteResult::incomparable;
+    bool ok = true;
+    for (size_t band = 0; band < bands.size(); ++band) {
+        if (bands[band] == current[band])
+            continue;
+        if (!devMain->writeUserEqBiquad(eqIndex, uint8_t(band), DeviceData::AncEqFilterType::peaking,
+                                        float(bands[band].freq), float(bands[band].gain)))
+            ok = false;
+    }
+    return ok ? WriteResult::done : WriteResult::failed;
+}
+
+void KestrinDeviceModel::Buffer::process()
+{
+    if (m_paused.load())
+        return;
+
+    std::lock_guard<std::mutex> writeLock(m_writeMutex);
+    Devices::IKestrinDeviceMain* devMain;
+    DeviceType type;
+    Key key;
+    Values values;
+    std::vector<KestrinEqBandParams> bands;
+    {
+        std::lock_guard<SpinLock> valueLock(m_valueLock);
+        if (m_pendingKeys.empty()) {
+            IWorkerTimers::TimerId id;
+            {
+                std::lock_guard<SpinLock> timerLock(m_timerLock);
+                m_timerRunning = false;
+                id = m_timerId;
+            }
+            // Called on the worker itself, so the stop never waits.
+            m_timers.stopTimer(id);
+            return;
+        }
+        key = m_pendingKeys.front();
+        m_pendingKeys.erase(m_pendingKeys.begin());
+        if (KindOf(key) == uint8_t(Kind::eqBands)) {
+            auto it = m_pendingBands.find(EqIndexOf(key));
+            if (it != m_pendingBands.end()) {
+                bands = std::move(it->second);
+                m_pendingBands.erase(it);
+            }
+        }
+        devMain = m_devMain;
+        type = m_deviceType;
+        values = m_values;
+    }
+
+    if (!devMain)
+        return;
+
+    bool ok = true;
+    const auto kind = KindOf(key);
+    if (kind == uint8_t(Kind::eqBands))
+        ok = writeBands(devMain, type, EqIndexOf(key), bands) == WriteResult::done; // incomparable fails too
+    else if (kind < uint8_t(Kind::eqIndex))
+        ok = writeValue(devMain, Kind(kind), values);
+    if (!ok)
+        addFailedKey(key);
+}
+
+bool KestrinDeviceModel::Buffer::flushBandsUnsafe(Devices::IKestrinDeviceMain* devMain, DeviceType type, Key key,
+                                                  const std::vector<KestrinEqBandParams>& bands)
+{
+    GlobalLogger::Instance()->message(QtDebugMsg, "Needed to set EQ bands before the EQ index.");
+    for (int attempt = 0; attempt < EqBandsAttempts; ++attempt) {
+        const auto result = writeBands(devMain, type, EqIndexOf(key), bands);
+        // An ANC headset whose bands cannot be compared will not get better by retrying.
+        if (result == WriteResult::incomparable)
+            break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(EqBandsAttemptPauseMs));
+        if (result == WriteResult::done)
+            return true;
+        if (attempt + 1 < EqBandsAttempts)
+            GlobalLogger::Instance()->message(QtDebugMsg, "EQ bands command failed, try again...");
+    }
+    GlobalLogger::Instance()->message(QtDebugMsg, "EQ bands command failed several times, eq index isn't set.");
+    return false;
+}
+
+void KestrinDeviceModel::Buffer::setCurrentEqIndex(uint8_t eqIndex)
+{
+    m_paused.store(true);
+    {
+        std::lock_guard<std::mutex> writeLock(m_writeMutex);
+        bool indexAllowed = true;
+        // Every pending band change goes out before the index, oldest first, so the headset never
+        // switches to a preset whose new bands are still on their way.
+        for (;;) {
+            Key key = 0;
+            Devices::IKestrinDeviceMain* devMain;
+            DeviceType type;
+            std::vector<KestrinEqBandParams> bands;
+            {
+                std::lock_guard<SpinLock> valueLock(m_valueLock);
+                auto it = std::find_if(m_pendingKeys.begin(), m_pendingKeys.end(),
+                                       [](Key k) { return KindOf(k) == uint8_t(Kind::eqBands); });
+                if (it == m_pendingKeys.end())
+                    break;
+                key = *it;
+                m_pendingKeys.erase(it);
+                auto bandsIt = m_pendingBands.find(EqIndexOf(key));
+                if (bandsIt != m_pendingBands.end()) {
+                    bands = std::move(bandsIt->second);
+                    m_pendingBands.erase(bandsIt);
+                }
+                devMain = m_devMain;
+                type = m_deviceType;
+            }
+            if (!devMain)
+                break;
+            if (!flushBandsUnsafe(devMain, type, key, bands)) {
+                addFailedKey(MakeKey(Kind::eqIndex));
+                addFailedKey(key);
+                indexAllowed = false;
+                break;
+            }
+        }
+
+        Devices::IKestrinDeviceMain* devMain;
+        {
+            std::lock_guard<SpinLock> valueLock(m_valueLock);
+            devMain = m_devMain;
+        }
+        if (indexAllowed && devMain && !devMain->setEqIndex(eqIndex))
+            addFailedKey(MakeKey(Kind::eqIndex));
+    }
+    m_paused.store(false);
+}
+
+} // namespace DeviceModels

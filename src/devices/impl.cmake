@@ -1,0 +1,8 @@
+# The real headset: its command set and EQ store (members of the transport), and the headset
+# implementation that caches the headset's settings for the device model.
+target_sources(velmor_devices PRIVATE
+    ${CMAKE_CURRENT_LIST_DIR}/KestrinTransportCommands.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/KestrinTransportEq.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/KestrinDeviceImpl.h
+    ${CMAKE_CURRENT_LIST_DIR}/KestrinDeviceImpl.cpp
+)
