@@ -1,7 +1,11 @@
 #include "app/MetadataInitializer.h"
 
+#include "devices/IDeviceImpl.h"
+
+#include <QMetaType>
+
 MetadataInitializer::MetadataInitializer()
 {
-    // In this order: the shared device pointer, then each "Velmor.Enums" type through its
-    // class's own RegisterType().
+    qRegisterMetaType<Devices::SharedDeviceImpl>("Devices::SharedDeviceImpl");
+    // Then each "Velmor.Enums" type, in this order, through its class's own RegisterType().
 }

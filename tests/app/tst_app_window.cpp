@@ -1,0 +1,130 @@
+// The application object with the real window of the module "Velmor", loaded headless as the
+// start-up loads it.
+
+#include "app/App.h"
+#include "app/MetadataInitializer.h"
+#include "devices/IDeviceImpl.h"
+#include "platform/PlatformFactories.h"
+
+#include <QDirIterator>
+#include <QQmlApplicationEngine>
+#include <QQmlComponent>
+#include <QQmlContext>
+#include <QQuickWindow>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTest>
+
+#include <memory>
+
+class TestAppWindow : public QObject {
+    Q_OBJECT
+
+public:
+    explicit TestAppWindow(App& app) : m_app(app) {}
+
+private slots:
+    void initTestCase();
+    void mainIsTheRootWindow();
+    void showAppWindowShowsAHiddenWindow();
+    void anotherStartShowsTheWindow();
+    void quitAppQuitsOnce();
+    void everyModuleFileCompiles();
+    void sharedDeviceTypeIsRegistered();
+    void cleanupTestCase();
+
+private:
+    QQuickWindow* window() const;
+
+    App& m_app;
+    std::unique_ptr<QQmlApplicationEngine> m_engine;
+};
+
+void TestAppWindow::initTestCase()
+{
+    m_engine = std::make_unique<QQmlApplicationEngine>();
+    QSignalSpy warnings(m_engine.get(), &QQmlEngine::warnings);
+    m_engine->rootContext()->setContextProperty(QStringLiteral("App"), &m_app);
+    m_engine->addImportPath(QStringLiteral(":/qml"));
+    m_engine->load(QUrl(QStringLiteral("qrc:/qml/Velmor/Main.qml")));
+    QCOMPARE(m_engine->rootObjects().size(), 1);
+    QCOMPARE(warnings.count(), 0);
+}
+
+QQuickWindow* TestAppWindow::window() const
+{
+    return qobject_cast<QQuickWindow*>(m_engine->rootObjects().value(0));
+}
+
+void TestAppWindow::mainIsTheRootWindow()
+{
+    QQuickWindow* root = window();
+    QVERIFY(root);
+    QVERIFY(root->isVisible());
+    QCOMPARE(root->width(), 1200);
+    QCOMPARE(root->height(), 688);
+}
+
+void TestAppWindow::showAppWindowShowsAHiddenWindow()
+{
+    QQuickWindow* root = window();
+    root->hide();
+    QVERIFY(!root->isVisible());
+    emit m_app.showAppWindow();
+    QVERIFY(root->isVisible());
+}
+
+void TestAppWindow::anotherStartShowsTheWindow()
+{
+    QQuickWindow* root = window();
+    root->hide();
+    // What a second start does before it exits.
+    QVERIFY(Platform::CreateAppExtensions()->showRunningApp());
+    QTRY_VERIFY_WITH_TIMEOUT(root->isVisible(), 10000);
+}
+
+void TestAppWindow::quitAppQuitsOnce()
+{
+    QSignalSpy quit(m_engine.get(), &QQmlEngine::quit);
+    emit m_app.quitApp();
+    emit m_app.quitApp();
+    QCOMPARE(quit.count(), 1);
+}
+
+void TestAppWindow::everyModuleFileCompiles()
+{
+    int files = 0;
+    QDirIterator it(QStringLiteral(":/qml/Velmor"), {QStringLiteral("*.qml")}, QDir::Files,
+        QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QUrl url(QStringLiteral("qrc") + it.next());
+        QQmlComponent component(m_engine.get(), url);
+        QVERIFY2(!component.isError(), qPrintable(url.toString() + u'\n' + component.errorString()));
+        ++files;
+    }
+    QVERIFY(files >= 1);
+}
+
+void TestAppWindow::sharedDeviceTypeIsRegistered()
+{
+    MetadataInitializer metadata;
+    const QMetaType type = QMetaType::fromName("Devices::SharedDeviceImpl");
+    QVERIFY(type.isValid());
+    QCOMPARE(type, QMetaType::fromType<Devices::SharedDeviceImpl>());
+}
+
+void TestAppWindow::cleanupTestCase()
+{
+    m_engine.reset();
+}
+
+int main(int argc, char** argv)
+{
+    QStandardPaths::setTestModeEnabled(true);
+    App app(argc, argv);
+    TestAppWindow test(app);
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_app_window.moc"
