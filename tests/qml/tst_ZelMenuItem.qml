@@ -52,6 +52,13 @@ Item {
         name: "ZelMenuItem"
         when: windowShown
 
+        // A theme colour by name; a misspelt name fails instead of comparing undefined.
+        function themeColor(name) {
+            const colour = App.theme[name]
+            verify(colour !== undefined, name)
+            return colour
+        }
+
         function createItem(properties) {
             const item = createTemporaryObject(itemComponent, root, properties || {})
             verify(item)
@@ -103,8 +110,8 @@ Item {
 
         function test_colours(data) {
             const item = createItem({ expanded: true, enabled: data.enabled, checked: data.checked })
-            compare(part(item, "label").color, App.theme[data.text])
-            compare(item.background.color, App.theme[data.background])
+            compare(part(item, "label").color, themeColor(data.text))
+            compare(item.background.color, themeColor(data.background))
             compare(part(item, "icon").opacity, data.enabled ? 1 : 0.5)
         }
 

@@ -27,6 +27,13 @@ Item {
         name: "ZelSwitch"
         when: windowShown
 
+        // A theme colour by name; a misspelt name fails instead of comparing undefined.
+        function themeColor(name) {
+            const colour = App.theme[name]
+            verify(colour !== undefined, name)
+            return colour
+        }
+
         function init() {
             App.animationsEnabled = true
         }
@@ -66,8 +73,8 @@ Item {
 
         function test_colours(data) {
             const control = createSwitch({ enabled: data.enabled, checked: data.checked, text: "Sidetone" })
-            compare(control.indicator.color, App.theme[data.track])
-            compare(knob(control).color, App.theme[data.knob])
+            compare(control.indicator.color, themeColor(data.track))
+            compare(knob(control).color, themeColor(data.knob))
         }
 
         function test_knobRestsInsideTheTrack() {

@@ -69,19 +69,24 @@ Item {
         ZelProgressBar { from: 0; to: 100; value: 100 }
     }
 
-    RowLayout {
-        x: 360
+    ColumnLayout {
+        x: 340
         y: 290
-        spacing: 16
+        spacing: 6
 
-        Caption { text: "vertical\nsliders"; Layout.alignment: Qt.AlignTop }
-        ZelSlider { orientation: Qt.Vertical; from: 0; to: 10; value: 3; implicitHeight: 220 }
-        ZelSlider { orientation: Qt.Vertical; from: 0; to: 10; value: 8; implicitHeight: 220 }
-        ZelSlider { orientation: Qt.Vertical; from: 0; to: 10; value: 5; enabled: false; implicitHeight: 220 }
+        Caption { text: "vertical: 30, 80, disabled" }
+
+        RowLayout {
+            spacing: 16
+
+            ZelSlider { orientation: Qt.Vertical; from: 0; to: 10; value: 3; implicitHeight: 220 }
+            ZelSlider { orientation: Qt.Vertical; from: 0; to: 10; value: 8; implicitHeight: 220 }
+            ZelSlider { orientation: Qt.Vertical; from: 0; to: 10; value: 5; enabled: false; implicitHeight: 220 }
+        }
     }
 
     ColumnLayout {
-        x: 520
+        x: 510
         y: 290
         width: 330
         spacing: 10
@@ -95,6 +100,13 @@ Item {
         ZelSwitch { text: "Volume limiter"; checked: true; enabled: false; Layout.fillWidth: true }
         ZelSwitch { text: "Auto power-off"; enabled: false; Layout.fillWidth: true }
         ZelSwitch { Layout.fillWidth: true }
+    }
+
+    ColumnLayout {
+        x: 510
+        y: 560
+        width: 330
+        spacing: 10
 
         Caption { text: "ZelCheckBox: off, on with hint, partial, disabled, mirrored" }
         ZelCheckBox { text: "Minimise to tray"; Layout.fillWidth: true }
@@ -108,9 +120,9 @@ Item {
     }
 
     ColumnLayout {
-        x: 880
+        x: 870
         y: 290
-        width: 280
+        width: 290
         spacing: 6
 
         Caption { text: "ZelComboBox: closed, disabled, open" }
@@ -128,9 +140,10 @@ Item {
 
     Column {
         x: 10
-        y: 600
+        y: 590
+        spacing: 4
 
-        Caption { text: "ZelMenuItem: collapsed, checked, hovered-free idle, disabled; expanded" }
+        Caption { text: "ZelMenuItem: checked, idle, disabled; collapsed and expanded" }
 
         Row {
             spacing: 8
@@ -188,10 +201,10 @@ Item {
     }
 
     Item {
-        x: 360
-        y: 600
-        width: 340
-        height: 200
+        x: 870
+        y: 620
+        width: 320
+        height: 160
 
         Caption { text: "ZelMenuList (open)" }
 
