@@ -86,6 +86,14 @@ Item {
             compare(combo.displayText, "Two")
         }
 
+        function test_editableShowsEditText() {
+            const combo = createCombo({ model: ["One", "Two"], editable: true })
+            verify(combo.contentItem.enabled)
+            verify(combo.contentItem.autoScroll)
+            combo.editText = "Typed"
+            compare(combo.contentItem.text, "Typed")
+        }
+
         function test_flatHidesBackgroundUnlessDown() {
             const combo = createCombo({ model: ["One"], flat: true })
             verify(!combo.background.visible)

@@ -23,6 +23,8 @@ T.ComboBox {
     font.pixelSize: App.theme.fontSize
 
     delegate: T.ItemDelegate {
+        id: row
+
         required property var model
         required property int index
 
@@ -43,8 +45,8 @@ T.ComboBox {
         hoverEnabled: control.hoverEnabled
 
         contentItem: Text {
-            text: parent.text
-            font: parent.font
+            text: row.text
+            font: row.font
             color: App.theme.colorTextPreset
             elide: Text.ElideRight
             verticalAlignment: Text.AlignVCenter
@@ -54,7 +56,7 @@ T.ComboBox {
             implicitWidth: 100
             implicitHeight: 32
             radius: 6
-            color: parent.highlighted ? App.theme.colorPresetActive : App.theme.colorPresetHovered
+            color: row.highlighted ? App.theme.colorPresetActive : App.theme.colorPresetHovered
             border.width: 1
             border.color: App.theme.colorPresetHovered
         }

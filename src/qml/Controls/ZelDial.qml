@@ -126,8 +126,6 @@ T.Dial {
         height: internal.size
 
         Shape {
-            id: arcs
-
             objectName: "arcs"
             anchors.fill: parent
             // Smooth edges without the curve renderer, which this Qt version lacks.
