@@ -96,7 +96,8 @@ QString NewLogName(const QDir& folder)
 struct GlobalLogger::Private {
     std::unique_ptr<QFile> file;
     std::unique_ptr<QTextStream> stream;
-    QString folder;           // empty until the file is opened
+    QString folder;            // empty until the file is chosen
+    bool started = false;      // the file is chosen; lines no longer wait in `pending`
     bool writeThrough = false; // after the exit flush every line goes straight to the file
     QStringList pending;      // lines logged before the folder was known
     int droppedPending = 0;
@@ -147,7 +148,7 @@ void GlobalLogger::unlock() const
 
 void GlobalLogger::openIfReadyUnsafe() const
 {
-    if (m_d->file || !NamesAreSet())
+    if (m_d->started || !NamesAreSet())
         return;
     const QString folderPath = LogFolder();
     QDir folder(folderPath);
@@ -155,16 +156,16 @@ void GlobalLogger::openIfReadyUnsafe() const
     DeleteOldLogs(folder);
     initFileUnsafe(folder.absoluteFilePath(NewLogName(folder)));
 
-    if (!m_d->pending.isEmpty()) {
+    if (m_d->stream && !m_d->pending.isEmpty()) {
         for (const QString& line : std::as_const(m_d->pending))
             *m_d->stream << line;
         if (m_d->droppedPending > 0) {
             *m_d->stream << Prefix(QtWarningMsg) << QTime::currentTime().toString(Qt::TextDate)
                          << ' ' << m_d->droppedPending << " earlier lines were dropped\n";
         }
-        m_d->pending.clear();
-        m_d->droppedPending = 0;
     }
+    m_d->pending.clear();
+    m_d->droppedPending = 0;
 }
 
 void GlobalLogger::initFile(const QString& path)
@@ -178,8 +179,14 @@ void GlobalLogger::initFileUnsafe(const QString& path) const
 {
     m_d->stream.reset();
     m_d->file = std::make_unique<QFile>(path);
-    m_d->file->open(QIODevice::WriteOnly); // a file that cannot be opened swallows the lines
+    m_d->started = true;
     m_d->folder = QFileInfo(path).absolutePath();
+    if (!m_d->file->open(QIODevice::WriteOnly)) {
+        // The program goes on without its log; say so once where a developer would look. (Qt's
+        // message handler is never routed into this logger, so this cannot come back here.)
+        qWarning("Cannot open the log file %s: %s", qUtf8Printable(path), qUtf8Printable(m_d->file->errorString()));
+        return;
+    }
     m_d->stream = std::make_unique<QTextStream>(m_d->file.get());
     *m_d->stream << Utils::GetApplicationInfo();
 }
@@ -187,13 +194,15 @@ void GlobalLogger::initFileUnsafe(const QString& path) const
 void GlobalLogger::writeLineUnsafe(const QString& line, bool flush) const
 {
     openIfReadyUnsafe();
-    if (!m_d->stream) {
+    if (!m_d->started) {
         if (m_d->pending.size() < MaxPendingLines)
             m_d->pending.append(line);
         else
             ++m_d->droppedPending;
         return;
     }
+    if (!m_d->stream)
+        return; // the file could not be opened
     *m_d->stream << line;
     if (flush || m_d->writeThrough)
         m_d->stream->flush();
