@@ -7,6 +7,9 @@
 namespace Platform {
 class AppExtensions;
 }
+namespace Theme {
+class ITheme;
+}
 
 // The application object and the QML context object "App": it owns the long-lived objects of the
 // run and carries what the window reads and the requests it answers.
@@ -15,6 +18,7 @@ class AppExtensions;
 // on Linux. Its name and version reach QML as App.applicationName and App.applicationVersion.
 class App : public QApplication {
     Q_OBJECT
+    Q_PROPERTY(QObject* theme READ theme NOTIFY themeChanged)
     Q_PROPERTY(QObject* uiModel READ uiModel NOTIFY uiModelChanged)
     Q_PROPERTY(bool animationsEnabled READ animationsEnabled CONSTANT)
 
@@ -23,6 +27,8 @@ public:
     App(int& argc, char** argv);
     ~App() override;
 
+    // The theme every screen draws with.
+    QObject* theme() const;
     // The UI model of the current device; null until one is chosen.
     QObject* uiModel() const;
     bool animationsEnabled() const;
@@ -30,13 +36,15 @@ public:
 signals:
     // Another start of the program asked this one to show its window.
     void showAppWindow();
-    // For the window: end the application, and ask the user for input monitoring. Nothing on
-    // this platform emits them.
+    // For the window: end the application, and ask the user for input monitoring; and a change
+    // of theme. Nothing on this platform emits them.
     void quitApp();
     void requestInputMonitoring();
+    void themeChanged();
     void uiModelChanged();
 
 private:
     std::unique_ptr<Platform::AppExtensions> m_extensions;
+    Theme::ITheme* m_theme; // child
     QObject* m_currentUiModel = nullptr; // not owned
 };

@@ -13,7 +13,7 @@ Window {
     minimumHeight: 688
     visible: true
     title: App.applicationName
-    color: "#000000"
+    color: App.theme.colorEmpty
 
     QtObject {
         id: internal

@@ -5,8 +5,10 @@
 #include "app/MetadataInitializer.h"
 #include "devices/IDeviceImpl.h"
 #include "platform/PlatformFactories.h"
+#include "theme/DarkTheme.h"
 
 #include <QDirIterator>
+#include <QFontDatabase>
 #include <QQmlApplicationEngine>
 #include <QQmlComponent>
 #include <QQmlContext>
@@ -26,6 +28,7 @@ public:
 private slots:
     void initTestCase();
     void mainIsTheRootWindow();
+    void themeAndFontsAreReady();
     void showAppWindowShowsAHiddenWindow();
     void anotherStartShowsTheWindow();
     void quitAppQuitsOnce();
@@ -63,6 +66,15 @@ void TestAppWindow::mainIsTheRootWindow()
     QVERIFY(root->isVisible());
     QCOMPARE(root->width(), 1200);
     QCOMPARE(root->height(), 688);
+}
+
+void TestAppWindow::themeAndFontsAreReady()
+{
+    QVERIFY(dynamic_cast<Theme::DarkTheme*>(m_app.theme()));
+    QCOMPARE(window()->color(), QColor(QStringLiteral("#000000")));
+    const QStringList families = QFontDatabase::families();
+    QVERIFY2(families.contains(QLatin1String(Theme::BodyFontFamily)), qPrintable(families.join(u',')));
+    QVERIFY(families.contains(QLatin1String(Theme::CaptionFontFamily)));
 }
 
 void TestAppWindow::showAppWindowShowsAHiddenWindow()
