@@ -33,6 +33,7 @@ private slots:
     void anotherStartShowsTheWindow();
     void quitAppQuitsOnce();
     void everyModuleFileCompiles();
+    void moduleImportsByName();
     void sharedDeviceTypeIsRegistered();
     void cleanupTestCase();
 
@@ -115,6 +116,14 @@ void TestAppWindow::everyModuleFileCompiles()
         ++files;
     }
     QVERIFY(files >= 1);
+}
+
+void TestAppWindow::moduleImportsByName()
+{
+    // The import path and the resource prefix agree: "Velmor" 1.0 is found by name.
+    QQmlComponent component(m_engine.get());
+    component.setData("import QtQuick\nimport Velmor 1.0\nItem {}\n", QUrl());
+    QVERIFY2(!component.isError(), qPrintable(component.errorString()));
 }
 
 void TestAppWindow::sharedDeviceTypeIsRegistered()

@@ -4,9 +4,11 @@
 #include "platform/DesktopAppExtensions.h"
 #include "platform/Launcher.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QSharedMemory>
 #include <QSignalSpy>
+#include <QTemporaryFile>
 #include <QTest>
 #include <QUuid>
 
@@ -51,6 +53,7 @@ private slots:
     void twoRequestsWithinOneTickGiveOneSignal();
     void listenStartsAndStopsChecking();
     void channelOfWrongSizeIsNotUsed();
+    void channelThatCannotBeMadeIsNotUsed();
 };
 
 void TestInstance::firstLauncherIsAlone()
@@ -177,6 +180,25 @@ void TestInstance::channelOfWrongSizeIsNotUsed()
     extensions->readMemory();
     QCOMPARE(opened.count(), 0);
     QCOMPARE(static_cast<char*>(foreign.data())[0], char(1));
+}
+
+void TestInstance::channelThatCannotBeMadeIsNotUsed()
+{
+    // Segment keys are files in the temporary folder; a "folder" that is a file takes none.
+    QTemporaryFile notAFolder;
+    QVERIFY(notAFolder.open());
+    const QByteArray savedTmp = qgetenv("TMPDIR");
+    qputenv("TMPDIR", QFile::encodeName(notAFolder.fileName()));
+    const auto extensions = MakeExtensions(UniqueKey("ext"));
+    const bool requested = extensions->showRunningApp();
+    extensions->listen(true);
+    const bool listening = extensions->isListening();
+    extensions->readMemory();
+    qputenv("TMPDIR", savedTmp);
+
+    QVERIFY(!extensions->accessMemoryData());
+    QVERIFY(!requested);
+    QVERIFY(!listening);
 }
 
 QTEST_GUILESS_MAIN(TestInstance)
