@@ -599,9 +599,8 @@ void KestrinDeviceModel::onDeviceReady()
     m_hw = m_device->getCategory() == Devices::DeviceCategory::Hardware;
     resetHtState();
     m_headPosition = QQuaternion();
-    // Loaded first, so that the polls are decided on this device's firmware-only flag.
-    loadData();
     updatePollingParam();
+    loadData();
 
     if (isFullHw()) {
         GlobalLogger::Instance()->message(QtDebugMsg, "%s %s detected with FW %s.",

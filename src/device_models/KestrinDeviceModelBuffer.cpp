@@ -30,7 +30,7 @@ bool KestrinDeviceModel::Buffer::isFree() const
 bool KestrinDeviceModel::Buffer::isPending(Key key) const
 {
     std::lock_guard<SpinLock> valueLock(m_valueLock);
-    return std::find(m_pendingKeys.begin(), m_pendingKeys.end(), key) != m_pendingKeys.end();
+    return key == m_inFlightKey || std::find(m_pendingKeys.begin(), m_pendingKeys.end(), key) != m_pendingKeys.end();
 }
 
 std::vector<KestrinDeviceModel::Buffer::Key> KestrinDeviceModel::Buffer::readFailedKeys()
@@ -221,6 +221,7 @@ void KestrinDeviceModel::Buffer::process()
         }
         key = m_pendingKeys.front();
         m_pendingKeys.erase(m_pendingKeys.begin());
+        m_inFlightKey = key;
         if (KindOf(key) == uint8_t(Kind::eqBands)) {
             auto it = m_pendingBands.find(EqIndexOf(key));
             if (it != m_pendingBands.end()) {
@@ -233,17 +234,20 @@ void KestrinDeviceModel::Buffer::process()
         values = m_values;
     }
 
-    if (!devMain)
-        return;
-
     bool ok = true;
-    const auto kind = KindOf(key);
-    if (kind == uint8_t(Kind::eqBands))
-        ok = writeBands(devMain, type, EqIndexOf(key), bands) == WriteResult::done; // incomparable fails too
-    else if (kind < uint8_t(Kind::eqIndex))
-        ok = writeValue(devMain, Kind(kind), values);
+    if (devMain) {
+        const auto kind = KindOf(key);
+        if (kind == uint8_t(Kind::eqBands))
+            ok = writeBands(devMain, type, EqIndexOf(key), bands) == WriteResult::done; // incomparable fails too
+        else if (kind < uint8_t(Kind::eqIndex))
+            ok = writeValue(devMain, Kind(kind), values);
+    }
+    // The failure and the end of the write become visible together, so the model never sees the
+    // key neither in flight nor failed.
+    std::lock_guard<SpinLock> valueLock(m_valueLock);
     if (!ok)
-        addFailedKey(key);
+        m_failedKeys.push_back(key);
+    m_inFlightKey = NoKey;
 }
 
 bool KestrinDeviceModel::Buffer::flushBandsUnsafe(Devices::IKestrinDeviceMain* devMain, DeviceType type, Key key,

@@ -53,7 +53,7 @@ public:
     bool isPaused() const { return m_paused.load(); }
     // Makes ticks skip, for example while the model loads EQ bands on the GUI thread.
     void setPaused(bool paused) { m_paused.store(paused); }
-    // True while `key` waits to be written.
+    // True while `key` waits to be written or is being written.
     bool isPending(Key key) const;
     // Moves the failed keys out, in order of failure.
     std::vector<Key> readFailedKeys();
@@ -124,6 +124,9 @@ private:
     Values m_values;
     std::vector<Key> m_pendingKeys;
     std::vector<Key> m_failedKeys;
+    // The key a tick is writing now; NoKey between writes.
+    static constexpr Key NoKey = 0xFFFF;
+    Key m_inFlightKey = NoKey;
     mutable SpinLock m_timerLock;
     mutable SpinLock m_valueLock;
     std::atomic<bool> m_paused{false};

@@ -310,6 +310,21 @@ private slots:
         QVERIFY(!f.buffer.isPending(Buffer::MakeKey(Kind::micLevel)));
     }
 
+    void keyBeingWrittenCountsAsPending()
+    {
+        Fixture f;
+        const Buffer::Key key = Buffer::MakeKey(Kind::ampGain);
+        bool pendingDuringWrite = false;
+        f.device.setCallHook([&](const QString&) { pendingDuringWrite = f.buffer.isPending(key); });
+        f.device.refuse(QStringLiteral("setAmpGain"));
+        f.buffer.setAmpGain(3);
+        f.timers.advance(0);
+        // The model must not put the old value back while a newer one is still on its way.
+        QVERIFY(pendingDuringWrite);
+        QVERIFY(!f.buffer.isPending(key));
+        QCOMPARE(f.buffer.readFailedKeys(), std::vector<Buffer::Key>{key});
+    }
+
     void drainsOnTheWorkerThread()
     {
         auto timers = DeviceModels::CreateThreadWorkerTimers();

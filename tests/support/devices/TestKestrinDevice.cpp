@@ -86,10 +86,18 @@ void TestKestrinDevice::clearCalls()
     m_calls.clear();
 }
 
+void TestKestrinDevice::setCallHook(std::function<void(const QString&)> hook)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_callHook = std::move(hook);
+}
+
 bool TestKestrinDevice::enterUnsafe(const char* operation, const QString& arguments)
 {
     const QString name = QString::fromLatin1(operation);
     m_calls << (arguments.isEmpty() ? name : name + QLatin1Char(' ') + arguments);
+    if (m_callHook)
+        m_callHook(m_calls.last());
     const auto it = m_refusals.find(name);
     if (it == m_refusals.end())
         return true;

@@ -76,6 +76,10 @@ public:
     QStringList calls(const QString& prefix = QString()) const;
     void clearCalls();
 
+    // Called with each call's text as the call starts (on the caller's thread, before the result
+    // is decided). It must not call the device.
+    void setCallHook(std::function<void(const QString&)> hook);
+
     // IDeviceImpl
     bool isValid() const override { return true; }
     Devices::DeviceCategory getCategory() const override { return m_options.category; }
@@ -153,6 +157,7 @@ private:
     State m_cache;
     QHash<QString, int> m_refusals; // remaining failures, -1 for always
     QStringList m_calls;
+    std::function<void(const QString&)> m_callHook;
 };
 
 } // namespace TestSupport
