@@ -35,6 +35,9 @@ private slots:
     void everyModuleFileCompiles();
     void moduleImportsByName();
     void sharedDeviceTypeIsRegistered();
+    void enumTypesAreRegistered_data();
+    void enumTypesAreRegistered();
+    void enumsReachQml();
     void cleanupTestCase();
 
 private:
@@ -132,6 +135,46 @@ void TestAppWindow::sharedDeviceTypeIsRegistered()
     const QMetaType type = QMetaType::fromName("Devices::SharedDeviceImpl");
     QVERIFY(type.isValid());
     QCOMPARE(type, QMetaType::fromType<Devices::SharedDeviceImpl>());
+}
+
+void TestAppWindow::enumTypesAreRegistered_data()
+{
+    QTest::addColumn<QString>("typeName");
+    QTest::addColumn<QString>("reason");
+    for (const char* name : {"UIKestrinModel", "UINotificationsModel", "UIAppMediator",
+             "UIKesFwMediator", "UIKesSettingsMediator"}) {
+        QTest::newRow(name) << QString::fromLatin1(name)
+                            << QStringLiteral("Error - class %1 uncreatable").arg(QLatin1String(name));
+    }
+    QTest::newRow("UIModel") << QStringLiteral("UIModel")
+                             << QStringLiteral("Error - class IUIModel uncreatable");
+}
+
+void TestAppWindow::enumTypesAreRegistered()
+{
+    QFETCH(QString, typeName);
+    QFETCH(QString, reason);
+    MetadataInitializer metadata;
+
+    // Known to QML, and never made by it.
+    QQmlComponent made(m_engine.get());
+    made.setData(QStringLiteral("import QtQuick\nimport Velmor.Enums 1.0\n%1 {}\n").arg(typeName).toUtf8(), QUrl());
+    std::unique_ptr<QObject> object(made.create());
+    QVERIFY(!object);
+    QVERIFY2(made.errorString().contains(reason), qPrintable(made.errorString()));
+}
+
+void TestAppWindow::enumsReachQml()
+{
+    MetadataInitializer metadata;
+    QQmlComponent component(m_engine.get());
+    component.setData("import QtQuick\nimport Velmor.Enums 1.0\n"
+                      "Item { property int hardware: UIModel.Hardware; property int kestrin: UIModel.Kestrin }\n",
+        QUrl());
+    std::unique_ptr<QObject> item(component.create());
+    QVERIFY2(item, qPrintable(component.errorString()));
+    QCOMPARE(item->property("hardware").toInt(), 2);
+    QCOMPARE(item->property("kestrin").toInt(), 1);
 }
 
 void TestAppWindow::cleanupTestCase()
