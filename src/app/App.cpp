@@ -1,12 +1,14 @@
 #include "app/App.h"
 
 #include "app/core/GlobalLogger.h"
+#include "app/core/Preferences.h"
 #include "platform/PlatformFactories.h"
 #include "theme/ApplicationFonts.h"
 #include "theme/DarkTheme.h"
 
 App::App(int& argc, char** argv)
     : QApplication(argc, argv)
+    , m_preferences(new Preferences(this))
     , m_extensions(Platform::CreateAppExtensions())
     , m_theme(new Theme::DarkTheme(this))
 {
@@ -21,6 +23,11 @@ App::App(int& argc, char** argv)
 }
 
 App::~App() = default;
+
+Preferences* App::getPreferences() const
+{
+    return m_preferences;
+}
 
 QObject* App::theme() const
 {

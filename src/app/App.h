@@ -4,6 +4,8 @@
 
 #include <memory>
 
+class Preferences;
+
 namespace Platform {
 class AppExtensions;
 }
@@ -27,6 +29,9 @@ public:
     App(int& argc, char** argv);
     ~App() override;
 
+    // The user's settings ("settings.ini").
+    Preferences* getPreferences() const;
+
     // The theme every screen draws with.
     QObject* theme() const;
     // The UI model of the current device; null until one is chosen.
@@ -44,6 +49,7 @@ signals:
     void uiModelChanged();
 
 private:
+    Preferences* m_preferences; // child
     std::unique_ptr<Platform::AppExtensions> m_extensions;
     Theme::ITheme* m_theme; // child
     QObject* m_currentUiModel = nullptr; // not owned

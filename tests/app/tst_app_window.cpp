@@ -3,11 +3,14 @@
 
 #include "app/App.h"
 #include "app/MetadataInitializer.h"
+#include "app/core/Preferences.h"
 #include "devices/IDeviceImpl.h"
 #include "platform/PlatformFactories.h"
 #include "theme/DarkTheme.h"
 
+#include <QDir>
 #include <QDirIterator>
+#include <QSettings>
 #include <QFontDatabase>
 #include <QQmlApplicationEngine>
 #include <QQmlComponent>
@@ -29,6 +32,7 @@ private slots:
     void initTestCase();
     void mainIsTheRootWindow();
     void themeAndFontsAreReady();
+    void preferencesReadTheSettingsFile();
     void showAppWindowShowsAHiddenWindow();
     void anotherStartShowsTheWindow();
     void quitAppQuitsOnce();
@@ -79,6 +83,14 @@ void TestAppWindow::themeAndFontsAreReady()
     const QStringList families = QFontDatabase::families();
     QVERIFY2(families.contains(QLatin1String(Theme::BodyFontFamily)), qPrintable(families.join(u',')));
     QVERIFY(families.contains(QLatin1String(Theme::CaptionFontFamily)));
+}
+
+void TestAppWindow::preferencesReadTheSettingsFile()
+{
+    Preferences* preferences = m_app.getPreferences();
+    QVERIFY(preferences);
+    QVERIFY(preferences->getBool(Preferences::BoolProperty::license_accepted));
+    QVERIFY(!preferences->getBool(Preferences::BoolProperty::minimize_to_tray));
 }
 
 void TestAppWindow::showAppWindowShowsAHiddenWindow()
@@ -185,6 +197,16 @@ void TestAppWindow::cleanupTestCase()
 int main(int argc, char** argv)
 {
     QStandardPaths::setTestModeEnabled(true);
+    QCoreApplication::setApplicationName(QStringLiteral("Velmor"));
+    QCoreApplication::setOrganizationName(QStringLiteral("Velmor"));
+    // A settings file from an earlier run, for the application object to read.
+    const QDir dataFolder(QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation));
+    dataFolder.mkpath(QStringLiteral("."));
+    QFile::remove(dataFolder.filePath(QStringLiteral("settings.ini")));
+    {
+        QSettings earlier(dataFolder.filePath(QStringLiteral("settings.ini")), QSettings::IniFormat);
+        earlier.setValue(QStringLiteral("license_accepted"), true);
+    }
     App app(argc, argv);
     TestAppWindow test(app);
     QTEST_SET_MAIN_SOURCE_PATH
