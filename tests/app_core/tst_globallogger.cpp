@@ -326,6 +326,45 @@ private slots:
         QVERIFY(!logger.saveLogs(LogFolder() + "/no/such/folder/bundle.txt"));
     }
 
+    // The program's own logger in a process of its own: what reaches the file when the process
+    // ends normally, or crashes.
+    void processExit_data()
+    {
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<QStringList>("mustHave");
+        QTest::newRow("normal exit") << "exit" << QStringList{"D:      ", " last line of main", " from a late destructor"};
+        QTest::newRow("crash after a warning") << "crash" << QStringList{"WARN:   ", " warning before the crash"};
+    }
+    void processExit()
+    {
+        QFETCH(QString, mode);
+        QFETCH(QStringList, mustHave);
+        QTemporaryDir data;
+        QVERIFY(data.isValid());
+        QProcess helper;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_DATA_HOME", data.path());
+        env.insert("ASAN_OPTIONS", "detect_leaks=1:handle_abort=0");
+        helper.setProcessEnvironment(env);
+        helper.start(QStringLiteral(LOGGER_EXIT_HELPER), {mode});
+        QVERIFY(helper.waitForFinished(60000));
+        if (mode == "exit") {
+            QCOMPARE(helper.exitStatus(), QProcess::NormalExit);
+            QCOMPARE(helper.exitCode(), 0);
+        } else {
+            QCOMPARE(helper.exitStatus(), QProcess::CrashExit);
+        }
+        const QDir logs(data.path() + "/Velmor/Velmor/Logs");
+        const QStringList names = logs.entryList(QDir::Files);
+        QCOMPARE(names, QStringList{Today + "-1.log"});
+        QFile file(logs.absoluteFilePath(names[0]));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QString content = QString::fromUtf8(file.readAll());
+        QVERIFY(content.startsWith("OS: "));
+        for (const QString& piece : mustHave)
+            QVERIFY2(content.contains(piece), qPrintable(piece + " missing in:\n" + content));
+    }
+
     void processWideInstance()
     {
         GlobalLogger* logger = GlobalLogger::Instance();
