@@ -4,6 +4,8 @@
 #include <QColor>
 #include <QFile>
 #include <QFontDatabase>
+#include <QImage>
+#include <QImageReader>
 #include <QMetaProperty>
 #include <QQmlContext>
 #include <QQmlEngine>
@@ -127,6 +129,9 @@ private slots:
     void qmlReadsValuesAndRejectsWrites();
     void imagesLiveBelowTheResourcesPath();
     void fontFamiliesMatchTheEmbeddedFonts();
+    void imagesNamedByTheInterfaceExist_data();
+    void imagesNamedByTheInterfaceExist();
+    void applicationIconExists();
 };
 
 void TestTheme::values_data()
@@ -257,6 +262,87 @@ void TestTheme::fontFamiliesMatchTheEmbeddedFonts()
     const QStringList bodyStyles = QFontDatabase::styles(theme.fontFamily());
     for (const char* style : {"Regular", "Medium", "Semi Bold"})
         QVERIFY2(bodyStyles.contains(QLatin1String(style)), qPrintable(bodyStyles.join(u',')));
+}
+
+void TestTheme::imagesNamedByTheInterfaceExist_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QSize>("size");
+    const QList<QPair<const char*, QSize>> images = {
+        {"images/edit.svg", {20, 20}},
+        {"images/arrow-down.svg", {20, 20}},
+        {"images/checkbox/on.svg", {20, 20}},
+        {"images/checkbox/off.svg", {20, 20}},
+        {"images/close_regular.svg", {20, 20}},
+        {"images/close_hovered.svg", {20, 20}},
+        {"images/info-terms.svg", {20, 20}},
+        {"images/logo-terms.svg", {96, 80}},
+        {"images/cable.svg", {10, 14}},
+        {"images/cable_warn.svg", {10, 14}},
+        {"images/other/bell.svg", {}},
+        {"images/other/collapse.svg", {20, 20}},
+        {"images/other/expand.svg", {20, 20}},
+        {"images/dialog/update.svg", {16, 16}},
+        {"images/dialog/success.svg", {16, 16}},
+        {"images/dialog/warning.svg", {16, 16}},
+        {"images/dialog/error.svg", {16, 16}},
+        {"images/menu/logo.svg", {32, 24}},
+        {"images/menu/logo-wide.svg", {150, 24}},
+        {"images/menu/arrow-right.svg", {32, 32}},
+        {"images/menu/arrow-left.svg", {32, 32}},
+        {"images/menu/sound.svg", {32, 32}},
+        {"images/menu/equalizer.svg", {32, 32}},
+        {"images/menu/microphone.svg", {32, 32}},
+        {"images/menu/head-tracking.svg", {32, 32}},
+        {"images/menu/product-settings.svg", {32, 32}},
+        {"images/menu/support.svg", {32, 32}},
+        {"images/status/headset.svg", {24, 24}},
+        {"images/status/dongle.svg", {24, 24}},
+        {"images/status/cable.svg", {24, 24}},
+        {"images/status/no-connection.svg", {24, 24}},
+        {"images/status/no-device.svg", {24, 24}},
+        {"images/status/microphone-on.svg", {24, 24}},
+        {"images/status/microphone-off.svg", {24, 24}},
+        {"images/status/battery/full.svg", {24, 24}},
+        {"images/status/battery/middle.svg", {24, 24}},
+        {"images/status/battery/low.svg", {24, 24}},
+        {"images/status/battery/critical.svg", {24, 24}},
+        {"images/status/connection/normal.svg", {12, 12}},
+        {"images/status/connection/available.svg", {12, 12}},
+        {"images/status/connection/not-connected.svg", {12, 12}},
+        {"images/devices/no_device.png", {1840, 1312}},
+    };
+    for (const auto& [path, size] : images)
+        QTest::newRow(path) << QString::fromLatin1(path) << size;
+    for (const char* state : {"regular", "hovered", "pressed"}) {
+        for (const char* file : {"settings.svg", "bell.svg", "minimize.svg", "zoom.svg", "close.svg"}) {
+            const QString path = QStringLiteral("images/titlebar/%1/%2").arg(QLatin1String(state), QLatin1String(file));
+            QTest::newRow(qPrintable(path)) << path << QSize(16, 16);
+        }
+    }
+}
+
+void TestTheme::imagesNamedByTheInterfaceExist()
+{
+    QFETCH(QString, path);
+    QFETCH(QSize, size);
+
+    Theme::DarkTheme theme;
+    const QUrl url(theme.resourcesPath() + path);
+    QImageReader reader(QLatin1Char(':') + url.path());
+    QVERIFY2(reader.canRead(), qPrintable(reader.errorString()));
+    // Layouts depend on the natural size of these pictures.
+    if (size.isValid())
+        QCOMPARE(reader.size(), size);
+}
+
+void TestTheme::applicationIconExists()
+{
+    QImageReader reader(QStringLiteral(":/icons/velmor.png"));
+    QVERIFY2(reader.canRead(), qPrintable(reader.errorString()));
+    QVERIFY(reader.size().width() >= 64);
+    const QImage icon = reader.read();
+    QVERIFY(icon.hasAlphaChannel());
 }
 
 QTEST_MAIN(TestTheme)
