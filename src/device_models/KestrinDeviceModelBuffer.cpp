@@ -242,8 +242,8 @@ void KestrinDeviceModel::Buffer::process()
         else if (kind < uint8_t(Kind::eqIndex))
             ok = writeValue(devMain, Kind(kind), values);
     }
-    // The failure and the end of the write become visible together, so the model never sees the
-    // key neither in flight nor failed.
+    // The failure and the end of the write become visible together: to the model the key is
+    // always either in flight or failed, never briefly neither.
     std::lock_guard<SpinLock> valueLock(m_valueLock);
     if (!ok)
         m_failedKeys.push_back(key);
