@@ -236,6 +236,11 @@ TestCase {
         compare(rename.Accessible.name, "Preset Rename")
         mouseMove(preset, 20, preset.height / 2)
         tryCompare(rename, "opacity", 1)
+        // Moving onto the icon itself keeps it shown, so it can be clicked.
+        mouseMove(rename, rename.width / 2, rename.height / 2)
+        tryCompare(rename, "hovered", true)
+        compare(preset.hovered, true)
+        compare(rename.opacity, 1)
         preset.enabled = false
         compare(rename.opacity, 0)
     }

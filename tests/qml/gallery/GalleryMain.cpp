@@ -1,11 +1,12 @@
 // Shows every control of the library in its states, in the dark theme, for a person to look at.
-//   velmor_gallery [--screenshot <file.png>] [--no-animations]
+//   velmor_gallery [--screenshot <file.png>] [--no-animations] [--popups] [--height <px>]
 // With --screenshot the window is grabbed once it has been shown and the program exits.
 #include "TestApp.h"
 
 #include "theme/ApplicationFonts.h"
 
 #include <QCommandLineParser>
+#include <QFile>
 #include <QGuiApplication>
 #include <QQmlApplicationEngine>
 #include <QQmlContext>
@@ -26,18 +27,35 @@ int main(int argc, char* argv[])
                                               QStringLiteral("file"));
     const QCommandLineOption noAnimationsOption(QStringLiteral("no-animations"),
                                                 QStringLiteral("Start with animations off."));
+    const QCommandLineOption popupsOption(QStringLiteral("popups"),
+                                          QStringLiteral("Open the drawer and a dialog at start."));
     parser.addOption(screenshotOption);
     parser.addOption(noAnimationsOption);
+    const QCommandLineOption heightOption(QStringLiteral("height"),
+                                          QStringLiteral("Window height, to see the whole page at once."),
+                                          QStringLiteral("px"));
+    parser.addOption(popupsOption);
+    parser.addOption(heightOption);
     parser.process(application);
 
     Theme::RegisterApplicationFonts();
 
-    QQmlApplicationEngine engine;
-    engine.addImportPath(QStringLiteral(":/qml"));
+    // Outlives the engine, so no binding sees a null App while the window is torn down.
     TestApp app;
     app.captureOpenedUrls();
     app.setAnimationsEnabled(!parser.isSet(noAnimationsOption));
+    QQmlApplicationEngine engine;
+    engine.addImportPath(QStringLiteral(":/qml"));
     engine.rootContext()->setContextProperty(QStringLiteral("App"), &app);
+    // The input controls' page is another developer's file; show it when it is there.
+    const QString inputsFile = QStringLiteral(VELMOR_GALLERY_DIR "/GalleryInputs.qml");
+    engine.rootContext()->setContextProperty(
+        QStringLiteral("GalleryInputsUrl"),
+        QFile::exists(inputsFile) ? QUrl::fromLocalFile(inputsFile).toString() : QString());
+    QVariantMap initialProperties{{QStringLiteral("showPopups"), parser.isSet(popupsOption)}};
+    if (parser.isSet(heightOption))
+        initialProperties.insert(QStringLiteral("height"), parser.value(heightOption).toInt());
+    engine.setInitialProperties(initialProperties);
     engine.load(QUrl::fromLocalFile(QStringLiteral(VELMOR_GALLERY_DIR "/Gallery.qml")));
     if (engine.rootObjects().isEmpty())
         return -1;
