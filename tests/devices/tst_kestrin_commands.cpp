@@ -57,6 +57,7 @@ private slots:
     void requestFrames();
     void sidetoneLevelPackage();
     void leftRightGainStopsAtFirstRefusal();
+    void pairingIsForTheDongle();
     void refusedRepliesFail_data();
     void refusedRepliesFail();
     void lateRepliesAreNotTakenForThisOne_data();
@@ -192,6 +193,23 @@ void TestKestrinCommands::leftRightGainStopsAtFirstRefusal()
     rig.headset->refuse(Kestrin::kSetParameter, 1);
     QVERIFY(!transport.writeLeftRightGain(11, 21));
     QCOMPARE(ToStringList(rig.takeLog()), QStringList { "set left_gain 11" });
+}
+
+void TestKestrinCommands::pairingIsForTheDongle()
+{
+    KestrinRig rig { 0x4B28 };
+    KestrinTransport transport(*rig.client);
+    QVERIFY(transport.pairing());
+    QCOMPARE(rig.state->pairings, 1);
+    const Bytes expected = MakeOutReport(FromHex("05 5A 04 00 01 11 AA 00"), false);
+    QCOMPARE(ToHex(rig.headset->outReports().back()), ToHex(expected));
+    QCOMPARE(ToStringList(rig.log()), QStringList { "pairing @dongle" });
+
+    // A cabled headset has nothing to pair.
+    KestrinRig cabled { 0x4B2E };
+    KestrinTransport cabledTransport(*cabled.client);
+    QVERIFY(!cabledTransport.pairing());
+    QCOMPARE(cabled.state->pairings, 0);
 }
 
 void TestKestrinCommands::refusedRepliesFail_data()
