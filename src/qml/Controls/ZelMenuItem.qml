@@ -68,14 +68,10 @@ T.RadioButton {
         }
     }
 
-    background: Rectangle {
+    background: RoundedRectangle {
         id: background
 
-        property real topLeftRadius: 0
-        property real topRightRadius: 0
-        property real bottomLeftRadius: 0
-        property real bottomRightRadius: 0
-
+        radius: 0
         color: !control.enabled ? App.theme.colorPreset
              : control.hovered ? App.theme.colorMenuItemHovered
              : control.selected ? App.theme.colorPresetActive

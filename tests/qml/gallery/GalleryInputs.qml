@@ -150,18 +150,18 @@ Item {
 
             Column {
                 ZelMenuItem {
-                    iconSource: App.theme.resourcesPath + "images/edit.svg"
+                    iconSource: App.theme.resourcesPath + "images/menu/sound.svg"
                     text: "Sound"
                     checked: true
                     topLeftRadius: 8
                     topRightRadius: 8
                 }
                 ZelMenuItem {
-                    iconSource: App.theme.resourcesPath + "images/edit.svg"
+                    iconSource: App.theme.resourcesPath + "images/menu/microphone.svg"
                     text: "Microphone"
                 }
                 ZelMenuItem {
-                    iconSource: App.theme.resourcesPath + "images/edit.svg"
+                    iconSource: App.theme.resourcesPath + "images/menu/equalizer.svg"
                     text: "Equalizer"
                     enabled: false
                     bottomLeftRadius: 8
@@ -175,7 +175,7 @@ Item {
                 ZelMenuItem {
                     width: 220
                     expanded: true
-                    iconSource: App.theme.resourcesPath + "images/edit.svg"
+                    iconSource: App.theme.resourcesPath + "images/menu/sound.svg"
                     text: "SOUND"
                     checked: true
                     topLeftRadius: 8
@@ -184,13 +184,13 @@ Item {
                 ZelMenuItem {
                     width: 220
                     expanded: true
-                    iconSource: App.theme.resourcesPath + "images/edit.svg"
+                    iconSource: App.theme.resourcesPath + "images/menu/microphone.svg"
                     text: "MICROPHONE"
                 }
                 ZelMenuItem {
                     width: 220
                     expanded: true
-                    iconSource: App.theme.resourcesPath + "images/edit.svg"
+                    iconSource: App.theme.resourcesPath + "images/menu/equalizer.svg"
                     text: "EQUALIZER"
                     enabled: false
                     bottomLeftRadius: 8
