@@ -46,7 +46,8 @@ int qMain(int argc, char** argv)
     qunsetenv("QT_PLUGIN_PATH");
     SetApplicationIdentity();
 
-    // Started elevated by a running instance, so before the single-instance check.
+    // A running instance starts this run as a second process of its own, so it comes before the
+    // single-instance check.
     if (IsDriverRemovalRun(argc, argv))
         return Platform::KestrinDriversHelper::UninstallKestrinDrivers();
 
