@@ -11,7 +11,11 @@ T.CheckBox {
 
     property string hint: ""
 
-    readonly property bool hasLabel: control.text !== "" || control.hint !== ""
+    QtObject {
+        id: internal
+
+        readonly property bool hasLabel: control.text !== "" || control.hint !== ""
+    }
 
     implicitWidth: implicitContentWidth + leftPadding + rightPadding
     implicitHeight: implicitContentHeight + topPadding + bottomPadding
@@ -37,7 +41,7 @@ T.CheckBox {
 
         Item {
             Layout.preferredWidth: control.spacing
-            visible: control.hasLabel && !control.mirrored
+            visible: internal.hasLabel && !control.mirrored
         }
 
         Item {
@@ -50,14 +54,14 @@ T.CheckBox {
             objectName: "label"
             Layout.fillWidth: true
             Layout.fillHeight: true
-            visible: control.hasLabel
+            visible: internal.hasLabel
             text: control.text
             hint: control.hint
         }
 
         Item {
             Layout.preferredWidth: control.spacing
-            visible: control.hasLabel && control.mirrored
+            visible: internal.hasLabel && control.mirrored
         }
 
         Item {

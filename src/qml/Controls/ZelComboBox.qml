@@ -12,12 +12,17 @@ T.ComboBox {
                              implicitContentHeight + topPadding + bottomPadding)
     baselineOffset: contentItem.y + contentItem.baselineOffset
 
-    readonly property real indicatorRoom: control.indicator && control.indicator.visible
-                                          ? control.indicator.width + control.spacing : 0
+    QtObject {
+        id: internal
+
+        // Room kept free for the arrow on its side, while it is shown.
+        readonly property real indicatorRoom: control.indicator && control.indicator.visible
+                                              ? control.indicator.width + control.spacing : 0
+    }
 
     padding: 8
-    leftPadding: 8 + (control.mirrored ? indicatorRoom : 0)
-    rightPadding: 8 + (control.mirrored ? 0 : indicatorRoom)
+    leftPadding: 8 + (control.mirrored ? internal.indicatorRoom : 0)
+    rightPadding: 8 + (control.mirrored ? 0 : internal.indicatorRoom)
 
     font.family: App.theme.fontFamily
     font.pixelSize: App.theme.fontSize

@@ -11,7 +11,11 @@ T.Switch {
 
     property string hint: ""
 
-    readonly property bool hasLabel: control.text !== "" || control.hint !== ""
+    QtObject {
+        id: internal
+
+        readonly property bool hasLabel: control.text !== "" || control.hint !== ""
+    }
 
     implicitWidth: implicitContentWidth + leftPadding + rightPadding
     implicitHeight: implicitContentHeight + topPadding + bottomPadding
@@ -21,7 +25,7 @@ T.Switch {
     indicator: Rectangle {
         implicitWidth: App.theme.switchIndicatorWidth
         implicitHeight: App.theme.switchIndicatorHeight
-        x: control.hasLabel ? control.width - width - control.rightPadding
+        x: internal.hasLabel ? control.width - width - control.rightPadding
                             : control.leftPadding + (control.availableWidth - width) / 2
         y: control.topPadding
         radius: App.theme.switchIndicatorRaduis
@@ -60,14 +64,14 @@ T.Switch {
             objectName: "label"
             Layout.fillWidth: true
             Layout.fillHeight: true
-            visible: control.hasLabel
+            visible: internal.hasLabel
             text: control.text
             hint: control.hint
         }
 
         Item {
             Layout.preferredWidth: control.spacing
-            visible: control.hasLabel
+            visible: internal.hasLabel
         }
 
         Item {
