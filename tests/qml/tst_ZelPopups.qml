@@ -104,6 +104,8 @@ TestCase {
         compare(veil.bottomRightRadius, 8)
         popup.close()
         tryCompare(popup, "visible", false)
+        // The dimming goes with the popup.
+        tryVerify(() => { const v = dimmer(); return !v || !v.visible || v.parent.opacity === 0 })
     }
 
     function test_pseudoModalPopupBlocksContentButNotTitleBar() {
