@@ -16,6 +16,10 @@ class QmlTestSetup : public QObject
 public slots:
     void applicationAvailable()
     {
+        // Controls follow the mouse as on a desktop with a pointer, also when the test is run
+        // by hand without CTest's environment.
+        if (!qEnvironmentVariableIsSet("QT_QUICK_CONTROLS_HOVER_ENABLED"))
+            qputenv("QT_QUICK_CONTROLS_HOVER_ENABLED", "1");
         QCoreApplication::setApplicationName(QStringLiteral("Velmor"));
         QCoreApplication::setOrganizationName(QStringLiteral("Velmor"));
         QCoreApplication::setApplicationVersion(QStringLiteral("1.2.48"));
