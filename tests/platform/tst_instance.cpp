@@ -187,6 +187,7 @@ void TestInstance::channelThatCannotBeMadeIsNotUsed()
     // Segment keys are files in the temporary folder; a "folder" that is a file takes none.
     QTemporaryFile notAFolder;
     QVERIFY(notAFolder.open());
+    const bool tmpWasSet = qEnvironmentVariableIsSet("TMPDIR");
     const QByteArray savedTmp = qgetenv("TMPDIR");
     qputenv("TMPDIR", QFile::encodeName(notAFolder.fileName()));
     const auto extensions = MakeExtensions(UniqueKey("ext"));
@@ -194,7 +195,10 @@ void TestInstance::channelThatCannotBeMadeIsNotUsed()
     extensions->listen(true);
     const bool listening = extensions->isListening();
     extensions->readMemory();
-    qputenv("TMPDIR", savedTmp);
+    if (tmpWasSet)
+        qputenv("TMPDIR", savedTmp);
+    else
+        qunsetenv("TMPDIR");
 
     QVERIFY(!extensions->accessMemoryData());
     QVERIFY(!requested);
