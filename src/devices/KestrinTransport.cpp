@@ -2,7 +2,6 @@
 
 #include "app/core/GlobalLogger.h"
 #include "platform/io/KestrinHidApiClient.h"
-#include "utils/Utils.h"
 
 #include <QThread>
 
@@ -85,6 +84,17 @@ size_t KestrinTransport::readPackage(unsigned char* out)
     return n;
 }
 
+size_t KestrinTransport::appendPackage()
+{
+    if (m_fill + c_maxPackagePayload > c_bufferCapacity) {
+        // Cannot happen while the buffer holds at most one incomplete command, but the buffer
+        // must never be overrun whatever the device sends.
+        GlobalLogger::Instance()->message(QtWarningMsg, "HID input overflows the buffer, dropping %zu bytes", m_fill);
+        dropAll();
+    }
+    return readPackage(m_buffer + m_fill);
+}
+
 void KestrinTransport::dropAll()
 {
     m_fill = 0;
@@ -129,17 +139,9 @@ bool KestrinTransport::readCommand()
     const int patience = m_longWait ? c_longPatience : c_patience;
     int idle = 0;
     int reads = 0;
-    uint8_t bytes[c_maxPackagePayload];
     while (true) {
-        const size_t n = readPackage(bytes);
+        const size_t n = appendPackage();
         if (n > 0) {
-            if (m_fill + n > c_bufferCapacity) {
-                // Cannot happen while the buffer holds at most one incomplete command, but the
-                // buffer must never be overrun whatever the device sends.
-                GlobalLogger::Instance()->message(QtWarningMsg, "HID input overflows the buffer, dropping %zu bytes", m_fill);
-                dropAll();
-            }
-            std::memcpy(m_buffer + m_fill, bytes, n);
             m_fill += n;
             idle = 0;
         }
@@ -205,7 +207,11 @@ bool KestrinTransport::exchangeUnsafe(const uint8_t* request, size_t size, bool 
         return false;
     if (!readCmdAndValidate(minLength, valid))
         return false;
-    Utils::ScopeGuard consume([this] { consumeCurrentCommand(); });
+    // The reply goes whatever the evaluation finds (and even if it throws).
+    struct Consume {
+        KestrinTransport* transport;
+        ~Consume() { transport->consumeCurrentCommand(); }
+    } consume{this};
     return evaluate ? evaluate(m_buffer, m_currentLength) : true;
 }
 

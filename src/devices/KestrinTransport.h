@@ -156,6 +156,8 @@ public:
 
 private:
     bool readCommand();
+    // Reads one input package straight into the buffer behind the held bytes; its byte count.
+    size_t appendPackage();
     // Drops bytes at the start that cannot begin a frame; true when a complete command is there.
     bool resynchronise();
     void dropAll();

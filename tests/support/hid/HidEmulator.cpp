@@ -18,8 +18,13 @@ constexpr size_t kMaxLengthField = 1020;
 
 Bytes VersionNotification(const std::string& version)
 {
-    Bytes payload{0x00, 0x00, static_cast<uint8_t>(version.size())};
-    payload.insert(payload.end(), version.begin(), version.end());
+    Bytes payload;
+    payload.reserve(3 + version.size());
+    payload.push_back(0x00);
+    payload.push_back(0x00);
+    payload.push_back(static_cast<uint8_t>(version.size()));
+    for (char c : version)
+        payload.push_back(static_cast<uint8_t>(c));
     return payload;
 }
 
@@ -28,9 +33,14 @@ Bytes VersionNotification(const std::string& version)
 Bytes MakeFrame(uint8_t kind, uint16_t commandId, const Bytes& payload)
 {
     const size_t length = payload.size() + 2;
-    Bytes frame{kMarker, kind, static_cast<uint8_t>(length & 0xFF), static_cast<uint8_t>(length >> 8),
-                static_cast<uint8_t>(commandId & 0xFF), static_cast<uint8_t>(commandId >> 8)};
-    frame.insert(frame.end(), payload.begin(), payload.end());
+    Bytes frame(6 + payload.size());
+    frame[0] = kMarker;
+    frame[1] = kind;
+    frame[2] = static_cast<uint8_t>(length & 0xFF);
+    frame[3] = static_cast<uint8_t>(length >> 8);
+    frame[4] = static_cast<uint8_t>(commandId & 0xFF);
+    frame[5] = static_cast<uint8_t>(commandId >> 8);
+    std::copy(payload.begin(), payload.end(), frame.begin() + 6);
     return frame;
 }
 
