@@ -4,6 +4,7 @@
 #include "device_models/KestrinDeviceModel.h"
 #include "devices/DeviceProxy.h"
 #include "devices/FakeKestrinDeviceImpl.h"
+#include "ui_mediators/UIKesHeadMediator.h"
 #include "ui_mediators/UIKesSettingsMediator.h"
 #include "ui_mediators/UIKesStatusMediator.h"
 #include "ui_mediators/UISlvFwMediator.h"
@@ -34,6 +35,7 @@ private slots:
     void categoryIsReadLive();
     void statusMediatorAfterReady();
     void batteryPollNotifiesWithoutReady();
+    void readyHeadsetIsPolledForTheStatusBar();
 
 private:
     QStringList recordSignals();
@@ -202,6 +204,23 @@ void TestUiModels::batteryPollNotifiesWithoutReady()
     QCOMPARE(battery.count(), 1);
     QCOMPARE(mute.count(), 1);
     QCOMPARE(ready.count(), 0);
+}
+
+void TestUiModels::readyHeadsetIsPolledForTheStatusBar()
+{
+    auto* head = m_model->headMediator();
+    QVERIFY(!head->isStatusBarPolling());
+    QSignalSpy polling(head, &UIMediators::UIKesHeadMediator::statusBarPollingChanged);
+    QVERIFY(m_proxy->setDevice(ScriptedHeadset::Make(DeviceType::kestrin_2)));
+    QVERIFY(head->isStatusBarPolling());
+    QCOMPARE(polling.count(), 1);
+    QCOMPARE(m_model->deviceModel()->getPollingParam(), DeviceModels::KestrinDeviceModel::PollingParam::normal);
+    QVERIFY(!head->hasHeadtracking());
+    // Without head tracking the head-tracking page changes nothing.
+    head->setCurrentTabHt(true);
+    QVERIFY(head->isStatusBarPolling());
+    QCOMPARE(m_model->deviceModel()->getPollingParam(), DeviceModels::KestrinDeviceModel::PollingParam::normal);
+    QCOMPARE(polling.count(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestUiModels)
