@@ -17,9 +17,12 @@
 //         data.setDefault(uint32_t(MyEnum::a));
 //     }
 //
-// and then ask Enumer<MyEnum>::Name(...), ::Values(), ... The table is filled on its first use
-// (thread-safe) and never changes afterwards, so lookups need no lock. Listing order is insertion
-// order. The invalid value is the smallest non-negative number that no entry uses.
+// and then ask Enumer<MyEnum>::Name(...), ::Values(), ... Both macros stand at global scope (outside
+// any namespace), with the enum's qualified name: ENUMER_DECLARE_METADATA(DeviceData::AncMode).
+// Labels are taken when the table is filled, so a later language change is not reflected.
+// The table is filled on its first use (thread-safe) and never changes afterwards, so lookups need
+// no lock. Listing order is insertion order. The invalid value is the smallest non-negative number
+// that no entry uses.
 
 #include <QList>
 #include <QString>
