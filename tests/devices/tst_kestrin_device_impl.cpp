@@ -84,6 +84,8 @@ private slots:
     void setters();
     void readers_data();
     void readers();
+    void malformedRepliesLeaveCache_data();
+    void malformedRepliesLeaveCache();
     void ancModeOutOfRangeIsAFailedRead();
     void typeSpecificLoads();
     void micLevelIsNeverSent();
@@ -557,6 +559,90 @@ void TestKestrinDeviceImpl::readers()
         QCOMPARE(load(*device, ok), expected);
         QVERIFY(ok);
     }
+}
+
+using Answer = std::function<void(Exchange&)>;
+Q_DECLARE_METATYPE(Answer)
+
+void TestKestrinDeviceImpl::malformedRepliesLeaveCache_data()
+{
+    QTest::addColumn<int>("commandId");
+    QTest::addColumn<Answer>("answer");
+    QTest::addColumn<Reader>("read");
+    QTest::addColumn<Loader>("load");
+
+    using M = Devices::IKestrinDeviceMain;
+    const Reader readMix([](M& d, int& out) {
+        uint8_t v = 99;
+        const bool ok = d.readGameChatMix(v);
+        out = v;
+        return ok;
+    });
+    const Loader loadMix([](M& d, bool& ok) {
+        uint8_t v = 0;
+        ok = d.loadGameChatMix(v);
+        return int(v);
+    });
+    const Reader readSidetone([](M& d, int& out) {
+        bool v = false;
+        const bool ok = d.readSidetone(v);
+        out = v ? 1 : 99;
+        return ok;
+    });
+    const Loader loadSidetone([](M& d, bool& ok) {
+        bool v = false;
+        ok = d.loadSidetone(v);
+        return int(v);
+    });
+    const Reader readLevel([](M& d, int& out) {
+        uint8_t v = 99;
+        const bool ok = d.readSidetoneLevel(v);
+        out = v;
+        return ok;
+    });
+    const Loader loadLevel([](M& d, bool& ok) {
+        uint8_t v = 0;
+        ok = d.loadSidetoneLevel(v);
+        return int(v);
+    });
+
+    QTest::newRow("reply one byte short") << int(Kestrin::kGetSetting)
+                                          << Answer([](Exchange& ex) { ex.respond({ 0x00, 0x0B, 0x00 }); })
+                                          << readMix << loadMix;
+    QTest::newRow("reply for another setting") << int(Kestrin::kGetSetting)
+                                               << Answer([](Exchange& ex) { ex.respond({ 0x00, 0x07, 0x00, 0x01 }); })
+                                               << readMix << loadMix;
+    QTest::newRow("sidetone neither on nor off") << int(Kestrin::kGetSetting)
+                                                 << Answer([](Exchange& ex) { ex.respond({ 0x00, 0x07, 0x00, 0x07 }); })
+                                                 << readSidetone << loadSidetone;
+    QTest::newRow("reply for another parameter")
+        << int(Kestrin::kGetParameter) << Answer([](Exchange& ex) { ex.respond({ 0x2D, 0x00, 0x00, 0x14 }); })
+        << readLevel << loadLevel;
+    QTest::newRow("garbage") << int(Kestrin::kGetParameter)
+                             << Answer([](Exchange& ex) { ex.send({ 0x11, 0x22, 0x33, 0x44, 0x55, 0x66 }); })
+                             << readLevel << loadLevel;
+    QTest::newRow("no answer") << int(Kestrin::kGetParameter) << Answer([](Exchange&) {}) << readLevel << loadLevel;
+}
+
+void TestKestrinDeviceImpl::malformedRepliesLeaveCache()
+{
+    QFETCH(int, commandId);
+    QFETCH(Answer, answer);
+    QFETCH(Reader, read);
+    QFETCH(Loader, load);
+
+    KestrinRig rig { 0x4B2A };
+    auto device = Build(rig);
+    QVERIFY(device->isValid());
+    bool ok = false;
+    const int cached = load(*device, ok);
+    rig.headset->setHandler(uint16_t(commandId), answer);
+
+    int out = 0;
+    QVERIFY(!read(*device, out));
+    QCOMPARE(out, 99);
+    QCOMPARE(load(*device, ok), cached);
+    QVERIFY(ok);
 }
 
 void TestKestrinDeviceImpl::ancModeOutOfRangeIsAFailedRead()
