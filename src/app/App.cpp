@@ -2,31 +2,103 @@
 
 #include "app/core/GlobalLogger.h"
 #include "app/core/Preferences.h"
+#include "devices/FakeKestrinDeviceImpl.h"
+#include "platform/AppExtensions.h"
+#include "platform/IHwBus.h"
+#include "platform/NetworkUpdater.h"
 #include "platform/PlatformFactories.h"
 #include "theme/ApplicationFonts.h"
 #include "theme/DarkTheme.h"
+#include "ui_mediators/UIAppMediator.h"
+#include "ui_mediators/UINotificationsMediator.h"
+#include "ui_models/UIKestrinModel.h"
+#include "ui_models/UISolvarineModel.h"
+#include "ui_models/UIStubModel.h"
+
+#include <QCursor>
+#include <QFile>
+#include <QTimer>
+
+namespace {
+
+constexpr int BusStartDelayMs = 50;
+constexpr int DeviceSearchGraceMs = 50;
+constexpr int UpdatesIntervalMs = 6 * 60 * 60 * 1000;
+
+} // namespace
 
 App::App(int& argc, char** argv)
+    : App(argc, argv, Platform::CreateHardwareBus())
+{
+}
+
+App::App(int& argc, char** argv, std::unique_ptr<Platform::IHwBus> bus)
     : QApplication(argc, argv)
     , m_preferences(new Preferences(this))
     , m_extensions(Platform::CreateAppExtensions())
+    , m_networkUpdater(new Platform::NetworkUpdater(nullptr))
+    , m_appMediator(new UIMediators::UIAppMediator(*m_networkUpdater, *m_preferences, nullptr))
+    , m_notificationsMediator(new UIMediators::UINotificationsMediator(*m_networkUpdater, *m_appMediator, nullptr))
     , m_theme(new Theme::DarkTheme(this))
+    , m_stubModel(new UIModels::UIStubModel(this))
+    , m_kestrinModel(new UIModels::UIKestrinModel(&m_deviceProxy, this, this))
+    , m_solvarineModel(new UIModels::UISolvarineModel(m_deviceProxy, *this, this))
+    , m_updatesTimer(new QTimer(this))
+    , m_devices{std::make_shared<Devices::FakeKestrinDeviceImpl>()}
+    , m_hwBus(std::move(bus))
+    , m_simulatedCount(m_devices.size())
 {
     // Opens the run's log file now, so it begins with the banner whatever happens next.
     GlobalLogger::Instance();
 
-    // A font that does not register leaves its text in a fallback font; nothing more to do.
-    Theme::RegisterApplicationFonts();
+    Theme::RegisterApplicationFonts(); // a font that does not load falls back to the system's
+
+    initHwBus();
+
+    connect(m_kestrinModel, &UIModels::IUIModel::modelReady, this, &App::onModelReady);
+    connect(m_solvarineModel, &UIModels::IUIModel::modelReady, this, &App::onModelReady);
 
     connect(m_extensions.get(), &Platform::AppExtensions::sigOpenWindow, this, &App::showAppWindow);
     m_extensions->listen(true);
+
+    m_updatesTimer->setInterval(UpdatesIntervalMs);
+    connect(m_updatesTimer, &QTimer::timeout, this, &App::onUpdatesTimeout);
+    m_updatesTimer->start();
+
+    m_networkUpdater->checkForAppUpdate();
+    m_networkUpdater->checkForNotifications();
+
+    connect(&m_deviceProxy, &Devices::DeviceProxy::deviceReady, this, &App::onDeviceReady);
+    connect(&m_deviceProxy, &Devices::DeviceProxy::deviceLost, this, &App::onDeviceLost);
 }
 
-App::~App() = default;
-
-Preferences* App::getPreferences() const
+App::~App()
 {
-    return m_preferences;
+    // The headset UI model first: its device model stops its worker before the devices go.
+    auto* kestrinModel = m_kestrinModel;
+    m_kestrinModel = nullptr;
+    m_currentUiModel = nullptr;
+    delete kestrinModel;
+    m_deviceProxy.resetImpl();
+
+    m_devices.clear();
+
+    if (m_hwBus) {
+        disconnect(m_hwBus.get(), nullptr, this, nullptr);
+        m_hwBus.reset();
+    }
+
+    delete m_solvarineModel;
+    m_solvarineModel = nullptr;
+    delete m_stubModel;
+    m_stubModel = nullptr;
+
+    // The proxy is a member and goes with the object; nothing listens to it any more.
+    disconnect(&m_deviceProxy, nullptr, this, nullptr);
+    delete m_notificationsMediator;
+    delete m_appMediator;
+    delete m_networkUpdater;
+    m_extensions.reset();
 }
 
 QObject* App::theme() const
@@ -39,7 +111,233 @@ QObject* App::uiModel() const
     return m_currentUiModel;
 }
 
-bool App::animationsEnabled() const
+QObject* App::getAppMediator() const
+{
+    return m_appMediator;
+}
+
+QObject* App::getNotificationsMediator() const
+{
+    return m_notificationsMediator;
+}
+
+UIModels::IUIModel* App::stubModel() const
+{
+    return m_stubModel;
+}
+
+UIModels::IUIModel* App::solvarineModel() const
+{
+    return m_solvarineModel;
+}
+
+bool App::areAnimationsEnabled() const
 {
     return m_extensions->areAnimationsEnabled();
+}
+
+void App::beginActivity()
+{
+    m_extensions->beginActivity();
+}
+
+void App::endActivity()
+{
+    m_extensions->endActivity();
+}
+
+void App::setCursor(int cursor)
+{
+    QGuiApplication::setOverrideCursor(QCursor(Qt::CursorShape(cursor)));
+}
+
+void App::restoreCursor()
+{
+    QGuiApplication::restoreOverrideCursor();
+}
+
+QString App::readTextFile(const QString& path) const
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QString();
+    return QString::fromUtf8(file.readAll());
+}
+
+void App::initHwBus()
+{
+    qRegisterMetaType<Devices::SharedDeviceImpl>("Devices::SharedDeviceImpl");
+    // The bus announces devices from its worker thread.
+    connect(m_hwBus.get(), &Platform::IHwBus::deviceArrived, this, &App::onDeviceArrival, Qt::QueuedConnection);
+    connect(m_hwBus.get(), &Platform::IHwBus::deviceRemoved, this, &App::onDeviceRemoval, Qt::QueuedConnection);
+    connect(m_hwBus.get(), &Platform::IHwBus::notPermitted, this, &App::onNotPermitted, Qt::QueuedConnection);
+    QTimer::singleShot(BusStartDelayMs, this, &App::runBus);
+}
+
+void App::runBus()
+{
+    m_hwBus->runBus();
+    QTimer::singleShot(DeviceSearchGraceMs, this, [this] {
+        // A device that did arrive brings its UI model through onModelReady.
+        if (m_devices.size() > m_simulatedCount)
+            return;
+        chooseUiModel(m_deviceProxy.getDeviceType());
+        GlobalLogger::Instance()->message(QtDebugMsg, "Device not found.");
+    });
+}
+
+void App::chooseUiModel(DeviceType type)
+{
+    UIModels::IUIModel* model = m_stubModel;
+    if (IsLikeKestrin(type))
+        model = m_kestrinModel;
+    else if (type == DeviceType::solvarine)
+        model = m_solvarineModel;
+    if (model == m_currentUiModel)
+        return;
+    m_currentUiModel = model;
+    emit uiModelChanged();
+}
+
+bool App::setDevice(const std::shared_ptr<Devices::IDeviceImpl>& device)
+{
+    if (!m_deviceProxy.setDevice(device))
+        return false;
+    m_deviceId = int(device->getInstanceId());
+    emit deviceIdChanged();
+    return true;
+}
+
+void App::setSimulation(DeviceType type)
+{
+    const DeviceType wanted = IsLikeKestrin(type) ? DeviceType::kestrin : type;
+    for (size_t i = 0; i < m_simulatedCount && i < m_devices.size(); ++i) {
+        // Copied: making a device current runs listeners, which must not see a dangling entry.
+        const auto device = m_devices[i];
+        if (device->getDeviceType() == wanted)
+            setDevice(device);
+    }
+}
+
+void App::selectDevice(int type)
+{
+    DeviceType wanted;
+    if (type == 1)
+        wanted = DeviceType::kestrin;
+    else if (type == 2)
+        wanted = DeviceType::solvarine;
+    else
+        return;
+    for (size_t i = m_simulatedCount; i < m_devices.size(); ++i) {
+        const auto device = m_devices[i];
+        if (AreDevicesSimilar(device->getDeviceType(), wanted)) {
+            setDevice(device);
+            return;
+        }
+    }
+    setSimulation(wanted);
+}
+
+void App::trySetHwDevice(DeviceType type)
+{
+    for (size_t i = m_simulatedCount; i < m_devices.size(); ++i) {
+        const auto device = m_devices[i];
+        if (AreDevicesSimilar(device->getDeviceType(), type)) {
+            setDevice(device);
+            return;
+        }
+    }
+    m_deviceProxy.resetImpl();
+    chooseUiModel(m_deviceProxy.getDeviceType());
+}
+
+void App::setSimulationAllowed(bool allowed)
+{
+    m_simulationAllowed = allowed;
+    if (!allowed && m_deviceProxy.getCategory() == Devices::DeviceCategory::Software)
+        trySetHwDevice(m_deviceProxy.getDeviceType());
+}
+
+void App::checkFirmware(DeviceType type)
+{
+    if (IsLikeKestrin(type)) {
+        if (!m_networkUpdater->hasKestrinFwUpdate(type))
+            m_networkUpdater->checkForKestrinFw(type);
+    } else if (type == DeviceType::solvarine) {
+        if (!m_networkUpdater->hasSolvarineFwUpdate())
+            m_networkUpdater->checkForSolvarineFw();
+    }
+}
+
+void App::onDeviceArrival(Devices::SharedDeviceImpl device)
+{
+    GlobalLogger::Instance()->message(QtDebugMsg, "onDeviceArrival");
+    if (!device)
+        return;
+    for (const auto& known : m_devices) {
+        if (known->getInstanceId() == device->getInstanceId()) {
+            GlobalLogger::Instance()->message(QtWarningMsg, "Device %llu arrived twice; ignored.",
+                                              static_cast<unsigned long long>(device->getInstanceId()));
+            return;
+        }
+    }
+    checkFirmware(device->getDeviceType());
+    m_devices.push_back(device);
+    // A hardware device that is already current is never replaced by a newcomer.
+    if (m_deviceProxy.getCategory() != Devices::DeviceCategory::Hardware)
+        setDevice(device);
+}
+
+void App::onDeviceRemoval(Devices::SharedDeviceImpl device)
+{
+    GlobalLogger::Instance()->message(QtDebugMsg, "onDeviceRemoval");
+    if (!device)
+        return;
+    const DeviceType type = device->getDeviceType();
+    const bool wasCurrent = device->getInstanceId() == m_deviceProxy.getInstanceId();
+    if (wasCurrent)
+        setSimulation(type); // the simulated headset stands in at once
+
+    for (auto it = m_devices.begin() + std::ptrdiff_t(m_simulatedCount); it != m_devices.end(); ++it) {
+        if ((*it)->getInstanceId() == device->getInstanceId()) {
+            m_devices.erase(it);
+            break;
+        }
+    }
+
+    if (m_simulationAllowed)
+        return;
+    // Another kind of device went away: the current hardware device is still connected and stays.
+    if (!wasCurrent && m_deviceProxy.getCategory() == Devices::DeviceCategory::Hardware
+        && !AreDevicesSimilar(m_deviceProxy.getDeviceType(), type))
+        return;
+    trySetHwDevice(type);
+}
+
+void App::onModelReady()
+{
+    chooseUiModel(m_deviceProxy.getDeviceType());
+}
+
+void App::onDeviceReady()
+{
+    m_notificationsMediator->setCurrentDevice(m_deviceProxy.getDeviceType());
+}
+
+void App::onDeviceLost()
+{
+    m_notificationsMediator->setCurrentDevice(DeviceType::none);
+}
+
+void App::onUpdatesTimeout()
+{
+    m_networkUpdater->checkForAppUpdate();
+    m_networkUpdater->checkForNotifications();
+    for (size_t i = m_simulatedCount; i < m_devices.size(); ++i) {
+        const DeviceType type = m_devices[i]->getDeviceType();
+        if (IsLikeKestrin(type))
+            m_networkUpdater->checkForKestrinFw(type);
+        else if (type == DeviceType::solvarine)
+            m_networkUpdater->checkForSolvarineFw();
+    }
 }
