@@ -33,6 +33,11 @@ Item {
         name: "ItemDialTextInput"
         when: windowShown
 
+        // A warning (binding loop, type error, missing image) is a fault of the control.
+        function init() {
+            failOnWarning(/.?/)
+        }
+
         function createInput(properties) {
             const item = createTemporaryObject(inputComponent, root, properties || {})
             verify(item)

@@ -31,6 +31,11 @@ Item {
         name: "ZelCheckBox"
         when: windowShown
 
+        // A warning (binding loop, type error, missing image) is a fault of the control.
+        function init() {
+            failOnWarning(/.?/)
+        }
+
         function createCheckBox(properties) {
             const control = createTemporaryObject(checkBoxComponent, root, properties || {})
             verify(control)

@@ -36,6 +36,11 @@ Item {
         name: "ZelComboBox"
         when: windowShown
 
+        // A warning (binding loop, type error, missing image) is a fault of the control.
+        function init() {
+            failOnWarning(/.?/)
+        }
+
         function createCombo(properties) {
             const combo = createTemporaryObject(comboComponent, root, properties || {})
             verify(combo)

@@ -30,6 +30,11 @@ Item {
         name: "ZelDial"
         when: windowShown
 
+        // A warning (binding loop, type error, missing image) is a fault of the control.
+        function init() {
+            failOnWarning(/.?/)
+        }
+
         function createDial(properties) {
             const dial = createTemporaryObject(dialComponent, root, properties || {})
             verify(dial)

@@ -52,6 +52,11 @@ Item {
         name: "ZelMenuItem"
         when: windowShown
 
+        // A warning (binding loop, type error, missing image) is a fault of the control.
+        function init() {
+            failOnWarning(/.?/)
+        }
+
         // A theme colour by name; a misspelt name fails instead of comparing undefined.
         function themeColor(name) {
             const colour = App.theme[name]

@@ -25,6 +25,11 @@ Item {
         name: "ZelMenuList"
         when: windowShown
 
+        // A warning (binding loop, type error, missing image) is a fault of the control.
+        function init() {
+            failOnWarning(/.?/)
+        }
+
         function createMenu(properties) {
             const menu = createTemporaryObject(menuComponent, root, properties || {})
             verify(menu)

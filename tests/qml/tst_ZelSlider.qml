@@ -29,6 +29,11 @@ Item {
         name: "ZelSlider"
         when: windowShown
 
+        // A warning (binding loop, type error, missing image) is a fault of the control.
+        function init() {
+            failOnWarning(/.?/)
+        }
+
         function createSlider(properties) {
             const slider = createTemporaryObject(sliderComponent, root, properties || {})
             verify(slider)

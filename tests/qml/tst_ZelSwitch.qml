@@ -35,6 +35,8 @@ Item {
         }
 
         function init() {
+            // A warning (binding loop, type error, missing image) is a fault of the control.
+            failOnWarning(/.?/)
             App.animationsEnabled = true
         }
 

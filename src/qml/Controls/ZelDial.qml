@@ -194,9 +194,12 @@ T.Dial {
         }
     }
 
+    // Centred on the background, which is centred in the area inside the insets. Placed from
+    // the insets rather than from the background, so that neither deferred part waits for
+    // the other.
     handle: Rectangle {
-        x: control.background.x + (control.background.width - width) / 2
-        y: control.background.y + (control.background.height - height) / 2
+        x: control.leftInset + (control.width - control.leftInset - control.rightInset - width) / 2
+        y: control.topInset + (control.height - control.topInset - control.bottomInset - height) / 2
         width: 8
         height: 20
         radius: 2
