@@ -13,7 +13,8 @@
 // The folder depends on the application and organisation names, so the file is opened only once
 // both are set: at the first Instance() call when they already are, otherwise at the first message
 // after they are. Lines logged before that are kept in memory (the first few hundred) and written
-// right after the banner, so nothing lands in a folder that belongs to some other name.
+// right after the banner, so nothing lands in a folder that belongs to some other name. A process
+// that never sets the names writes no log file at all.
 //
 // Lines are buffered; warnings and worse are flushed at once so they survive a crash. Usable from
 // any thread.
