@@ -4,6 +4,8 @@
 #include "app/core/GlobalLogger.h"
 #include "devices/DeviceProxy.h"
 #include "platform/IHwBus.h"
+#include "devices/IKestrinDeviceMain.h"
+#include "device_models/KestrinDeviceModel.h"
 #include "ui_models/UIKestrinModel.h"
 
 #include <QFile>
@@ -83,6 +85,7 @@ private slots:
     void selectDevice();
     void removalOfAnUnknownDeviceRemovesNothing();
     void readTextFile();
+    void simulatedHeadsetSettingsBothWays();
 
 private:
     void waitForStart();
@@ -365,6 +368,34 @@ void TestAppSelection::readTextFile()
     file.close();
     QCOMPARE(m_app->readTextFile(dir.filePath("licence.txt")), QString::fromUtf8("Grüße – ✓\n"));
     QCOMPARE(m_app->readTextFile(dir.filePath("missing.txt")), QString());
+}
+
+void TestAppSelection::simulatedHeadsetSettingsBothWays()
+{
+    waitForStart();
+    m_app->selectDevice(1);
+    QTRY_COMPARE(m_app->uiModel(), m_app->kestrinModel());
+    auto* uiModel = m_app->uiModel();
+    auto* settings = uiModel->property("settingsMediator").value<QObject*>();
+    QVERIFY(settings);
+    QCOMPARE(settings->property("sidetoneLevel").toInt(), 0);
+    QCOMPARE(settings->property("maxSidetoneLevel").toInt(), 25);
+
+    // From the screen to the headset.
+    QSignalSpy level(settings, SIGNAL(sidetoneLevelChanged()));
+    QVERIFY(settings->setProperty("sidetoneLevel", 12));
+    QCOMPARE(level.count(), 1);
+    auto* headset = m_app->devices().front()->getKestrinDevice();
+    QTRY_VERIFY([&] {
+        uint8_t value = 0;
+        return headset->loadSidetoneLevel(value) && value == 12;
+    }());
+
+    // From the device model to the screen.
+    QSignalSpy mix(settings, SIGNAL(gameChatMixChanged()));
+    QVERIFY(m_app->kestrinModel()->deviceModel()->setGameChatMix(4));
+    QCOMPARE(mix.count(), 1);
+    QCOMPARE(settings->property("gameChatMix").toInt(), 4);
 }
 
 int main(int argc, char** argv)
