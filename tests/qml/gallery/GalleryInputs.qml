@@ -4,9 +4,26 @@ import QtQuick.Layouts
 import "qrc:/qml/Velmor/Controls"
 
 // The value and list controls in their states: dials in each mode, sliders, switches, check
-// boxes, progress bars, a combo box with its list open, side-menu entries and a pop-up menu.
+// boxes, progress bars, combo boxes, side-menu entries and a pop-up menu.
 Item {
     id: page
+
+    // Opens the combo box list and the pop-up menu. Popups are drawn above the whole window,
+    // outside any scrolling or clipping of the page, so they stay closed unless asked for.
+    property bool showPopups: false
+
+    function updatePopups() {
+        if (page.showPopups) {
+            openCombo.popup.open()
+            menuList.popup(menuListPlace, 0, 20)
+        } else {
+            openCombo.popup.close()
+            menuList.close()
+        }
+    }
+
+    onShowPopupsChanged: page.updatePopups()
+    Component.onCompleted: page.updatePopups()
 
     implicitWidth: 1180
     implicitHeight: 860
@@ -125,7 +142,7 @@ Item {
         width: 290
         spacing: 6
 
-        Caption { text: "ZelComboBox: closed, disabled, open" }
+        Caption { text: "ZelComboBox: closed, disabled, open (with showPopups)" }
         ZelComboBox { model: ["Default", "Custom"]; Layout.fillWidth: true }
         ZelComboBox { model: ["Disabled"]; enabled: false; Layout.fillWidth: true }
         ZelComboBox {
@@ -134,7 +151,6 @@ Item {
             model: ["Off", "Low", "Medium", "High"]
             currentIndex: 1
             Layout.fillWidth: true
-            Component.onCompleted: openCombo.popup.open()
         }
     }
 
@@ -201,18 +217,19 @@ Item {
     }
 
     Item {
+        id: menuListPlace
+
         x: 870
         y: 620
         width: 320
         height: 160
 
-        Caption { text: "ZelMenuList (open)" }
+        Caption { text: "ZelMenuList (open with showPopups)" }
 
         ZelMenuList {
             id: menuList
 
             menuItems: ["Load from file", "Save to file", "Reset to default"]
-            Component.onCompleted: menuList.popup(parent, 0, 20)
         }
     }
 }
