@@ -133,8 +133,9 @@ bool KestrinTransport::tryParseCommand(size_t& filled)
 
 bool KestrinTransport::readCommand()
 {
-    if (resynchronise())
+    if (m_fill > 3 && resynchronise())
         return true;
+    m_currentLength = 0;
 
     const int patience = m_longWait ? c_longPatience : c_patience;
     int idle = 0;
@@ -145,7 +146,7 @@ bool KestrinTransport::readCommand()
             m_fill += n;
             idle = 0;
         }
-        if (resynchronise())
+        if (m_fill > 3 && resynchronise())
             return true;
         ++idle;
         ++reads;

@@ -3,6 +3,10 @@
 // one hid_write of the request package and one hid_get_input_report that brings the reply. The
 // difference is what the client and the transport add: locking, framing, reassembly and matching.
 //
+// CPU time suffers from whatever else the machine runs, so the user-space instructions retired
+// are counted too where the system offers hardware perf events (not in most virtual machines;
+// there, run it under valgrind --tool=callgrind and compare the two measuring lambdas).
+//
 //   bench_hid_transport [exchanges per round (default 100000)] [rounds (default 7)]
 
 #include "HidEmulator.h"
@@ -11,6 +15,10 @@
 #include "platform/io/KestrinHidApiClient.h"
 
 #include <hidapi.h>
+
+#include <linux/perf_event.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -27,6 +35,36 @@ double ThreadCpuSeconds()
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
     return double(ts.tv_sec) + double(ts.tv_nsec) * 1e-9;
 }
+
+// Instructions retired in user space by the calling thread; -1 when perf events are unavailable.
+class InstructionCounter {
+public:
+    InstructionCounter()
+    {
+        perf_event_attr attr{};
+        attr.type = PERF_TYPE_HARDWARE;
+        attr.size = sizeof attr;
+        attr.config = PERF_COUNT_HW_INSTRUCTIONS;
+        attr.exclude_kernel = 1;
+        attr.exclude_hv = 1;
+        m_fd = int(syscall(SYS_perf_event_open, &attr, 0, -1, -1, 0));
+    }
+    ~InstructionCounter()
+    {
+        if (m_fd >= 0)
+            close(m_fd);
+    }
+    double read() const
+    {
+        uint64_t value = 0;
+        if (m_fd < 0 || ::read(m_fd, &value, sizeof value) != ssize_t(sizeof value))
+            return -1.0;
+        return double(value);
+    }
+
+private:
+    int m_fd = -1;
+};
 
 double Median(std::vector<double> values)
 {
@@ -82,30 +120,53 @@ int main(int argc, char** argv)
             ++failures;
         value = in[3 + 9];
     };
+    const InstructionCounter instructions;
+    struct Sample {
+        double seconds;
+        double instructions;
+    };
     auto measure = [&](auto&& exchange) {
+        const double startInstructions = instructions.read();
         const double start = ThreadCpuSeconds();
         for (long i = 0; i < exchanges; ++i) {
             exchange();
             if ((i & 1023) == 1023)
                 device->clearLog(); // keeps the emulator's request log from growing
         }
-        return (ThreadCpuSeconds() - start) / double(exchanges);
+        const double seconds = (ThreadCpuSeconds() - start) / double(exchanges);
+        return Sample{seconds, (instructions.read() - startInstructions) / double(exchanges)};
     };
 
     measure(viaTransport); // warm-up
     measure(bare);
-    std::vector<double> transportTimes;
-    std::vector<double> bareTimes;
+    std::vector<double> transportTimes, bareTimes, transportInstructions, bareInstructions;
     for (int r = 0; r < rounds; ++r) {
-        transportTimes.push_back(measure(viaTransport));
-        bareTimes.push_back(measure(bare));
+        const Sample t = measure(viaTransport);
+        const Sample b = measure(bare);
+        transportTimes.push_back(t.seconds);
+        bareTimes.push_back(b.seconds);
+        transportInstructions.push_back(t.instructions);
+        bareInstructions.push_back(b.instructions);
     }
-    const double t = Median(transportTimes);
-    const double b = Median(bareTimes);
+    const double tMin = *std::min_element(transportTimes.begin(), transportTimes.end());
+    const double bMin = *std::min_element(bareTimes.begin(), bareTimes.end());
+    const double tMed = Median(transportTimes);
+    const double bMed = Median(bareTimes);
     std::printf("exchanges per round: %ld, rounds: %d, last value %u\n", exchanges, rounds, unsigned(value));
-    std::printf("bare hid_write + hid_get_input_report: %8.1f ns CPU per exchange\n", b * 1e9);
-    std::printf("KestrinTransport::exchange:            %8.1f ns CPU per exchange\n", t * 1e9);
-    std::printf("transport / bare: %.3f (adds %.1f %%)\n", t / b, (t / b - 1.0) * 100.0);
+    const bool counted = instructions.read() >= 0.0;
+    std::printf("                                        CPU min    CPU median   instructions\n");
+    std::printf("bare hid_write + hid_get_input_report: %7.1f ns  %7.1f ns  %10.0f\n", bMin * 1e9, bMed * 1e9,
+                counted ? Median(bareInstructions) : 0.0);
+    std::printf("KestrinTransport::exchange:            %7.1f ns  %7.1f ns  %10.0f\n", tMin * 1e9, tMed * 1e9,
+                counted ? Median(transportInstructions) : 0.0);
+    std::printf("transport / bare, CPU time (min):      %.3f (adds %.1f %%)\n", tMin / bMin, (tMin / bMin - 1.0) * 100.0);
+    std::printf("transport / bare, CPU time (median):   %.3f (adds %.1f %%)\n", tMed / bMed, (tMed / bMed - 1.0) * 100.0);
+    if (counted) {
+        const double ratio = Median(transportInstructions) / Median(bareInstructions);
+        std::printf("transport / bare, instructions:        %.3f (adds %.1f %%)\n", ratio, (ratio - 1.0) * 100.0);
+    } else {
+        std::printf("instructions: perf events unavailable here\n");
+    }
     if (failures) {
         std::fprintf(stderr, "%ld exchanges failed\n", failures);
         return 1;
