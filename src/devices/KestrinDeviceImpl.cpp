@@ -1,5 +1,6 @@
 #include "devices/KestrinDeviceImpl.h"
 
+#include "app/core/GlobalLogger.h"
 #include "devices/KestrinTransport.h"
 #include "platform/io/KestrinHidApiClient.h"
 
@@ -251,8 +252,15 @@ void KestrinDeviceImpl::Impl::reloadPresetOnKestrin2()
         return;
 
     uint8_t actual = 0;
-    if (transport.readVpLevel(actual))
+    if (transport.readVpLevel(actual)) {
         storeCached(vpLevel, actual);
+        GlobalLogger::Instance()->message(QtWarningMsg,
+            "voice-prompt level %u not restored after the EQ upload, the headset has %u", unsigned(savedLevel),
+            unsigned(actual));
+    } else {
+        GlobalLogger::Instance()->message(QtWarningMsg,
+            "voice-prompt level %u not restored after the EQ upload, and not read back", unsigned(savedLevel));
+    }
 }
 
 KestrinDeviceImpl::KestrinDeviceImpl(Platform::KestrinHidApiClient& client, uint16_t vid, uint16_t pid,

@@ -7,6 +7,7 @@
 
 #include "devices/KestrinTransport.h"
 
+#include "app/core/GlobalLogger.h"
 #include "devices/KestrinConverters.h"
 #include "platform/io/KestrinHidApiClient.h"
 #include "utils/Utils.h"
@@ -335,7 +336,12 @@ bool KestrinTransport::writeSensorsEnabled(bool enable, uint8_t rate)
         // ever: a headset that keeps sending other reports must not hold the transport.
         QElapsedTimer waited;
         waited.start();
-        while (!waited.hasExpired(c_sensorStartLimitMs)) {
+        for (;;) {
+            if (waited.hasExpired(c_sensorStartLimitMs)) {
+                GlobalLogger::Instance()->message(QtWarningMsg, "no head-tracking sample within %d ms",
+                    int(c_sensorStartLimitMs));
+                break;
+            }
             report[0] = 0;
             if (m_client.read_hid_timeout(report, 1, c_sensorReadTimeoutMs) <= 0 || report[0] == c_sensorSampleReport)
                 break;
