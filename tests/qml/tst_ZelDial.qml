@@ -203,6 +203,19 @@ Item {
             fuzzyCompare(child(dial, "valueArc").sweepAngle, data.value * 270, 1e-6)
         }
 
+        // With insets the dial is the square inside them; the mouse is measured from its centre.
+        function test_clickWithInsets() {
+            const dial = createDial({ width: 316, height: 276, leftInset: 40, value: 0.2 })
+            compare(dial.background.x, 40)
+            const handleCentre = dial.handle.mapToItem(dial, dial.handle.width / 2, dial.handle.height / 2 + 88)
+            fuzzyCompare(handleCentre.x, 178, 0.001)
+            mouseClick(dial, 178 + 120, 138)
+            fuzzyCompare(dial.value, 0.75 + 0.25 / 3, 1e-9)
+            mouseClick(dial, 178, 138 - 120)
+            fuzzyCompare(dial.value, 0.5, 1e-9)
+            compare(movedSpy.count, 2)
+        }
+
         function test_clickSnapsToSteps() {
             const dial = createDial({ from: 0, to: 100, stepSize: 10, value: 0 })
             const point = pointAt(dial, 20, 120) // position 155 / 270 = 0.574

@@ -71,11 +71,15 @@ T.Dial {
                 input.text = Qt.binding(function() { return String(internal.textValue) })
         }
 
+        // The centre of the dial: that of the area inside the insets.
+        readonly property real centerX: control.leftInset + (control.width - control.leftInset - control.rightInset) / 2
+        readonly property real centerY: control.topInset + (control.height - control.topInset - control.bottomInset) / 2
+
         // Position (0 to 1) for a point in the dial's coordinates, from its angle around the
         // centre; the gap at the bottom maps to the nearer end.
         function positionAt(x, y) {
-            const dx = x - control.width / 2
-            const dy = control.height / 2 - y
+            const dx = x - centerX
+            const dy = centerY - y
             const degrees = (dx || dy) ? Math.atan2(dx, dy) * 180 / Math.PI : 0
             const position = (degrees - startAngle) / (endAngle - startAngle)
             return Math.max(0, Math.min(1, position))
@@ -83,19 +87,22 @@ T.Dial {
 
         function snapPosition(position) {
             const range = control.to - control.from
-            if (control.snapMode === T.Dial.NoSnap || range === 0 || control.stepSize === 0)
+            if (range === 0 || control.stepSize === 0)
                 return position
             const step = control.stepSize / Math.abs(range)
             return Math.max(0, Math.min(1, Math.round(position / step) * step))
         }
 
-        // Sets the value from a mouse position. While dragging, a jump across half the scale
-        // below the centre is the mouse passing through the gap between the ends, not a wish
-        // to jump to the other end, and is ignored (as the template does).
-        function moveTo(x, y, dragging) {
+        // Sets the value from a mouse position, snapped as the snap mode asks. While dragging,
+        // a jump across half the scale below the centre is the mouse passing through the gap
+        // between the ends, not a wish to jump to the other end, and is ignored (as the
+        // template does).
+        function moveTo(x, y, dragging, released) {
             const oldPosition = control.position
-            const position = snapPosition(positionAt(x, y))
-            if (dragging && Math.abs(position - oldPosition) >= 0.5 && y > control.height / 2)
+            let position = positionAt(x, y)
+            if (control.snapMode === T.Dial.SnapAlways || (released && control.snapMode === T.Dial.SnapOnRelease))
+                position = snapPosition(position)
+            if (dragging && Math.abs(position - oldPosition) >= 0.5 && y > centerY)
                 return
             const value = control.from + position * (control.to - control.from)
             if (Math.abs(value - control.value) <= 1e-9 * Math.max(1, Math.abs(control.to - control.from)))
@@ -242,9 +249,9 @@ T.Dial {
                 if (!pressed)
                     return
                 dragged = true
-                internal.moveTo(mouse.x, mouse.y, true)
+                internal.moveTo(mouse.x, mouse.y, true, false)
             }
-            onReleased: mouse => internal.moveTo(mouse.x, mouse.y, dragged)
+            onReleased: mouse => internal.moveTo(mouse.x, mouse.y, dragged, true)
         }
 
         Row {
