@@ -2,6 +2,7 @@
 
 #include "app/core/GlobalLogger.h"
 #include "app/core/Preferences.h"
+#include "platform/FilesHelper.h"
 
 #include <QtQml/qqml.h>
 
@@ -54,7 +55,10 @@ bool UIAppMediator::saveLogsToFile(const QUrl& fileUrl)
                                           qUtf8Printable(fileUrl.toString()));
         return false;
     }
-    return GlobalLogger::Instance()->saveLogs(path);
+    if (!GlobalLogger::Instance()->saveLogs(path))
+        return false;
+    Platform::FilesHelper::ShowFileInFolder(path);
+    return true;
 }
 
 void UIAppMediator::RegisterType()

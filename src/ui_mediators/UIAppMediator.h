@@ -42,7 +42,8 @@ public:
     Q_INVOKABLE void dialogShowed() {}
     // Nothing to download or install in this build: does nothing, like the None state.
     Q_INVOKABLE bool proceedUpdate() { return true; }
-    // Writes the newest log files into the local file of `fileUrl`.
+    // Writes the newest log files into the local file of `fileUrl` and shows it in the file
+    // manager.
     Q_INVOKABLE bool saveLogsToFile(const QUrl& fileUrl);
     Q_INVOKABLE bool isClosingBlocked() const { return m_closingBlocks != 0; }
     Q_INVOKABLE void addClosingBlock() { ++m_closingBlocks; }
