@@ -117,15 +117,15 @@ public:
     bool valid = false;
 };
 
-// Reads every setting once. The order matters to the headset: the cheap identity queries first,
-// the firmware versions before the audio settings, and the EQ index before the EQ it selects.
+// Reads every setting once, in a fixed order; the first failure leaves the object invalid and none
+// of the values read so far is served.
 bool KestrinDeviceImpl::Impl::init()
 {
     if (!client.hasDevice())
         return false;
 
     if (dongle) {
-        // The dongle answers for the headset; a headset that is off simply does not reply.
+        // Through the dongle the headset counts as powered on without asking.
         poweredOn = true;
     } else if (!transport.readPoweredOn(poweredOn)) {
         return false;
@@ -157,10 +157,10 @@ bool KestrinDeviceImpl::Impl::init()
     if (isAnc() && !transport.readAncMode(ancMode))
         return false;
 
-    // The microphone level has no reliable read on these headsets; the models start it at 0.
+    // The microphone level is not read from the headset: it starts at 0.
     micLevel = 0;
 
-    // Only the first model's newer revision answers this; older firmware leaves the flag false.
+    // Not fatal: a headset that does not answer this query keeps the flag false.
     bool newFilm = false;
     isNewFilm = transport.readIsNewFilm(newFilm) && newFilm;
 
@@ -233,9 +233,9 @@ bool KestrinDeviceImpl::Impl::uploadEqBands(uint8_t eqIndex,
     return true;
 }
 
-// A cabled kestrin_2 plays the stored preset only after the preset index is written again; the
-// voice prompt that this would announce is muted meanwhile. The prompt level must come back: it
-// is retried once and, failing that, read back so that the cache tells what the headset holds.
+// On a cabled kestrin_2 the preset index is written again so that the stored preset takes effect,
+// with the voice prompts silenced meanwhile. The prompt level must come back: its restore is
+// retried once and, failing that, read back so that the cache tells what the headset holds.
 void KestrinDeviceImpl::Impl::reloadPresetOnKestrin2()
 {
     uint8_t savedIndex = 0;
@@ -389,7 +389,7 @@ bool KestrinDeviceImpl::setSidetoneLevel(uint8_t value)
 
 bool KestrinDeviceImpl::setMicLevel(uint8_t)
 {
-    // The headsets' microphone level command is not trusted: the level stays where the headset has it.
+    // Not written from here: nothing is sent.
     return false;
 }
 

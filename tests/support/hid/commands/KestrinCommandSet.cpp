@@ -180,7 +180,7 @@ void OnGetParameter(Exchange& ex)
     const int type = ex.device().deviceType();
 
     if (param == kParamMicLevel && type != 1) {
-        // Through the dongle the level comes three bytes later, behind the dongle's own fields.
+        // Through the dongle the level is at [12] of the reply, cabled at [9].
         const bool relayed = ex.request().relayed;
         Bytes payload { param, 0x00, status, 0x00, 0x00, 0x00, 0x00 };
         if (status == 0)
