@@ -148,6 +148,11 @@ void App::endActivity()
 
 void App::setCursor(int cursor)
 {
+    // Only the plain shapes: a bitmap or custom cursor needs a picture that a number cannot carry.
+    if (cursor < 0 || cursor > Qt::LastCursor) {
+        GlobalLogger::Instance()->message(QtWarningMsg, "Ignoring cursor shape %d.", cursor);
+        return;
+    }
     QGuiApplication::setOverrideCursor(QCursor(Qt::CursorShape(cursor)));
 }
 

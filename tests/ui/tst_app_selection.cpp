@@ -86,6 +86,7 @@ private slots:
     void removalOfAnUnknownDeviceRemovesNothing();
     void readTextFile();
     void simulatedHeadsetSettingsBothWays();
+    void cursorShapes();
 
 private:
     void waitForStart();
@@ -396,6 +397,18 @@ void TestAppSelection::simulatedHeadsetSettingsBothWays()
     QVERIFY(m_app->kestrinModel()->deviceModel()->setGameChatMix(4));
     QCOMPARE(mix.count(), 1);
     QCOMPARE(settings->property("gameChatMix").toInt(), 4);
+}
+
+void TestAppSelection::cursorShapes()
+{
+    m_app->setCursor(Qt::WaitCursor);
+    QVERIFY(QGuiApplication::overrideCursor());
+    QCOMPARE(QGuiApplication::overrideCursor()->shape(), Qt::WaitCursor);
+    m_app->setCursor(999);
+    m_app->setCursor(-1);
+    QCOMPARE(QGuiApplication::overrideCursor()->shape(), Qt::WaitCursor);
+    m_app->restoreCursor();
+    QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
 }
 
 int main(int argc, char** argv)
