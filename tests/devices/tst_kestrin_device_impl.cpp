@@ -98,6 +98,7 @@ private slots:
     void ancUserEqBiquads();
     void ancUserEqRefusedKeepsCache();
     void ancEqIndexIsOneHigher();
+    void headTrackingIsForwarded();
     void factoryResetFrame_data();
     void factoryResetFrame();
 };
@@ -935,6 +936,35 @@ void TestKestrinDeviceImpl::ancEqIndexIsOneHigher()
     QCOMPARE(index, uint8_t(8));
     // The current custom preset was cached at start through the user-EQ query.
     QCOMPARE(rig.log().back(), std::string("get user_biquads 7"));
+}
+
+void TestKestrinDeviceImpl::headTrackingIsForwarded()
+{
+    KestrinRig rig { 0x4BAE };
+    auto device = Build(rig);
+    QVERIFY(device->isValid());
+    rig.headset->clearLog();
+
+    QVERIFY(device->setGyroSensorEnabled(true, 60));
+    QCOMPARE(ToStringList(rig.takeLog()), QStringList { "set sensors 188" });
+    QVERIFY(device->centralize());
+    QVERIFY(!device->calibrate(0.5));
+    QVERIFY(device->calibrate(2.0));
+
+    QQuaternion position(0.0f, 1.0f, 0.0f, 0.0f);
+    QVERIFY(!device->readPosition(position)); // nothing queued
+    Bytes sample(14, 0);
+    sample[0] = 3;
+    rig.headset->queueInputReport(sample);
+    rig.headset->queueInputReport(sample);
+    QVERIFY(device->readPosition(position));
+    QCOMPARE(position, QQuaternion());
+    QCOMPARE(rig.headset->pendingInputReports(), size_t(1));
+    QVERIFY(device->processAvailablePositionSensors());
+    QCOMPARE(rig.headset->pendingInputReports(), size_t(0));
+
+    QVERIFY(device->setGyroSensorEnabled(false, 1));
+    QCOMPARE(ToStringList(rig.takeLog()), QStringList { "set sensors 1" });
 }
 
 void TestKestrinDeviceImpl::factoryResetFrame_data()
