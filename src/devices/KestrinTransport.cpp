@@ -116,7 +116,7 @@ bool KestrinTransport::resynchronise()
         size_t next = 1;
         while (next < m_fill && !(m_buffer[next] == c_marker && (next + 1 >= m_fill || IsKind(m_buffer[next + 1]))))
             ++next;
-        GlobalLogger::Instance()->message(QtDebugMsg, "HID input out of step, dropping %zu bytes", next);
+        m_skippedBytes += next;
         std::memmove(m_buffer, m_buffer + next, m_fill - next);
         m_fill -= next;
     }
@@ -127,12 +127,24 @@ bool KestrinTransport::tryParseCommand(size_t& filled)
 {
     m_fill = std::min(filled, c_bufferCapacity);
     const bool complete = resynchronise();
+    m_skippedBytes = 0;
     filled = m_fill;
     return complete;
 }
 
 bool KestrinTransport::readCommand()
 {
+    // One log line per receive, however much a misbehaving device sends.
+    struct ReportSkipped {
+        size_t& skipped;
+        ~ReportSkipped()
+        {
+            if (skipped > 0)
+                GlobalLogger::Instance()->message(QtDebugMsg, "HID input out of step, %zu bytes skipped", skipped);
+            skipped = 0;
+        }
+    } report{m_skippedBytes};
+
     if (m_fill > 3 && resynchronise())
         return true;
     m_currentLength = 0;

@@ -168,6 +168,7 @@ private:
     size_t m_currentLength = 0;
     size_t m_fill = 0;
     size_t m_emptyResults = 0;
+    size_t m_skippedBytes = 0; // unframed input dropped during the current receive
     bool m_longWait = false;
     KestrinConverters* const m_converters;
     std::mutex m_mutex;

@@ -481,7 +481,7 @@ void Headset::dispatch(Request request)
         return;
     }
     Handler handler = it->second; // a handler may replace itself
-    Exchange exchange(*this, m_requests.back());
+    Exchange exchange(*this, request);
     handler(exchange);
 }
 
