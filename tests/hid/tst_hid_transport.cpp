@@ -81,6 +81,7 @@ private slots:
     void staleAndNonMatchingRepliesDropped();
     void receiveGivesUpAfterEightEmptyReads();
     void receiveStopsAfterThousandReads();
+    void eqUploadWaitsLongerThenPatienceReturns();
     void oversizedPackageCountsAsEmpty();
     void unframedBytesAreSkipped_data();
     void unframedBytesAreSkipped();
@@ -374,6 +375,29 @@ void TestHidTransport::receiveStopsAfterThousandReads()
     QVERIFY(!f.getParam(c_getSidetone, 0x2C, value));
     QCOMPARE(f.device->inputReportRequests() - before, size_t(1000));
     QVERIFY(f.transport->bufferedBytes() <= 3);
+}
+
+void TestHidTransport::eqUploadWaitsLongerThenPatienceReturns()
+{
+    Fixture f(0x4B2A);
+    QSignalSpy gone(f.client.get(), &KestrinHidApiClient::deviceGone);
+    f.device->setSilent(true);
+    Devices::KestrinEq eq;
+    eq.bands.push_back(Devices::KestrinBandInfo{12500, -300, 70, 0, 1, 2});
+    const size_t before = f.device->inputReportRequests();
+    // Five steps, each waiting 40 reads; the fifth empty receive in a row closes the device.
+    QVERIFY(!f.transport->writeEqBands(0, eq));
+    QCOMPARE(f.device->inputReportRequests() - before, size_t(5 * 40));
+    QCOMPARE(gone.count(), 1);
+
+    // Afterwards a receive is patient for 8 reads again: a reply 20 reads late is missed.
+    QVERIFY(f.client->openDevice());
+    f.device->setSilent(false);
+    f.device->setReplyLatency(20);
+    const size_t start = f.device->inputReportRequests();
+    int value = -1;
+    QVERIFY(!f.getParam(c_getSidetone, 0x2C, value));
+    QCOMPARE(f.device->inputReportRequests() - start, size_t(8));
 }
 
 void TestHidTransport::oversizedPackageCountsAsEmpty()
