@@ -1,32 +1,12 @@
 #include "platform/IHwBus.h"
 
-#include "app/core/GlobalLogger.h"
+#include "platform/HidHwBus.h"
 
 namespace Platform {
 
-namespace {
-
-class NoDeviceHwBus final : public IHwBus {
-public:
-    void runBus() override
-    {
-        if (m_running)
-            return;
-        m_running = true;
-        GlobalLogger::Instance()->message(QtInfoMsg, "USB device discovery is not available in this build.");
-    }
-    void stopBus(bool) override { m_running = false; }
-    void tryPairKestrinDongle() override {}
-
-private:
-    bool m_running = false;
-};
-
-} // namespace
-
 std::unique_ptr<IHwBus> CreateHardwareBus()
 {
-    return std::make_unique<NoDeviceHwBus>();
+    return std::make_unique<HidHwBus>();
 }
 
 } // namespace Platform

@@ -9,7 +9,8 @@
 namespace Platform {
 
 // Finds the devices the application can drive and announces them. The signals are emitted on
-// the bus's worker thread; receivers connect them queued (metatype "Devices::SharedDeviceImpl").
+// the bus's worker thread (or on the thread that started or stopped the bus); receivers connect
+// them queued, which needs the metatype "Devices::SharedDeviceImpl".
 class IHwBus : public QObject {
     Q_OBJECT
 
@@ -17,7 +18,7 @@ public:
     using QObject::QObject;
     ~IHwBus() override = default;
 
-    // Starts probing: one probe at once, then periodic ones.
+    // Starts probing: one probe at once, then one every second.
     virtual void runBus() = 0;
     // Stops probing; with closeDevices the devices found are closed and announced as removed.
     virtual void stopBus(bool closeDevices) = 0;
@@ -27,11 +28,11 @@ public:
 signals:
     void deviceArrived(Devices::SharedDeviceImpl device);
     void deviceRemoved(Devices::SharedDeviceImpl device);
+    // Declared for platforms that ask the user for device access; never emitted here.
     void notPermitted();
 };
 
-// The bus of this platform. USB device discovery is not available in this build yet: the bus it
-// returns finds nothing and says so in the log when started.
+// The bus of this platform: headsets and dongles found through hidapi (HidHwBus).
 std::unique_ptr<IHwBus> CreateHardwareBus();
 
 } // namespace Platform
