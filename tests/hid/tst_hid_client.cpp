@@ -17,6 +17,7 @@ using Platform::SupportedVidPids;
 
 Q_DECLARE_METATYPE(DeviceType)
 Q_DECLARE_METATYPE(KestrinHwType)
+Q_DECLARE_METATYPE(HidEmu::Bytes)
 
 class TestHidClient : public QObject {
     Q_OBJECT
@@ -47,6 +48,8 @@ private slots:
     void wiredDeviceConnected();
     void typeIsReadableWhileAnotherThreadOpensAndCloses();
     void singletonIsOneInstance();
+    void emulatorRecordsProtocolErrors_data();
+    void emulatorRecordsProtocolErrors();
     void findsSerialDeviceInSysfs();
 };
 
@@ -374,6 +377,54 @@ void TestHidClient::typeIsReadableWhileAnotherThreadOpensAndCloses()
     stop = true;
     reader.join();
     QCOMPARE(unexpected.load(), 0);
+}
+
+void TestHidClient::emulatorRecordsProtocolErrors_data()
+{
+    // The fixture must catch a host that breaks the report format, or the tests above prove little.
+    QTest::addColumn<int>("pid");
+    QTest::addColumn<HidEmu::Bytes>("report");
+    const HidEmu::Bytes request{0x05, 0x5A, 0x04, 0x00, 0x01, 0x09, 0x2C, 0x00};
+    HidEmu::Bytes wrongId = HidEmu::MakeOutReport(request, false);
+    wrongId[0] = 5;
+    HidEmu::Bytes badCount = HidEmu::MakeOutReport(request, false);
+    badCount[1] = 60;
+    HidEmu::Bytes dirtyPadding = HidEmu::MakeOutReport(request, false);
+    dirtyPadding[61] = 1;
+    HidEmu::Bytes unknownFlag = HidEmu::MakeOutReport(request, false);
+    unknownFlag[2] = 0x40;
+    HidEmu::Bytes shortReport = HidEmu::MakeOutReport(request, false);
+    shortReport.resize(20);
+    HidEmu::Bytes badMarker = HidEmu::MakeOutReport({0x07, 0x5A, 0x04, 0x00, 0x01, 0x09, 0x2C, 0x00}, false);
+    QTest::newRow("report id 5") << 0x4B2A << wrongId;
+    QTest::newRow("60 bytes claimed") << 0x4B2A << badCount;
+    QTest::newRow("padding not zero") << 0x4B2A << dirtyPadding;
+    QTest::newRow("flag 0x40") << 0x4B2A << unknownFlag;
+    QTest::newRow("20-byte report") << 0x4B2A << shortReport;
+    QTest::newRow("no frame marker") << 0x4B2A << badMarker;
+    QTest::newRow("relay flag on a cabled headset") << 0x4B2A << HidEmu::MakeOutReport(request, true);
+    QTest::newRow("response kind from the host") << 0x4B2A
+                                                 << HidEmu::MakeOutReport({0x05, 0x5B, 0x04, 0x00, 0x01, 0x09, 0x2C, 0x00}, false);
+}
+
+void TestHidClient::emulatorRecordsProtocolErrors()
+{
+    QFETCH(int, pid);
+    QFETCH(HidEmu::Bytes, report);
+    auto device = HidEmu::Plug(uint16_t(pid));
+    KestrinHidApiClient client;
+    hid_device* handle = client.openDevice();
+    QVERIFY(handle);
+    hid_write(handle, report.data(), report.size());
+    QVERIFY(!device->violations().empty());
+
+    // A well-formed request is answered and leaves no trace there.
+    device->clearLog();
+    const HidEmu::Bytes good = HidEmu::MakeOutReport({0x05, 0x5A, 0x04, 0x00, 0x01, 0x09, 0x2C, 0x00}, false);
+    QCOMPARE(hid_write(handle, good.data(), good.size()), 62);
+    QVERIFY(device->violations().empty());
+    QCOMPARE(device->requests().size(), size_t(1));
+    QVERIFY(device->pendingOutput() > 0);
 }
 
 void TestHidClient::singletonIsOneInstance()
