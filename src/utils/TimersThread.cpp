@@ -121,7 +121,6 @@ public:
     void rescheduleCurrentUnsafe(AwaitRecord* runningAwait)
     {
         Info* info = findBySerialUnsafe(runningSerial);
-        runningId = -1;
         runningSerial = 0;
         // A performAwaitNow caller is released once its function ran, even if the entry was
         // stopped meanwhile.
@@ -176,7 +175,6 @@ public:
                 lastStartTime = rawNow - timeBase;
                 const auto remaining = int32_t(timeBase + info.due - rawNow);
                 if (remaining <= 0) {
-                    runningId = info.id;
                     runningSerial = info.serial;
                     AwaitRecord* const runningAwait = info.await;
                     std::function<void()> callback = info.callback;
@@ -243,7 +241,6 @@ public:
     bool threadStarted = false;
     bool changed = false;
     bool stopRequested = false;
-    TimerId runningId = -1;
     uint64_t runningSerial = 0; // 0 = no callback running
     uint64_t nextSerial = 1;
     uint32_t lastStartTime = 0;

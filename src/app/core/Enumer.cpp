@@ -52,15 +52,9 @@ void Data::setDefault(uint32_t value)
     m_hasDefault = true;
 }
 
-void Data::setAllowAnyNames(bool allow)
-{
-    m_allowAnyNames = allow;
-}
-
 void Data::complete()
 {
     m_records.shrink_to_fit();
-    m_completed = true;
 
     std::vector<uint32_t> used;
     used.reserve(m_records.size());
@@ -75,11 +69,6 @@ void Data::complete()
             break;
     }
     m_invalidValue = invalid;
-
-    m_values.clear();
-    m_values.reserve(qsizetype(m_records.size()));
-    for (const Record& record : m_records)
-        m_values.append(record.value);
 }
 
 const Record* Data::findInternal(uint32_t value) const

@@ -48,7 +48,6 @@ public:
         void appendInternal(uint32_t value, const char* name, const char* translation);
         void appendInternal(uint32_t value, const char* name);
         void setDefault(uint32_t value);
-        void setAllowAnyNames(bool allow);
         void complete();
 
         const Record* findInternal(uint32_t value) const;
@@ -65,10 +64,7 @@ public:
         uint32_t at(int index) const;
         int count() const { return int(m_records.size()); }
         QStringList getTranslations() const;
-        const QList<uint32_t>& values() const { return m_values; }
         const std::vector<Record>& records() const { return m_records; }
-        bool isCompleted() const { return m_completed; }
-        bool allowsAnyNames() const { return m_allowAnyNames; }
 
     private:
         void append(Record&& record);
@@ -76,10 +72,7 @@ public:
         std::vector<Record> m_records;
         uint32_t m_defaultValue = 0;
         uint32_t m_invalidValue = 0;
-        bool m_completed = false;
         bool m_hasDefault = false;
-        bool m_allowAnyNames = false;
-        QList<uint32_t> m_values;
     };
 };
 
