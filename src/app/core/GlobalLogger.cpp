@@ -1,5 +1,6 @@
 #include "app/core/GlobalLogger.h"
 
+#include "app/core/AppDataFolder.h"
 #include "utils/Utils.h"
 
 #include <QCoreApplication>
@@ -8,7 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QStandardPaths>
+#include <QSaveFile>
 #include <QStringList>
 #include <QTextStream>
 #include <QTime>
@@ -50,12 +51,6 @@ bool NamesAreSet()
 {
     return !QCoreApplication::organizationName().isEmpty()
         && !QCoreApplication::applicationName().isEmpty();
-}
-
-QString LogFolder()
-{
-    return QDir(QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation))
-        .absoluteFilePath(QStringLiteral("Logs"));
 }
 
 // Only files named like the ones this logger writes ("yyyy.MM.dd-N.log") take part in retention.
@@ -150,8 +145,7 @@ void GlobalLogger::openIfReadyUnsafe() const
 {
     if (m_d->started || !NamesAreSet())
         return;
-    const QString folderPath = LogFolder();
-    QDir folder(folderPath);
+    QDir folder(AppDataFilePath(QStringLiteral("Logs")));
     folder.mkpath(QStringLiteral("."));
     DeleteOldLogs(folder);
     initFileUnsafe(folder.absoluteFilePath(NewLogName(folder)));
@@ -279,8 +273,10 @@ bool GlobalLogger::saveLogs(const QString& path)
     if (!anyRead)
         return false;
 
-    QFile out(path);
-    if (!out.open(QIODevice::WriteOnly))
+    // Written aside and moved into place only when complete, so a failed export never leaves a
+    // truncated bundle where an earlier one was.
+    QSaveFile out(path);
+    if (!out.open(QIODevice::WriteOnly) || out.write(bundle) != bundle.size())
         return false;
-    return out.write(bundle) == bundle.size();
+    return out.commit();
 }

@@ -1,13 +1,12 @@
 #include "app/core/Notification.h"
 
+#include "app/core/AppDataFolder.h"
 #include "app/core/GlobalLogger.h"
 
-#include <QDir>
 #include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QStandardPaths>
 #include <QUrl>
 
 #include <algorithm>
@@ -65,9 +64,7 @@ bool IsAcceptableLink(const QString& link)
 
 QString Notification::GetFileLocation()
 {
-    QDir folder(QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation));
-    folder.mkpath(QStringLiteral("."));
-    return folder.absoluteFilePath(QStringLiteral("notifications.json"));
+    return AppDataFilePath(QStringLiteral("notifications.json"));
 }
 
 QList<Notification> Notification::FromJson(const QByteArray& json, bool readLocalFlags)

@@ -1,10 +1,9 @@
 #include "app/core/Preferences.h"
 
+#include "app/core/AppDataFolder.h"
 #include "app/core/GlobalLogger.h"
 
-#include <QDir>
 #include <QSettings>
-#include <QStandardPaths>
 
 #include <algorithm>
 
@@ -12,18 +11,31 @@ namespace {
 
 const char* const c_key_eq_names = "eq_names";
 
-QString SettingsPath()
+// Caches and writes a changed value; true when it changed. An unknown property is logged and
+// changes nothing.
+template <typename Property, typename Value>
+bool StoreIfChanged(QSettings& settings, const std::unordered_map<Property, const char*>& keys,
+                    std::unordered_map<Property, Value>& values, Property property, const Value& value,
+                    const char* kind)
 {
-    QDir folder(QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation));
-    folder.mkpath(QStringLiteral("."));
-    return folder.absoluteFilePath(QStringLiteral("settings.ini"));
+    const auto key = keys.find(property);
+    if (key == keys.end()) {
+        GlobalLogger::Instance()->message(QtWarningMsg, "Preferences: unknown %s property %d", kind, int(property));
+        return false;
+    }
+    Value& cached = values[property];
+    if (cached == value)
+        return false;
+    cached = value;
+    settings.setValue(QLatin1String(key->second), value);
+    return true;
 }
 
 } // namespace
 
 Preferences::Preferences(QObject* parent)
     : QObject(parent)
-    , m_settings(new QSettings(SettingsPath(), QSettings::IniFormat, this))
+    , m_settings(new QSettings(AppDataFilePath(QStringLiteral("settings.ini")), QSettings::IniFormat, this))
 {
     m_boolKeys = {
         {BoolProperty::license_accepted, "license_accepted"},
@@ -45,17 +57,8 @@ bool Preferences::getBool(BoolProperty property) const
 
 void Preferences::setBool(BoolProperty property, bool value)
 {
-    const auto key = m_boolKeys.find(property);
-    if (key == m_boolKeys.end()) {
-        GlobalLogger::Instance()->message(QtWarningMsg, "Preferences: unknown bool property %d", int(property));
-        return;
-    }
-    bool& cached = m_boolValues[property];
-    if (cached == value)
-        return;
-    cached = value;
-    m_settings->setValue(QLatin1String(key->second), value);
-    emit boolChanged(property);
+    if (StoreIfChanged(*m_settings, m_boolKeys, m_boolValues, property, value, "bool"))
+        emit boolChanged(property);
 }
 
 QString Preferences::getString(StringProperty property) const
@@ -66,17 +69,8 @@ QString Preferences::getString(StringProperty property) const
 
 void Preferences::setString(StringProperty property, const QString& value)
 {
-    const auto key = m_stringKeys.find(property);
-    if (key == m_stringKeys.end()) {
-        GlobalLogger::Instance()->message(QtWarningMsg, "Preferences: unknown string property %d", int(property));
-        return;
-    }
-    QString& cached = m_stringValues[property];
-    if (cached == value)
-        return;
-    cached = value;
-    m_settings->setValue(QLatin1String(key->second), value);
-    emit stringChanged(property);
+    if (StoreIfChanged(*m_settings, m_stringKeys, m_stringValues, property, value, "string"))
+        emit stringChanged(property);
 }
 
 // False, with a log line, for a device type without a name: its names would land at the top level.
