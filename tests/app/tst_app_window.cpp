@@ -6,6 +6,7 @@
 #include "app/core/Preferences.h"
 #include "devices/IDeviceImpl.h"
 #include "platform/PlatformFactories.h"
+#include "support/TestAppData.h"
 #include "theme/DarkTheme.h"
 
 #include <QDir>
@@ -196,15 +197,13 @@ void TestAppWindow::cleanupTestCase()
 
 int main(int argc, char** argv)
 {
-    QStandardPaths::setTestModeEnabled(true);
-    QCoreApplication::setApplicationName(QStringLiteral("Velmor"));
-    QCoreApplication::setOrganizationName(QStringLiteral("Velmor"));
+    TestSupport::UseTestAppData();
     // A settings file from an earlier run, for the application object to read.
-    const QDir dataFolder(QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation));
-    dataFolder.mkpath(QStringLiteral("."));
-    QFile::remove(dataFolder.filePath(QStringLiteral("settings.ini")));
+    QDir().mkpath(TestSupport::AppDataPath());
+    const QString settingsPath = TestSupport::AppDataPath(QStringLiteral("settings.ini"));
+    QFile::remove(settingsPath);
     {
-        QSettings earlier(dataFolder.filePath(QStringLiteral("settings.ini")), QSettings::IniFormat);
+        QSettings earlier(settingsPath, QSettings::IniFormat);
         earlier.setValue(QStringLiteral("license_accepted"), true);
     }
     App app(argc, argv);

@@ -1,4 +1,5 @@
 #include "app/core/GlobalLogger.h"
+#include "support/TestAppData.h"
 #include "utils/Utils.h"
 
 #include <QtTest>
@@ -13,8 +14,7 @@ const QString Today = QDate::currentDate().toString(QStringLiteral("yyyy.MM.dd")
 
 QString LogFolder()
 {
-    return QDir(QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation))
-        .absoluteFilePath(QStringLiteral("Logs"));
+    return TestSupport::AppDataPath(QStringLiteral("Logs"));
 }
 
 QByteArray ReadFile(const QString& path)
@@ -52,8 +52,7 @@ QStringList MessageLines(const QString& path)
 
 void SetNames()
 {
-    QCoreApplication::setOrganizationName(QStringLiteral("Velmor"));
-    QCoreApplication::setApplicationName(QStringLiteral("Velmor"));
+    TestSupport::UseTestAppData();
     QCoreApplication::setApplicationVersion(QStringLiteral("1.2.48"));
 }
 
@@ -62,12 +61,6 @@ void SetNames()
 class TestGlobalLogger : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase()
-    {
-        QStandardPaths::setTestModeEnabled(true);
-        SetNames();
-    }
-
     void init()
     {
         SetNames();
@@ -194,8 +187,7 @@ private slots:
     void folderWaitsForTheNames()
     {
         QCoreApplication::setOrganizationName(QString());
-        const QString namelessFolder = QDir(QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation))
-                                           .absoluteFilePath(QStringLiteral("Logs"));
+        const QString namelessFolder = LogFolder();
         QDir(namelessFolder).removeRecursively();
         {
             GlobalLogger logger;

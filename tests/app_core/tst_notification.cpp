@@ -1,5 +1,6 @@
 #include "app/core/GlobalLogger.h"
 #include "app/core/Notification.h"
+#include "support/TestAppData.h"
 
 #include <QtTest>
 
@@ -23,7 +24,7 @@ QList<Notification> Read(const QByteArray& items, bool readLocalFlags = false)
 
 QString LogText()
 {
-    QDir logs(QDir(QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation)).absoluteFilePath("Logs"));
+    QDir logs(TestSupport::AppDataPath(QStringLiteral("Logs")));
     QString text;
     for (const QString& name : logs.entryList(QDir::Files)) {
         QFile file(logs.absoluteFilePath(name));
@@ -38,12 +39,7 @@ QString LogText()
 class TestNotification : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase()
-    {
-        QStandardPaths::setTestModeEnabled(true);
-        QCoreApplication::setOrganizationName(QStringLiteral("Velmor"));
-        QCoreApplication::setApplicationName(QStringLiteral("Velmor"));
-    }
+    void initTestCase() { TestSupport::UseTestAppData(); }
 
     void defaultRecord()
     {
@@ -282,11 +278,10 @@ private slots:
 
     void cacheLocation()
     {
-        const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
-        QDir(folder).removeRecursively();
+        QVERIFY(TestSupport::ClearAppData());
         const QString path = Notification::GetFileLocation();
-        QCOMPARE(path, QDir(folder).absoluteFilePath("notifications.json"));
-        QVERIFY(QFileInfo(folder).isDir());
+        QCOMPARE(path, TestSupport::AppDataPath(QStringLiteral("notifications.json")));
+        QVERIFY(QFileInfo(TestSupport::AppDataPath()).isDir());
     }
 };
 

@@ -1,4 +1,5 @@
 #include "app/core/Preferences.h"
+#include "support/TestAppData.h"
 
 #include <QSignalSpy>
 #include <QtTest>
@@ -11,8 +12,7 @@ namespace {
 
 QString SettingsPath()
 {
-    return QDir(QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation))
-        .absoluteFilePath(QStringLiteral("settings.ini"));
+    return TestSupport::AppDataPath(QStringLiteral("settings.ini"));
 }
 
 // What another reader of the file sees.
@@ -29,15 +29,13 @@ class TestPreferences : public QObject {
 private slots:
     void initTestCase()
     {
-        QStandardPaths::setTestModeEnabled(true);
-        QCoreApplication::setOrganizationName(QStringLiteral("Velmor"));
-        QCoreApplication::setApplicationName(QStringLiteral("Velmor"));
+        TestSupport::UseTestAppData();
         qRegisterMetaType<Preferences::BoolProperty>();
     }
 
     void init()
     {
-        QDir(QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation)).removeRecursively();
+        TestSupport::ClearAppData();
     }
 
     void firstStartGivesDefaults()
