@@ -80,6 +80,7 @@ private slots:
     void unmatchedEndChangesNothing();
     void nativeWindowDecoratedOnce();
     void noFilterWhereThereIsNoFrame();
+    void systemServicesClaimNothingTheyCannotDo();
 
     void showFileInFolderOpensItsFolder();
     void showFileInFolderWithoutPath();
@@ -156,6 +157,18 @@ void TestPlatformServices::noFilterWhereThereIsNoFrame()
     extensions->decorateNativeWindow(QCoreApplication::instance());
     extensions->decorateNativeWindow(nullptr);
     QCOMPARE(log.filtersMade, 0);
+}
+
+void TestPlatformServices::systemServicesClaimNothingTheyCannotDo()
+{
+    // This desktop has no animation setting to read and no native frame to adjust: the services
+    // say so, and the extensions fall back to animating.
+    const auto services = CreateSystemServices();
+    QVERIFY(!services->readAnimationsEnabled().has_value());
+    QVERIFY(!services->createNativeEventFilter());
+    DesktopAppExtensions extensions(CreateSystemServices(),
+        QStringLiteral("VELMOR_TEST_ext_") + QUuid::createUuid().toString(QUuid::WithoutBraces));
+    QVERIFY(extensions.areAnimationsEnabled());
 }
 
 void TestPlatformServices::showFileInFolderOpensItsFolder()

@@ -8,7 +8,8 @@ namespace Platform {
 
 std::optional<bool> LinuxSystemServices::readAnimationsEnabled()
 {
-    return true;
+    // No setting common to the desktops here says whether windows animate: nothing was read.
+    return std::nullopt;
 }
 
 void LinuxSystemServices::keepSystemAwake(bool on)
