@@ -252,6 +252,11 @@ Window {
                 Layout.fillWidth: true
                 active: GalleryInputsUrl !== ""
                 source: GalleryInputsUrl
+                // The page opens its own popups (combo box list, menu) with the launcher's --popups.
+                onLoaded: {
+                    if ("showPopups" in item)
+                        item.showPopups = Qt.binding(() => window.showPopups)
+                }
             }
         }
     }

@@ -47,7 +47,7 @@ int main(int argc, char* argv[])
     QQmlApplicationEngine engine;
     engine.addImportPath(QStringLiteral(":/qml"));
     engine.rootContext()->setContextProperty(QStringLiteral("App"), &app);
-    // The input controls' page is another developer's file; show it when it is there.
+    // The input controls' page lives in a file of its own; shown when it is there.
     const QString inputsFile = QStringLiteral(VELMOR_GALLERY_DIR "/GalleryInputs.qml");
     engine.rootContext()->setContextProperty(
         QStringLiteral("GalleryInputsUrl"),
