@@ -36,7 +36,7 @@ void SetApplicationIdentity()
 {
     QCoreApplication::setApplicationName(QStringLiteral("Velmor"));
     QCoreApplication::setOrganizationName(QStringLiteral("Velmor"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("%1.%2.%3").arg(1).arg(2).arg(48));
+    QCoreApplication::setApplicationVersion(QStringLiteral("1.2.48"));
 }
 
 } // namespace
