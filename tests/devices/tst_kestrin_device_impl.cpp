@@ -8,7 +8,9 @@
 #include <QQuaternion>
 #include <QtTest>
 
+#include <atomic>
 #include <functional>
+#include <thread>
 
 using namespace HidEmu;
 using Devices::KestrinDeviceImpl;
@@ -99,6 +101,7 @@ private slots:
     void ancUserEqRefusedKeepsCache();
     void ancEqIndexIsOneHigher();
     void headTrackingIsForwarded();
+    void twoThreadsShareOneHeadset();
     void factoryResetFrame_data();
     void factoryResetFrame();
 };
@@ -965,6 +968,53 @@ void TestKestrinDeviceImpl::headTrackingIsForwarded()
 
     QVERIFY(device->setGyroSensorEnabled(false, 1));
     QCOMPARE(ToStringList(rig.takeLog()), QStringList { "set sensors 1" });
+}
+
+void TestKestrinDeviceImpl::twoThreadsShareOneHeadset()
+{
+    // The device model's worker writes and polls while the GUI thread loads and edits presets:
+    // the transport keeps the exchanges apart and the cache ends equal to the headset.
+    KestrinRig rig { 0x4B1E };
+    auto device = Build(rig);
+    QVERIFY(device->isValid());
+
+    std::atomic<int> failures { 0 };
+    std::thread worker([&] {
+        for (int i = 0; i < 200; ++i) {
+            uint8_t value = 0;
+            bool muted = false;
+            if (!device->setSidetoneLevel(uint8_t(i % 20)) || !device->readSidetoneLevel(value)
+                || !device->readMicMute(muted) || !device->readBatteryLevel(value))
+                ++failures;
+        }
+    });
+    for (int i = 0; i < 20; ++i) {
+        const uint8_t index = uint8_t(7 + i % 4);
+        std::vector<KestrinEqBandParams> bands;
+        if (!device->loadEqBands(index, bands)) {
+            ++failures;
+            continue;
+        }
+        bands[size_t(i % 10)].setGain(i % 13);
+        if (!device->setEqBands(index, bands))
+            ++failures;
+    }
+    worker.join();
+    QCOMPARE(failures.load(), 0);
+
+    uint8_t level = 0;
+    QVERIFY(device->loadSidetoneLevel(level));
+    QCOMPARE(level, rig.state->sidetoneLevel);
+    QCOMPARE(level, uint8_t(199 % 20));
+    for (uint8_t index = 7; index <= 10; ++index) {
+        std::vector<KestrinEqBandParams> cached;
+        QVERIFY(device->loadEqBands(index, cached));
+        const auto stored = Kestrin::DecodeUiPreset(rig.state->store[Kestrin::UiKey(uint8_t(index - 7))]);
+        QVERIFY(stored);
+        for (size_t band = 0; band < cached.size(); ++band)
+            QCOMPARE(cached[band].getGain() * 100, stored->bands[band].gain);
+    }
+    QCOMPARE(ToStringList(rig.headset->violations()), QStringList());
 }
 
 void TestKestrinDeviceImpl::factoryResetFrame_data()
