@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <thread>
 
 namespace DeviceModels {
 
@@ -11,8 +12,9 @@ class SpinLock {
 public:
     void lock() noexcept
     {
-        while (m_flag.exchange(1, std::memory_order_acquire) != 0) {
-        }
+        // Yields rather than burn the core that the holder, preempted, may need to finish.
+        while (m_flag.exchange(1, std::memory_order_acquire) != 0)
+            std::this_thread::yield();
     }
     void unlock() noexcept { m_flag.store(0, std::memory_order_release); }
 
