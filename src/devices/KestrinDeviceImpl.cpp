@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <cmath>
+#include <thread>
 #include <unordered_map>
 
 namespace Devices {
@@ -19,8 +20,9 @@ class SpinGuard {
 public:
     explicit SpinGuard(std::atomic<uint8_t>& flag) : m_flag(flag)
     {
-        while (m_flag.exchange(1, std::memory_order_acquire) != 0) {
-        }
+        // Yields while waiting, so that a holder preempted on a busy machine gets to finish.
+        while (m_flag.exchange(1, std::memory_order_acquire) != 0)
+            std::this_thread::yield();
     }
     ~SpinGuard() { m_flag.store(0, std::memory_order_release); }
     SpinGuard(const SpinGuard&) = delete;
