@@ -1,0 +1,86 @@
+import QtQuick
+import QtQuick.Layouts
+
+import "../Controls"
+
+// The headset screen: the side menu on the left, the page it selects on the right and the
+// status bar below the pages. All pages live as long as the screen; only one is shown.
+RoundedRectangle {
+    id: root
+
+    signal alertRequested()
+
+    // Shows the Settings page and presses its firmware button (nothing opens while no update is
+    // offered).
+    function startFwUpdate() {
+        menu.currentIndex = 4
+        widgetProductSettings.startFwUpdate()
+    }
+
+    color: App.theme.colorEmpty
+
+    RowLayout {
+        id: mainLayout
+
+        anchors.fill: parent
+        spacing: 0
+
+        WidgetKesMenu {
+            id: menu
+
+            objectName: "menu"
+            currentIndex: 0
+            clip: true
+            bottomLeftRadius: root.bottomLeftRadius
+            Layout.fillHeight: true
+            Layout.preferredWidth: implicitWidth
+        }
+
+        ColumnLayout {
+            spacing: 0
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+
+            StackLayout {
+                id: pages
+
+                objectName: "pages"
+                currentIndex: menu.currentIndex
+                Layout.fillWidth: true
+                Layout.fillHeight: true
+
+                WidgetKesTabSound {
+                    objectName: "soundTab"
+                }
+
+                WidgetKesTabEq {
+                    objectName: "eqTab"
+                }
+
+                WidgetKesTabMicrophone {
+                    objectName: "microphoneTab"
+                }
+
+                // Head tracking has no page.
+                Item {
+                }
+
+                WidgetKesTabProductSettings {
+                    id: widgetProductSettings
+
+                    objectName: "productSettingsTab"
+
+                    onAlertRequested: root.alertRequested()
+                }
+            }
+
+            WidgetKesStatusBar {
+                objectName: "statusBar"
+                bottomRightRadius: root.bottomRightRadius
+                Layout.leftMargin: 40
+                Layout.fillWidth: true
+                Layout.preferredHeight: implicitHeight
+            }
+        }
+    }
+}

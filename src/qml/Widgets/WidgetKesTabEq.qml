@@ -1,0 +1,406 @@
+import QtQuick
+import QtQuick.Dialogs
+import QtQuick.Layouts
+
+import Velmor.Enums 1.0
+
+import "../Controls"
+import "../Items"
+
+// The equalizer page: the six built-in and four custom presets, one gain slider per band of the
+// current custom preset, and resetting, loading, saving and renaming a custom preset.
+Item {
+    id: root
+
+    implicitWidth: mainLayout.implicitWidth
+    implicitHeight: mainLayout.implicitHeight
+    enabled: internal.isFullHw
+
+    QtObject {
+        id: internal
+
+        readonly property var uiModel: App.uiModel
+        readonly property var settingsMediator: uiModel.settingsMediator
+        readonly property var eqBandsModel: settingsMediator.eqBandsModel
+        readonly property bool isHardware: uiModel.category === UIModel.Hardware
+        readonly property int currentEqIndex: settingsMediator.currentEqIndex
+        readonly property bool isFullHw: isHardware && !uiModel.fwMediator.isFwOnly
+        readonly property bool isEqCustom: eqBandsModel.isEqCustom
+
+        readonly property var builtInPresets: ["Velmor", "Treble Boost", "Bass Boost", "Immersive",
+            "Competition", "Footsteps"]
+        readonly property int firstBuiltInIndex: 1
+        readonly property int firstCustomIndex: 7
+
+        readonly property string dialogsPath: "../Dialogs/"
+        readonly property string imagesPath: App.theme.resourcesPath + "images/dialog/"
+
+        function showMessage(image, title, text) {
+            messageLoader.setSource(Qt.resolvedUrl(dialogsPath + "DlgMessageBox.qml"))
+            const box = messageLoader.item
+            if (!box)
+                return
+            box.imageSource = imagesPath + image
+            box.title = title
+            box.text = text
+            box.open()
+        }
+
+        function openResetConfirmation() {
+            popupLoader.setSource(Qt.resolvedUrl(dialogsPath + "DlgConfirmBox.qml"))
+            const box = popupLoader.item
+            if (!box)
+                return
+            box.title = qsTr("Reset Equalizer")
+            box.text = qsTr("All frequencies will be set to 0 dB")
+            box.open()
+        }
+
+        function openRename(row, eqName, customName) {
+            renameLoader.setSource(Qt.resolvedUrl(dialogsPath + "DlgRenameEq.qml"))
+            const dialog = renameLoader.item
+            if (!dialog)
+                return
+            dialog.index = row
+            dialog.eqName = eqName
+            dialog.customEqName = customName
+            dialog.open()
+        }
+
+        function openLoadDialog() {
+            fileDialogLoader.sourceComponent = openFileComponent
+            fileDialogLoader.item.open()
+        }
+
+        function openSaveDialog() {
+            // The macOS dialog keeps its last folder and name; a fresh one proposes the name.
+            if (Qt.platform.os === "osx")
+                fileDialogLoader.sourceComponent = undefined
+            fileDialogLoader.sourceComponent = saveFileComponent
+            fileDialogLoader.item.defaultName = settingsMediator.getCurrentEqName()
+            fileDialogLoader.item.open()
+        }
+
+        function loadFile(url) {
+            if (settingsMediator.loadEqFromFile(url))
+                showMessage("success.svg", qsTr("Load Complete"), qsTr("File successfully loaded."))
+            else
+                showMessage("warning.svg", qsTr("Load Failed"), qsTr("Failed to load file."))
+        }
+
+        function saveFile(url) {
+            if (settingsMediator.saveEqToFile(url))
+                showMessage("success.svg", qsTr("Saving Complete"), qsTr("File successfully saved."))
+            else
+                showMessage("error.svg", qsTr("Saving Failed"), qsTr("Failed to save file."))
+        }
+    }
+
+    ColumnLayout {
+        id: mainLayout
+
+        anchors.fill: parent
+        spacing: 0
+
+        RowLayout {
+            enabled: internal.isEqCustom
+            Layout.leftMargin: 24
+            Layout.rightMargin: 24
+            Layout.topMargin: 20
+            Layout.bottomMargin: 24
+            Layout.fillWidth: true
+
+            ZelTextCaption {
+                text: qsTr("Equalizer")
+                color: App.theme.colorTextPreset
+                font.pixelSize: App.theme.fontSizeCaptionLarge
+                font.bold: true
+            }
+
+            Item {
+                Layout.fillWidth: true
+            }
+
+            RowLayout {
+                enabled: internal.isEqCustom
+                spacing: 16
+
+                ZelButton {
+                    objectName: "resetButton"
+                    text: qsTr("Reset")
+                    onClicked: internal.openResetConfirmation()
+                }
+
+                ZelButton {
+                    objectName: "loadButton"
+                    text: qsTr("Load")
+                    onClicked: internal.openLoadDialog()
+                }
+
+                ZelButton {
+                    objectName: "saveButton"
+                    text: qsTr("Save")
+                    onClicked: internal.openSaveDialog()
+                }
+            }
+        }
+
+        RowLayout {
+            spacing: 24
+            Layout.leftMargin: 24
+            Layout.rightMargin: 24
+            Layout.topMargin: 16
+            Layout.bottomMargin: 16
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+
+            ColumnLayout {
+                spacing: 8
+                Layout.minimumWidth: builtInList.implicitWidth
+                Layout.maximumWidth: 240
+                Layout.preferredWidth: 240
+                Layout.fillWidth: true
+                Layout.fillHeight: true
+
+                ZelTextCaption {
+                    text: qsTr("Presets")
+                }
+
+                ColumnLayout {
+                    id: builtInList
+
+                    spacing: 4
+                    Layout.fillWidth: true
+
+                    Repeater {
+                        model: internal.builtInPresets
+
+                        delegate: ZelButtonPreset {
+                            required property string modelData
+                            required property int index
+
+                            readonly property int eqIndex: index + internal.firstBuiltInIndex
+
+                            objectName: "preset" + eqIndex
+                            text: modelData
+                            checkable: true
+                            checked: internal.currentEqIndex === eqIndex
+                            Layout.fillWidth: true
+
+                            onClicked: {
+                                internal.settingsMediator.currentEqIndex = eqIndex
+                                checked = Qt.binding(() => internal.currentEqIndex === eqIndex)
+                            }
+                        }
+                    }
+                }
+
+                Item {
+                    Layout.preferredHeight: 4
+                }
+
+                ZelTextCaption {
+                    text: qsTr("Custom")
+                }
+
+                ColumnLayout {
+                    spacing: 4
+                    Layout.fillWidth: true
+
+                    Repeater {
+                        model: internal.settingsMediator.customEqsNamesModel
+
+                        delegate: ZelButtonPreset {
+                            required property int index
+                            required property string display
+
+                            readonly property int eqIndex: index + internal.firstCustomIndex
+                            readonly property string eqName: "EQ " + (index + 1)
+                            readonly property string customName: display
+
+                            objectName: "preset" + eqIndex
+                            text: customName === "" ? eqName : eqName + " - " + customName
+                            checkable: true
+                            editable: true
+                            checked: internal.currentEqIndex === eqIndex
+                            Layout.fillWidth: true
+
+                            onClicked: {
+                                internal.settingsMediator.currentEqIndex = eqIndex
+                                checked = Qt.binding(() => internal.currentEqIndex === eqIndex)
+                            }
+                            onEditClicked: internal.openRename(index, eqName, customName)
+                        }
+                    }
+                }
+
+                Item {
+                    Layout.fillHeight: true
+                }
+            }
+
+            RowLayout {
+                objectName: "bandArea"
+                Layout.preferredWidth: 770
+                Layout.fillHeight: true
+
+                ColumnLayout {
+                    readonly property real scaleMargin: (App.theme.sliderHandleHeight + topLabel.width) * 0.5
+                                                        + App.theme.sliderHandleBorder + App.theme.controlPadding
+
+                    Layout.fillHeight: true
+                    Layout.topMargin: scaleMargin
+                    Layout.bottomMargin: scaleMargin
+
+                    ZelText {
+                        id: topLabel
+
+                        text: "+12"
+                    }
+
+                    Item {
+                        Layout.fillHeight: true
+                    }
+
+                    ZelText {
+                        text: "+6"
+                    }
+
+                    Item {
+                        Layout.fillHeight: true
+                    }
+
+                    ZelText {
+                        text: "0"
+                    }
+
+                    Item {
+                        Layout.fillHeight: true
+                    }
+
+                    ZelText {
+                        text: "-6"
+                    }
+
+                    Item {
+                        Layout.fillHeight: true
+                    }
+
+                    ZelText {
+                        text: "-12"
+                    }
+                }
+
+                Repeater {
+                    id: bandRepeater
+
+                    model: internal.eqBandsModel
+
+                    delegate: RowLayout {
+                        id: bandGroup
+
+                        required property int index
+                        required property int freqRole
+                        required property int gainRole
+                        required property var model
+
+                        readonly property bool isNotLastBand: index !== bandRepeater.count - 1
+
+                        spacing: 0
+                        Layout.fillHeight: true
+                        Layout.fillWidth: true
+
+                        ItemEqBandSlider {
+                            objectName: "bandSlider" + bandGroup.index
+                            enabled: internal.isEqCustom
+                            frequency: bandGroup.freqRole
+                            value: bandGroup.gainRole
+                            Layout.fillHeight: true
+
+                            onMoved: {
+                                bandGroup.model.gainRole = value
+                                value = Qt.binding(() => bandGroup.gainRole)
+                            }
+                        }
+
+                        Item {
+                            visible: bandGroup.isNotLastBand
+                            Layout.fillWidth: true
+                        }
+
+                        ItemEqBandGraduation {
+                            visible: bandGroup.isNotLastBand
+                            Layout.fillHeight: true
+                        }
+
+                        Item {
+                            visible: bandGroup.isNotLastBand
+                            Layout.fillWidth: true
+                        }
+                    }
+                }
+            }
+        }
+    }
+
+    Loader {
+        id: popupLoader
+    }
+
+    Connections {
+        target: popupLoader.item
+        ignoreUnknownSignals: true
+
+        function onPositiveClicked() {
+            internal.eqBandsModel.resetEq()
+        }
+    }
+
+    Loader {
+        id: messageLoader
+    }
+
+    Loader {
+        id: renameLoader
+    }
+
+    Connections {
+        target: renameLoader.item
+        ignoreUnknownSignals: true
+
+        function onPositiveClicked() {
+            internal.settingsMediator.setCustomEqName(renameLoader.item.index, renameLoader.item.customEqName)
+        }
+    }
+
+    Loader {
+        id: fileDialogLoader
+    }
+
+    Component {
+        id: openFileComponent
+
+        FileDialog {
+            title: qsTr("Please choose a file")
+            fileMode: FileDialog.OpenFile
+            nameFilters: ["Kestrin eq files (*.lvreq)"]
+
+            onAccepted: internal.loadFile(selectedFile)
+        }
+    }
+
+    Component {
+        id: saveFileComponent
+
+        FileDialog {
+            property string defaultName: ""
+
+            title: qsTr("Save as")
+            fileMode: FileDialog.SaveFile
+            nameFilters: ["Kestrin eq files (*.lvreq)"]
+            selectedFile: currentFolder + "/" + defaultName
+
+            onAccepted: internal.saveFile(selectedFile)
+        }
+    }
+}

@@ -1,0 +1,175 @@
+import QtQuick
+import QtQuick.Layouts
+
+import "../Controls"
+import "WebLinks.js" as WebLinks
+
+// The consent gate: a summary of the legal and privacy terms with links to the full texts.
+// "Continue" is offered only once "I agree" is ticked; the host stores the consent.
+RoundedRectangle {
+    id: root
+
+    signal accepted()
+
+    color: App.theme.colorLegalTermsBackground
+    clip: true
+    implicitWidth: mainLayout.implicitWidth + mainLayout.anchors.leftMargin + mainLayout.anchors.rightMargin
+    implicitHeight: mainLayout.implicitHeight + mainLayout.anchors.topMargin + mainLayout.anchors.bottomMargin
+
+    QtObject {
+        id: internal
+
+        readonly property var bullets: [
+            qsTr("You must be 13 or older to use the Velmor App."),
+            qsTr("We do not collect personal information."),
+            qsTr("We only track app usage and connected Velmor product activity.")
+        ]
+    }
+
+    RowLayout {
+        id: mainLayout
+
+        anchors.fill: parent
+        anchors.margins: 16
+        spacing: 0
+
+        Item {
+            Layout.preferredWidth: 320
+            Layout.preferredHeight: logoLayout.implicitHeight
+            Layout.alignment: Qt.AlignVCenter
+
+            ColumnLayout {
+                id: logoLayout
+
+                anchors.fill: parent
+                spacing: 40
+
+                ZelVectorImage {
+                    source: App.theme.resourcesPath + "images/logo-terms.svg"
+                    Layout.preferredWidth: 96
+                    Layout.preferredHeight: 80
+                    Layout.alignment: Qt.AlignHCenter
+                }
+
+                ZelText {
+                    objectName: "slogan"
+                    text: qsTr("Sound that moves with you.")
+                    font.pixelSize: 32
+                    wrapMode: ZelText.WordWrap
+                    horizontalAlignment: Text.AlignHCenter
+                    Layout.fillWidth: true
+                }
+            }
+        }
+
+        Item {
+            Layout.preferredWidth: 480
+            Layout.preferredHeight: termsLayout.implicitHeight
+            Layout.alignment: Qt.AlignVCenter
+
+            ColumnLayout {
+                id: termsLayout
+
+                anchors.fill: parent
+                spacing: 32
+
+                ColumnLayout {
+                    spacing: 16
+                    Layout.fillWidth: true
+
+                    RowLayout {
+                        spacing: 8
+
+                        ZelVectorImage {
+                            source: App.theme.resourcesPath + "images/info-terms.svg"
+                        }
+
+                        ZelTextCaption {
+                            text: qsTr("Legal & Privacy Overview")
+                            font.pixelSize: App.theme.fontSizeTitle
+                            font.bold: true
+                        }
+                    }
+
+                    ColumnLayout {
+                        id: contentText
+
+                        spacing: 0
+                        Layout.fillWidth: true
+
+                        ZelText {
+                            text: qsTr("Before using the App, please review and agree to our Legal Terms.")
+                            color: App.theme.colorTextHighlighted
+                            font.pixelSize: App.theme.fontSizeTitle
+                        }
+
+                        Repeater {
+                            model: internal.bullets
+
+                            delegate: RowLayout {
+                                required property string modelData
+
+                                spacing: 10
+                                Layout.fillWidth: true
+                                Layout.leftMargin: spacing
+
+                                ZelText {
+                                    text: "•"
+                                    color: App.theme.colorTextHighlighted
+                                    font.pixelSize: App.theme.fontSizeTitle
+                                    Layout.alignment: Qt.AlignTop
+                                }
+
+                                ZelText {
+                                    text: modelData
+                                    color: App.theme.colorTextHighlighted
+                                    font.pixelSize: App.theme.fontSizeTitle
+                                    wrapMode: ZelText.WordWrap
+                                    Layout.alignment: Qt.AlignTop
+                                    Layout.fillWidth: true
+                                }
+                            }
+                        }
+                    }
+
+                    RowLayout {
+                        spacing: 40
+                        Layout.preferredHeight: 24
+
+                        ZelCheckBox {
+                            id: agreeCheckBox
+
+                            objectName: "agreeCheckBox"
+                            text: qsTr("I agree")
+                        }
+
+                        ZelLinkButton {
+                            objectName: "termsLink"
+                            text: qsTr("Terms of service")
+                            url: WebLinks.termsOfServiceUrl
+                            Layout.alignment: Qt.AlignTop
+                            Layout.preferredHeight: 24
+                        }
+
+                        ZelLinkButton {
+                            objectName: "privacyLink"
+                            text: qsTr("Privacy policy")
+                            url: WebLinks.privacyPolicyUrl
+                            Layout.alignment: Qt.AlignTop
+                            Layout.preferredHeight: 24
+                        }
+                    }
+                }
+
+                ZelButton {
+                    objectName: "continueButton"
+                    text: qsTr("Continue")
+                    enabled: agreeCheckBox.checked
+                    Layout.preferredWidth: 200
+
+                    onClicked: root.accepted()
+                }
+            }
+        }
+    }
+}
