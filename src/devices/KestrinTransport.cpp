@@ -27,6 +27,32 @@ size_t LengthField(const uint8_t* command)
     return size_t(command[2]) | (size_t(command[3]) << 8);
 }
 
+// One OUT package: report id, byte count, relay flag, the bytes, zeros.
+inline bool SendPackage(Platform::KestrinHidApiClient& client, const unsigned char* bytes, size_t size, uint8_t flag)
+{
+    uint8_t package[KestrinTransport::c_packageSize] = {};
+    package[0] = KestrinTransport::c_outReportId;
+    package[1] = uint8_t(size);
+    package[2] = flag;
+    std::memcpy(package + 3, bytes, size);
+    return client.write(package, sizeof package);
+}
+
+// One IN package by GET_REPORT; its bytes go to `out` (room for 59). 0 when the read failed,
+// nothing was pending or the count is above 59.
+inline size_t ReceivePackage(Platform::KestrinHidApiClient& client, unsigned char* out)
+{
+    uint8_t package[KestrinTransport::c_packageSize] = {};
+    package[0] = KestrinTransport::c_inReportId;
+    if (!client.read(package, sizeof package))
+        return 0;
+    const size_t n = package[1];
+    if (n > KestrinTransport::c_maxPackagePayload)
+        return 0;
+    std::memcpy(out, package + 3, n);
+    return n;
+}
+
 } // namespace
 
 KestrinTransport::KestrinTransport(Platform::KestrinHidApiClient& client)
@@ -53,19 +79,14 @@ bool KestrinTransport::writePackage(const unsigned char* bytes, size_t size, boo
 {
     if (size == 0 || size > c_maxPackagePayload)
         return false;
-    uint8_t package[c_packageSize] = {};
-    package[0] = c_outReportId;
-    package[1] = uint8_t(size);
-    package[2] = (m_viaDongle && !toDongle) ? c_relayFlag : 0x00;
-    std::memcpy(package + 3, bytes, size);
-    return m_client.write(package, sizeof package);
+    return SendPackage(m_client, bytes, size, (m_viaDongle && !toDongle) ? c_relayFlag : 0x00);
 }
 
 bool KestrinTransport::writeCommand(const unsigned char* bytes, size_t size, bool toDongle)
 {
+    const uint8_t flag = (m_viaDongle && !toDongle) ? c_relayFlag : 0x00;
     for (size_t offset = 0; offset < size; offset += c_maxPackagePayload) {
-        const size_t piece = std::min(c_maxPackagePayload, size - offset);
-        if (!writePackage(bytes + offset, piece, toDongle))
+        if (!SendPackage(m_client, bytes + offset, std::min(c_maxPackagePayload, size - offset), flag))
             return false;
     }
     return true;
@@ -73,15 +94,7 @@ bool KestrinTransport::writeCommand(const unsigned char* bytes, size_t size, boo
 
 size_t KestrinTransport::readPackage(unsigned char* out)
 {
-    uint8_t package[c_packageSize] = {};
-    package[0] = c_inReportId;
-    if (!m_client.read(package, sizeof package))
-        return 0;
-    const size_t n = package[1];
-    if (n > c_maxPackagePayload)
-        return 0;
-    std::memcpy(out, package + 3, n);
-    return n;
+    return ReceivePackage(m_client, out);
 }
 
 size_t KestrinTransport::appendPackage()
@@ -92,7 +105,7 @@ size_t KestrinTransport::appendPackage()
         GlobalLogger::Instance()->message(QtWarningMsg, "HID input overflows the buffer, dropping %zu bytes", m_fill);
         dropAll();
     }
-    return readPackage(m_buffer + m_fill);
+    return ReceivePackage(m_client, m_buffer + m_fill);
 }
 
 void KestrinTransport::dropAll()
@@ -196,7 +209,8 @@ void KestrinTransport::consumeCurrentCommand()
     if (m_currentLength == 0)
         return;
     const size_t length = std::min(m_currentLength, m_fill);
-    std::memmove(m_buffer, m_buffer + length, m_fill - length);
+    if (length < m_fill)
+        std::memmove(m_buffer, m_buffer + length, m_fill - length);
     m_fill -= length;
     m_currentLength = 0;
 }

@@ -175,7 +175,7 @@ bool KestrinHidApiClient::write(const uint8_t* data, size_t len)
             return false;
         n = hid_write(m_handle, data, len);
     }
-    return failFilter(n >= int32_t(len), true);
+    return n >= int32_t(len) || failFilter(false, true);
 }
 
 bool KestrinHidApiClient::read(uint8_t* buf, size_t len)
@@ -192,7 +192,7 @@ bool KestrinHidApiClient::read(uint8_t* buf, size_t len)
             QThread::msleep(static_cast<unsigned long>(delay));
         n = hid_get_input_report(m_handle, buf, len);
     }
-    return failFilter(n >= int32_t(len), false);
+    return n >= int32_t(len) || failFilter(false, false);
 }
 
 int KestrinHidApiClient::read_hid_timeout(uint8_t* buf, size_t len, int timeoutMs)
