@@ -23,13 +23,14 @@ namespace Devices {
 // A command is a framed message: 05, kind (5A request, 5B response, 5D notification), a length L
 // (le16) counting the command id (le16) and the payload. It travels in 62-byte packages: output
 // report 6 (06, N, relay flag, N command bytes, zeros) and input report 7 fetched by GET_REPORT
-// (07, n, -, n bytes of the device's byte stream). Input packages are gathered into a buffer; the one complete command at its start is the current command. All traffic of one device
-// is serialised on the transport's mutex; public operations take it for their whole exchange,
-// members whose comment says "caller holds the mutex" expect it held.
+// (07, n, -, n bytes of the device's byte stream). Input packages are gathered into a buffer; the
+// one complete command at its start is the current command. All traffic of one device is
+// serialised on the transport's mutex; public operations take it for their whole exchange, members
+// whose comment says "caller holds the mutex" expect it held.
 //
-// The device's byte stream is not trusted: a package that would overrun the buffer, bytes that do
-// not start a frame and the partial command left by a receive that gave up are dropped, and the
-// reassembly resynchronises on the next frame start.
+// The device's byte stream is not trusted: bytes that cannot start a frame (a wrong marker, a
+// length field above 1020) and the partial command left by a receive that gave up are dropped, the
+// reassembly resynchronises on the next frame start, and the buffer is never overrun.
 class KestrinTransport {
 public:
     using Validator = std::function<bool(unsigned char*)>;
@@ -77,8 +78,10 @@ public:
     // they start with bytes that cannot begin a frame, those are dropped (and `filled` updated).
     bool tryParseCommand(size_t& filled);
     // Waits for a command that is at least `minLength` bytes long and that `validator` accepts;
-    // the validator reads only bytes below `minLength`. Other commands are dropped, at most 24;
-    // the accepted one stays current until consumeCurrentCommand.
+    // the validator reads only bytes below `minLength`. Other commands (late replies, unsolicited
+    // notifications) are dropped; the 25th in one wait ends it. The accepted one stays current
+    // until consumeCurrentCommand. Five waits in a row that receive no command at all close the
+    // device.
     bool readCmdAndValidate(size_t minLength, const Validator& validator);
     // Removes the current command; the bytes behind it move to the start.
     void consumeCurrentCommand();
@@ -87,6 +90,7 @@ public:
     size_t currentCommandLength() const { return m_currentLength; }
     // Bytes held in the reassembly buffer.
     size_t bufferedBytes() const { return m_fill; }
+    // Sleeps 50 ms.
     void delayTavon();
 
     // The operation pattern: sends `request`, waits for the reply `valid` accepts, lets
