@@ -1,9 +1,13 @@
 #include "ui_mediators/UIAppMediator.h"
 
 #include "app/core/GlobalLogger.h"
-#include "app/core/Preferences.h"
 #include "platform/FilesHelper.h"
+#include "platform/NetworkUpdater.h"
 
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
 #include <QtQml/qqml.h>
 
 namespace UIMediators {
@@ -13,23 +17,80 @@ namespace {
 constexpr auto c_license_accepted = Preferences::BoolProperty::license_accepted;
 constexpr auto c_minimize_to_tray = Preferences::BoolProperty::minimize_to_tray;
 
-} // namespace
-
-UIAppMediator::UIAppMediator(Platform::NetworkUpdater&, Preferences& preferences, QObject* parent)
-    : QObject(parent)
-    , m_preferences(preferences)
+UIAppMediator::Status FromUpdaterStatus(Platform::NetworkUpdater::Status status)
 {
-    connect(&m_preferences, &Preferences::boolChanged, this, [this](Preferences::BoolProperty property) {
-        if (property == c_license_accepted)
-            emit eulaAcceptedChanged();
-        else if (property == c_minimize_to_tray)
-            emit minimizeToTrayChanged();
-    });
+    using Updater = Platform::NetworkUpdater::Status;
+    switch (status) {
+    case Updater::None:
+        return UIAppMediator::None;
+    case Updater::Failed:
+        return UIAppMediator::Failed;
+    case Updater::InProgress:
+        return UIAppMediator::Checking;
+    case Updater::Available:
+        return UIAppMediator::CanDownload;
+    case Updater::Ready:
+        return UIAppMediator::CanInstall;
+    }
+    return UIAppMediator::None;
 }
 
-bool UIAppMediator::isEulaAccepted() const
+} // namespace
+
+UIAppMediator::UIAppMediator(Platform::NetworkUpdater& updater, Preferences& preferences, QObject* parent)
+    : QObject(parent)
+    , m_updater(updater)
+    , m_preferences(preferences)
+    , m_eulaAccepted(preferences.getBool(c_license_accepted))
+    , m_minimizeToTray(preferences.getBool(c_minimize_to_tray))
 {
-    return m_preferences.getBool(c_license_accepted);
+    connect(&m_updater, &Platform::NetworkUpdater::sigAppUpdateStatusChanged, this,
+            &UIAppMediator::onUpdateStatusChanged);
+    connect(&m_preferences, &Preferences::boolChanged, this, &UIAppMediator::onPrefChanged);
+    onUpdateStatusChanged();
+    updateDialogNeeded();
+}
+
+void UIAppMediator::onUpdateStatusChanged()
+{
+    Status status = FromUpdaterStatus(m_updater.getAppUpdateStatus());
+    QString version;
+    const bool hasVersion = m_updater.readAppUpdateVersion(version);
+    // An offer of the version that runs is no update (it was just installed).
+    if (hasVersion && version == QCoreApplication::applicationVersion())
+        status = None;
+
+    const bool changed = status != m_updateStatus || (hasVersion && version != m_updateVersion);
+    if (!changed)
+        return;
+
+    m_updateStatus = None;
+    emit updateChanged();
+    m_updateStatus = status;
+    m_updateVersion = version;
+    updateNotificationBadge();
+    updateDialogNeeded();
+    emit updateChanged();
+}
+
+void UIAppMediator::updateNotificationBadge()
+{
+    const bool badge = hasUpdate();
+    if (badge == m_notificationBadge)
+        return;
+    m_notificationBadge = badge;
+    emit notificationBadgeChanged();
+}
+
+void UIAppMediator::onPrefChanged(Preferences::BoolProperty property)
+{
+    if (property == c_license_accepted) {
+        m_eulaAccepted = m_preferences.getBool(c_license_accepted);
+        emit eulaAcceptedChanged();
+    } else if (property == c_minimize_to_tray) {
+        m_minimizeToTray = m_preferences.getBool(c_minimize_to_tray);
+        emit minimizeToTrayChanged();
+    }
 }
 
 void UIAppMediator::setEulaAccepted(bool accepted)
@@ -37,14 +98,37 @@ void UIAppMediator::setEulaAccepted(bool accepted)
     m_preferences.setBool(c_license_accepted, accepted);
 }
 
-bool UIAppMediator::getMinimizeToTray() const
-{
-    return m_preferences.getBool(c_minimize_to_tray);
-}
-
 void UIAppMediator::setMinimizeToTray(bool on)
 {
     m_preferences.setBool(c_minimize_to_tray, on);
+}
+
+bool UIAppMediator::proceedUpdate()
+{
+    if (m_updateStatus == CanDownload) {
+        m_updater.downloadAppUpdate();
+        return true;
+    }
+    if (m_updateStatus != CanInstall)
+        return true;
+
+    QString path;
+    if (!m_updater.readAppUpdateFilePath(path))
+        return false;
+    GlobalLogger::Instance()->message(QtDebugMsg, "Installing app update %s...", qUtf8Printable(path));
+
+    // The installer may look for files beside it, so it starts from its own folder.
+    const QString workingDir = QDir::currentPath();
+    QDir::setCurrent(QFileInfo(path).absolutePath());
+    const bool opened = QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    QDir::setCurrent(workingDir);
+
+    if (!opened) {
+        GlobalLogger::Instance()->message(QtWarningMsg, "Failed opening the installer.");
+        return false;
+    }
+    QCoreApplication::exit(0);
+    return true;
 }
 
 bool UIAppMediator::saveLogsToFile(const QUrl& fileUrl)

@@ -1,10 +1,10 @@
 #pragma once
 
+#include "app/core/Preferences.h"
+
 #include <QObject>
 #include <QString>
 #include <QUrl>
-
-class Preferences;
 
 namespace Platform {
 class NetworkUpdater;
@@ -12,10 +12,8 @@ class NetworkUpdater;
 
 namespace UIMediators {
 
-// Application-wide matters for the screens: legal-terms consent, the tray option, the closing
-// block, the app update and the log export.
-//
-// The app update is not available in this build: the status stays None and no update is offered.
+// Application-wide matters for the screens: the app update (download, then install), the
+// legal-terms consent, the tray option, the closing block and the log export.
 class UIAppMediator final : public QObject {
     Q_OBJECT
     Q_PROPERTY(bool notificationBadge READ notificationBadge NOTIFY notificationBadgeChanged)
@@ -25,26 +23,32 @@ class UIAppMediator final : public QObject {
     Q_PROPERTY(bool minimizeToTray READ getMinimizeToTray WRITE setMinimizeToTray NOTIFY minimizeToTrayChanged)
 
 public:
+    // The app update as the user sees it. Checking covers both the descriptor check and the
+    // installer download.
     enum Status { None = 0, Checking = 1, CanDownload = 2, CanInstall = 3, Failed = 4 };
     Q_ENUM(Status)
 
     UIAppMediator(Platform::NetworkUpdater& updater, Preferences& preferences, QObject* parent);
 
-    bool notificationBadge() const { return false; }
-    Status getUpdateStatus() const { return None; }
-    QString getUpdateVersion() const { return QString(); }
-    bool isEulaAccepted() const;
+    bool notificationBadge() const { return m_notificationBadge; }
+    Status getUpdateStatus() const { return m_updateStatus; }
+    QString getUpdateVersion() const { return m_updateVersion; }
+    bool isEulaAccepted() const { return m_eulaAccepted; }
     void setEulaAccepted(bool accepted);
-    bool getMinimizeToTray() const;
+    bool getMinimizeToTray() const { return m_minimizeToTray; }
     void setMinimizeToTray(bool on);
 
-    Q_INVOKABLE bool isDialogNeeded() const { return false; }
-    Q_INVOKABLE void dialogShowed() {}
-    // Nothing to download or install in this build: does nothing, like the None state.
-    Q_INVOKABLE bool proceedUpdate() { return true; }
+    // Whether an update dialog should be offered; set at every change into CanDownload or
+    // CanInstall, cleared by dialogShowed.
+    Q_INVOKABLE bool isDialogNeeded() const { return m_dialogNeeded; }
+    Q_INVOKABLE void dialogShowed() { m_dialogNeeded = false; }
+    // CanDownload: starts the installer download. CanInstall: opens the saved installer and ends
+    // the application; false when it could not be found or opened. Otherwise nothing (true).
+    Q_INVOKABLE bool proceedUpdate();
     // Writes the newest log files into the local file of `fileUrl` and shows it in the file
     // manager.
     Q_INVOKABLE bool saveLogsToFile(const QUrl& fileUrl);
+    // The window is not closed while any reason not to is open (a firmware update).
     Q_INVOKABLE bool isClosingBlocked() const { return m_closingBlocks != 0; }
     Q_INVOKABLE void addClosingBlock() { ++m_closingBlocks; }
     Q_INVOKABLE void removeClosingBlock() { --m_closingBlocks; }
@@ -53,14 +57,29 @@ public:
     static void RegisterType();
 
 signals:
+    // Emitted twice for every change: first with the status None, then with the new status and
+    // version, so that a screen bound to the status always sees the change.
     void updateChanged();
     void notificationBadgeChanged();
     void eulaAcceptedChanged();
     void minimizeToTrayChanged();
 
 private:
+    void onUpdateStatusChanged();
+    void onPrefChanged(Preferences::BoolProperty property);
+    bool hasUpdate() const { return m_updateStatus == CanDownload || m_updateStatus == CanInstall; }
+    void updateDialogNeeded() { m_dialogNeeded = hasUpdate(); }
+    void updateNotificationBadge();
+
+    Platform::NetworkUpdater& m_updater;
     Preferences& m_preferences;
+    QString m_updateVersion;
+    Status m_updateStatus = None;
+    bool m_dialogNeeded = false;
+    bool m_notificationBadge = false;
     int m_closingBlocks = 0;
+    bool m_eulaAccepted;
+    bool m_minimizeToTray;
 };
 
 } // namespace UIMediators

@@ -1,15 +1,95 @@
 #include "ui_mediators/UINotificationsMediator.h"
 
+#include "app/core/GlobalLogger.h"
+#include "platform/NetworkUpdater.h"
+#include "ui_mediators/UIAppMediator.h"
 #include "ui_models/UINotificationsModel.h"
+#include "ui_models/UINotificationsSortFilterModel.h"
+
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSaveFile>
 
 namespace UIMediators {
 
-UINotificationsMediator::UINotificationsMediator(Platform::NetworkUpdater&, UIAppMediator&, QObject* parent)
+namespace {
+
+// A document that is not even an empty notifications list: something else wrote the file, or it
+// was cut short. It must not be replaced by a list that only looks complete.
+bool IsUnreadableCache(const QByteArray& bytes)
+{
+    if (bytes.trimmed().isEmpty())
+        return false;
+    const QJsonDocument document = QJsonDocument::fromJson(bytes);
+    return !document.isObject() || !document.object().value(QLatin1String("notifications")).isArray();
+}
+
+} // namespace
+
+UINotificationsMediator::UINotificationsMediator(Platform::NetworkUpdater& updater, UIAppMediator& appMediator,
+                                                 QObject* parent)
     : QObject(parent)
+    , m_updater(updater)
+    , m_appMediator(appMediator)
     , m_model(new UIModels::UINotificationsModel(this))
     , m_proxy(new UIModels::UINotificationsSortFilterModel(this))
 {
+    loadCache();
+    connect(&m_updater, &Platform::NetworkUpdater::sigNotificationsUpdated, this,
+            &UINotificationsMediator::onNotificationsUpdated);
+    onNotificationsUpdated();
+    connect(&m_appMediator, &UIAppMediator::updateChanged, this, &UINotificationsMediator::onAppUpdateChanged);
+    onAppUpdateChanged();
     m_proxy->setSourceModel(m_model);
+    connect(m_model, &UIModels::UINotificationsModel::visiblesChanged, this,
+            &UINotificationsMediator::newsCountChanged);
+}
+
+UINotificationsMediator::~UINotificationsMediator()
+{
+    saveCache();
+}
+
+void UINotificationsMediator::loadCache()
+{
+    const QString path = Notification::GetFileLocation();
+    QFile file(path);
+    QList<Notification> list;
+    if (!file.exists()) {
+        GlobalLogger::Instance()->message(QtDebugMsg, "No notifications cache yet at %s", qUtf8Printable(path));
+    } else if (!file.open(QIODevice::ReadOnly)) {
+        GlobalLogger::Instance()->message(QtWarningMsg, "Cannot read the notifications cache %s: %s",
+                                          qUtf8Printable(path), qUtf8Printable(file.errorString()));
+        m_keepCache = true;
+    } else {
+        const QByteArray bytes = file.readAll();
+        list = Notification::FromJson(bytes, true);
+        if (list.isEmpty() && IsUnreadableCache(bytes)) {
+            GlobalLogger::Instance()->message(QtWarningMsg,
+                                              "The notifications cache %s is damaged; it is kept until a new feed arrives",
+                                              qUtf8Printable(path));
+            m_keepCache = true;
+        }
+    }
+    processNotifications(std::move(list));
+}
+
+void UINotificationsMediator::saveCache() const
+{
+    const QString path = Notification::GetFileLocation();
+    if (m_keepCache) {
+        GlobalLogger::Instance()->message(QtWarningMsg, "Leaving the unreadable notifications cache %s as it is",
+                                          qUtf8Printable(path));
+        return;
+    }
+    // Written aside and renamed over the old file, so that a failed write never leaves half a list.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(Notification::ToJson(m_model->getNotifications())) < 0
+        || !file.commit()) {
+        GlobalLogger::Instance()->message(QtWarningMsg, "Cannot write the notifications cache %s: %s",
+                                          qUtf8Printable(path), qUtf8Printable(file.errorString()));
+    }
 }
 
 QObject* UINotificationsMediator::getNotificationsModel() const
@@ -20,7 +100,8 @@ QObject* UINotificationsMediator::getNotificationsModel() const
 int UINotificationsMediator::getNewsCount() const
 {
     int count = 0;
-    for (int row = 0; row < m_proxy->rowCount(); ++row) {
+    const int rows = m_proxy->rowCount();
+    for (int row = 0; row < rows; ++row) {
         if (!m_proxy->data(m_proxy->index(row, 0), UIModels::UINotificationsModel::isSeenRole).toBool())
             ++count;
     }
@@ -33,14 +114,47 @@ void UINotificationsMediator::markAsSeen()
     emit newsCountChanged();
 }
 
-void UINotificationsMediator::setFwUpdateAvailable(bool)
+void UINotificationsMediator::setFwUpdateAvailable(bool available)
 {
+    m_model->setFwUpdate(available);
     emit newsCountChanged();
 }
 
 void UINotificationsMediator::setCurrentDevice(DeviceType type)
 {
-    m_currentDevice = type;
+    m_model->setCurrentDevice(type);
+    emit newsCountChanged();
+}
+
+void UINotificationsMediator::onNotificationsUpdated()
+{
+    QList<Notification> list = m_updater.getNotifications();
+    // A failed or empty download never clears the drawer.
+    if (list.isEmpty())
+        return;
+    m_keepCache = false;
+    processNotifications(std::move(list));
+}
+
+void UINotificationsMediator::onAppUpdateChanged()
+{
+    const UIAppMediator::Status status = m_appMediator.getUpdateStatus();
+    m_model->setAppUpdate(status == UIAppMediator::CanDownload || status == UIAppMediator::CanInstall);
+    emit newsCountChanged();
+}
+
+void UINotificationsMediator::processNotifications(QList<Notification> list)
+{
+    const QList<Notification> current = m_model->getNotifications();
+    for (Notification& incoming : list) {
+        const auto known = std::find_if(current.cbegin(), current.cend(),
+                                        [&](const Notification& record) { return record.id == incoming.id; });
+        if (known != current.cend()) {
+            incoming.seen = known->seen;
+            incoming.hidden = known->hidden;
+        }
+    }
+    m_model->setNotifications(std::move(list));
     emit newsCountChanged();
 }
 

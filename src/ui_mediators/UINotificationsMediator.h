@@ -1,7 +1,9 @@
 #pragma once
 
 #include "app/core/DeviceType.h"
+#include "app/core/Notification.h"
 
+#include <QList>
 #include <QObject>
 
 namespace Platform {
@@ -17,10 +19,12 @@ namespace UIMediators {
 
 class UIAppMediator;
 
-// The news for the notifications drawer.
+// The news for the notifications drawer and the count of unseen items for the title bar.
 //
-// The news feed, its cache file and the update rows are not part of this build: the list stays
-// empty and the count 0.
+// Starts from the local cache "notifications.json", takes every non-empty feed the network updater
+// downloads (the user's seen and dismissed marks follow the items by id), shows the built-in
+// firmware-update and app-update rows while such an update is offered, and writes the list back
+// to the cache when it is destroyed.
 class UINotificationsMediator final : public QObject {
     Q_OBJECT
     Q_PROPERTY(QObject* notificationsModel READ getNotificationsModel CONSTANT)
@@ -28,8 +32,11 @@ class UINotificationsMediator final : public QObject {
 
 public:
     UINotificationsMediator(Platform::NetworkUpdater& updater, UIAppMediator& appMediator, QObject* parent);
+    ~UINotificationsMediator() override;
 
+    // The sorted and filtered list the drawer shows.
     QObject* getNotificationsModel() const;
+    // Rows shown and not yet seen.
     int getNewsCount() const;
 
     Q_INVOKABLE void markAsSeen();
@@ -38,13 +45,26 @@ public:
     // The type of the device that became current; none when it was lost.
     void setCurrentDevice(DeviceType type);
 
+    // Takes `list` as the downloaded notifications, carrying the local marks over by id.
+    void processNotifications(QList<Notification> list);
+
+public slots:
+    void onNotificationsUpdated();
+    void onAppUpdateChanged();
+
 signals:
     void newsCountChanged();
 
 private:
+    void loadCache();
+    void saveCache() const;
+
+    Platform::NetworkUpdater& m_updater;
+    UIAppMediator& m_appMediator;
     UIModels::UINotificationsModel* m_model;
     UIModels::UINotificationsSortFilterModel* m_proxy;
-    DeviceType m_currentDevice = DeviceType::none;
+    // The cache could not be read; it is left as it is unless a feed replaces the list.
+    bool m_keepCache = false;
 };
 
 } // namespace UIMediators

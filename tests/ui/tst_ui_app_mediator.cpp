@@ -2,22 +2,170 @@
 #include "platform/NetworkUpdater.h"
 #include "ui_mediators/UIAppMediator.h"
 
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QHash>
 #include <QSignalSpy>
 #include <QStandardPaths>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTimer>
 #include <QtTest>
 
 using UIMediators::UIAppMediator;
+
+namespace {
+
+const QString c_running_version = QStringLiteral("1.2.48");
+const QString c_app_manifest = QStringLiteral("/Velmor_App/velmor_app.json");
+
+// Serves fixed answers over plain HTTP on the loopback interface, one request per connection.
+class LocalHttpServer : public QObject {
+public:
+    struct Answer {
+        int status = 200;
+        QByteArray body;
+    };
+
+    LocalHttpServer()
+    {
+        connect(&m_server, &QTcpServer::newConnection, this, &LocalHttpServer::accept);
+        m_server.listen(QHostAddress::LocalHost, 0);
+    }
+
+    bool isListening() const { return m_server.isListening(); }
+    QString base() const { return QStringLiteral("http://127.0.0.1:%1").arg(m_server.serverPort()); }
+    void answer(const QString& path, Answer answer) { m_answers.insert(path, answer); }
+    QStringList requested;
+
+private:
+    void accept()
+    {
+        while (QTcpSocket* socket = m_server.nextPendingConnection()) {
+            connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+            connect(socket, &QTcpSocket::readyRead, this, [this, socket] { serve(socket); });
+        }
+    }
+
+    void serve(QTcpSocket* socket)
+    {
+        QByteArray& request = m_pending[socket];
+        request += socket->readAll();
+        if (!request.contains("\r\n\r\n"))
+            return;
+        const QList<QByteArray> line = request.left(request.indexOf("\r\n")).split(' ');
+        const QString path = line.size() > 1 ? QString::fromUtf8(line[1]) : QString();
+        m_pending.remove(socket);
+        requested << path;
+        const Answer answer = m_answers.value(path, Answer{404, QByteArrayLiteral("not here")});
+        QByteArray response = "HTTP/1.1 " + QByteArray::number(answer.status) + " X\r\n";
+        response += "Content-Length: " + QByteArray::number(answer.body.size()) + "\r\n";
+        response += "Connection: close\r\n\r\n" + answer.body;
+        socket->write(response);
+        socket->disconnectFromHost();
+    }
+
+    QTcpServer m_server;
+    QHash<QString, Answer> m_answers;
+    QHash<QTcpSocket*, QByteArray> m_pending;
+};
+
+QByteArray AppManifest(const QString& version, const QString& link)
+{
+    return QStringLiteral("{\"win_amd64_version\": \"%1\", \"win_amd64_link\": \"%2\"}").arg(version, link).toUtf8();
+}
+
+// Every updateChanged as "<status> <version>".
+class UpdateLog : public QObject {
+public:
+    explicit UpdateLog(UIAppMediator& mediator)
+    {
+        connect(&mediator, &UIAppMediator::updateChanged, this, [this, &mediator] {
+            const char* name = QMetaEnum::fromType<UIAppMediator::Status>().valueToKey(mediator.getUpdateStatus());
+            lines << QStringLiteral("%1 %2").arg(QLatin1String(name), mediator.getUpdateVersion()).trimmed();
+        });
+    }
+    QStringList lines;
+};
+
+// Receives what the mediator hands to the desktop instead of opening it.
+class OpenedUrls : public QObject {
+    Q_OBJECT
+public:
+    OpenedUrls() { QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "open"); }
+    ~OpenedUrls() override { QDesktopServices::unsetUrlHandler(QStringLiteral("file")); }
+    QList<QUrl> urls;
+    QString workingDirWhenOpened;
+public slots:
+    void open(const QUrl& url)
+    {
+        urls << url;
+        workingDirWhenOpened = QDir::currentPath();
+    }
+};
+
+// A network updater whose hosts are the local server.
+struct Fixture {
+    Fixture()
+        : updater(Endpoints(server.base()), nullptr)
+    {
+    }
+    static Platform::NetworkUpdater::Endpoints Endpoints(const QString& base) { return {base, base, base, base}; }
+
+    void offer(const QString& version, const QString& installerName = QStringLiteral("VelmorSetup.exe"),
+               const QByteArray& installer = QByteArrayLiteral("MZ installer bytes"))
+    {
+        server.answer(c_app_manifest, {200, AppManifest(version, server.base() + "/files/" + installerName)});
+        server.answer("/files/" + installerName, {200, installer});
+    }
+
+    // Runs a check and waits until the updater has its answer.
+    bool check()
+    {
+        updater.checkForAppUpdate();
+        return QTest::qWaitFor([&] { return updater.getAppUpdateStatus() != Platform::NetworkUpdater::Status::InProgress; },
+                               20000);
+    }
+
+    LocalHttpServer server;
+    Platform::NetworkUpdater updater;
+    Preferences preferences;
+};
+
+} // namespace
 
 class TestUiAppMediator : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+    void initTestCase();
+    void cleanup();
     void preferencesRoundTrip();
     void closingBlocksCount();
     void nothingToUpdate();
+    void offerDownloadInstall();
+    void offerOfTheRunningVersionIsNoUpdate();
+    void failedCheckIsAnnouncedOnce();
+    void stateAtConstruction();
+    void installerThatCannotBeOpened();
     void logsNeedALocalFile();
 };
+
+void TestUiAppMediator::initTestCase()
+{
+    QStandardPaths::setTestModeEnabled(true);
+    QCoreApplication::setOrganizationName(QStringLiteral("Velmor"));
+    QCoreApplication::setApplicationName(QStringLiteral("Velmor"));
+    QCoreApplication::setApplicationVersion(c_running_version);
+}
+
+void TestUiAppMediator::cleanup()
+{
+    // Each test starts without a cached installer.
+    QDir(QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation) + "/app_update").removeRecursively();
+}
 
 void TestUiAppMediator::preferencesRoundTrip()
 {
@@ -37,6 +185,12 @@ void TestUiAppMediator::preferencesRoundTrip()
         QCOMPARE(tray.count(), 1);
         QVERIFY(mediator.isEulaAccepted());
         QVERIFY(mediator.getMinimizeToTray());
+
+        // A change made elsewhere reaches the mediator too.
+        preferences.setBool(Preferences::BoolProperty::minimize_to_tray, false);
+        QCOMPARE(tray.count(), 2);
+        QVERIFY(!mediator.property("minimizeToTray").toBool());
+        mediator.setMinimizeToTray(true);
     }
     // The next run reads them back.
     Preferences preferences;
@@ -59,18 +213,160 @@ void TestUiAppMediator::closingBlocksCount()
     QVERIFY(mediator.isClosingBlocked());
     mediator.removeClosingBlock();
     QVERIFY(!mediator.isClosingBlocked());
+    // An unmatched removal is a fault of the caller; it keeps the window from closing rather than
+    // letting a later block go unnoticed.
+    mediator.removeClosingBlock();
+    QVERIFY(mediator.isClosingBlocked());
 }
 
 void TestUiAppMediator::nothingToUpdate()
 {
-    Platform::NetworkUpdater updater;
-    Preferences preferences;
-    UIAppMediator mediator(updater, preferences, nullptr);
+    Fixture f;
+    UIAppMediator mediator(f.updater, f.preferences, nullptr);
+    QSignalSpy changed(&mediator, &UIAppMediator::updateChanged);
     QCOMPARE(mediator.getUpdateStatus(), UIAppMediator::None);
     QVERIFY(!mediator.notificationBadge());
     QVERIFY(!mediator.isDialogNeeded());
     QVERIFY(mediator.proceedUpdate());
     QCOMPARE(mediator.getUpdateStatus(), UIAppMediator::None);
+    QCOMPARE(changed.count(), 0);
+    QVERIFY(f.server.requested.isEmpty());
+}
+
+void TestUiAppMediator::offerDownloadInstall()
+{
+    Fixture f;
+    f.offer(QStringLiteral("1.3.0"), QStringLiteral("VelmorSetup-1.3.0.exe"));
+    UIAppMediator mediator(f.updater, f.preferences, nullptr);
+    UpdateLog log(mediator);
+    QSignalSpy badge(&mediator, &UIAppMediator::notificationBadgeChanged);
+
+    QVERIFY(f.check());
+    QCOMPARE(log.lines, (QStringList{"None", "Checking", "None", "CanDownload 1.3.0"}));
+    QVERIFY(mediator.notificationBadge());
+    QCOMPARE(badge.count(), 1);
+    QVERIFY(mediator.isDialogNeeded());
+    mediator.dialogShowed();
+    QVERIFY(!mediator.isDialogNeeded());
+
+    // Download: Checking without a version while it runs, then the version again.
+    log.lines.clear();
+    QVERIFY(mediator.proceedUpdate());
+    QTRY_COMPARE_WITH_TIMEOUT(mediator.getUpdateStatus(), UIAppMediator::CanInstall, 20000);
+    QCOMPARE(log.lines, (QStringList{"None 1.3.0", "Checking", "None", "CanInstall 1.3.0"}));
+    QVERIFY(mediator.isDialogNeeded());
+    QVERIFY(mediator.notificationBadge());
+    QVERIFY(f.server.requested.contains("/files/VelmorSetup-1.3.0.exe"));
+
+    // Install: the saved installer goes to the desktop, from its own folder, and the
+    // application's event loop ends with code 0.
+    OpenedUrls opened;
+    const QString workingDir = QDir::currentPath();
+    bool result = false;
+    QTimer::singleShot(0, &mediator, [&] { result = mediator.proceedUpdate(); });
+    QTimer guard; // ends the loop only if the mediator did not
+    guard.setSingleShot(true);
+    QObject::connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(-7); });
+    guard.start(20000);
+    QCOMPARE(QCoreApplication::exec(), 0);
+    QVERIFY(result);
+    QCOMPARE(opened.urls.size(), 1);
+    const QString installer = opened.urls.first().toLocalFile();
+    QCOMPARE(QFileInfo(installer).fileName(), QStringLiteral("VelmorSetup-1.3.0.exe"));
+    QCOMPARE(QDir(opened.workingDirWhenOpened), QFileInfo(installer).absoluteDir());
+    QCOMPARE(QDir::currentPath(), workingDir);
+    QFile file(installer);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), QByteArray("MZ installer bytes"));
+}
+
+void TestUiAppMediator::offerOfTheRunningVersionIsNoUpdate()
+{
+    Fixture f;
+    f.offer(c_running_version);
+    UIAppMediator mediator(f.updater, f.preferences, nullptr);
+    UpdateLog log(mediator);
+
+    QVERIFY(f.check());
+    QCOMPARE(f.updater.getAppUpdateStatus(), Platform::NetworkUpdater::Status::Available);
+    QCOMPARE(mediator.getUpdateStatus(), UIAppMediator::None);
+    QCOMPARE(mediator.getUpdateVersion(), c_running_version);
+    QVERIFY(!mediator.notificationBadge());
+    QVERIFY(!mediator.isDialogNeeded());
+    // Checking, then None with the version: the version alone is a change.
+    QCOMPARE(log.lines, (QStringList{"None", "Checking", "None", "None " + c_running_version}));
+
+    OpenedUrls opened;
+    QVERIFY(mediator.proceedUpdate()); // nothing to do
+    QVERIFY(opened.urls.isEmpty());
+    QVERIFY(!f.server.requested.contains("/files/VelmorSetup.exe"));
+}
+
+void TestUiAppMediator::failedCheckIsAnnouncedOnce()
+{
+    Fixture f; // the server has no manifest: 404
+    UIAppMediator mediator(f.updater, f.preferences, nullptr);
+    UpdateLog log(mediator);
+    QSignalSpy updaterSignals(&f.updater, &Platform::NetworkUpdater::sigAppUpdateStatusChanged);
+
+    QVERIFY(f.check());
+    QTRY_COMPARE_WITH_TIMEOUT(mediator.getUpdateStatus(), UIAppMediator::Failed, 20000);
+    QTest::qWait(50); // a second report of the same failure, if any, has arrived by now
+    QCOMPARE(log.lines, (QStringList{"None", "Checking", "None", "Failed"}));
+    QVERIFY(!mediator.notificationBadge());
+
+    OpenedUrls opened;
+    QVERIFY(mediator.proceedUpdate()); // nothing to do
+    QVERIFY(opened.urls.isEmpty());
+    QCOMPARE(mediator.getUpdateStatus(), UIAppMediator::Failed);
+
+    // The next check recovers.
+    f.offer(QStringLiteral("2.0.0"));
+    QVERIFY(f.check());
+    QCOMPARE(mediator.getUpdateStatus(), UIAppMediator::CanDownload);
+    QCOMPARE(mediator.getUpdateVersion(), QStringLiteral("2.0.0"));
+}
+
+void TestUiAppMediator::stateAtConstruction()
+{
+    Fixture f;
+    f.offer(QStringLiteral("1.4.0"));
+    QVERIFY(f.check());
+
+    UIAppMediator mediator(f.updater, f.preferences, nullptr);
+    QCOMPARE(mediator.getUpdateStatus(), UIAppMediator::CanDownload);
+    QCOMPARE(mediator.property("updateVersion").toString(), QStringLiteral("1.4.0"));
+    QVERIFY(mediator.isDialogNeeded());
+    QVERIFY(mediator.notificationBadge());
+
+    // The same answer again changes nothing the screens see.
+    UpdateLog log(mediator);
+    QVERIFY(f.check());
+    QCOMPARE(log.lines, (QStringList{"None 1.4.0", "Checking", "None", "CanDownload 1.4.0"}));
+}
+
+void TestUiAppMediator::installerThatCannotBeOpened()
+{
+    // Without a handler, only the offscreen platform is sure to refuse to open a file rather than
+    // start a program for it.
+    if (QGuiApplication::platformName() != QLatin1String("offscreen"))
+        QSKIP("needs the offscreen platform, which opens nothing");
+
+    Fixture f;
+    f.offer(QStringLiteral("1.3.1"));
+    UIAppMediator mediator(f.updater, f.preferences, nullptr);
+    QVERIFY(f.check());
+    QVERIFY(mediator.proceedUpdate());
+    QTRY_COMPARE_WITH_TIMEOUT(mediator.getUpdateStatus(), UIAppMediator::CanInstall, 20000);
+
+    const QString workingDir = QDir::currentPath();
+    QVERIFY(!mediator.proceedUpdate());
+    QCOMPARE(QDir::currentPath(), workingDir);
+    // Still offered: the user may try again.
+    QCOMPARE(mediator.getUpdateStatus(), UIAppMediator::CanInstall);
+    QString path;
+    QVERIFY(f.updater.readAppUpdateFilePath(path));
+    QVERIFY(QFileInfo::exists(path));
 }
 
 void TestUiAppMediator::logsNeedALocalFile()
@@ -82,5 +378,5 @@ void TestUiAppMediator::logsNeedALocalFile()
     QVERIFY(!mediator.saveLogsToFile(QUrl()));
 }
 
-QTEST_GUILESS_MAIN(TestUiAppMediator)
+QTEST_MAIN(TestUiAppMediator)
 #include "tst_ui_app_mediator.moc"
