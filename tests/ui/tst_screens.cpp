@@ -1,0 +1,186 @@
+// The device screens loaded headless from the real QML module, against the real headset UI model
+// and its mediators over a scripted in-memory headset. Each screens/tst_*.qml file is a test
+// of its own; "App" gives it the theme, the UI model and a way to plug headsets.
+
+#include "FakeAppServices.h"
+#include "ScreensHeadset.h"
+#include "TestApp.h"
+
+#include "devices/DeviceProxy.h"
+#include "theme/ApplicationFonts.h"
+#include "ui_mediators/UIAppMediator.h"
+#include "ui_mediators/UIKesFwMediator.h"
+#include "ui_mediators/UIKesSettingsMediator.h"
+#include "ui_models/IUIModel.h"
+#include "ui_models/UIKestrinModel.h"
+#include "ui_models/UINotificationsModel.h"
+#include "ui_models/UISolvarineModel.h"
+
+#include <QGuiApplication>
+#include <QQmlContext>
+#include <QQmlEngine>
+#include <QStandardPaths>
+#include <QVariantList>
+#include <QtQuickTest>
+
+#include <memory>
+
+// What the screens use of the notifications mediator: the unseen count (writable here) and the
+// firmware-update notice, whose every call is recorded.
+class ScreensNotifications : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(int newNotificationsCount MEMBER m_count NOTIFY newsCountChanged)
+    Q_PROPERTY(QVariantList fwUpdateAvailableCalls MEMBER m_calls NOTIFY fwUpdateAvailableCallsChanged)
+
+public:
+    using QObject::QObject;
+
+    Q_INVOKABLE void setFwUpdateAvailable(bool available)
+    {
+        m_calls.append(available);
+        emit fwUpdateAvailableCallsChanged();
+    }
+    Q_INVOKABLE void clear()
+    {
+        m_calls.clear();
+        m_count = 0;
+        emit fwUpdateAvailableCallsChanged();
+        emit newsCountChanged();
+    }
+
+signals:
+    void newsCountChanged();
+    void fwUpdateAvailableCallsChanged();
+
+private:
+    int m_count = 0;
+    QVariantList m_calls;
+};
+
+class ScreensTestApp : public TestApp {
+    Q_OBJECT
+    Q_PROPERTY(QObject* uiModel READ uiModel NOTIFY uiModelChanged)
+    Q_PROPERTY(QObject* notificationsMediator READ notificationsMediator CONSTANT)
+
+public:
+    explicit ScreensTestApp(QObject* parent)
+        : TestApp(parent)
+        , m_notifications(new ScreensNotifications(this))
+        , m_kestrinModel(new UIModels::UIKestrinModel(&m_proxy, &m_services, this))
+        , m_solvarineModel(new UIModels::UISolvarineModel(m_solvarineProxy, m_services, this))
+    {
+    }
+    ~ScreensTestApp() override
+    {
+        // The models stop their device models before the proxies and devices go.
+        delete m_kestrinModel;
+        delete m_solvarineModel;
+    }
+
+    QObject* uiModel() const { return m_uiModel; }
+    QObject* notificationsMediator() const { return m_notifications; }
+
+    // Makes a new headset current and the headset UI model App's model. `category` is the
+    // UIModel.Category number (1 simulated, 2 hardware).
+    Q_INVOKABLE void plugHeadset(int type, int category, bool dongle = false, bool fwOnly = false)
+    {
+        m_headset = std::make_shared<ScreensHeadset>(static_cast<DeviceType>(type),
+                                                     static_cast<Devices::DeviceCategory>(category), dongle,
+                                                     fwOnly);
+        m_proxy.setDevice(m_headset);
+        setUiModel(m_kestrinModel);
+    }
+    // The headset refuses every later write (as when its HID writes fail).
+    Q_INVOKABLE void setRefuseWrites(bool refuse)
+    {
+        if (m_headset)
+            m_headset->setRefuseWrites(refuse);
+    }
+    // A change made on the headset itself, which only polling can find.
+    Q_INVOKABLE void changeOnHeadset(int gameChatMix)
+    {
+        if (m_headset)
+            m_headset->inner().setGameChatMix(static_cast<uint8_t>(gameChatMix));
+    }
+    Q_INVOKABLE int headsetGameChatMix() const
+    {
+        return m_headset ? m_headset->inner().values().gameChatMix : -1;
+    }
+    Q_INVOKABLE int headsetBandGain(int preset, int band) const
+    {
+        if (!m_headset)
+            return -100;
+        const auto bands = m_headset->inner().preset(static_cast<uint8_t>(preset));
+        return band < int(bands.size()) ? bands[size_t(band)].gain : -100;
+    }
+    Q_INVOKABLE void selectSolvarine() { setUiModel(m_solvarineModel); }
+    Q_INVOKABLE void unplug()
+    {
+        setUiModel(nullptr);
+        m_proxy.resetImpl();
+        m_headset.reset();
+    }
+
+signals:
+    void uiModelChanged();
+
+private:
+    void setUiModel(QObject* model)
+    {
+        if (m_uiModel == model)
+            return;
+        m_uiModel = model;
+        emit uiModelChanged();
+    }
+
+    FakeAppServices m_services;
+    Devices::DeviceProxy m_proxy;
+    Devices::DeviceProxy m_solvarineProxy;
+    ScreensNotifications* m_notifications;
+    UIModels::UIKestrinModel* m_kestrinModel;
+    UIModels::UISolvarineModel* m_solvarineModel;
+    QObject* m_uiModel = nullptr;
+    std::shared_ptr<ScreensHeadset> m_headset;
+};
+
+class ScreensSetup : public QObject {
+    Q_OBJECT
+
+public slots:
+    void applicationAvailable()
+    {
+        if (!qEnvironmentVariableIsSet("QT_QUICK_CONTROLS_HOVER_ENABLED"))
+            qputenv("QT_QUICK_CONTROLS_HOVER_ENABLED", "1");
+        QStandardPaths::setTestModeEnabled(true);
+        QCoreApplication::setApplicationName(QStringLiteral("Velmor"));
+        QCoreApplication::setOrganizationName(QStringLiteral("Velmor"));
+        QCoreApplication::setApplicationVersion(QStringLiteral("1.2.48"));
+        Theme::RegisterApplicationFonts();
+        UIModels::IUIModel::RegisterType();
+        UIModels::UIKestrinModel::RegisterType();
+        UIModels::UINotificationsModel::RegisterType();
+        UIMediators::UIAppMediator::RegisterType();
+        UIMediators::UIKesFwMediator::RegisterType();
+        UIMediators::UIKesSettingsMediator::RegisterType();
+    }
+
+    void qmlEngineAvailable(QQmlEngine* engine)
+    {
+        engine->addImportPath(QStringLiteral(":/qml"));
+        auto* app = new ScreensTestApp(engine);
+        app->captureOpenedUrls();
+        engine->rootContext()->setContextProperty(QStringLiteral("App"), app);
+    }
+
+    void cleanupTestCase()
+    {
+        for (int round = 0; round < 3; ++round) {
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            QCoreApplication::processEvents();
+        }
+    }
+};
+
+QUICK_TEST_MAIN_WITH_SETUP(tst_screens, ScreensSetup)
+
+#include "tst_screens.moc"
