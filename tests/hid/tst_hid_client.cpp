@@ -38,6 +38,7 @@ private slots:
     void openFailureLeavesClientClosed();
     void nothingOpenAnswersDefaults();
     void closeWithoutDeviceEmitsNothing();
+    void destructionClosesTheDevice();
     void closeEmitsDeviceGoneOutsideTheLock();
     void failedTransfersCloseOnce_data();
     void failedTransfersCloseOnce();
@@ -225,6 +226,20 @@ void TestHidClient::closeWithoutDeviceEmitsNothing()
     QSignalSpy gone(&client, &KestrinHidApiClient::deviceGone);
     QVERIFY(!client.closeDevice());
     QCOMPARE(gone.count(), 0);
+}
+
+void TestHidClient::destructionClosesTheDevice()
+{
+    HidEmu::Plug(0x4B2E);
+    int gone = 0;
+    {
+        KestrinHidApiClient client;
+        QVERIFY(client.openDevice());
+        connect(&client, &KestrinHidApiClient::deviceGone, this, [&gone](void*) { ++gone; }, Qt::DirectConnection);
+        QCOMPARE(HidEmu::Bus::instance().openHandles(), 1);
+    }
+    QCOMPARE(HidEmu::Bus::instance().openHandles(), 0);
+    QCOMPARE(gone, 1);
 }
 
 void TestHidClient::closeEmitsDeviceGoneOutsideTheLock()
