@@ -1,0 +1,74 @@
+#include "platform/CacheFiles.h"
+
+#include <QFile>
+#include <QSaveFile>
+
+namespace Platform {
+
+bool IsPlainFileName(const QString& name)
+{
+    return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..")
+        && !name.contains(QLatin1Char('/')) && !name.contains(QChar(0));
+}
+
+bool ReadCacheMarker(const QDir& folder, const QString& name, QByteArray& out, qint64 maxSize)
+{
+    QFile file(folder.absoluteFilePath(name));
+    if (!file.open(QIODevice::ReadOnly) || file.size() > maxSize)
+        return false;
+    // A file that grows while it is read is cut at the limit, and then too large.
+    QByteArray bytes = file.read(maxSize + 1);
+    if (bytes.size() > maxSize)
+        return false;
+    out = std::move(bytes);
+    return true;
+}
+
+CacheFileSet::CacheFileSet(const QDir& folder, const QString& marker)
+    : m_folder(folder)
+    , m_marker(marker)
+{
+}
+
+CacheFileSet::~CacheFileSet() = default; // uncommitted QSaveFiles remove their temporary files
+
+bool CacheFileSet::add(const QString& name, const QByteArray& bytes)
+{
+    if (!m_error.isEmpty())
+        return false;
+    const QString path = m_folder.absoluteFilePath(name);
+    if (bytes.isEmpty()) {
+        m_error = QStringLiteral("nothing to write to %1").arg(path);
+        return false;
+    }
+    auto file = std::make_unique<QSaveFile>(path);
+    if (!file->open(QIODevice::WriteOnly) || file->write(bytes) != bytes.size() || !file->flush()) {
+        m_error = QStringLiteral("%1: %2").arg(path, file->errorString());
+        file->cancelWriting();
+        return false;
+    }
+    m_files.push_back(std::move(file));
+    return true;
+}
+
+bool CacheFileSet::commit()
+{
+    if (!m_error.isEmpty())
+        return false;
+    const QString markerPath = m_folder.absoluteFilePath(m_marker);
+    if (QFile::exists(markerPath) && !QFile::remove(markerPath)) {
+        m_error = QStringLiteral("cannot remove %1").arg(markerPath);
+        return false;
+    }
+    for (auto& file : m_files) {
+        if (!file->commit()) {
+            m_error = QStringLiteral("%1: %2").arg(file->fileName(), file->errorString());
+            m_files.clear(); // the rest are discarded
+            return false;
+        }
+    }
+    m_files.clear();
+    return true;
+}
+
+} // namespace Platform

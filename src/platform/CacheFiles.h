@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDir>
+#include <QString>
+
+#include <memory>
+#include <vector>
+
+class QSaveFile;
+
+namespace Platform {
+
+// A name of a file inside its folder: not empty, not "." or "..", no '/' and no NUL. Names that
+// come from a server or from a cache file are checked with it before they are used.
+bool IsPlainFileName(const QString& name);
+
+// Reads a small marker file of the download cache ("ver", "fw_ver"); false when it cannot be
+// opened or is larger than `maxSize` bytes, which makes the cache count as empty.
+bool ReadCacheMarker(const QDir& folder, const QString& name, QByteArray& out, qint64 maxSize = 1000);
+
+// Replaces a set of files in one folder so that no reader ever finds one of them half written.
+// Every file is first written completely beside its target; only when all of them are on disk
+// does commit() rename them over their targets, in the order they were added, after removing the
+// marker file that vouches for the old set. The marker is added last, so it names a version only
+// once every file of that version is in place. Nothing that was staged but not committed is left
+// behind.
+class CacheFileSet {
+public:
+    CacheFileSet(const QDir& folder, const QString& marker);
+    ~CacheFileSet();
+    CacheFileSet(const CacheFileSet&) = delete;
+    CacheFileSet& operator=(const CacheFileSet&) = delete;
+
+    // Writes `bytes` into a temporary file beside `name`. An empty content counts as a failure.
+    bool add(const QString& name, const QByteArray& bytes);
+    // Renames every staged file over its target; false when anything before failed or when the
+    // old marker or a rename fails (the marker is then absent, so the set counts as not saved).
+    bool commit();
+    // What went wrong, for the log; empty while nothing did.
+    QString errorString() const { return m_error; }
+
+private:
+    QDir m_folder;
+    QString m_marker;
+    std::vector<std::unique_ptr<QSaveFile>> m_files;
+    QString m_error;
+};
+
+} // namespace Platform

@@ -1,0 +1,981 @@
+#include "app/core/GlobalLogger.h"
+#include "platform/NetworkUpdater.h"
+#include "support/TestAppData.h"
+
+#include "TestHttpServer.h"
+
+#include <QNetworkReply>
+#include <QtTest>
+
+#include <memory>
+
+using Platform::NetworkUpdater;
+using Status = NetworkUpdater::Status;
+using TestNet::TestHttpServer;
+using Fault = TestHttpServer::Fault;
+
+Q_DECLARE_METATYPE(DeviceType)
+Q_DECLARE_METATYPE(Fault)
+
+namespace {
+
+constexpr int WaitMs = 15000;
+
+const QString c_app = QStringLiteral("/soft/Velmor_App/velmor_app.json");
+const QString c_feed = QStringLiteral("/soft/Velmor_App/Notifications/Notifications.json");
+const QString c_solvarine = QStringLiteral("/slv/solvarine_fw.json");
+
+// Test documents are written with ' for " to stay readable.
+QByteArray Json(QByteArray text)
+{
+    return text.replace('\'', '"');
+}
+
+QString ManifestPath(DeviceType type)
+{
+    switch (type) {
+    case DeviceType::kestrin: return QStringLiteral("/kes/kestrin-fw.json");
+    case DeviceType::kestrin_2: return QStringLiteral("/kes2/kestrin-2-fw.json");
+    default: return QStringLiteral("/kes2/kestrin-2-ANC-fw.json");
+    }
+}
+
+QString Name(DeviceType type)
+{
+    return Enumer<DeviceType>::NameOrNull(type);
+}
+
+QString ImagePath(DeviceType type, const QString& version, KestrinHwType hw)
+{
+    return QStringLiteral("/img/%1/%2/%3.bin").arg(Name(type), version, Enumer<KestrinHwType>::NameOrNull(hw));
+}
+
+QByteArray ImageBody(DeviceType type, const QString& version, KestrinHwType hw)
+{
+    return QStringLiteral("image %1 %2 %3").arg(Name(type), version, Enumer<KestrinHwType>::NameOrNull(hw)).toUtf8();
+}
+
+QDir CacheDir(const QString& name)
+{
+    return QDir(TestSupport::AppDataPath(name));
+}
+
+QByteArray ReadFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+void WriteFile(const QString& path, const QByteArray& bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
+// Every file of a cache folder, temporary ones included.
+QStringList Files(const QString& folder)
+{
+    return CacheDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+}
+
+QString LogText()
+{
+    GlobalLogger::Instance()->message(QtWarningMsg, "-- test marker --"); // flushes what came before
+    QDir logs(TestSupport::AppDataPath(QStringLiteral("Logs")));
+    QString text;
+    for (const QString& name : logs.entryList(QDir::Files, QDir::Name)) {
+        QFile file(logs.absoluteFilePath(name));
+        if (file.open(QIODevice::ReadOnly))
+            text += QString::fromUtf8(file.readAll());
+    }
+    return text;
+}
+
+// The statuses an item reports each time it signals, in order.
+template <typename Signal, typename Read>
+auto Record(NetworkUpdater& updater, Signal signal, Read read)
+{
+    auto seen = std::make_shared<QList<decltype(read())>>();
+    QObject::connect(&updater, signal, &updater, [seen, read] { seen->append(read()); });
+    return seen;
+}
+
+} // namespace
+
+class TestNetworkUpdater : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<TestHttpServer> m_server;
+
+    NetworkUpdater::Endpoints endpoints() const
+    {
+        return {m_server->origin("/soft"), m_server->origin("/kes"), m_server->origin("/kes2"),
+                m_server->origin("/slv")};
+    }
+
+    std::unique_ptr<NetworkUpdater> makeUpdater(int transferTimeoutMs = 10000)
+    {
+        auto updater = std::make_unique<NetworkUpdater>(endpoints(), nullptr);
+        updater->setSslConfiguration(TestHttpServer::clientSslConfiguration());
+        updater->setTransferTimeout(transferTimeoutMs);
+        return updater;
+    }
+
+    void serveAppManifest(const QString& version, const QString& link)
+    {
+        m_server->serve(c_app, Json("{ 'win_amd64_version': '" + version.toUtf8() + "', 'win_amd64_link': '"
+                                    + link.toUtf8() + "' }"));
+    }
+
+    // A firmware manifest of `type` at `manifestPath` offering `version`, with its four images.
+    void serveKestrinFw(DeviceType type, const QString& version, const QString& manifestPath = QString())
+    {
+        QJsonObject manifest{{"version", version}};
+        for (KestrinHwType hw : Enumer<KestrinHwType>::Values()) {
+            manifest.insert(Enumer<KestrinHwType>::NameOrNull(hw), m_server->origin(ImagePath(type, version, hw)));
+            m_server->serve(ImagePath(type, version, hw), ImageBody(type, version, hw));
+        }
+        m_server->serve(manifestPath.isEmpty() ? ManifestPath(type) : manifestPath, QJsonDocument(manifest).toJson());
+    }
+
+    int imageRequests(DeviceType type, const QString& version)
+    {
+        int count = 0;
+        for (KestrinHwType hw : Enumer<KestrinHwType>::Values())
+            count += m_server->requestCount(ImagePath(type, version, hw));
+        return count;
+    }
+
+    void verifyKestrinCache(DeviceType type, const QString& version)
+    {
+        const QDir dir = CacheDir(Name(type));
+        QCOMPARE(ReadFile(dir.absoluteFilePath("fw_ver")), version.toLatin1());
+        for (KestrinHwType hw : Enumer<KestrinHwType>::Values())
+            QCOMPARE(ReadFile(dir.absoluteFilePath(NetworkUpdater::getFwFileName(hw))), ImageBody(type, version, hw));
+        QCOMPARE(Files(Name(type)),
+                 QStringList({"fw_ver", "ps_dongle.bin", "ps_headset.bin", "xbox_dongle.bin", "xbox_headset.bin"}));
+    }
+
+    // Runs a check of `type` to its end and saves `version` in the cache.
+    void saveKestrinFw(DeviceType type, const QString& version)
+    {
+        serveKestrinFw(type, version);
+        auto updater = makeUpdater();
+        updater->checkForKestrinFw(type);
+        QTRY_COMPARE_WITH_TIMEOUT(updater->getKestrinFwStatus(type), Status::Ready, WaitMs);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        TestSupport::UseTestAppData();
+        QCoreApplication::setApplicationVersion(QStringLiteral("1.2.48"));
+        qRegisterMetaType<DeviceType>();
+    }
+
+    void init()
+    {
+        for (const char* folder : {"app_update", "kestrin", "kestrin_2", "kestrin_2_anc", "solvarine"})
+            QVERIFY(CacheDir(folder).removeRecursively());
+        m_server = std::make_unique<TestHttpServer>(true);
+        QVERIFY(m_server->listen());
+    }
+
+    void cleanup() { m_server.reset(); }
+
+    // ---- App update ----
+
+    void appUpdateIsOfferedThenDownloaded()
+    {
+        const QString link = m_server->origin("/dl/VelmorSetup-1.3.0.exe");
+        serveAppManifest("1.3.0", link);
+        m_server->serve("/dl/VelmorSetup-1.3.0.exe", "installer 1.3.0");
+        auto updater = makeUpdater();
+        QCOMPARE(updater->getAppUpdateStatus(), Status::None);
+        const auto seen = Record(*updater, &NetworkUpdater::sigAppUpdateStatusChanged,
+                                 [u = updater.get()] { return u->getAppUpdateStatus(); });
+
+        updater->checkForAppUpdate();
+        QCOMPARE(*seen, QList<Status>{Status::InProgress});
+        QTRY_COMPARE_WITH_TIMEOUT(seen->size(), 2, WaitMs);
+        QCOMPARE(seen->last(), Status::Available);
+        QString version, path;
+        QVERIFY(updater->readAppUpdateVersion(version));
+        QCOMPARE(version, QStringLiteral("1.3.0"));
+        QVERIFY(!updater->readAppUpdateFilePath(path));
+        QCOMPARE(m_server->requestCount("/dl/VelmorSetup-1.3.0.exe"), 0); // nothing downloaded unasked
+
+        updater->downloadAppUpdate();
+        QTRY_COMPARE_WITH_TIMEOUT(seen->size(), 4, WaitMs);
+        QCOMPARE(*seen, QList<Status>({Status::InProgress, Status::Available, Status::InProgress, Status::Ready}));
+        QVERIFY(updater->readAppUpdateFilePath(path));
+        QCOMPARE(path, CacheDir("app_update").absoluteFilePath("VelmorSetup-1.3.0.exe"));
+        QCOMPARE(ReadFile(path), QByteArray("installer 1.3.0"));
+        QCOMPARE(ReadFile(CacheDir("app_update").absoluteFilePath("ver")), QByteArray("1.3.0\nVelmorSetup-1.3.0.exe"));
+        QCOMPARE(Files("app_update"), QStringList({"VelmorSetup-1.3.0.exe", "ver"}));
+        QVERIFY(updater->readAppUpdateVersion(version));
+        QCOMPARE(version, QStringLiteral("1.3.0"));
+
+        // Asked again from Saved with the same offer: saved, without a download.
+        updater->checkForAppUpdate();
+        QTRY_COMPARE_WITH_TIMEOUT(seen->size(), 6, WaitMs);
+        QCOMPARE(seen->last(), Status::Ready);
+        QCOMPARE(m_server->requestCount("/dl/VelmorSetup-1.3.0.exe"), 1);
+
+        // A later run finds it in the cache.
+        updater = makeUpdater();
+        updater->checkForAppUpdate();
+        QTRY_COMPARE_WITH_TIMEOUT(updater->getAppUpdateStatus(), Status::Ready, WaitMs);
+        QVERIFY(updater->readAppUpdateFilePath(path));
+        QCOMPARE(ReadFile(path), QByteArray("installer 1.3.0"));
+        QCOMPARE(m_server->requestCount("/dl/VelmorSetup-1.3.0.exe"), 1);
+    }
+
+    void downloadOnlyWhenOffered()
+    {
+        auto updater = makeUpdater();
+        QSignalSpy spy(updater.get(), &NetworkUpdater::sigAppUpdateStatusChanged);
+        updater->downloadAppUpdate();
+        QCOMPARE(spy.count(), 0);
+        QCOMPARE(updater->getAppUpdateStatus(), Status::None);
+        QVERIFY(m_server->requests().isEmpty());
+    }
+
+    void installerReachedThroughRedirection()
+    {
+        serveAppManifest("1.3.0", m_server->origin("/dl/latest"));
+        m_server->redirect("/dl/latest", "/dl/files/Velmor%20Setup%201.3.0.exe");
+        m_server->serve("/dl/files/Velmor Setup 1.3.0.exe", "installer");
+        auto updater = makeUpdater();
+        updater->checkForAppUpdate();
+        QTRY_COMPARE_WITH_TIMEOUT(updater->getAppUpdateStatus(), Status::Available, WaitMs);
+        updater->downloadAppUpdate();
+        QTRY_COMPARE_WITH_TIMEOUT(updater->getAppUpdateStatus(), Status::Ready, WaitMs);
+        QString path;
+        QVERIFY(updater->readAppUpdateFilePath(path));
+        QCOMPARE(QFileInfo(path).fileName(), QStringLiteral("Velmor Setup 1.3.0.exe"));
+        QCOMPARE(ReadFile(path), QByteArray("installer"));
+    }
+
+    void newOfferDropsTheCachedInstaller()
+    {
+        const QDir dir = CacheDir("app_update");
+        WriteFile(dir.absoluteFilePath("old.exe"), "old installer");
+        WriteFile(dir.absoluteFilePath("ver"), "1.2.9\nold.exe");
+        serveAppManifest("1.3.0", m_server->origin("/dl/new.exe"));
+        auto updater = makeUpdater();
+        updater->checkForAppUpdate();
+        QTRY_COMPARE_WITH_TIMEOUT(updater->getAppUpdateStatus(), Status::Available, WaitMs);
+        QVERIFY(Files("app_update").isEmpty());
+    }
+
+    void appCheckFailures_data()
+    {
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<Fault>("fault");
+        QTest::addColumn<int>("failedSignals"); // a network error is signalled twice
+        QTest::addColumn<QString>("logged");
+        QTest::newRow("404") << QByteArray("{}") << Fault::NotFound << 2 << "Network Error, 203";
+        QTest::newRow("500") << QByteArray("{}") << Fault::ServerError << 2 << "Network Error, 401";
+        QTest::newRow("stalled") << QByteArray("{}") << Fault::Stall << 2 << "Network Error, 5";
+        QTest::newRow("cut short") << Json("{ 'win_amd64_version': '1.3.0', 'win_amd64_link': 'https://x/y.exe' }")
+                                   << Fault::Truncated << 2 << "Network Error, 2";
+        QTest::newRow("not JSON") << QByteArray("<html>") << Fault::None << 1 << "Reading app update JSON error: ";
+        QTest::newRow("array") << QByteArray("[]") << Fault::None << 1 << "Reading app update JSON error: ";
+        QTest::newRow("no link") << Json("{ 'win_amd64_version': '1.3.0' }") << Fault::None << 1
+                                 << "App update JSON has no installer link";
+        QTest::newRow("version not a string") << Json("{ 'win_amd64_version': 13, 'win_amd64_link': 'https://x/y' }")
+                                              << Fault::None << 1 << "App update JSON has no version";
+    }
+    void appCheckFailures()
+    {
+        QFETCH(QByteArray, body);
+        QFETCH(Fault, fault);
+        QFETCH(int, failedSignals);
+        QFETCH(QString, logged);
+        // An earlier offer is forgotten when a later check fails.
+        serveAppManifest("1.3.0", m_server->origin("/dl/a.exe"));
+        auto updater = makeUpdater(500);
+        updater->checkForAppUpdate();
+        QTRY_COMPARE_WITH_TIMEOUT(updater->getAppUpdateStatus(), Status::Available, WaitMs);
+
+        m_server->serve(c_app, body, fault);
+        const QString logBefore = LogText();
+        const auto seen = Record(*updater, &NetworkUpdater::sigAppUpdateStatusChanged,
+                                 [u = updater.get()] { return u->getAppUpdateStatus(); });
+        updater->checkForAppUpdate();
+        QTRY_COMPARE_WITH_TIMEOUT(updater->getAppUpdateStatus(), Status::Failed, WaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(seen->size(), 1 + failedSignals, WaitMs);
+        QList<Status> expected{Status::InProgress};
+        for (int i = 0; i < failedSignals; ++i)
+            expected.append(Status::Failed);
+        QCOMPARE(*seen, expected);
+        QString version;
+        QVERIFY(!updater->readAppUpdateVersion(version));
+        QVERIFY(LogText().mid(logBefore.size()).contains(logged));
+
+        // Not stuck: the next check runs.
+        serveAppManifest("1.3.1", m_server->origin("/dl/b.exe"));
+        updater->checkForAppUpdate();
+        QTRY_COMPARE_WITH_TIMEOUT(updater->getAppUpdateStatus(), Status::Available, WaitMs);
+    }
+
+    void installerDownloadFailures_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<Fault>("fault");
+        QTest::newRow("404") << "/dl/setup.exe" << QByteArray("x") << Fault::NotFound;
+        QTest::newRow("cut short") << "/dl/setup.exe" << QByteArray(100000, 'i') << Fault::Truncated;
+        QTest::newRow("stalled") << "/dl/setup.exe" << QByteArray("x") << Fault::Stall;
+        QTest::newRow("empty") << "/dl/setup.exe" << QByteArray() << Fault::None;
+        QTest::newRow("URL names no file") << "/dl/" << QByteArray("x") << Fault::None;
+        QTest::newRow("URL names the marker") << "/dl/ver" << QByteArray("x") << Fault::None;
+    }
+    void installerDownloadFailures()
+    {
+        QFETCH(QString, file);
+        QFETCH(QByteArray, body);
+        QFETCH(Fault, fault);
+        serveAppManifest("1.3.0", m_server->origin(file));
+        m_server->serve(file, body, fault);
+        auto updater = makeUpdater(500);
+        updater->checkForAppUpdate();
+        QTRY_COMPARE_WITH_TIMEOUT(updater->getAppUpdateStatus(), Status::Available, WaitMs);
+        updater->downloadAppUpdate();
+        QTRY_COMPARE_WITH_TIMEOUT(updater->getAppUpdateStatus(), Status::Failed, WaitMs);
+        QString path;
+        QVERIFY(!updater->readAppUpdateFilePath(path));
+        QVERIFY(Files("app_update").isEmpty()); // no marker, no half-written or temporary file
+        // A failed download is not offered again until the next check.
+        updater->downloadAppUpdate();
+        QCOMPARE(updater->getAppUpdateStatus(), Status::Failed);
+    }
+
+    void startDropsTheRunningVersionsInstaller_data()
+    {
+        QTest::addColumn<QByteArray>("marker");
+        QTest::addColumn<bool>("installerPresent");
+        QTest::addColumn<bool>("removed");
+        QTest::newRow("running version") << QByteArray("1.2.48\nsetup.exe") << true << true;
+        QTest::newRow("installer missing") << QByteArray("1.2.48\nsetup.exe") << false << false;
+        QTest::newRow("other version") << QByteArray("1.3.0\nsetup.exe") << true << false;
+        QTest::newRow("one line") << QByteArray("1.2.48") << true << false;
+        QTest::newRow("version with line end") << QByteArray("1.2.48\r\nsetup.exe") << true << false;
+        QTest::newRow("1001 bytes") << QByteArray("1.2.48\nsetup.exe\n").leftJustified(1001, 'x') << true << false;
+    }
+    void startDropsTheRunningVersionsInstaller()
+    {
+        QFETCH(QByteArray, marker);
+        QFETCH(bool, installerPresent);
+        QFETCH(bool, removed);
+        const QDir dir = CacheDir("app_update");
+        WriteFile(dir.absoluteFilePath("ver"), marker);
+        if (installerPresent)
+            WriteFile(dir.absoluteFilePath("setup.exe"), "installer");
+        const QStringList before = Files("app_update");
+        auto updater = makeUpdater();
+        QCOMPARE(Files("app_update"), removed ? QStringList() : before);
+        QVERIFY(m_server->requests().isEmpty()); // construction asks for nothing
+    }
+
+    void markerNeverLeadsOutOfTheFolder()
+    {
+        const QString outside = TestSupport::AppDataPath("keep.txt");
+        WriteFile(outside, "not ours");
+        WriteFile(CacheDir("app_update").absoluteFilePath("ver"), "1.2.48\n../keep.txt");
+        auto updater = makeUpdater();
+        QCOMPARE(ReadFile(outside), QByteArray("not ours"));
+
+        WriteFile(CacheDir("app_update").absoluteFilePath("ver"), "1.3.0\n../keep.txt");
+        serveAppManifest("1.3.0", m_server->origin("/dl/setup.exe"));
+        updater->checkForAppUpdate();
+        QTRY_COMPARE_WITH_TIMEOUT(updater->getAppUpdateStatus(), Status::Available, WaitMs); // not taken as saved
+        QCOMPARE(ReadFile(outside), QByteArray("not ours"));
+        QVERIFY(QFile::remove(outside));
+    }
+
+    // ---- News ----
+
+    void notificationsFeed()
+    {
+        m_server->serve(c_feed, Json("{ 'notifications': [ { 'id': 3, 'type': 'text', 'text': 'Hello', 'seen': true },"
+                                     " { 'id': 4, 'type': 'image', 'imageUrl': 'https://x/y.png' } ] }"));
+        auto updater = makeUpdater(500);
+        QSignalSpy spy(updater.get(), &NetworkUpdater::sigNotificationsUpdated);
+        updater->checkForNotifications();
+        QVERIFY(spy.wait(WaitMs));
+        QList<Notification> list = updater->getNotifications();
+        QCOMPARE(list.size(), 2);
+        QCOMPARE(list[0].id, 3);
+        QCOMPARE(list[0].content, QStringLiteral("Hello"));
+        QVERIFY(!list[0].seen); // the feed's own flags are never read
+
+        // A failed request keeps the list and says nothing.
+        for (Fault fault : {Fault::NotFound, Fault::ServerError, Fault::Truncated, Fault::Stall}) {
+            m_server->setFault(c_feed, fault);
+            const int before = m_server->requestCount(c_feed);
+            updater->checkForNotifications();
+            QTRY_COMPARE_WITH_TIMEOUT(updater->findChildren<QNetworkReply*>().size(), 0, WaitMs);
+            QCOMPARE(m_server->requestCount(c_feed), before + 1);
+            QCOMPARE(spy.count(), 1);
+            QCOMPARE(updater->getNotifications(), list);
+        }
+
+        // A feed that arrives but cannot be read empties the list.
+        m_server->serve(c_feed, "<html>");
+        updater->checkForNotifications();
+        QVERIFY(spy.wait(WaitMs));
+        QVERIFY(updater->getNotifications().isEmpty());
+    }
+
+    // ---- Headset firmware ----
+
+    void kestrinFirmwareIsDownloadedAndCached_data()
+    {
+        QTest::addColumn<DeviceType>("type");
+        QTest::newRow("kestrin") << DeviceType::kestrin;
+        QTest::newRow("kestrin_2") << DeviceType::kestrin_2;
+        QTest::newRow("kestrin_2_anc") << DeviceType::kestrin_2_anc;
+    }
+    void kestrinFirmwareIsDownloadedAndCached()
+    {
+        QFETCH(DeviceType, type);
+        serveKestrinFw(type, "2.1.0");
+        auto updater = makeUpdater();
+        const auto seen = Record(*updater, &NetworkUpdater::sigKestrinFwStatusChanged,
+                                 [u = updater.get(), type] { return u->getKestrinFwStatus(type); });
+        QSignalSpy spy(updater.get(), &NetworkUpdater::sigKestrinFwStatusChanged);
+
+        updater->checkForKestrinFw(type);
+        QTRY_COMPARE_WITH_TIMEOUT(updater->getKestrinFwStatus(type), Status::Ready, WaitMs);
+        QCOMPARE(*seen, QList<Status>({Status::InProgress, Status::Ready}));
+        for (const QList<QVariant>& args : spy)
+            QCOMPARE(args.at(0).value<DeviceType>(), type);
+        QVERIFY(updater->hasKestrinFwUpdate(type));
+        QString version;
+        QVERIFY(updater->readKestrinFwVersion(type, version));
+        QCOMPARE(version, QStringLiteral("2.1.0"));
+        verifyKestrinCache(type, "2.1.0");
+
+        // The other headset models are untouched.
+        for (DeviceType other : {DeviceType::kestrin, DeviceType::kestrin_2, DeviceType::kestrin_2_anc}) {
+            if (other != type) {
+                QCOMPARE(updater->getKestrinFwStatus(other), Status::None);
+                QVERIFY(!QFileInfo::exists(TestSupport::AppDataPath(Name(other))));
+            }
+        }
+
+        // Image paths per hardware variant; through the dongle the headset's own image.
+        const QDir dir = CacheDir(Name(type));
+        const QList<std::pair<KestrinHwType, QString>> variants{{KestrinHwType::ps_headset, "ps_headset.bin"},
+                                                               {KestrinHwType::ps_dongle, "ps_dongle.bin"},
+                                                               {KestrinHwType::xbox_headset, "xbox_headset.bin"},
+                                                               {KestrinHwType::xbox_dongle, "xbox_dongle.bin"}};
+        const QStringList headsetFiles{"ps_headset.bin", "ps_headset.bin", "xbox_headset.bin", "xbox_headset.bin"};
+        for (int i = 0; i < variants.size(); ++i) {
+            QString path;
+            QVERIFY(updater->readKestrinFw(type, variants[i].first, path));
+            QCOMPARE(path, dir.absoluteFilePath(variants[i].second));
+            QVERIFY(updater->readKestrinHeadsetFw(type, variants[i].first, path));
+            QCOMPARE(path, dir.absoluteFilePath(headsetFiles[i]));
+        }
+        QString path = "untouched";
+        QVERIFY(!updater->readKestrinFw(type, Enumer<KestrinHwType>::Invalid(), path));
+        QCOMPARE(path, QStringLiteral("untouched"));
+
+        // A later run, and a check from Saved, find the same version without downloading it.
+        QCOMPARE(imageRequests(type, "2.1.0"), 4);
+        updater->checkForKestrinFw(type);
+        QCOMPARE(updater->getKestrinFwStatus(type), Status::InProgress);
+        QVERIFY(!updater->readKestrinFwVersion(type, version));
+        QTRY_COMPARE_WITH_TIMEOUT(updater->getKestrinFwStatus(type), Status::Ready, WaitMs);
+        updater = makeUpdater();
+        updater->checkForKestrinFw(type);
+        QTRY_COMPARE_WITH_TIMEOUT(updater->getKestrinFwStatus(type), Status::Ready, WaitMs);
+        QCOMPARE(imageRequests(type, "2.1.0"), 4);
+    }
+
+    void otherTypesHaveNoFirmwareItem()
+    {
+        auto updater = makeUpdater();
+        QSignalSpy spy(updater.get(), &NetworkUpdater::sigKestrinFwStatusChanged);
+        for (DeviceType type : {DeviceType::none, DeviceType::solvarine, DeviceType(9)}) {
+            updater->checkForKestrinFw(type);
+            updater->forceCheckForKestrinFw(type);
+            updater->setKestrinRollbackIndex(type, 0);
+            updater->checkForKestrinRollbackFws(type, 0);
+            QCOMPARE(updater->getKestrinFwStatus(type), Status::None);
+            QVERIFY(!updater->hasKestrinFwUpdate(type));
+            QVERIFY(updater->getAvailableKestrinFwNames(type).isEmpty());
+            QString out;
+            QVERIFY(!updater->readKestrinFw(type, KestrinHwType::ps_headset, out));
+        }
+        QCOMPARE(spy.count(), 0);
+        QVERIFY(m_server->requests().isEmpty());
+        QVERIFY(NetworkUpdater::IsKestrinRollbackSupported(DeviceType::kestrin_2));
+        QVERIFY(!NetworkUpdater::IsKestrinRollbackSupported(DeviceType::solvarine));
+    }
+
+    void cacheThatDoesNotMatchIsDownloadedAgain_data()
+    {
+        QTest::addColumn<QByteArray>("marker");
+        QTest::addColumn<QString>("missing");
+        QTest::newRow("marker with line end") << QByteArray("2.1.0\n") << QString();
+        QTest::newRow("one image missing") << QByteArray("2.1.0") << "xbox_dongle.bin";
+        QTest::newRow("older version") << QByteArray("2.0.0") << QString();
+        QTest::newRow("1001-byte marker") << QByteArray("2.1.0").leftJustified(1001, ' ') << QString();
+    }
+    void cacheThatDoesNotMatchIsDownloadedAgain()
+    {
+        QFETCH(QByteArray, marker);
+        QFETCH(QString, missing);
+        const DeviceType type = DeviceType::kestrin_2;
+        const QDir dir = CacheDir(Name(type));
+        WriteFile(dir.absoluteFilePath("fw_ver"), marker);
+        for (KestrinHwType hw : Enumer<KestrinHwType>::Values()) {
+            if (NetworkUpdater::getFwFileName(hw) != missing)
+                WriteFile(dir.absoluteFilePath(NetworkUpdater::getFwFileName(hw)), "stale");
+        }
+        serveKestrinFw(type, "2.1.0");
+        auto updater = makeUpdater();
+        updater->checkForKestrinFw(type);
+        QTRY_COMPARE_WITH_TIMEOUT(updater->getKestrinFwStatus(type), Status::Ready, WaitMs);
+        QCOMPARE(imageRequests(type, "2.1.0"), 4);
+        verifyKestrinCache(type, "2.1.0");
+    }
+
+    void kestrinFailuresKeepTheCachedFirmware_data()
+    {
+        QTest::addColumn<QString>("path"); // the part that misbehaves: "manifest" or an image variant
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<Fault>("fault");
+        QTest::addColumn<bool>("imagesAsked");
+        QTest::addColumn<QString>("logged");
+        QTest::newRow("manifest 404") << "manifest" << QByteArray() << Fault::NotFound << false << "Network Error, 203";
+        QTest::newRow("manifest 500") << "manifest" << QByteArray() << Fault::ServerError << false
+                                      << "Network Error, 401";
+        QTest::newRow("manifest stalled") << "manifest" << QByteArray() << Fault::Stall << false << "Network Error, 5";
+        QTest::newRow("manifest cut short") << "manifest" << QByteArray() << Fault::Truncated << false
+                                            << "Network Error, 2";
+        QTest::newRow("manifest not JSON") << "manifest" << QByteArray("{ 'version': ") << Fault::None << false
+                                           << "Reading kestrin FW JSON error: ";
+        QTest::newRow("manifest an array") << "manifest" << QByteArray("[]") << Fault::None << false
+                                           << "Reading kestrin FW JSON error: not an object";
+        QTest::newRow("no version") << "manifest" << QByteArray("{ 'ps_headset': 'https://x/y' }") << Fault::None
+                                    << false << "kestrin FW JSON has no version";
+        QTest::newRow("three of four links") << "manifest" << QByteArray("3 links") << Fault::None << false
+                                             << "kestrin FW JSON has no xbox_dongle link";
+        QTest::newRow("image 404") << "ps_dongle" << QByteArray() << Fault::NotFound << true << "Network Error, 203";
+        QTest::newRow("image 500") << "xbox_headset" << QByteArray() << Fault::ServerError << true
+                                   << "Network Error, 401";
+        QTest::newRow("image cut short") << "xbox_dongle" << QByteArray() << Fault::Truncated << true
+                                         << "Network Error, 2";
+        QTest::newRow("image stalled") << "ps_headset" << QByteArray() << Fault::Stall << true << "Network Error, 5";
+        QTest::newRow("image empty") << "ps_headset" << QByteArray("") << Fault::None << true
+                                     << "kestrin FW image ps_headset from ";
+    }
+    void kestrinFailuresKeepTheCachedFirmware()
+    {
+        QFETCH(QString, path);
+        QFETCH(QByteArray, body);
+        QFETCH(Fault, fault);
+        QFETCH(bool, imagesAsked);
+        QFETCH(QString, logged);
+        const DeviceType type = DeviceType::kestrin;
+        saveKestrinFw(type, "1.0.0");
+
+        serveKestrinFw(type, "2.0.0");
+        if (path == "manifest") {
+            if (body == "3 links") {
+                QJsonObject manifest{{"version", "2.0.0"}};
+                for (const char* hw : {"ps_headset", "ps_dongle", "xbox_headset"})
+                    manifest.insert(hw, m_server->origin("/img/x.bin"));
+                body = QJsonDocument(manifest).toJson();
+            }
+            if (body.isEmpty())
+                m_server->setFault(ManifestPath(type), fault);
+            else
+                m_server->serve(ManifestPath(type), Json(body), fault);
+        } else {
+            const QString image = ImagePath(type, "2.0.0", Enumer<KestrinHwType>::ValueOrDefault(path, {}));
+            m_server->serve(image, fault == Fault::None ? body : QByteArray(50000, 'f'), fault);
+        }
+
+        auto updater = makeUpdater(500);
+        const QString logBefore = LogText();
+        const auto seen = Record(*updater, &NetworkUpdater::sigKestrinFwStatusChanged,
+                                 [u = updater.get(), type] { return u->getKestrinFwStatus(type); });
+        updater->checkForKestrinFw(type);
+        QTRY_COMPARE_WITH_TIMEOUT(updater->getKestrinFwStatus(type), Status::Failed, WaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(updater->findChildren<QNetworkReply*>().size(), 0, WaitMs);
+        QCOMPARE(seen->first(), Status::InProgress);
+        QVERIFY(seen->size() >= 2);
+        for (int i = 1; i < seen->size(); ++i)
+            QCOMPARE(seen->at(i), Status::Failed);
+        QVERIFY(!updater->hasKestrinFwUpdate(type));
+        QString out;
+        QVERIFY(!updater->readKestrinFwVersion(type, out));
+        QVERIFY(!updater->readKestrinFw(type, KestrinHwType::ps_headset, out));
+        QCOMPARE(imageRequests(type, "2.0.0") > 0, imagesAsked);
+        QCOMPARE(m_server->requestCount("/img/x.bin"), 0);
+        QVERIFY2(LogText().mid(logBefore.size()).contains(logged), qPrintable(logged));
+
+        // The firmware saved before is whole, and found again when offered.
+        verifyKestrinCache(type, "1.0.0");
+        serveKestrinFw(type, "1.0.0");
+        updater->checkForKestrinFw(type);
+        QTRY_COMPARE_WITH_TIMEOUT(updater->getKestrinFwStatus(type), Status::Ready, WaitMs);
+        QCOMPARE(imageRequests(type, "1.0.0"), 4);
+    }
+
+    void newFirmwareReplacesTheCacheOnlyWhenComplete()
+    {
+        const DeviceType type = DeviceType::kestrin_2_anc;
+        saveKestrinFw(type, "1.0.0");
+        serveKestrinFw(type, "2.0.0");
+        m_server->setFault(ImagePath(type, "2.0.0", KestrinHwType::xbox_headset), Fault::Held);
+        auto updater = makeUpdater();
+        updater->checkForKestrinFw(type);
+        // Three images are in, the fourth is on its way: nothing is written yet.
+        QTRY_COMPARE_WITH_TIMEOUT(m_server->heldCount(), 1, WaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(updater->findChildren<QNetworkReply*>().size(), 1, WaitMs);
+        QCOMPARE(updater->getKestrinFwStatus(type), Status::InProgress);
+        verifyKestrinCache(type, "1.0.0");
+
+        m_server->release();
+        QTRY_COMPARE_WITH_TIMEOUT(updater->getKestrinFwStatus(type), Status::Ready, WaitMs);
+        verifyKestrinCache(type, "2.0.0");
+    }
+
+    void failedSaveLeavesNoVersionThatIsNotThere()
+    {
+        const DeviceType type = DeviceType::kestrin;
+        saveKestrinFw(type, "1.0.0");
+        // An image file that cannot be replaced: its name is taken by a folder.
+        const QDir dir = CacheDir(Name(type));
+        QVERIFY(QFile::remove(dir.absoluteFilePath("xbox_dongle.bin")));
+        QVERIFY(QDir().mkpath(dir.absoluteFilePath("xbox_dongle.bin/inside")));
+
+        serveKestrinFw(type, "2.0.0");
+        auto updater = makeUpdater();
+        const QString logBefore = LogText();
+        updater->checkForKestrinFw(type);
+        QTRY_COMPARE_WITH_TIMEOUT(updater->getKestrinFwStatus(type), Status::Failed, WaitMs);
+        const QString log = LogText().mid(logBefore.size());
+        QVERIFY(log.contains("Saving kestrin FW version 2.0.0 to disk fail"));
+        QVERIFY(log.contains("Cannot save kestrin: "));
+        // Nothing was replaced, and no temporary file is left.
+        QCOMPARE(ReadFile(dir.absoluteFilePath("fw_ver")), QByteArray("1.0.0"));
+        QCOMPARE(ReadFile(dir.absoluteFilePath("ps_headset.bin")), ImageBody(type, "1.0.0", KestrinHwType::ps_headset));
+        QCOMPARE(Files(Name(type)), QStringList({"fw_ver", "ps_dongle.bin", "ps_headset.bin", "xbox_headset.bin"}));
+    }
+
+    void checkWhileRunningDoesNothing()
+    {
+        const DeviceType type = DeviceType::kestrin_2;
+        serveKestrinFw(type, "2.0.0");
+        m_server->setFault(ManifestPath(type), Fault::Held);
+        auto updater = makeUpdater();
+        QSignalSpy spy(updater.get(), &NetworkUpdater::sigKestrinFwStatusChanged);
+        updater->checkForKestrinFw(type);
+        QTRY_COMPARE_WITH_TIMEOUT(m_server->heldCount(), 1, WaitMs);
+        updater->checkForKestrinFw(type);
+        QCOMPARE(spy.count(), 1);
+        m_server->release();
+        QTRY_COMPARE_WITH_TIMEOUT(updater->getKestrinFwStatus(type), Status::Ready, WaitMs);
+        QCOMPARE(m_server->requestCount(ManifestPath(type)), 1);
+        QCOMPARE(spy.count(), 2);
+    }
+
+    void emptyImageEndsTheCheckAndLaterImagesAreIgnored()
+    {
+        const DeviceType type = DeviceType::kestrin;
+        serveKestrinFw(type, "2.0.0");
+        for (KestrinHwType hw : {KestrinHwType::ps_dongle, KestrinHwType::xbox_headset, KestrinHwType::xbox_dongle})
+            m_server->setFault(ImagePath(type, "2.0.0", hw), Fault::Held);
+        m_server->serve(ImagePath(type, "2.0.0", KestrinHwType::ps_headset), QByteArray());
+        auto updater = makeUpdater();
+        const auto seen = Record(*updater, &NetworkUpdater::sigKestrinFwStatusChanged,
+                                 [u = updater.get(), type] { return u->getKestrinFwStatus(type); });
+        updater->checkForKestrinFw(type);
+        QTRY_COMPARE_WITH_TIMEOUT(updater->getKestrinFwStatus(type), Status::Failed, WaitMs);
+        // The other downloads of the failed check are given up at once.
+        QTRY_COMPARE_WITH_TIMEOUT(updater->findChildren<QNetworkReply*>().size(), 0, WaitMs);
+        const QList<Status> atFailure = *seen;
+        m_server->release();
+        // A new check is not disturbed by the answers meant for the old one.
+        serveKestrinFw(type, "2.0.0");
+        updater->checkForKestrinFw(type);
+        QTRY_COMPARE_WITH_TIMEOUT(updater->getKestrinFwStatus(type), Status::Ready, WaitMs);
+        QCOMPARE(seen->mid(atFailure.size()), QList<Status>({Status::InProgress, Status::Ready}));
+        verifyKestrinCache(type, "2.0.0");
+    }
+
+    void slowDownloadIsNotAStall()
+    {
+        // Data keeps coming, more slowly than the time-out: the download goes on to the end.
+        const DeviceType type = DeviceType::kestrin_2;
+        serveKestrinFw(type, "2.0.0");
+        m_server->setSlowPace(100, 10);
+        m_server->setFault(ImagePath(type, "2.0.0", KestrinHwType::ps_dongle), Fault::Slow);
+        auto updater = makeUpdater(600);
+        updater->checkForKestrinFw(type);
+        QTRY_COMPARE_WITH_TIMEOUT(updater->getKestrinFwStatus(type), Status::Ready, WaitMs);
+        verifyKestrinCache(type, "2.0.0");
+    }
+
+    void certificatesAreVerified()
+    {
+        serveKestrinFw(DeviceType::kestrin, "2.0.0");
+        serveAppManifest("1.3.0", m_server->origin("/dl/setup.exe"));
+        // The system's trust only: the test server's certificate is not accepted.
+        NetworkUpdater updater(endpoints(), nullptr);
+        const QString logBefore = LogText();
+        updater.checkForKestrinFw(DeviceType::kestrin);
+        updater.checkForAppUpdate();
+        QTRY_COMPARE_WITH_TIMEOUT(updater.getKestrinFwStatus(DeviceType::kestrin), Status::Failed, WaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(updater.getAppUpdateStatus(), Status::Failed, WaitMs);
+        QVERIFY(LogText().mid(logBefore.size()).contains("Network Error, 6")); // SslHandshakeFailedError
+        QVERIFY(m_server->requests().isEmpty());
+    }
+
+    // ---- Rollback ----
+
+    void rollbackList()
+    {
+        m_server->serve("/kes2/kestrin-2-rollback.json",
+                        Json("{ 'firmwares': [ { 'version': '1.0', 'link': '" + m_server->origin("/old/1.0.json").toUtf8()
+                             + "' }, { 'version': 'broken', 'link': '' }, { 'version': 'bad', 'link': 'http://[x' },"
+                               " { 'version': '1.1', 'link': '"
+                             + m_server->origin("/old/1.1.json").toUtf8() + "' } ] }"));
+        auto updater = makeUpdater();
+        QSignalSpy spy(updater.get(), &NetworkUpdater::sigKestrinFwStatusChanged);
+        updater->checkForKestrinRollbackFws(DeviceType::kestrin_2, 7); // the revision counts for kestrin only
+        QTRY_COMPARE_WITH_TIMEOUT(updater->getAvailableKestrinFwNames(DeviceType::kestrin_2),
+                                  QStringList({"1.0", "1.1"}), WaitMs);
+        QCOMPARE(spy.count(), 0);
+
+        // A list that cannot be read leaves it empty.
+        m_server->serve("/kes2/kestrin-2-rollback.json", "[]");
+        const QString logBefore = LogText();
+        updater->checkForKestrinRollbackFws(DeviceType::kestrin_2, 0);
+        QVERIFY(updater->getAvailableKestrinFwNames(DeviceType::kestrin_2).isEmpty());
+        QTRY_COMPARE_WITH_TIMEOUT(updater->findChildren<QNetworkReply*>().size(), 0, WaitMs);
+        QVERIFY(LogText().mid(logBefore.size()).contains("Reading kestrin_2 Rollback JSON error not an object"));
+        QVERIFY(updater->getAvailableKestrinFwNames(DeviceType::kestrin_2).isEmpty());
+    }
+
+    void rollbackListPerRevision_data()
+    {
+        QTest::addColumn<DeviceType>("type");
+        QTest::addColumn<int>("revision");
+        QTest::addColumn<QString>("path"); // empty: nothing is asked
+        QTest::newRow("kestrin old") << DeviceType::kestrin << 0 << "/kes/kestrin-old-rollback.json";
+        QTest::newRow("kestrin new") << DeviceType::kestrin << 1 << "/kes/kestrin-new-rollback.json";
+        QTest::newRow("kestrin unknown") << DeviceType::kestrin << 2 << QString();
+        QTest::newRow("kestrin_2_anc") << DeviceType::kestrin_2_anc << 1 << "/kes2/kestrin-2-anc-rollback.json";
+    }
+    void rollbackListPerRevision()
+    {
+        QFETCH(DeviceType, type);
+        QFETCH(int, revision);
+        QFETCH(QString, path);
+        for (const char* p : {"/kes/kestrin-old-rollback.json", "/kes/kestrin-new-rollback.json",
+                              "/kes2/kestrin-2-anc-rollback.json"})
+            m_server->serve(p, Json("{ 'firmwares': [ { 'version': '" + QByteArray(p) + "', 'link': 'https://x/y' } ] }"));
+        auto updater = makeUpdater();
+        updater->checkForKestrinRollbackFws(type, 0);
+        QTRY_COMPARE_WITH_TIMEOUT(updater->getAvailableKestrinFwNames(type).size(), 1, WaitMs);
+        updater->checkForKestrinRollbackFws(type, revision);
+        if (path.isEmpty()) {
+            QVERIFY(updater->getAvailableKestrinFwNames(type).isEmpty()); // emptied, nothing asked
+            QCOMPARE(m_server->requests().size(), 1);
+        } else {
+            QTRY_COMPARE_WITH_TIMEOUT(updater->getAvailableKestrinFwNames(type), QStringList({path}), WaitMs);
+        }
+    }
+
+    void rollbackChoiceDuringACheckRunsAfterIt()
+    {
+        const DeviceType type = DeviceType::kestrin;
+        serveKestrinFw(type, "3.0.0");
+        serveKestrinFw(type, "2.0.0", "/old/2.0.0.json");
+        m_server->serve("/kes/kestrin-new-rollback.json",
+                        Json("{ 'firmwares': [ { 'version': '2.0.0', 'link': '" + m_server->origin("/old/2.0.0.json").toUtf8()
+                             + "' } ] }"));
+        auto updater = makeUpdater();
+        updater->checkForKestrinRollbackFws(type, 1);
+        QTRY_COMPARE_WITH_TIMEOUT(updater->getAvailableKestrinFwNames(type), QStringList({"2.0.0"}), WaitMs);
+
+        const auto seen = Record(*updater, &NetworkUpdater::sigKestrinFwStatusChanged,
+                                 [u = updater.get(), type] { return u->getKestrinFwStatus(type); });
+        m_server->setFault(ManifestPath(type), Fault::Held);
+        updater->checkForKestrinFw(type);
+        QTRY_COMPARE_WITH_TIMEOUT(m_server->heldCount(), 1, WaitMs);
+        updater->setKestrinRollbackIndex(type, 0);
+        QCOMPARE(*seen, QList<Status>{Status::InProgress}); // the running check goes on
+        m_server->setFault(ManifestPath(type), Fault::None);
+        m_server->release();
+
+        // The latest is saved unannounced and the chosen version fetched right after.
+        QTRY_COMPARE_WITH_TIMEOUT(seen->size(), 3, WaitMs);
+        QCOMPARE(*seen, QList<Status>({Status::InProgress, Status::InProgress, Status::Ready}));
+        QString version;
+        QVERIFY(updater->readKestrinFwVersion(type, version));
+        QCOMPARE(version, QStringLiteral("2.0.0"));
+        verifyKestrinCache(type, "2.0.0");
+
+        // Back to the latest: an index past the end, then -1.
+        updater->setKestrinRollbackIndex(type, 5);
+        QTRY_COMPARE_WITH_TIMEOUT(updater->getKestrinFwStatus(type), Status::Ready, WaitMs);
+        QVERIFY(updater->readKestrinFwVersion(type, version));
+        QCOMPARE(version, QStringLiteral("3.0.0"));
+        updater->setKestrinRollbackIndex(type, 0);
+        QTRY_COMPARE_WITH_TIMEOUT(updater->getKestrinFwStatus(type), Status::Ready, WaitMs);
+        updater->setKestrinRollbackIndex(type, -1);
+        QTRY_COMPARE_WITH_TIMEOUT(updater->getKestrinFwStatus(type), Status::Ready, WaitMs);
+        QVERIFY(updater->readKestrinFwVersion(type, version));
+        QCOMPARE(version, QStringLiteral("3.0.0"));
+        verifyKestrinCache(type, "3.0.0");
+    }
+
+    void recheckAfterAFailedCheck()
+    {
+        // The running check fails on the network: the re-check starts from its error and the
+        // failed check's own end changes nothing.
+        const DeviceType type = DeviceType::kestrin_2;
+        serveKestrinFw(type, "2.0.0");
+        m_server->setFault(ManifestPath(type), Fault::Held);
+        auto updater = makeUpdater();
+        const auto seen = Record(*updater, &NetworkUpdater::sigKestrinFwStatusChanged,
+                                 [u = updater.get(), type] { return u->getKestrinFwStatus(type); });
+        updater->checkForKestrinFw(type);
+        QTRY_COMPARE_WITH_TIMEOUT(m_server->heldCount(), 1, WaitMs);
+        updater->forceCheckForKestrinFw(type);
+        QCOMPARE(*seen, QList<Status>{Status::InProgress});
+        m_server->setFault(ManifestPath(type), Fault::NotFound); // for the held request and the next
+        m_server->release();
+        QTRY_COMPARE_WITH_TIMEOUT(m_server->requestCount(ManifestPath(type)), 2, WaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(seen->size(), 4, WaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(updater->findChildren<QNetworkReply*>().size(), 0, WaitMs);
+        // The first failure is not announced: the re-check replaces it; the re-check's failure is
+        // announced by its error and its end, as every network failure.
+        QCOMPARE(*seen, QList<Status>({Status::InProgress, Status::InProgress, Status::Failed, Status::Failed}));
+    }
+
+    // ---- Serial-device firmware ----
+
+    void solvarineFirmware()
+    {
+        m_server->serve(c_solvarine, Json("{ 'version': '0.9', 'link': '" + m_server->origin("/slv/fw.ldr").toUtf8() + "' }"));
+        m_server->serve("/slv/fw.ldr", "loader image");
+        auto updater = makeUpdater();
+        const auto seen = Record(*updater, &NetworkUpdater::sigSolvarineFwStatusChanged,
+                                 [u = updater.get()] { return u->hasSolvarineFwUpdate(); });
+        updater->checkForSolvarineFw();
+        QTRY_VERIFY_WITH_TIMEOUT(updater->hasSolvarineFwUpdate(), WaitMs);
+        QCOMPARE(seen->size(), 2);
+        const QDir dir = CacheDir("solvarine");
+        QCOMPARE(ReadFile(dir.absoluteFilePath("fw.ldr")), QByteArray("loader image"));
+        QCOMPARE(ReadFile(dir.absoluteFilePath("fw_ver")), QByteArray("0.9"));
+        QCOMPARE(Files("solvarine"), QStringList({"fw.ldr", "fw_ver"}));
+        QCOMPARE(NetworkUpdater::getSolvarineFwFileName(), QStringLiteral("fw.ldr"));
+
+        // Found in the cache by a later run.
+        updater = makeUpdater();
+        updater->checkForSolvarineFw();
+        QTRY_VERIFY_WITH_TIMEOUT(updater->hasSolvarineFwUpdate(), WaitMs);
+        QCOMPARE(m_server->requestCount("/slv/fw.ldr"), 1);
+    }
+
+    void solvarineCacheLimits_data()
+    {
+        QTest::addColumn<int>("size");
+        QTest::addColumn<bool>("taken");
+        QTest::newRow("empty") << 0 << false;
+        QTest::newRow("one byte") << 1 << true;
+        QTest::newRow("1000000 bytes") << 1000000 << true;
+        QTest::newRow("1000001 bytes") << 1000001 << false;
+    }
+    void solvarineCacheLimits()
+    {
+        QFETCH(int, size);
+        QFETCH(bool, taken);
+        const QDir dir = CacheDir("solvarine");
+        WriteFile(dir.absoluteFilePath("fw_ver"), "0.9");
+        WriteFile(dir.absoluteFilePath("fw.ldr"), QByteArray(size, 'l'));
+        m_server->serve(c_solvarine, Json("{ 'version': '0.9', 'link': '" + m_server->origin("/slv/fw.ldr").toUtf8() + "' }"));
+        m_server->serve("/slv/fw.ldr", "fresh image");
+        auto updater = makeUpdater();
+        updater->checkForSolvarineFw();
+        QTRY_VERIFY_WITH_TIMEOUT(updater->hasSolvarineFwUpdate(), WaitMs);
+        QCOMPARE(m_server->requestCount("/slv/fw.ldr"), taken ? 0 : 1);
+    }
+
+    void solvarineFailures_data()
+    {
+        QTest::addColumn<QByteArray>("manifest");
+        QTest::addColumn<Fault>("manifestFault");
+        QTest::addColumn<Fault>("imageFault");
+        QTest::addColumn<QByteArray>("image");
+        const QByteArray good = "{ 'version': '1.0', 'link': 'IMAGE' }";
+        QTest::newRow("manifest 404") << good << Fault::NotFound << Fault::None << QByteArray("x");
+        QTest::newRow("manifest stalled") << good << Fault::Stall << Fault::None << QByteArray("x");
+        QTest::newRow("manifest not JSON") << QByteArray("{") << Fault::None << Fault::None << QByteArray("x");
+        QTest::newRow("no version") << QByteArray("{ 'link': 'IMAGE' }") << Fault::None << Fault::None << QByteArray("x");
+        QTest::newRow("no link") << QByteArray("{ 'version': '1.0' }") << Fault::None << Fault::None << QByteArray("x");
+        QTest::newRow("image 500") << good << Fault::None << Fault::ServerError << QByteArray("x");
+        QTest::newRow("image cut short") << good << Fault::None << Fault::Truncated << QByteArray(9000, 'x');
+        QTest::newRow("image empty") << good << Fault::None << Fault::None << QByteArray();
+    }
+    void solvarineFailures()
+    {
+        QFETCH(QByteArray, manifest);
+        QFETCH(Fault, manifestFault);
+        QFETCH(Fault, imageFault);
+        QFETCH(QByteArray, image);
+        const QDir dir = CacheDir("solvarine");
+        WriteFile(dir.absoluteFilePath("fw_ver"), "0.9");
+        WriteFile(dir.absoluteFilePath("fw.ldr"), "old image");
+        m_server->serve(c_solvarine, Json(manifest.replace("IMAGE", m_server->origin("/slv/fw.ldr").toUtf8())),
+                        manifestFault);
+        m_server->serve("/slv/fw.ldr", image, imageFault);
+        auto updater = makeUpdater(500);
+        QSignalSpy spy(updater.get(), &NetworkUpdater::sigSolvarineFwStatusChanged);
+        updater->checkForSolvarineFw();
+        QCOMPARE(spy.count(), 1);
+        QTRY_VERIFY_WITH_TIMEOUT(spy.count() >= 2 && updater->findChildren<QNetworkReply*>().isEmpty(), WaitMs);
+        QVERIFY(!updater->hasSolvarineFwUpdate());
+        QCOMPARE(ReadFile(dir.absoluteFilePath("fw.ldr")), QByteArray("old image"));
+        QCOMPARE(ReadFile(dir.absoluteFilePath("fw_ver")), QByteArray("0.9"));
+        QCOMPARE(Files("solvarine"), QStringList({"fw.ldr", "fw_ver"}));
+    }
+
+    // ---- Life time ----
+
+    void destroyedWhileRequestsRun()
+    {
+        serveKestrinFw(DeviceType::kestrin, "2.0.0");
+        for (const QString& path : {c_app, c_feed, ManifestPath(DeviceType::kestrin), c_solvarine})
+            m_server->serve(path, "{}", Fault::Held);
+        auto updater = makeUpdater();
+        int emitted = 0;
+        connect(updater.get(), &NetworkUpdater::sigAppUpdateStatusChanged, this, [&] { ++emitted; });
+        connect(updater.get(), &NetworkUpdater::sigNotificationsUpdated, this, [&] { ++emitted; });
+        updater->checkForAppUpdate();
+        updater->checkForNotifications();
+        updater->checkForKestrinFw(DeviceType::kestrin);
+        updater->checkForSolvarineFw();
+        QTRY_COMPARE_WITH_TIMEOUT(m_server->heldCount(), 4, WaitMs);
+        const int before = emitted;
+        updater.reset();
+        QCOMPARE(emitted, before);
+        m_server->release(); // answers to nobody
+    }
+};
+
+QTEST_GUILESS_MAIN(TestNetworkUpdater)
+#include "tst_network_updater.moc"

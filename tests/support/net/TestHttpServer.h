@@ -1,0 +1,95 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QSslCertificate>
+#include <QSslConfiguration>
+#include <QString>
+#include <QStringList>
+#include <QUrl>
+
+class QTcpServer;
+class QTcpSocket;
+class QTimer;
+
+namespace TestNet {
+
+// A small HTTP/1.1 server on 127.0.0.1 for tests of network clients: plain or over TLS with a
+// certificate of its own that only the tests trust (clientSslConfiguration). It answers GET
+// requests from a table of paths and can misbehave on demand. Every response closes its
+// connection. Unknown paths get 404. Lives on the thread that creates it; the test's event loop
+// (QTRY_*, QSignalSpy::wait) drives it.
+class TestHttpServer : public QObject {
+    Q_OBJECT
+
+public:
+    enum class Fault {
+        None,        // 200 and the body
+        NotFound,    // 404
+        ServerError, // 500
+        Stall,       // reads the request and never answers
+        Slow,        // 200, the body in small pieces a while apart
+        Truncated,   // announces the whole body, sends half of it and closes
+        Held,        // answers only once release() is called, as the path's route then says
+    };
+
+    explicit TestHttpServer(bool tls, QObject* parent = nullptr);
+    ~TestHttpServer() override;
+
+    // Listens on 127.0.0.1 on a free port.
+    bool listen();
+    // "https://127.0.0.1:<port>" (or http), with `path` appended.
+    QString origin(const QString& path = QString()) const;
+
+    void serve(const QString& path, const QByteArray& body, Fault fault = Fault::None);
+    void setFault(const QString& path, Fault fault);
+    // 302 to `target` (a path of this server or any URL).
+    void redirect(const QString& path, const QString& target);
+    void remove(const QString& path);
+    // Answers the held requests of `path` (all paths when empty) as the routes stand now: normally
+    // when the route is still Held, else with the route's fault.
+    void release(const QString& path = QString());
+    int heldCount() const { return int(m_held.size()); }
+
+    // The paths requested, in the order the requests arrived.
+    QStringList requests() const { return m_requests; }
+    int requestCount(const QString& path) const { return int(m_requests.count(path)); }
+    void clearRequests() { m_requests.clear(); }
+
+    // Time between two pieces of a Slow body, and their number.
+    void setSlowPace(int intervalMs, int pieces);
+
+    static QSslCertificate certificate();
+    // The system's client settings with the server's certificate trusted as well.
+    static QSslConfiguration clientSslConfiguration();
+
+private:
+    struct Route {
+        QByteArray body;
+        Fault fault = Fault::None;
+        QByteArray location; // redirect target when not empty
+    };
+    struct Held {
+        QPointer<QTcpSocket> socket;
+        QString path;
+    };
+
+    void onNewConnection();
+    void onReadyRead(QTcpSocket* socket);
+    void respond(QTcpSocket* socket, const QString& path, bool released);
+    void sendSlowly(QTcpSocket* socket, const QByteArray& body);
+
+    QTcpServer* m_server;
+    bool m_tls;
+    QHash<QString, Route> m_routes;
+    QHash<QTcpSocket*, QByteArray> m_buffers;
+    QList<Held> m_held;
+    QStringList m_requests;
+    int m_slowIntervalMs = 100;
+    int m_slowPieces = 8;
+};
+
+} // namespace TestNet
