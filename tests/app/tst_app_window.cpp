@@ -8,6 +8,7 @@
 #include "platform/PlatformFactories.h"
 #include "support/TestAppData.h"
 #include "theme/DarkTheme.h"
+#include "utils/Utils.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -206,6 +207,9 @@ int main(int argc, char** argv)
         QSettings earlier(settingsPath, QSettings::IniFormat);
         earlier.setValue(QStringLiteral("license_accepted"), true);
     }
+    // As the start-up does: the types that screens import exist before the window loads.
+    MetadataInitializer metadata;
+    Utils::SetUpMainThread();
     App app(argc, argv);
     TestAppWindow test(app);
     QTEST_SET_MAIN_SOURCE_PATH
