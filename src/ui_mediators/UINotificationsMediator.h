@@ -45,9 +45,6 @@ public:
     // The type of the device that became current; none when it was lost.
     void setCurrentDevice(DeviceType type);
 
-    // Takes `list` as the downloaded notifications, carrying the local marks over by id.
-    void processNotifications(QList<Notification> list);
-
 public slots:
     void onNotificationsUpdated();
     void onAppUpdateChanged();
@@ -56,6 +53,8 @@ signals:
     void newsCountChanged();
 
 private:
+    // Takes `list` as the downloaded notifications, carrying the local marks over by id.
+    void processNotifications(QList<Notification> list);
     void loadCache();
     void saveCache() const;
 
