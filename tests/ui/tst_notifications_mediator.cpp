@@ -1,3 +1,4 @@
+#include "TestHttpServer.h"
 #include "app/core/Preferences.h"
 #include "platform/NetworkUpdater.h"
 #include "support/TestAppData.h"
@@ -7,14 +8,11 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSignalSpy>
 #include <QSortFilterProxyModel>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QtTest>
 
 #include <memory>
@@ -27,49 +25,6 @@ namespace {
 
 const QString c_feed_path = QStringLiteral("/Velmor_App/Notifications/Notifications.json");
 const QString c_app_manifest = QStringLiteral("/Velmor_App/velmor_app.json");
-
-// Serves fixed answers over plain HTTP on the loopback interface, one request per connection.
-class LocalHttpServer : public QObject {
-public:
-    LocalHttpServer()
-    {
-        connect(&m_server, &QTcpServer::newConnection, this, &LocalHttpServer::accept);
-        m_server.listen(QHostAddress::LocalHost, 0);
-    }
-
-    QString base() const { return QStringLiteral("http://127.0.0.1:%1").arg(m_server.serverPort()); }
-    void answer(const QString& path, const QByteArray& body) { m_answers.insert(path, body); }
-
-private:
-    void accept()
-    {
-        while (QTcpSocket* socket = m_server.nextPendingConnection()) {
-            connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-            connect(socket, &QTcpSocket::readyRead, this, [this, socket] { serve(socket); });
-        }
-    }
-
-    void serve(QTcpSocket* socket)
-    {
-        QByteArray& request = m_pending[socket];
-        request += socket->readAll();
-        if (!request.contains("\r\n\r\n"))
-            return;
-        const QList<QByteArray> line = request.left(request.indexOf("\r\n")).split(' ');
-        const QString path = line.size() > 1 ? QString::fromUtf8(line[1]) : QString();
-        m_pending.remove(socket);
-        const bool known = m_answers.contains(path);
-        const QByteArray body = m_answers.value(path, QByteArrayLiteral("not here"));
-        QByteArray response = known ? "HTTP/1.1 200 OK\r\n" : "HTTP/1.1 404 Not Found\r\n";
-        response += "Content-Length: " + QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
-        socket->write(response);
-        socket->disconnectFromHost();
-    }
-
-    QTcpServer m_server;
-    QHash<QString, QByteArray> m_answers;
-    QHash<QTcpSocket*, QByteArray> m_pending;
-};
 
 QJsonObject Item(int id, const QString& text)
 {
@@ -119,13 +74,20 @@ QStringList Shown(const UINotificationsMediator& mediator)
     return shown;
 }
 
-// The network updater pointed at the local server, and the app mediator the news follows.
+// The network updater pointed at a local HTTPS server that the test trusts, and the app mediator
+// the news follows.
 struct Fixture {
     Fixture()
-        : updater(Platform::NetworkUpdater::Endpoints{server.base(), server.base(), server.base(), server.base()},
-                  nullptr)
+        : updater(Endpoints(server), nullptr)
         , appMediator(updater, preferences, nullptr)
     {
+        updater.setSslConfiguration(TestNet::TestHttpServer::clientSslConfiguration());
+    }
+    static Platform::NetworkUpdater::Endpoints Endpoints(TestNet::TestHttpServer& server)
+    {
+        if (!server.listen())
+            qFatal("The local test server does not listen");
+        return {server.origin(), server.origin(), server.origin(), server.origin()};
     }
 
     std::unique_ptr<UINotificationsMediator> start()
@@ -136,13 +98,13 @@ struct Fixture {
     // Serves `feed` and waits until the updater has read it.
     bool deliver(const QByteArray& feed)
     {
-        server.answer(c_feed_path, feed);
+        server.serve(c_feed_path, feed);
         QSignalSpy updated(&updater, &Platform::NetworkUpdater::sigNotificationsUpdated);
         updater.checkForNotifications();
         return updated.wait(20000);
     }
 
-    LocalHttpServer server;
+    TestNet::TestHttpServer server{true};
     Platform::NetworkUpdater updater;
     Preferences preferences;
     UIAppMediator appMediator;
@@ -158,6 +120,7 @@ private slots:
     void cleanup() { QFile::remove(Notification::GetFileLocation()); }
     void firstStartWithoutCache();
     void marksFollowTheItemsAcrossFeedsAndRuns();
+    void feedReadBeforeStart();
     void emptyFeedKeepsTheRows();
     void updateRowsCountUntilSeen();
     void markAsSeenOnlyWhatIsShown();
@@ -226,6 +189,20 @@ void TestNotificationsMediator::marksFollowTheItemsAcrossFeedsAndRuns()
     QCOMPARE(Shown(*mediator), (QStringList{"seen before", "new before [seen]"}));
 }
 
+void TestNotificationsMediator::feedReadBeforeStart()
+{
+    QJsonObject seen = Item(1, "one");
+    seen["seen"] = true;
+    WriteCache(Document({seen}));
+    Fixture f;
+    QVERIFY(f.deliver(Document({Item(1, "one"), Item(2, "two")})));
+
+    // The feed the updater already holds replaces the cached list at once, marks carried over.
+    auto mediator = f.start();
+    QCOMPARE(Shown(*mediator), (QStringList{"one [seen]", "two"}));
+    QCOMPARE(mediator->getNewsCount(), 1);
+}
+
 void TestNotificationsMediator::emptyFeedKeepsTheRows()
 {
     WriteCache(Document({Item(1, "kept")}));
@@ -254,7 +231,7 @@ void TestNotificationsMediator::updateRowsCountUntilSeen()
     QCOMPARE(mediator->getNewsCount(), 2);
 
     // The app-update row follows the app mediator: shown while an update can be downloaded.
-    f.server.answer(c_app_manifest, R"({"win_amd64_version": "9.0.0", "win_amd64_link": "http://127.0.0.1:1/x.exe"})");
+    f.server.serve(c_app_manifest, R"({"win_amd64_version": "9.0.0", "win_amd64_link": "http://127.0.0.1:1/x.exe"})");
     f.updater.checkForAppUpdate();
     QTRY_COMPARE_WITH_TIMEOUT(f.appMediator.getUpdateStatus(), UIAppMediator::CanDownload, 20000);
     QCOMPARE(Shown(*mediator), (QStringList{"fw", "app", "news"}));
@@ -267,7 +244,7 @@ void TestNotificationsMediator::updateRowsCountUntilSeen()
     QCOMPARE(Shown(*mediator), (QStringList{"fw [seen]", "app [seen]", "news [seen]"}));
 
     // A new check hides the row while it runs; a failed one keeps it hidden.
-    f.server.answer(c_app_manifest, "{");
+    f.server.serve(c_app_manifest, "{");
     f.updater.checkForAppUpdate();
     QTRY_COMPARE_WITH_TIMEOUT(f.appMediator.getUpdateStatus(), UIAppMediator::Failed, 20000);
     QCOMPARE(Shown(*mediator), (QStringList{"fw [seen]", "news [seen]"}));

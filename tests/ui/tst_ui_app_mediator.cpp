@@ -1,3 +1,4 @@
+#include "TestHttpServer.h"
 #include "app/core/Preferences.h"
 #include "platform/NetworkUpdater.h"
 #include "ui_mediators/UIAppMediator.h"
@@ -6,12 +7,9 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QHash>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QStandardPaths>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTimer>
 #include <QtTest>
 
@@ -21,57 +19,6 @@ namespace {
 
 const QString c_running_version = QStringLiteral("1.2.48");
 const QString c_app_manifest = QStringLiteral("/Velmor_App/velmor_app.json");
-
-// Serves fixed answers over plain HTTP on the loopback interface, one request per connection.
-class LocalHttpServer : public QObject {
-public:
-    struct Answer {
-        int status = 200;
-        QByteArray body;
-    };
-
-    LocalHttpServer()
-    {
-        connect(&m_server, &QTcpServer::newConnection, this, &LocalHttpServer::accept);
-        m_server.listen(QHostAddress::LocalHost, 0);
-    }
-
-    bool isListening() const { return m_server.isListening(); }
-    QString base() const { return QStringLiteral("http://127.0.0.1:%1").arg(m_server.serverPort()); }
-    void answer(const QString& path, Answer answer) { m_answers.insert(path, answer); }
-    QStringList requested;
-
-private:
-    void accept()
-    {
-        while (QTcpSocket* socket = m_server.nextPendingConnection()) {
-            connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-            connect(socket, &QTcpSocket::readyRead, this, [this, socket] { serve(socket); });
-        }
-    }
-
-    void serve(QTcpSocket* socket)
-    {
-        QByteArray& request = m_pending[socket];
-        request += socket->readAll();
-        if (!request.contains("\r\n\r\n"))
-            return;
-        const QList<QByteArray> line = request.left(request.indexOf("\r\n")).split(' ');
-        const QString path = line.size() > 1 ? QString::fromUtf8(line[1]) : QString();
-        m_pending.remove(socket);
-        requested << path;
-        const Answer answer = m_answers.value(path, Answer{404, QByteArrayLiteral("not here")});
-        QByteArray response = "HTTP/1.1 " + QByteArray::number(answer.status) + " X\r\n";
-        response += "Content-Length: " + QByteArray::number(answer.body.size()) + "\r\n";
-        response += "Connection: close\r\n\r\n" + answer.body;
-        socket->write(response);
-        socket->disconnectFromHost();
-    }
-
-    QTcpServer m_server;
-    QHash<QString, Answer> m_answers;
-    QHash<QTcpSocket*, QByteArray> m_pending;
-};
 
 QByteArray AppManifest(const QString& version, const QString& link)
 {
@@ -107,19 +54,25 @@ public slots:
     }
 };
 
-// A network updater whose hosts are the local server.
+// A network updater whose hosts are a local HTTPS server that the test trusts.
 struct Fixture {
     Fixture()
-        : updater(Endpoints(server.base()), nullptr)
+        : updater(Endpoints(server), nullptr)
     {
+        updater.setSslConfiguration(TestNet::TestHttpServer::clientSslConfiguration());
     }
-    static Platform::NetworkUpdater::Endpoints Endpoints(const QString& base) { return {base, base, base, base}; }
+    static Platform::NetworkUpdater::Endpoints Endpoints(TestNet::TestHttpServer& server)
+    {
+        if (!server.listen())
+            qFatal("The local test server does not listen");
+        return {server.origin(), server.origin(), server.origin(), server.origin()};
+    }
 
     void offer(const QString& version, const QString& installerName = QStringLiteral("VelmorSetup.exe"),
-               const QByteArray& installer = QByteArrayLiteral("MZ installer bytes"))
+               TestNet::TestHttpServer::Fault installerFault = TestNet::TestHttpServer::Fault::None)
     {
-        server.answer(c_app_manifest, {200, AppManifest(version, server.base() + "/files/" + installerName)});
-        server.answer("/files/" + installerName, {200, installer});
+        server.serve(c_app_manifest, AppManifest(version, server.origin("/files/" + installerName)));
+        server.serve("/files/" + installerName, QByteArrayLiteral("MZ installer bytes"), installerFault);
     }
 
     // Runs a check and waits until the updater has its answer.
@@ -130,7 +83,7 @@ struct Fixture {
                                20000);
     }
 
-    LocalHttpServer server;
+    TestNet::TestHttpServer server{true};
     Platform::NetworkUpdater updater;
     Preferences preferences;
 };
@@ -147,6 +100,9 @@ private slots:
     void closingBlocksCount();
     void nothingToUpdate();
     void offerDownloadInstall();
+    void whileTheInstallerDownloads();
+    void downloadThatFails_data();
+    void downloadThatFails();
     void offerOfTheRunningVersionIsNoUpdate();
     void failedCheckIsAnnouncedOnce();
     void stateAtConstruction();
@@ -231,7 +187,7 @@ void TestUiAppMediator::nothingToUpdate()
     QVERIFY(mediator.proceedUpdate());
     QCOMPARE(mediator.getUpdateStatus(), UIAppMediator::None);
     QCOMPARE(changed.count(), 0);
-    QVERIFY(f.server.requested.isEmpty());
+    QVERIFY(f.server.requests().isEmpty());
 }
 
 void TestUiAppMediator::offerDownloadInstall()
@@ -257,7 +213,7 @@ void TestUiAppMediator::offerDownloadInstall()
     QCOMPARE(log.lines, (QStringList{"None 1.3.0", "Checking", "None", "CanInstall 1.3.0"}));
     QVERIFY(mediator.isDialogNeeded());
     QVERIFY(mediator.notificationBadge());
-    QVERIFY(f.server.requested.contains("/files/VelmorSetup-1.3.0.exe"));
+    QVERIFY(f.server.requests().contains("/files/VelmorSetup-1.3.0.exe"));
 
     // Install: the saved installer goes to the desktop, from its own folder, and the
     // application's event loop ends with code 0.
@@ -281,6 +237,63 @@ void TestUiAppMediator::offerDownloadInstall()
     QCOMPARE(file.readAll(), QByteArray("MZ installer bytes"));
 }
 
+void TestUiAppMediator::whileTheInstallerDownloads()
+{
+    Fixture f;
+    const QString installer = QStringLiteral("/files/VelmorSetup-1.5.0.exe");
+    f.offer(QStringLiteral("1.5.0"), QStringLiteral("VelmorSetup-1.5.0.exe"), TestNet::TestHttpServer::Fault::Held);
+    UIAppMediator mediator(f.updater, f.preferences, nullptr);
+    QVERIFY(f.check());
+    QCOMPARE(mediator.getUpdateStatus(), UIAppMediator::CanDownload);
+
+    QVERIFY(mediator.proceedUpdate());
+    QTRY_COMPARE_WITH_TIMEOUT(f.server.heldCount(), 1, 20000);
+    QCOMPARE(mediator.getUpdateStatus(), UIAppMediator::Checking);
+    QVERIFY(mediator.getUpdateVersion().isEmpty());
+    QVERIFY(!mediator.notificationBadge());
+
+    // Asking again while it runs neither starts a second download nor opens anything.
+    OpenedUrls opened;
+    QVERIFY(mediator.proceedUpdate());
+    QCOMPARE(f.server.requestCount(installer), 1);
+    QVERIFY(opened.urls.isEmpty());
+
+    f.server.release();
+    QTRY_COMPARE_WITH_TIMEOUT(mediator.getUpdateStatus(), UIAppMediator::CanInstall, 20000);
+    QCOMPARE(mediator.getUpdateVersion(), QStringLiteral("1.5.0"));
+    QVERIFY(mediator.notificationBadge());
+}
+
+void TestUiAppMediator::downloadThatFails_data()
+{
+    QTest::addColumn<TestNet::TestHttpServer::Fault>("fault");
+    QTest::newRow("server error") << TestNet::TestHttpServer::Fault::ServerError;
+    QTest::newRow("not found") << TestNet::TestHttpServer::Fault::NotFound;
+    QTest::newRow("cut short") << TestNet::TestHttpServer::Fault::Truncated;
+}
+
+void TestUiAppMediator::downloadThatFails()
+{
+    QFETCH(TestNet::TestHttpServer::Fault, fault);
+    Fixture f;
+    f.offer(QStringLiteral("1.6.0"), QStringLiteral("VelmorSetup.exe"), fault);
+    UIAppMediator mediator(f.updater, f.preferences, nullptr);
+    QVERIFY(f.check());
+    QSignalSpy badge(&mediator, &UIAppMediator::notificationBadgeChanged);
+
+    QVERIFY(mediator.proceedUpdate());
+    QTRY_COMPARE_WITH_TIMEOUT(mediator.getUpdateStatus(), UIAppMediator::Failed, 20000);
+    QVERIFY(mediator.getUpdateVersion().isEmpty());
+    QVERIFY(!mediator.notificationBadge());
+    QCOMPARE(badge.count(), 1);
+    QVERIFY(!mediator.isDialogNeeded());
+
+    // Nothing was stored that could be installed.
+    OpenedUrls opened;
+    QVERIFY(mediator.proceedUpdate());
+    QVERIFY(opened.urls.isEmpty());
+}
+
 void TestUiAppMediator::offerOfTheRunningVersionIsNoUpdate()
 {
     Fixture f;
@@ -300,7 +313,7 @@ void TestUiAppMediator::offerOfTheRunningVersionIsNoUpdate()
     OpenedUrls opened;
     QVERIFY(mediator.proceedUpdate()); // nothing to do
     QVERIFY(opened.urls.isEmpty());
-    QVERIFY(!f.server.requested.contains("/files/VelmorSetup.exe"));
+    QVERIFY(!f.server.requests().contains("/files/VelmorSetup.exe"));
 }
 
 void TestUiAppMediator::failedCheckIsAnnouncedOnce()
