@@ -2,9 +2,14 @@
 #include "ui_models/UINotificationsSortFilterModel.h"
 
 #include <QAbstractItemModelTester>
+#include <QQmlComponent>
+#include <QQmlContext>
+#include <QQmlEngine>
 #include <QSignalSpy>
 #include <QTimer>
 #include <QtTest>
+
+#include <memory>
 
 using UIModels::UINotificationsModel;
 using UIModels::UINotificationsSortFilterModel;
@@ -116,6 +121,7 @@ private slots:
     void writesThatAreRefused();
     void newestFirstUpdatesOnTop();
     void markAsSeenOnlyShownRows();
+    void qmlReadsAndDismissesThroughTheProxy();
 };
 
 void TestNotificationsModel::freshModelShowsNothing()
@@ -450,6 +456,58 @@ void TestNotificationsModel::markAsSeenOnlyShownRows()
     QVERIFY(f.model.index(UINotificationsModel::AppUpdateId, 0).data(UINotificationsModel::isSeenRole).toBool());
     QVERIFY(!f.model.index(UINotificationsModel::FwUpdateId, 0).data(UINotificationsModel::isSeenRole).toBool());
     QCOMPARE(f.proxy.rowCount(), 3);
+}
+
+void TestNotificationsModel::qmlReadsAndDismissesThroughTheProxy()
+{
+    UINotificationsModel::RegisterType();
+    Fixture f;
+    Notification link = Text(1, "with a link");
+    link.link = QStringLiteral("https://example.com/news");
+    f.model.setNotifications({link, Text(2, "plain")});
+    f.model.setFwUpdate(true);
+
+    QQmlEngine engine;
+    engine.rootContext()->setContextProperty(QStringLiteral("news"), &f.proxy);
+    QQmlComponent component(&engine);
+    component.setData(R"(
+        import QtQml
+        import QtQml.Models
+        import Velmor.Enums 1.0
+        Instantiator {
+            model: news
+            delegate: QtObject {
+                readonly property bool isFwNotice: model.typeRole === UINotificationsModel.FwUpdate
+                readonly property bool isImage: model.typeRole === UINotificationsModel.Image
+                readonly property string text: model.dataRole
+                readonly property string link: model.linkRole
+                readonly property string date: Qt.formatDate(model.dateRole, "dd MMM yyyy")
+                function dismiss() { model.isHiddenRole = true }
+            }
+        }
+    )", QUrl());
+    std::unique_ptr<QObject> instantiator(component.create());
+    QVERIFY2(instantiator, qPrintable(component.errorString()));
+    QCOMPARE(instantiator->property("count").toInt(), 3);
+
+    auto delegate = [&](int i) {
+        QObject* object = nullptr;
+        QMetaObject::invokeMethod(instantiator.get(), "objectAt", Q_RETURN_ARG(QObject*, object), Q_ARG(int, i));
+        return object;
+    };
+    QVERIFY(delegate(0)->property("isFwNotice").toBool());
+    QCOMPARE(delegate(1)->property("text").toString(), QStringLiteral("with a link"));
+    QCOMPARE(delegate(1)->property("link").toString(), QStringLiteral("https://example.com/news"));
+    QVERIFY(!delegate(1)->property("isImage").toBool());
+    QCOMPARE(delegate(1)->property("date").toString(), QLocale().toString(f.today, QStringLiteral("dd MMM yyyy")));
+
+    // Closing a card writes the hidden mark through the proxy, which then drops the row.
+    QSignalSpy visibles(&f.model, &UINotificationsModel::visiblesChanged);
+    QVERIFY(QMetaObject::invokeMethod(delegate(1), "dismiss"));
+    QCOMPARE(visibles.count(), 1);
+    QVERIFY(f.model.getNotifications().at(0).hidden);
+    QTRY_COMPARE(instantiator->property("count").toInt(), 2);
+    QCOMPARE(delegate(1)->property("text").toString(), QStringLiteral("plain"));
 }
 
 QTEST_GUILESS_MAIN(TestNotificationsModel)
