@@ -56,6 +56,73 @@ void TestApp::clearOpenedUrls()
     emit openedUrlsChanged();
 }
 
+namespace {
+
+// Stores `object` and announces it; announces again when the object goes away, as the pointer
+// then reads null.
+void Replace(QPointer<QObject>& slot, QObject* object, TestApp* app, void (TestApp::*changed)())
+{
+    if (slot == object)
+        return;
+    if (slot)
+        QObject::disconnect(slot, &QObject::destroyed, app, nullptr);
+    slot = object;
+    if (object)
+        QObject::connect(object, &QObject::destroyed, app, changed);
+    emit (app->*changed)();
+}
+
+} // namespace
+
+void TestApp::setUiModel(QObject* model)
+{
+    Replace(m_uiModel, model, this, &TestApp::uiModelChanged);
+}
+
+void TestApp::setAppMediator(QObject* mediator)
+{
+    Replace(m_appMediator, mediator, this, &TestApp::appMediatorChanged);
+}
+
+void TestApp::setNotificationsMediator(QObject* mediator)
+{
+    Replace(m_notificationsMediator, mediator, this, &TestApp::notificationsMediatorChanged);
+}
+
+void TestApp::record(const QString& call)
+{
+    m_calls.append(call);
+    emit callsChanged();
+}
+
+void TestApp::clearCalls()
+{
+    if (m_calls.isEmpty())
+        return;
+    m_calls.clear();
+    emit callsChanged();
+}
+
+void TestApp::setSimulationAllowed(bool allowed)
+{
+    record(QStringLiteral("setSimulationAllowed(%1)").arg(allowed ? QStringLiteral("true") : QStringLiteral("false")));
+}
+
+void TestApp::selectDevice(int type)
+{
+    record(QStringLiteral("selectDevice(%1)").arg(type));
+}
+
+void TestApp::openPermissions()
+{
+    record(QStringLiteral("openPermissions()"));
+}
+
+void TestApp::exit(int returnCode)
+{
+    record(QStringLiteral("exit(%1)").arg(returnCode));
+}
+
 void TestApp::captureOpenedUrls()
 {
     for (const char* scheme : CapturedSchemes)

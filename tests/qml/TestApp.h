@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
 #include <QStringList>
 #include <QUrl>
 
@@ -11,6 +12,12 @@ class ITheme;
 // Stands in for the application object as the QML context property "App" in the QML tests and
 // the gallery: the real dark theme, an animation switch that tests may flip, and a record of
 // every URL that QML asked the desktop to open (nothing is really opened).
+//
+// Screens and dialogs reach the native side through App.uiModel, App.appMediator and
+// App.notificationsMediator; a test sets its own stand-ins there (null by default). App's own
+// invokables (setSimulationAllowed, selectDevice, openPermissions, exit) do nothing but append
+// a line to App.calls, as "setSimulationAllowed(true)" or "exit(0)"; stand-ins may append their
+// calls to the same list through App.record(), so a test sees every call in its order.
 class TestApp : public QObject
 {
     Q_OBJECT
@@ -19,6 +26,11 @@ class TestApp : public QObject
     Q_PROPERTY(QString applicationName READ applicationName CONSTANT)
     Q_PROPERTY(QString applicationVersion READ applicationVersion CONSTANT)
     Q_PROPERTY(QStringList openedUrls READ openedUrls NOTIFY openedUrlsChanged)
+    Q_PROPERTY(QObject* uiModel READ uiModel WRITE setUiModel NOTIFY uiModelChanged)
+    Q_PROPERTY(QObject* appMediator READ appMediator WRITE setAppMediator NOTIFY appMediatorChanged)
+    Q_PROPERTY(QObject* notificationsMediator READ notificationsMediator WRITE setNotificationsMediator
+            NOTIFY notificationsMediatorChanged)
+    Q_PROPERTY(QStringList calls READ calls NOTIFY callsChanged)
 
 public:
     explicit TestApp(QObject* parent = nullptr);
@@ -35,6 +47,24 @@ public:
     QStringList openedUrls() const { return m_openedUrls; }
     Q_INVOKABLE void clearOpenedUrls();
 
+    // The stand-ins a test sets; each reads null again once its object is destroyed.
+    QObject* uiModel() const { return m_uiModel; }
+    void setUiModel(QObject* model);
+    QObject* appMediator() const { return m_appMediator; }
+    void setAppMediator(QObject* mediator);
+    QObject* notificationsMediator() const { return m_notificationsMediator; }
+    void setNotificationsMediator(QObject* mediator);
+
+    QStringList calls() const { return m_calls; }
+    Q_INVOKABLE void record(const QString& call);
+    Q_INVOKABLE void clearCalls();
+
+    // App's invokables: recorded, nothing else.
+    Q_INVOKABLE void setSimulationAllowed(bool allowed);
+    Q_INVOKABLE void selectDevice(int type);
+    Q_INVOKABLE void openPermissions();
+    Q_INVOKABLE void exit(int returnCode);
+
     // Routes QDesktopServices::openUrl (and so Qt.openUrlExternally) to this object for the
     // usual schemes, the empty one included, until the object is destroyed.
     void captureOpenedUrls();
@@ -46,10 +76,22 @@ public slots:
 signals:
     void animationsEnabledChanged();
     void openedUrlsChanged();
+    void uiModelChanged();
+    void appMediatorChanged();
+    void notificationsMediatorChanged();
+    void callsChanged();
+    // App's window requests; a test emits them.
+    void showAppWindow();
+    void quitApp();
+    void requestInputMonitoring();
 
 private:
     Theme::ITheme* m_theme = nullptr;
     bool m_animationsEnabled = true;
     bool m_capturing = false;
     QStringList m_openedUrls;
+    QPointer<QObject> m_uiModel;
+    QPointer<QObject> m_appMediator;
+    QPointer<QObject> m_notificationsMediator;
+    QStringList m_calls;
 };

@@ -1,6 +1,12 @@
 #include "TestApp.h"
 
 #include "theme/ApplicationFonts.h"
+#include "ui_mediators/UIAppMediator.h"
+#include "ui_mediators/UIKesFwMediator.h"
+#include "ui_mediators/UIKesSettingsMediator.h"
+#include "ui_models/IUIModel.h"
+#include "ui_models/UIKestrinModel.h"
+#include "ui_models/UINotificationsModel.h"
 
 #include <QGuiApplication>
 #include <QQmlContext>
@@ -8,7 +14,8 @@
 #include <QtQuickTest>
 
 // Gives every QML test file the context the controls expect: "App" with the real theme and a
-// switchable animation setting, the module's import path and the application fonts.
+// switchable animation setting, the module's import path, the application fonts and the enum
+// types of "Velmor.Enums".
 class QmlTestSetup : public QObject
 {
     Q_OBJECT
@@ -25,6 +32,14 @@ public slots:
         QCoreApplication::setApplicationVersion(QStringLiteral("1.2.48"));
         if (Theme::RegisterApplicationFonts() != Theme::ApplicationFontFiles().size())
             qWarning("Not every application font could be registered");
+        // The enums of "Velmor.Enums" 1.0 that screens and dialogs import, as start-up registers
+        // them.
+        UIModels::IUIModel::RegisterType();
+        UIModels::UIKestrinModel::RegisterType();
+        UIModels::UINotificationsModel::RegisterType();
+        UIMediators::UIAppMediator::RegisterType();
+        UIMediators::UIKesFwMediator::RegisterType();
+        UIMediators::UIKesSettingsMediator::RegisterType();
     }
 
     void qmlEngineAvailable(QQmlEngine* engine)
