@@ -9,8 +9,9 @@
 // HID writes fail would (the device model then restores the old value).
 class ScreensHeadset final : public Devices::IDeviceImpl, public Devices::IKestrinDeviceMain {
 public:
-    ScreensHeadset(DeviceType type, Devices::DeviceCategory category, bool dongle, bool fwOnly)
-        : m_inner(ScriptedHeadset::Make(type, category))
+    ScreensHeadset(DeviceType type, Devices::DeviceCategory category, bool dongle, bool fwOnly,
+                   ScriptedHeadsetValues values = ScriptedHeadsetValues())
+        : m_inner(ScriptedHeadset::Make(type, category, KestrinHwType::ps_headset, values))
         , m_dongle(dongle)
         , m_fwOnly(fwOnly)
     {

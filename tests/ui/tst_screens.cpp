@@ -4,10 +4,10 @@
 
 #include "FakeAppServices.h"
 #include "ScreensHeadset.h"
-#include "TestApp.h"
 
 #include "devices/DeviceProxy.h"
 #include "theme/ApplicationFonts.h"
+#include "theme/DarkTheme.h"
 #include "ui_mediators/UIAppMediator.h"
 #include "ui_mediators/UIKesFwMediator.h"
 #include "ui_mediators/UIKesSettingsMediator.h"
@@ -16,14 +16,17 @@
 #include "ui_models/UINotificationsModel.h"
 #include "ui_models/UISolvarineModel.h"
 
+#include <QDesktopServices>
 #include <QGuiApplication>
 #include <QQmlContext>
 #include <QQmlEngine>
 #include <QStandardPaths>
 #include <QVariantList>
+#include <QVariantMap>
 #include <QtQuickTest>
 
 #include <memory>
+#include <type_traits>
 
 // What the screens use of the notifications mediator: the unseen count (writable here) and the
 // firmware-update notice, whose every call is recorded.
@@ -57,14 +60,21 @@ private:
     QVariantList m_calls;
 };
 
-class ScreensTestApp : public TestApp {
+// The application object as the screens see it: the real dark theme, a switchable animation
+// setting, the current UI model, the notifications stand-in, and a record of every address
+// handed to the desktop (nothing is opened).
+class ScreensTestApp : public QObject {
     Q_OBJECT
+    Q_PROPERTY(QObject* theme READ theme CONSTANT)
+    Q_PROPERTY(bool animationsEnabled MEMBER m_animationsEnabled NOTIFY animationsEnabledChanged)
+    Q_PROPERTY(QStringList openedUrls READ openedUrls NOTIFY openedUrlsChanged)
     Q_PROPERTY(QObject* uiModel READ uiModel NOTIFY uiModelChanged)
     Q_PROPERTY(QObject* notificationsMediator READ notificationsMediator CONSTANT)
 
 public:
     explicit ScreensTestApp(QObject* parent)
-        : TestApp(parent)
+        : QObject(parent)
+        , m_theme(new Theme::DarkTheme(this))
         , m_notifications(new ScreensNotifications(this))
         , m_kestrinModel(new UIModels::UIKestrinModel(&m_proxy, &m_services, this))
         , m_solvarineModel(new UIModels::UISolvarineModel(m_solvarineProxy, m_services, this))
@@ -72,9 +82,24 @@ public:
     }
     ~ScreensTestApp() override
     {
+        for (const char* scheme : CapturedSchemes)
+            QDesktopServices::unsetUrlHandler(QLatin1String(scheme));
         // The models stop their device models before the proxies and devices go.
         delete m_kestrinModel;
         delete m_solvarineModel;
+    }
+
+    QObject* theme() const { return m_theme; }
+    QStringList openedUrls() const { return m_openedUrls; }
+    Q_INVOKABLE void clearOpenedUrls()
+    {
+        m_openedUrls.clear();
+        emit openedUrlsChanged();
+    }
+    void captureOpenedUrls()
+    {
+        for (const char* scheme : CapturedSchemes)
+            QDesktopServices::setUrlHandler(QLatin1String(scheme), this, "openUrl");
     }
 
     QObject* uiModel() const { return m_uiModel; }
@@ -82,11 +107,30 @@ public:
 
     // Makes a new headset current and the headset UI model App's model. `category` is the
     // UIModel.Category number (1 simulated, 2 hardware).
-    Q_INVOKABLE void plugHeadset(int type, int category, bool dongle = false, bool fwOnly = false)
+    // `values` may give the headset's starting battery, micMute, gameChatMix, noiseReduction,
+    // sidetone, sidetoneLevel, maxSidetoneLevel, eqIndex, vpLevel and autoPowerOff.
+    Q_INVOKABLE void plugHeadset(int type, int category, bool dongle = false, bool fwOnly = false,
+                                 const QVariantMap& values = {})
     {
+        ScriptedHeadsetValues start;
+        const auto take = [&values](const char* key, auto& field) {
+            const auto it = values.find(QLatin1String(key));
+            if (it != values.end())
+                field = it->value<std::remove_reference_t<decltype(field)>>();
+        };
+        take("battery", start.battery);
+        take("micMute", start.micMute);
+        take("gameChatMix", start.gameChatMix);
+        take("noiseReduction", start.noiseReduction);
+        take("sidetone", start.sidetone);
+        take("sidetoneLevel", start.sidetoneLevel);
+        take("maxSidetoneLevel", start.maxSidetoneLevel);
+        take("eqIndex", start.eqIndex);
+        take("vpLevel", start.vpLevel);
+        take("autoPowerOff", start.autoPowerOff);
         m_headset = std::make_shared<ScreensHeadset>(static_cast<DeviceType>(type),
                                                      static_cast<Devices::DeviceCategory>(category), dongle,
-                                                     fwOnly);
+                                                     fwOnly, start);
         m_proxy.setDevice(m_headset);
         setUiModel(m_kestrinModel);
     }
@@ -121,10 +165,21 @@ public:
         m_headset.reset();
     }
 
+public slots:
+    void openUrl(const QUrl& url)
+    {
+        m_openedUrls.append(url.toString());
+        emit openedUrlsChanged();
+    }
+
 signals:
+    void animationsEnabledChanged();
+    void openedUrlsChanged();
     void uiModelChanged();
 
 private:
+    static constexpr const char* CapturedSchemes[] = {"", "http", "https", "mailto", "file"};
+
     void setUiModel(QObject* model)
     {
         if (m_uiModel == model)
@@ -133,6 +188,9 @@ private:
         emit uiModelChanged();
     }
 
+    Theme::ITheme* m_theme;
+    bool m_animationsEnabled = true;
+    QStringList m_openedUrls;
     FakeAppServices m_services;
     Devices::DeviceProxy m_proxy;
     Devices::DeviceProxy m_solvarineProxy;

@@ -42,8 +42,8 @@ RoundedRectangle {
         readonly property string menuCollapseArrowIcon: "arrow-left.svg"
 
         readonly property var uiModel: App.uiModel
-        readonly property bool isHardware: !!uiModel && uiModel.category === UIModel.Hardware
-        readonly property bool isFullHw: isHardware && !uiModel.fwMediator.isFwOnly
+        readonly property bool isHardware: uiModel?.category === UIModel.Hardware
+        readonly property bool isFullHw: isHardware && !(uiModel?.fwMediator?.isFwOnly ?? true)
 
         readonly property var menuItemIcon: ["sound.svg", "equalizer.svg", "microphone.svg",
             "head-tracking.svg", "product-settings.svg", "support.svg"]

@@ -19,17 +19,19 @@ RoundedRectangle {
         id: internal
 
         readonly property var uiModel: App.uiModel
-        readonly property var statusMediator: uiModel ? uiModel.statusMediator : null
-        readonly property var fwMediator: uiModel ? uiModel.fwMediator : null
-        readonly property var headMediator: uiModel ? uiModel.headMediator : null
-        readonly property int category: uiModel ? uiModel.category : UIModel.Stub
-        readonly property int kestrinType: uiModel ? uiModel.kestrinType : UIKestrinModel.None
-        readonly property int batteryPercentage: statusMediator ? statusMediator.batteryPercentage : 0
-        readonly property bool micMute: statusMediator ? statusMediator.micMute : false
+        // Null-safe: the screen may outlive the headset model by a moment when the main window
+        // switches to another screen.
+        readonly property var statusMediator: uiModel?.statusMediator ?? null
+        readonly property var fwMediator: uiModel?.fwMediator ?? null
+        readonly property var headMediator: uiModel?.headMediator ?? null
+        readonly property int category: uiModel?.category ?? UIModel.Stub
+        readonly property int kestrinType: uiModel?.kestrinType ?? UIKestrinModel.None
+        readonly property int batteryPercentage: statusMediator?.batteryPercentage ?? 0
+        readonly property bool micMute: statusMediator?.micMute ?? false
         readonly property bool isHardware: category === UIModel.Hardware
-        readonly property bool isDongle: fwMediator ? fwMediator.isDongle : false
-        readonly property bool isFwOnly: fwMediator ? fwMediator.isFwOnly : false
-        readonly property bool isPolling: headMediator ? headMediator.statusBarPolling : false
+        readonly property bool isDongle: fwMediator?.isDongle ?? false
+        readonly property bool isFwOnly: fwMediator?.isFwOnly ?? false
+        readonly property bool isPolling: headMediator?.statusBarPolling ?? false
         readonly property bool isFullHardware: isHardware && !isFwOnly
 
         // A full hardware device of no known model (not expected) shows the family name.

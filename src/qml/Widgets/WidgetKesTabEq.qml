@@ -20,12 +20,15 @@ Item {
         id: internal
 
         readonly property var uiModel: App.uiModel
-        readonly property var settingsMediator: uiModel.settingsMediator
-        readonly property var eqBandsModel: settingsMediator.eqBandsModel
-        readonly property bool isHardware: uiModel.category === UIModel.Hardware
-        readonly property int currentEqIndex: settingsMediator.currentEqIndex
-        readonly property bool isFullHw: isHardware && !uiModel.fwMediator.isFwOnly
-        readonly property bool isEqCustom: eqBandsModel.isEqCustom
+        // Null-safe: the screen may outlive the headset model by a moment when the main window
+        // switches to another screen.
+        readonly property var settingsMediator: uiModel?.settingsMediator ?? null
+        readonly property var eqBandsModel: settingsMediator?.eqBandsModel ?? null
+        readonly property var customEqsNamesModel: settingsMediator?.customEqsNamesModel ?? null
+        readonly property bool isHardware: uiModel?.category === UIModel.Hardware
+        readonly property int currentEqIndex: settingsMediator?.currentEqIndex ?? 0
+        readonly property bool isFullHw: isHardware && !(uiModel?.fwMediator?.isFwOnly ?? true)
+        readonly property bool isEqCustom: eqBandsModel?.isEqCustom ?? false
 
         readonly property var builtInPresets: ["Velmor", "Treble Boost", "Bass Boost", "Immersive",
             "Competition", "Footsteps"]
@@ -208,15 +211,16 @@ Item {
                     Layout.fillWidth: true
 
                     Repeater {
-                        model: internal.settingsMediator.customEqsNamesModel
+                        model: internal.customEqsNamesModel
 
                         delegate: ZelButtonPreset {
                             required property int index
-                            required property string display
+                            // The row's display text (a button's own "display" is its icon mode).
+                            required property var model
 
                             readonly property int eqIndex: index + internal.firstCustomIndex
                             readonly property string eqName: "EQ " + (index + 1)
-                            readonly property string customName: display
+                            readonly property string customName: model.display ?? ""
 
                             objectName: "preset" + eqIndex
                             text: customName === "" ? eqName : eqName + " - " + customName

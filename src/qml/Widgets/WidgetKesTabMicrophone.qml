@@ -19,10 +19,14 @@ Item {
         id: internal
 
         readonly property var uiModel: App.uiModel
-        readonly property var settingsMediator: uiModel.settingsMediator
-        readonly property bool isHardware: uiModel.category === UIModel.Hardware
+        // Null-safe: the screen may outlive the headset model by a moment when the main window
+        // switches to another screen.
+        readonly property var settingsMediator: uiModel?.settingsMediator ?? null
+        readonly property bool isHardware: uiModel?.category === UIModel.Hardware
         readonly property int tileMinimumWidth: 280
-        readonly property int kestrinType: uiModel.kestrinType
+        readonly property int kestrinType: uiModel?.kestrinType ?? UIKestrinModel.None
+        readonly property int micLevel: settingsMediator?.micLevel ?? 0
+        readonly property int micFilter: settingsMediator?.micFilter ?? -1
     }
 
     ColumnLayout {
@@ -88,7 +92,7 @@ Item {
                         onMoved: internal.settingsMediator.micLevel = value
 
                         Binding on value {
-                            value: internal.settingsMediator.micLevel
+                            value: internal.micLevel
                         }
                     }
 
@@ -138,7 +142,7 @@ Item {
                         onClicked: internal.settingsMediator.micFilter = currentIndex
 
                         Binding on currentIndex {
-                            value: internal.settingsMediator.micFilter
+                            value: internal.micFilter
                         }
                     }
                 }

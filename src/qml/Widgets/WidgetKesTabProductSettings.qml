@@ -30,20 +30,28 @@ Item {
         readonly property string notConnected: qsTr("Not Connected")
         readonly property string updating: qsTr("Updating")
         readonly property var uiModel: App.uiModel
-        readonly property var fwMediator: uiModel.fwMediator
-        readonly property var settingsMediator: uiModel.settingsMediator
-        readonly property int kestrinType: uiModel.kestrinType
+        // Null-safe: the screen may outlive the headset model by a moment when the main window
+        // switches to another screen.
+        readonly property var fwMediator: uiModel?.fwMediator ?? null
+        readonly property var settingsMediator: uiModel?.settingsMediator ?? null
+        readonly property int kestrinType: uiModel?.kestrinType ?? UIKestrinModel.None
         // An unknown model keeps the last link.
         property string fwInfoLink: ""
-        readonly property int category: uiModel.category
+        readonly property int category: uiModel?.category ?? UIModel.Stub
         readonly property bool isHardware: category === UIModel.Hardware
-        readonly property bool isFwInstalling: fwMediator.status === UIKesFwMediator.Updating
-                                               || fwMediator.status === UIKesFwMediator.Applying
-        readonly property bool isDongle: fwMediator.isDongle
-        readonly property bool isFwOnly: fwMediator.isFwOnly
+        readonly property bool isFwInstalling: fwMediator?.status === UIKesFwMediator.Updating
+                                               || fwMediator?.status === UIKesFwMediator.Applying
+        readonly property bool isDongle: fwMediator?.isDongle ?? false
+        readonly property bool isFwOnly: fwMediator?.isFwOnly ?? false
         readonly property bool isFullHardware: isHardware && !isFwOnly
-        readonly property bool isRollback: fwMediator.isRollback
-        readonly property bool hasFwUpdate: fwMediator.hasFwUpdate
+        readonly property bool isRollback: fwMediator?.isRollback ?? false
+        readonly property bool hasFwUpdate: fwMediator?.hasFwUpdate ?? false
+        readonly property string fwVer: fwMediator?.fwVer ?? ""
+        readonly property string dongleFwVer: fwMediator?.dongleFwVer ?? ""
+        readonly property string availableFw: fwMediator?.availableFw ?? ""
+        readonly property bool canRemoveDriver: fwMediator?.canRemoveDriver ?? false
+        readonly property int shutdownTime: settingsMediator?.shutdownTime ?? UIKesSettingsMediator.Minutes_5
+        readonly property int vpLevel: settingsMediator?.vpLevel ?? 0
 
         readonly property string dialogsPath: "../Dialogs/"
 
@@ -178,7 +186,7 @@ Item {
                             objectName: "headsetRow"
                             leftText: qsTr("Headset")
                             rightText: internal.isFwInstalling ? internal.updating
-                                       : hasFwVersion ? internal.fwMediator.fwVer : internal.notConnected
+                                       : hasFwVersion ? internal.fwVer : internal.notConnected
                             status: internal.isFwInstalling || hasFwVersion ? ItemVersionRowLabel.Normal
                                                                             : ItemVersionRowLabel.NotConnected
                             Layout.fillWidth: true
@@ -190,7 +198,7 @@ Item {
                             objectName: "dongleRow"
                             leftText: qsTr("Dongle")
                             rightText: internal.isFwInstalling ? internal.updating
-                                       : internal.isDongle ? internal.fwMediator.dongleFwVer : internal.notConnected
+                                       : internal.isDongle ? internal.dongleFwVer : internal.notConnected
                             status: internal.isFwInstalling || internal.isDongle ? ItemVersionRowLabel.Normal
                                                                                  : ItemVersionRowLabel.NotConnected
                             Layout.fillWidth: true
@@ -202,7 +210,7 @@ Item {
                             objectName: "offerRow"
                             visible: internal.hasFwUpdate
                             leftText: ""
-                            rightText: internal.fwMediator.availableFw + " " + qsTr("Available")
+                            rightText: internal.availableFw + " " + qsTr("Available")
                             status: ItemVersionRowLabel.Available
                             Layout.fillWidth: true
                         }
@@ -321,7 +329,7 @@ Item {
                         name: qsTr("Auto Shutdown")
                         from: UIKesSettingsMediator.Minutes_5
                         to: UIKesSettingsMediator.Never
-                        value: internal.settingsMediator.shutdownTime
+                        value: internal.shutdownTime
                         textValue: internal.timeToString(value)
                         textFrom: internal.timeToString(UIKesSettingsMediator.Minutes_5)
                         textTo: internal.timeToString(UIKesSettingsMediator.Never)
@@ -329,7 +337,7 @@ Item {
 
                         onMoved: {
                             internal.settingsMediator.shutdownTime = value
-                            value = Qt.binding(() => internal.settingsMediator.shutdownTime)
+                            value = Qt.binding(() => internal.shutdownTime)
                         }
                     }
 
@@ -340,7 +348,7 @@ Item {
                         name: qsTr("Voice Prompt Volume")
                         from: 0
                         to: 15
-                        value: internal.settingsMediator.vpLevel
+                        value: internal.vpLevel
                         textFrom: "0"
                         textTo: "100"
                         textValue: internal.vpLevelToString(value)
@@ -348,7 +356,7 @@ Item {
 
                         onMoved: {
                             internal.settingsMediator.vpLevel = value
-                            value = Qt.binding(() => internal.settingsMediator.vpLevel)
+                            value = Qt.binding(() => internal.vpLevel)
                         }
                     }
 
@@ -385,7 +393,7 @@ Item {
                 RowLayout {
                     objectName: "driverRow"
                     spacing: 16
-                    visible: internal.fwMediator.canRemoveDriver
+                    visible: internal.canRemoveDriver
                     Layout.fillWidth: true
 
                     ItemDescriptionText {

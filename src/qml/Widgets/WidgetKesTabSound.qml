@@ -20,14 +20,22 @@ Item {
         id: internal
 
         readonly property var uiModel: App.uiModel
-        readonly property var settingsMediator: uiModel.settingsMediator
-        readonly property bool isHardware: uiModel.category === UIModel.Hardware
-        readonly property bool sidetone: settingsMediator.sidetone
-        readonly property int kestrinType: uiModel.kestrinType
-        readonly property real maxSidetoneLevel: settingsMediator.maxSidetoneLevel
+        // Null-safe: the screen may outlive the headset model by a moment when the main window
+        // switches to another screen.
+        readonly property var settingsMediator: uiModel?.settingsMediator ?? null
+        readonly property bool isHardware: uiModel?.category === UIModel.Hardware
+        readonly property int kestrinType: uiModel?.kestrinType ?? UIKestrinModel.None
+        readonly property int gameChatMix: settingsMediator?.gameChatMix ?? 0
+        readonly property bool volumeLimiter: settingsMediator?.volumeLimiter ?? false
+        readonly property bool sidetone: settingsMediator?.sidetone ?? false
+        readonly property int sidetoneLevelValue: settingsMediator?.sidetoneLevel ?? 0
+        readonly property real maxSidetoneLevel: settingsMediator?.maxSidetoneLevel ?? 0
         // Shown in per cent of the headset's own range; no range read yet shows 0.
         readonly property int sidetoneLevel: maxSidetoneLevel > 0
-                                             ? Math.floor(100 * settingsMediator.sidetoneLevel / maxSidetoneLevel) : 0
+                                             ? Math.floor(100 * sidetoneLevelValue / maxSidetoneLevel) : 0
+        readonly property var ancModes: settingsMediator?.ancModes ?? []
+        readonly property int ancIndex: settingsMediator?.ancIndex ?? -1
+        readonly property int micFilter: settingsMediator?.micFilter ?? -1
         readonly property int tileMinimumWidth: 280
     }
 
@@ -80,7 +88,7 @@ Item {
                         stepSize: 1
                         from: 0
                         to: 20
-                        value: internal.settingsMediator.gameChatMix
+                        value: internal.gameChatMix
                         mode: ZelDial.ModeDual
                         textLimit: 100
                         name: gameChatTitle.text
@@ -88,7 +96,7 @@ Item {
 
                         onMoved: {
                             internal.settingsMediator.gameChatMix = value
-                            value = Qt.binding(() => internal.settingsMediator.gameChatMix)
+                            value = Qt.binding(() => internal.gameChatMix)
                         }
                     }
                 }
@@ -112,13 +120,13 @@ Item {
                         objectName: "volumeLimiterSwitch"
                         text: qsTr("Volume Limiter")
                         hint: qsTr("Limits the maximum headset volume to support safer listening levels.")
-                        checked: internal.settingsMediator.volumeLimiter
+                        checked: internal.volumeLimiter
                         visible: internal.kestrinType === UIKestrinModel.Kestrin_1
                         Layout.fillWidth: true
 
                         onToggled: {
                             internal.settingsMediator.volumeLimiter = checked
-                            checked = Qt.binding(() => internal.settingsMediator.volumeLimiter)
+                            checked = Qt.binding(() => internal.volumeLimiter)
                         }
                     }
 
@@ -148,12 +156,12 @@ Item {
                         textTo: "100"
                         from: 0
                         to: internal.maxSidetoneLevel
-                        value: internal.settingsMediator.sidetoneLevel
+                        value: internal.sidetoneLevelValue
                         Layout.fillWidth: true
 
                         onMoved: {
                             internal.settingsMediator.sidetoneLevel = value
-                            value = Qt.binding(() => internal.settingsMediator.sidetoneLevel)
+                            value = Qt.binding(() => internal.sidetoneLevelValue)
                         }
                     }
                 }
@@ -188,13 +196,13 @@ Item {
                             id: ancGroup
 
                             objectName: "ancGroup"
-                            model: internal.settingsMediator.ancModes
+                            model: internal.ancModes
                             Layout.fillWidth: true
 
                             onClicked: internal.settingsMediator.ancIndex = currentIndex
 
                             Binding on currentIndex {
-                                value: internal.settingsMediator.ancIndex
+                                value: internal.ancIndex
                             }
                         }
                     }
@@ -222,7 +230,7 @@ Item {
                             onClicked: internal.settingsMediator.micFilter = currentIndex
 
                             Binding on currentIndex {
-                                value: internal.settingsMediator.micFilter
+                                value: internal.micFilter
                             }
                         }
                     }

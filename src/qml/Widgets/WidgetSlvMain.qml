@@ -10,6 +10,6 @@ RoundedRectangle {
 
     ZelText {
         objectName: "fwText"
-        text: qsTr("Firmware: ") + App.uiModel.fwMediator.fwVer
+        text: qsTr("Firmware: ") + (App.uiModel?.fwMediator?.fwVer ?? "")
     }
 }

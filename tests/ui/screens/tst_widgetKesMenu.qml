@@ -23,6 +23,10 @@ TestCase {
         }
     }
 
+    function init() {
+        failOnWarning(/.?/)
+    }
+
     function cleanup() {
         App.animationsEnabled = true
         App.clearOpenedUrls()

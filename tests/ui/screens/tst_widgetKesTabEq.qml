@@ -1,0 +1,159 @@
+import QtQuick
+import QtTest
+import Velmor.Enums 1.0
+import "qrc:/qml/Velmor/Widgets"
+
+// The Equalizer page: preset switching, band edits reaching the headset, what is enabled for
+// built-in and custom presets and for each kind of device, and the custom preset labels.
+TestCase {
+    id: testCase
+    name: "WidgetKesTabEq"
+    width: 1200
+    height: 700
+    visible: true
+    when: windowShown
+
+    readonly property var settings: App.uiModel ? App.uiModel.settingsMediator : null
+
+    Component {
+        id: tabComponent
+
+        WidgetKesTabEq {
+            width: 1200
+            height: 700
+        }
+    }
+
+    function init() {
+        failOnWarning(/.?/)
+    }
+
+    function cleanup() {
+        App.unplug()
+    }
+
+    function child(parentItem, name) {
+        const found = findChild(parentItem, name)
+        verify(found, name)
+        return found
+    }
+
+    function createTab(category, values, dongle, fwOnly) {
+        App.plugHeadset(UIKestrinModel.Kestrin_2, category === undefined ? UIModel.Hardware : category,
+                        !!dongle, !!fwOnly, values || {})
+        const tab = createTemporaryObject(tabComponent, testCase)
+        verify(tab)
+        return tab
+    }
+
+    function checkedPresets(tab) {
+        const checked = []
+        for (let index = 0; index <= 11; ++index) {
+            const button = findChild(tab, "preset" + index)
+            if (button && button.checked)
+                checked.push(index)
+        }
+        return checked
+    }
+
+    function test_presetLabels() {
+        const tab = createTab()
+        const labels = ["Velmor", "Treble Boost", "Bass Boost", "Immersive", "Competition", "Footsteps"]
+        for (let row = 0; row < labels.length; ++row)
+            compare(child(tab, "preset" + (row + 1)).text, labels[row])
+        for (let row = 0; row < 4; ++row) {
+            compare(child(tab, "preset" + (row + 7)).text, "EQ " + (row + 1))
+            compare(child(tab, "preset" + (row + 7)).editable, true)
+        }
+        settings.setCustomEqName(2, "Night")
+        compare(child(tab, "preset9").text, "EQ 3 - Night")
+        settings.setCustomEqName(2, "")
+        compare(child(tab, "preset9").text, "EQ 3")
+    }
+
+    function test_checkedPreset_data() {
+        return [
+            { tag: "built-in 1", index: 1, checked: [1] },
+            { tag: "built-in 6", index: 6, checked: [6] },
+            { tag: "custom 7", index: 7, checked: [7] },
+            { tag: "custom 10", index: 10, checked: [10] }
+        ]
+    }
+
+    function test_checkedPreset(data) {
+        const tab = createTab(UIModel.Hardware, { eqIndex: data.index })
+        compare(checkedPresets(tab), data.checked)
+    }
+
+    function test_switchingPresets() {
+        const tab = createTab(UIModel.Hardware, { eqIndex: 1 })
+        compare(child(tab, "resetButton").enabled, false)
+        compare(child(tab, "bandSlider0").enabled, false)
+
+        mouseClick(child(tab, "preset8"))
+        compare(settings.currentEqIndex, 8)
+        compare(checkedPresets(tab), [8])
+        // A custom preset enables the file buttons and the band sliders.
+        compare(child(tab, "resetButton").enabled, true)
+        compare(child(tab, "loadButton").enabled, true)
+        compare(child(tab, "saveButton").enabled, true)
+        compare(child(tab, "bandSlider0").enabled, true)
+
+        mouseClick(child(tab, "preset3"))
+        compare(settings.currentEqIndex, 3)
+        compare(checkedPresets(tab), [3])
+        compare(child(tab, "saveButton").enabled, false)
+
+        // The current preset stays checked when clicked again.
+        mouseClick(child(tab, "preset3"))
+        compare(settings.currentEqIndex, 3)
+        compare(checkedPresets(tab), [3])
+
+        // A change from the device side moves the check mark.
+        settings.currentEqIndex = 10
+        compare(checkedPresets(tab), [10])
+    }
+
+    function test_bands() {
+        const tab = createTab(UIModel.Hardware, { eqIndex: 7 })
+        // Ten sliders, the frequencies of the preset, and a scale in every gap.
+        for (let band = 0; band < 10; ++band)
+            verify(findChild(tab, "bandSlider" + band))
+        verify(!findChild(tab, "bandSlider10"))
+        compare(child(tab, "bandSlider0").frequency, 32)
+        compare(child(tab, "bandSlider9").frequency, 16000)
+    }
+
+    function test_bandEditReachesTheHeadset() {
+        const tab = createTab(UIModel.Hardware, { eqIndex: 7 })
+        const band = child(tab, "bandSlider2")
+        const slider = child(band, "slider")
+        compare(band.value, 0)
+        slider.forceActiveFocus()
+        keyClick(Qt.Key_Up)
+        compare(band.value, 1)
+        compare(settings.eqBandsModel.data(settings.eqBandsModel.index(2, 0), 258), 1)
+        tryVerify(() => App.headsetBandGain(7, 2) === 1, 5000)
+        // The slider follows the model again: a reset moves it back to 0.
+        settings.eqBandsModel.resetEq()
+        compare(band.value, 0)
+    }
+
+    function test_devices_data() {
+        return [
+            { tag: "full hardware", category: UIModel.Hardware, dongle: false, fwOnly: false, enabled: true },
+            { tag: "simulated", category: UIModel.Software, dongle: false, fwOnly: false, enabled: false },
+            { tag: "firmware only", category: UIModel.Hardware, dongle: true, fwOnly: true, enabled: false }
+        ]
+    }
+
+    function test_devices(data) {
+        const tab = createTab(data.category, { eqIndex: 7 }, data.dongle, data.fwOnly)
+        compare(tab.enabled, data.enabled)
+        if (!data.enabled) {
+            const before = settings.currentEqIndex
+            mouseClick(child(tab, "preset2"))
+            compare(settings.currentEqIndex, before)
+        }
+    }
+}
