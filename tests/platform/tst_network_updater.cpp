@@ -330,6 +330,7 @@ private slots:
         QTest::newRow("404") << "/dl/setup.exe" << QByteArray("x") << Fault::NotFound;
         QTest::newRow("cut short") << "/dl/setup.exe" << QByteArray(100000, 'i') << Fault::Truncated;
         QTest::newRow("stalled") << "/dl/setup.exe" << QByteArray("x") << Fault::Stall;
+        QTest::newRow("partial content") << "/dl/setup.exe" << QByteArray(1000, 'i') << Fault::Partial;
         QTest::newRow("empty") << "/dl/setup.exe" << QByteArray() << Fault::None;
         QTest::newRow("URL names no file") << "/dl/" << QByteArray("x") << Fault::None;
         QTest::newRow("URL names the marker") << "/dl/ver" << QByteArray("x") << Fault::None;
@@ -573,6 +574,8 @@ private slots:
                                    << "Network Error, 401";
         QTest::newRow("image cut short") << "xbox_dongle" << QByteArray() << Fault::Truncated << true
                                          << "Network Error, 2";
+        QTest::newRow("image partial") << "ps_dongle" << QByteArray() << Fault::Partial << true
+                                       << "kestrin FW image ps_dongle from ";
         QTest::newRow("image stalled") << "ps_headset" << QByteArray() << Fault::Stall << true << "Network Error, 5";
         QTest::newRow("image empty") << "ps_headset" << QByteArray("") << Fault::None << true
                                      << "kestrin FW image ps_headset from ";
@@ -929,6 +932,7 @@ private slots:
         QTest::newRow("no link") << QByteArray("{ 'version': '1.0' }") << Fault::None << Fault::None << QByteArray("x");
         QTest::newRow("image 500") << good << Fault::None << Fault::ServerError << QByteArray("x");
         QTest::newRow("image cut short") << good << Fault::None << Fault::Truncated << QByteArray(9000, 'x');
+        QTest::newRow("image partial") << good << Fault::None << Fault::Partial << QByteArray(9000, 'x');
         QTest::newRow("image empty") << good << Fault::None << Fault::None << QByteArray();
     }
     void solvarineFailures()

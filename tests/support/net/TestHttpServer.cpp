@@ -24,6 +24,7 @@ QByteArray StatusLine(int status)
 {
     switch (status) {
     case 200: return "HTTP/1.1 200 OK\r\n";
+    case 206: return "HTTP/1.1 206 Partial Content\r\n";
     case 302: return "HTTP/1.1 302 Found\r\n";
     case 404: return "HTTP/1.1 404 Not Found\r\n";
     default: return "HTTP/1.1 500 Internal Server Error\r\n";
@@ -203,6 +204,14 @@ void TestHttpServer::respond(QTcpSocket* socket, const QString& path, bool relea
         socket->write(Head(200, route.body.size()) + route.body.left(route.body.size() / 2));
         socket->disconnectFromHost();
         break;
+    case Fault::Partial: {
+        const QByteArray half = route.body.left(route.body.size() / 2);
+        const QByteArray range = "Content-Range: bytes 0-" + QByteArray::number(qMax<qsizetype>(0, half.size() - 1))
+            + "/" + QByteArray::number(route.body.size()) + "\r\n";
+        socket->write(Head(206, half.size(), range) + half);
+        socket->disconnectFromHost();
+        break;
+    }
     case Fault::Held:
         m_held.append(Held{socket, path});
         break;

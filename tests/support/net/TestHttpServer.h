@@ -33,6 +33,7 @@ public:
         Stall,       // reads the request and never answers
         Slow,        // 200, the body in small pieces a while apart
         Truncated,   // announces the whole body, sends half of it and closes
+        Partial,     // 206: the first half of the body, complete as announced
         Held,        // answers only once release() is called, as the path's route then says
     };
 
