@@ -423,6 +423,8 @@ Item {
 
     Loader {
         id: popupLoader
+
+        objectName: "popupLoader"
     }
 
     // Raised by the firmware dialog when an update has ended.
@@ -448,6 +450,8 @@ Item {
     Loader {
         id: rollbackMenuLoader
 
+        objectName: "rollbackMenuLoader"
+
         // Refills the menu on every request; an empty list (no hardware device, or no rollback
         // list fetched yet) shows nothing.
         function showAvailable() {
@@ -463,6 +467,8 @@ Item {
         id: rollbackMenuComponent
 
         ZelMenuList {
+            objectName: "rollbackMenu"
+
             onItemClicked: (index) => internal.fwMediator.setRollbackFwIndex(index)
         }
     }
