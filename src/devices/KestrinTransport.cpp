@@ -82,7 +82,7 @@ bool KestrinTransport::writePackage(const unsigned char* bytes, size_t size, boo
     return SendPackage(m_client, bytes, size, (m_viaDongle && !toDongle) ? c_relayFlag : 0x00);
 }
 
-bool KestrinTransport::writeCommand(const unsigned char* bytes, size_t size, bool toDongle)
+inline bool KestrinTransport::sendCommand(const unsigned char* bytes, size_t size, bool toDongle)
 {
     const uint8_t flag = (m_viaDongle && !toDongle) ? c_relayFlag : 0x00;
     for (size_t offset = 0; offset < size; offset += c_maxPackagePayload) {
@@ -92,20 +92,39 @@ bool KestrinTransport::writeCommand(const unsigned char* bytes, size_t size, boo
     return true;
 }
 
+bool KestrinTransport::writeCommand(const unsigned char* bytes, size_t size, bool toDongle)
+{
+    return sendCommand(bytes, size, toDongle);
+}
+
 size_t KestrinTransport::readPackage(unsigned char* out)
 {
     return ReceivePackage(m_client, out);
 }
 
-size_t KestrinTransport::appendPackage()
+inline size_t KestrinTransport::appendPackage()
 {
-    if (m_fill + c_maxPackagePayload > c_bufferCapacity) {
-        // Cannot happen while the buffer holds at most one incomplete command, but the buffer
-        // must never be overrun whatever the device sends.
-        GlobalLogger::Instance()->message(QtWarningMsg, "HID input overflows the buffer, dropping %zu bytes", m_fill);
-        dropAll();
-    }
-    return ReceivePackage(m_client, m_buffer + m_fill);
+    if (Q_UNLIKELY(m_fill + c_maxPackagePayload > c_bufferCapacity))
+        dropOverflowingInput();
+    uint8_t package[c_packageSize] = {};
+    package[0] = c_inReportId;
+    if (!m_client.read(package, sizeof package))
+        return 0;
+    const size_t n = package[1];
+    if (n > c_maxPackagePayload)
+        return 0;
+    // The whole payload area fits behind the held bytes; a fixed-size copy is cheaper than one of
+    // n bytes, and the bytes past n are not counted as held.
+    std::memcpy(m_buffer + m_fill, package + 3, c_maxPackagePayload);
+    return n;
+}
+
+void KestrinTransport::dropOverflowingInput()
+{
+    // Cannot happen while the buffer holds at most one incomplete command, but the buffer must
+    // never be overrun whatever the device sends.
+    GlobalLogger::Instance()->message(QtWarningMsg, "HID input overflows the buffer, dropping %zu bytes", m_fill);
+    dropAll();
 }
 
 void KestrinTransport::dropAll()
@@ -114,7 +133,18 @@ void KestrinTransport::dropAll()
     m_currentLength = 0;
 }
 
-bool KestrinTransport::resynchronise()
+inline bool KestrinTransport::resynchronise()
+{
+    // The usual case: a frame starts the buffer.
+    if (Q_LIKELY(m_buffer[0] == c_marker && LengthField(m_buffer) <= c_maxLengthField)) {
+        const size_t length = LengthField(m_buffer) + 4;
+        m_currentLength = m_fill < length ? 0 : length;
+        return m_currentLength != 0;
+    }
+    return resynchroniseFromBadStart();
+}
+
+bool KestrinTransport::resynchroniseFromBadStart()
 {
     m_currentLength = 0;
     while (m_fill > 3) {
@@ -139,24 +169,29 @@ bool KestrinTransport::resynchronise()
 bool KestrinTransport::tryParseCommand(size_t& filled)
 {
     m_fill = std::min(filled, c_bufferCapacity);
-    const bool complete = resynchronise();
+    const bool complete = m_fill > 3 ? resynchronise() : (m_currentLength = 0, false);
     m_skippedBytes = 0;
     filled = m_fill;
     return complete;
 }
 
-bool KestrinTransport::readCommand()
+void KestrinTransport::reportSkippedInput()
+{
+    GlobalLogger::Instance()->message(QtDebugMsg, "HID input out of step, %zu bytes skipped", m_skippedBytes);
+    m_skippedBytes = 0;
+}
+
+inline bool KestrinTransport::readCommand()
 {
     // One log line per receive, however much a misbehaving device sends.
     struct ReportSkipped {
-        size_t& skipped;
+        KestrinTransport* transport;
         ~ReportSkipped()
         {
-            if (skipped > 0)
-                GlobalLogger::Instance()->message(QtDebugMsg, "HID input out of step, %zu bytes skipped", skipped);
-            skipped = 0;
+            if (Q_UNLIKELY(transport->m_skippedBytes > 0))
+                transport->reportSkippedInput();
         }
-    } report{m_skippedBytes};
+    } report{this};
 
     if (m_fill > 3 && resynchronise())
         return true;
@@ -184,27 +219,36 @@ bool KestrinTransport::readCommand()
     return false;
 }
 
-bool KestrinTransport::readCmdAndValidate(size_t minLength, const Validator& validator)
+inline bool KestrinTransport::awaitReply(size_t minLength, const Validator& validator)
 {
     int dropped = 0;
     while (readCommand()) {
         m_emptyResults = 0;
         if (m_currentLength >= minLength && validator && validator(m_buffer))
             return true;
-        consumeCurrentCommand();
+        removeCurrentCommand();
         if (++dropped >= c_maxDropped)
             return false;
     }
-    if (dropped > 0 || m_currentLength > 0)
-        return false;
+    if (dropped == 0 && m_currentLength == 0)
+        countEmptyResult();
+    return false;
+}
+
+void KestrinTransport::countEmptyResult()
+{
     if (++m_emptyResults == c_emptyResultsBeforeClose) {
         GlobalLogger::Instance()->message(QtDebugMsg, "read 0 bytes 5 times, closing.");
         m_client.closeDevice();
     }
-    return false;
 }
 
-void KestrinTransport::consumeCurrentCommand()
+bool KestrinTransport::readCmdAndValidate(size_t minLength, const Validator& validator)
+{
+    return awaitReply(minLength, validator);
+}
+
+inline void KestrinTransport::removeCurrentCommand()
 {
     if (m_currentLength == 0)
         return;
@@ -215,31 +259,42 @@ void KestrinTransport::consumeCurrentCommand()
     m_currentLength = 0;
 }
 
+void KestrinTransport::consumeCurrentCommand()
+{
+    removeCurrentCommand();
+}
+
 void KestrinTransport::delayTavon()
 {
     QThread::msleep(50);
+}
+
+inline bool KestrinTransport::exchangeLocked(const uint8_t* request, size_t size, bool toDongle, size_t minLength,
+                                             const Validator& valid, const ReplyEvaluator& evaluate)
+{
+    if (!sendCommand(request, size, toDongle))
+        return false;
+    if (!awaitReply(minLength, valid))
+        return false;
+    // The reply goes whatever the evaluation finds (and even if it throws).
+    struct Consume {
+        KestrinTransport* transport;
+        ~Consume() { transport->removeCurrentCommand(); }
+    } consume{this};
+    return evaluate ? evaluate(m_buffer, m_currentLength) : true;
 }
 
 bool KestrinTransport::exchange(const uint8_t* request, size_t size, bool toDongle, size_t minLength,
                                 const Validator& valid, const ReplyEvaluator& evaluate)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    return exchangeUnsafe(request, size, toDongle, minLength, valid, evaluate);
+    return exchangeLocked(request, size, toDongle, minLength, valid, evaluate);
 }
 
 bool KestrinTransport::exchangeUnsafe(const uint8_t* request, size_t size, bool toDongle, size_t minLength,
                                       const Validator& valid, const ReplyEvaluator& evaluate)
 {
-    if (!writeCommand(request, size, toDongle))
-        return false;
-    if (!readCmdAndValidate(minLength, valid))
-        return false;
-    // The reply goes whatever the evaluation finds (and even if it throws).
-    struct Consume {
-        KestrinTransport* transport;
-        ~Consume() { transport->consumeCurrentCommand(); }
-    } consume{this};
-    return evaluate ? evaluate(m_buffer, m_currentLength) : true;
+    return exchangeLocked(request, size, toDongle, minLength, valid, evaluate);
 }
 
 bool KestrinTransport::readPosition(QQuaternion& out)

@@ -9,7 +9,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
+#include <type_traits>
 #include <vector>
 
 namespace Platform {
@@ -34,8 +36,42 @@ namespace Devices {
 class KestrinTransport {
 public:
     using Validator = std::function<bool(unsigned char*)>;
-    // Gets the complete reply (bounded by its length) while it is current.
-    using ReplyEvaluator = std::function<bool(const uint8_t* reply, size_t length)>;
+
+    // Gets the complete reply (bounded by its length) while it is current. It refers to the
+    // caller's callable, which outlives the exchange it is passed to, so that no wrapper is built
+    // and torn down for every command. Empty (default, nullptr, an empty std::function or a null
+    // function pointer) means "accept the reply".
+    class ReplyEvaluator {
+    public:
+        ReplyEvaluator() = default;
+        ReplyEvaluator(std::nullptr_t) {}
+        template <typename F,
+                  typename = std::enable_if_t<!std::is_same_v<std::decay_t<F>, ReplyEvaluator>
+                                              && std::is_invocable_r_v<bool, F&, const uint8_t*, size_t>>>
+        ReplyEvaluator(F&& evaluate)
+        {
+            using Callable = std::remove_reference_t<F>;
+            if constexpr (std::is_pointer_v<Callable> || IsStdFunction<std::remove_cv_t<Callable>>::value) {
+                if (!evaluate)
+                    return;
+            }
+            m_callable = const_cast<void*>(static_cast<const void*>(std::addressof(evaluate)));
+            m_call = [](void* callable, const uint8_t* reply, size_t length) -> bool {
+                return (*static_cast<Callable*>(callable))(reply, length);
+            };
+        }
+        explicit operator bool() const { return m_call != nullptr; }
+        bool operator()(const uint8_t* reply, size_t length) const { return m_call(m_callable, reply, length); }
+
+    private:
+        template <typename T>
+        struct IsStdFunction : std::false_type {};
+        template <typename Signature>
+        struct IsStdFunction<std::function<Signature>> : std::true_type {};
+
+        void* m_callable = nullptr;
+        bool (*m_call)(void*, const uint8_t*, size_t) = nullptr;
+    };
 
     static constexpr size_t c_packageSize = 62;
     static constexpr size_t c_maxPackagePayload = 59;
@@ -159,11 +195,22 @@ public:
     bool savePeqCoefUnsafe(uint8_t eqIndex, const std::vector<uint8_t>& coefficients);
 
 private:
-    bool readCommand();
+    // The steps of an exchange, defined inline in KestrinTransport.cpp (their only user) so that
+    // an exchange runs as one function between the two client calls; the rare paths stay out of line.
+    inline bool sendCommand(const unsigned char* bytes, size_t size, bool toDongle);
+    inline bool awaitReply(size_t minLength, const Validator& validator);
+    inline bool exchangeLocked(const uint8_t* request, size_t size, bool toDongle, size_t minLength,
+                               const Validator& valid, const ReplyEvaluator& evaluate);
+    inline bool readCommand();
     // Reads one input package straight into the buffer behind the held bytes; its byte count.
-    size_t appendPackage();
+    inline size_t appendPackage();
     // Drops bytes at the start that cannot begin a frame; true when a complete command is there.
-    bool resynchronise();
+    inline bool resynchronise();
+    bool resynchroniseFromBadStart();
+    inline void removeCurrentCommand();
+    void dropOverflowingInput();
+    void reportSkippedInput();
+    void countEmptyResult();
     void dropAll();
 
     Platform::KestrinHidApiClient& m_client;
