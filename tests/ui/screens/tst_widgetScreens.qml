@@ -1,0 +1,144 @@
+import QtQuick
+import QtTest
+import Velmor.Enums 1.0
+import "qrc:/qml/Velmor/Widgets"
+
+// The screens without a headset: legal terms, no device, Solvarine.
+TestCase {
+    id: testCase
+    name: "WidgetScreens"
+    width: 1200
+    height: 700
+    visible: true
+    when: windowShown
+
+    Component {
+        id: legalComponent
+
+        WidgetLegalTerms {
+            width: 1200
+            height: 700
+        }
+    }
+
+    Component {
+        id: noDeviceComponent
+
+        WidgetNoDevice {
+            width: 1200
+            height: 700
+            bottomLeftRadius: 8
+            bottomRightRadius: 8
+        }
+    }
+
+    Component {
+        id: solvarineComponent
+
+        WidgetSlvMain {
+            width: 1200
+            height: 700
+        }
+    }
+
+    SignalSpy {
+        id: acceptedSpy
+
+        signalName: "accepted"
+    }
+
+    function init() {
+        failOnWarning(/.?/)
+        App.clearOpenedUrls()
+    }
+
+    function cleanup() {
+        acceptedSpy.target = null
+        acceptedSpy.clear()
+        App.unplug()
+    }
+
+    function child(parentItem, name) {
+        const found = findChild(parentItem, name)
+        verify(found, name)
+        return found
+    }
+
+    function test_consentGate() {
+        const screen = createTemporaryObject(legalComponent, testCase)
+        acceptedSpy.target = screen
+        const agree = child(screen, "agreeCheckBox")
+        const proceed = child(screen, "continueButton")
+        compare(agree.checked, false)
+        compare(proceed.enabled, false)
+        mouseClick(proceed)
+        compare(acceptedSpy.count, 0)
+
+        mouseClick(agree)
+        compare(proceed.enabled, true)
+        mouseClick(agree)
+        compare(proceed.enabled, false)
+        mouseClick(agree)
+        mouseClick(proceed)
+        compare(acceptedSpy.count, 1)
+        mouseClick(proceed)
+        compare(acceptedSpy.count, 2)
+    }
+
+    function test_legalLinks_data() {
+        return [
+            { tag: "terms", name: "termsLink", path: "/policies/terms-of-service" },
+            { tag: "privacy", name: "privacyLink", path: "/policies/privacy-policy" }
+        ]
+    }
+
+    function test_legalLinks(data) {
+        const screen = createTemporaryObject(legalComponent, testCase)
+        mouseClick(child(screen, data.name))
+        compare(App.openedUrls.length, 1)
+        verify(App.openedUrls[0].startsWith("https://"))
+        verify(App.openedUrls[0].endsWith(data.path))
+        // A link is no consent.
+        compare(child(screen, "agreeCheckBox").checked, false)
+        compare(child(screen, "continueButton").enabled, false)
+    }
+
+    function test_noDeviceSupport() {
+        const screen = createTemporaryObject(noDeviceComponent, testCase)
+        const support = child(screen, "supportItem")
+        compare(support.expanded, true)
+        compare(support.height, 56)
+        compare(support.bottomLeftRadius, 8)
+        mouseClick(support)
+        compare(App.openedUrls.length, 1)
+        verify(App.openedUrls[0].endsWith("/hc/en-us"))
+        compare(support.checked, false)
+        compare(child(screen, "status").text, "Device Not Connected")
+    }
+
+    function test_noDeviceLayout_data() {
+        return [
+            { tag: "920 x 600", width: 1200, height: 600, pictureWidth: 920, pictureHeight: 656 },
+            { tag: "920 x 700", width: 1200, height: 700, pictureWidth: 981.7, pictureHeight: 700 }
+        ]
+    }
+
+    function test_noDeviceLayout(data) {
+        const screen = createTemporaryObject(noDeviceComponent, testCase, { height: data.height })
+        compare(child(screen, "leftColumn").width, 280)
+        const area = child(screen, "pictureArea")
+        compare(area.width, 920)
+        const picture = child(screen, "picture")
+        fuzzyCompare(picture.width, data.pictureWidth, 1)
+        fuzzyCompare(picture.height, data.pictureHeight, 1)
+        compare(picture.x, 0)
+        compare(picture.y, 0)
+    }
+
+    function test_solvarine() {
+        App.selectSolvarine()
+        const screen = createTemporaryObject(solvarineComponent, testCase)
+        verify(screen)
+        compare(child(screen, "fwText").text, "Firmware: ")
+    }
+}
