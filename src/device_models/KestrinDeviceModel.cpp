@@ -32,6 +32,13 @@ constexpr uint8_t MaxEarcupBalance = 134;
 constexpr int MinEqGain = -12;
 constexpr int MaxEqGain = 12;
 
+// Head tracking: the sensors' sample setting, the pause between switching them off and on, and
+// the rate of position reads and of publishing them.
+constexpr uint8_t SensorRate = 60;
+constexpr int HtStepMs = 100;
+constexpr uint32_t PositionReadMs = 4;
+constexpr int HtPublishMs = 4;
+
 } // namespace
 
 KestrinDeviceModel::KestrinDeviceModel(Devices::DeviceProxy* proxy, QObject* parent)
@@ -78,7 +85,7 @@ KestrinDeviceModel::~KestrinDeviceModel()
 
 bool KestrinDeviceModel::hasHeadtracking() const
 {
-    return m_htState == 2;
+    return m_htState == HtEnabled;
 }
 
 int KestrinDeviceModel::getEqBandGain(size_t band) const
@@ -639,8 +646,10 @@ void KestrinDeviceModel::requestHt()
     if (m_htGuard)
         return;
     m_htGuard = true;
-    if (isFullHw())
+    if (m_devMain && isFullHw()) {
+        GlobalLogger::Instance()->message(QtDebugMsg, "Trying to enable Kestrin HT...");
         processHtState();
+    }
 }
 
 void KestrinDeviceModel::initHt()
@@ -648,15 +657,79 @@ void KestrinDeviceModel::initHt()
     requestHt();
 }
 
+// One step of switching the sensors on. The headset takes the enable only after they have been
+// off for a moment, so the sensors are switched off first and on again 100 ms later.
 void KestrinDeviceModel::processHtState()
 {
-    // The sensor enabling sequence is not part of this model yet: head tracking stays off.
+    const auto fail = [this] {
+        m_htState = HtFailed;
+        disconnect(m_htTimer, &QTimer::timeout, this, nullptr);
+        m_htTimer->stop();
+    };
+
+    switch (m_htState) {
+    case HtIdle:
+        if (!m_devMain || !m_poweredOn || !m_devMain->setGyroSensorEnabled(false, SensorRate))
+            return fail();
+        m_htState = HtSensorsOff;
+        m_htTimer->setSingleShot(true);
+        m_htTimer->setInterval(HtStepMs);
+        connect(m_htTimer, &QTimer::timeout, this, &KestrinDeviceModel::processHtState);
+        m_htTimer->start();
+        break;
+    case HtSensorsOff:
+        disconnect(m_htTimer, &QTimer::timeout, this, nullptr);
+        if (!m_devMain || !m_devMain->setGyroSensorEnabled(true, SensorRate))
+            return fail();
+        m_htState = HtEnabled;
+        GlobalLogger::Instance()->message(QtDebugMsg, "Kestrin HT enabled.");
+        // Samples that queued up while the sensors started feed the calibration, then the
+        // current orientation becomes straight ahead.
+        m_devMain->processAvailablePositionSensors();
+        m_devMain->centralize();
+        startHtTimer();
+        updatePollingParam();
+        emit sigHasHtChanged();
+        m_htTimer->setSingleShot(false);
+        m_htTimer->setInterval(HtPublishMs);
+        connect(m_htTimer, &QTimer::timeout, this, &KestrinDeviceModel::onHtTimeout);
+        m_htTimer->start();
+        break;
+    default: // enabled, or failed until the next device
+        break;
+    }
+}
+
+void KestrinDeviceModel::startHtTimer()
+{
+    if (m_positionTimerId != -1)
+        return;
+    IWorkerTimers::StartParams params;
+    params.mode = 0; // fixed rate: a slow read does not push the later ones back
+    params.hasFirstDelay = true;
+    params.firstDelayMs = 0;
+    params.minGapMs = 0;
+    // The read runs on the worker; the interface it uses stays valid until this timer is stopped,
+    // which happens before the model lets go of the device.
+    Devices::IKestrinDeviceMain* const devMain = m_devMain;
+    m_positionTimerId = m_timers->startTimer(0, PositionReadMs, [this, devMain] { updatePosition(devMain); }, params);
+}
+
+// Worker thread.
+void KestrinDeviceModel::updatePosition(Devices::IKestrinDeviceMain* devMain)
+{
+    QQuaternion position;
+    if (!devMain->readPosition(position))
+        return;
+    std::lock_guard<SpinLock> lock(m_positionLock);
+    m_pendingHeadPosition = position;
+    m_pendingHeadPositionNew = true;
 }
 
 void KestrinDeviceModel::resetHtState()
 {
     m_htGuard = false;
-    m_htState = 0;
+    m_htState = HtIdle;
     disconnect(m_htTimer, &QTimer::timeout, this, nullptr);
     m_htTimer->stop();
 }

@@ -37,6 +37,12 @@ namespace DeviceModels {
 // polling parameter is `normal`) and publishes what the worker learnt on a 100 ms GUI-thread
 // tick, which also puts back every value the headset refused.
 //
+// Head tracking starts on request (requestHt(), or the polling parameter `head_tracking`): the
+// headset's sensors are switched off and, 100 ms later, on again; from then on until the device
+// goes away the worker reads the head position every 4 ms and the GUI thread publishes the newest
+// one every 4 ms with sigHeadPositionChanged. A headset that is off or refuses a sensor command is
+// not asked again until the next device.
+//
 // Everything public is for the GUI thread; every signal is emitted there.
 class KestrinDeviceModel : public Devices::DeviceSignals {
     Q_OBJECT
@@ -120,6 +126,7 @@ public:
 
     PollingParam getPollingParam() const { return m_pollingParam; }
     void setPollingParam(PollingParam param);
+    // Starts switching the head-tracking sensors on, once per device (a failed attempt included).
     void requestHt();
     void initHt();
 
@@ -158,9 +165,17 @@ private:
     void restoreFailedKey(uint16_t key);
     void publishPolledValues();
 
-    // Head tracking.
+    // Head tracking: the states of switching the sensors on.
+    enum HtState : uint8_t {
+        HtIdle = 0,
+        HtSensorsOff = 1, // switched off, switched on again by the next step
+        HtEnabled = 2,
+        HtFailed = 3,     // not tried again until the next device
+    };
     void processHtState();
     void resetHtState();
+    void startHtTimer();
+    void updatePosition(Devices::IKestrinDeviceMain* devMain);
 
     Devices::DeviceProxy* const m_proxy;
     Devices::SharedDeviceImpl m_device;

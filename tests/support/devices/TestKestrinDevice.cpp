@@ -271,10 +271,13 @@ bool TestKestrinDevice::readSidetoneLevel(uint8_t& value)
 }
 bool TestKestrinDevice::readMicLevel(uint8_t& value) { return doRead("readMicLevel", &State::micLevel, value); }
 
-bool TestKestrinDevice::readPosition(QQuaternion&)
+bool TestKestrinDevice::readPosition(QQuaternion& position)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    return enterUnsafe("readPosition");
+    if (!enterUnsafe("readPosition"))
+        return false;
+    position = m_headset.position;
+    return true;
 }
 
 bool TestKestrinDevice::processAvailablePositionSensors()

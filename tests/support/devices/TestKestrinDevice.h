@@ -4,6 +4,7 @@
 #include "devices/IKestrinDeviceMain.h"
 
 #include <QHash>
+#include <QQuaternion>
 #include <QStringList>
 
 #include <functional>
@@ -32,6 +33,8 @@ struct TestHeadsetState {
     bool micMute = false;
     QString fwVersion = QStringLiteral("1.2.3");
     QString dongleFwVersion = QStringLiteral("4.5.6");
+    // The head orientation that readPosition reports.
+    QQuaternion position;
     // Custom presets only, as on the headset.
     std::map<uint8_t, std::vector<DeviceData::KestrinEqBandParams>> bands;
 };
