@@ -33,6 +33,8 @@ public:
     // Stops polling and closes the devices.
     ~HidHwBus() override;
 
+    // The first probe runs on the calling thread, so that a device connected at start is
+    // announced before the caller goes on; the polls run on the bus's worker.
     void runBus() override;
     void stopBus(bool closeDevices) override;
     void tryPairKestrinDongle() override;
