@@ -12,6 +12,8 @@ public:
         OtherFailure = 3,
     };
 
+    // True while a headset or dongle of the family is attached.
+    static bool IsAnyKestrinConnected();
     // Removes every device node of the headset family; one of the results above.
     static int UninstallKestrinDrivers();
 };

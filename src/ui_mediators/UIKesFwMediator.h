@@ -1,8 +1,13 @@
 #pragma once
 
+#include "app/core/DeviceType.h"
+
 #include <QObject>
 #include <QString>
 #include <QStringList>
+
+#include <functional>
+#include <memory>
 
 namespace Devices {
 class DeviceProxy;
@@ -12,17 +17,23 @@ namespace DeviceModels {
 class KestrinDeviceModel;
 }
 
+namespace Platform {
+class IHwBus;
+class IKestrinDriversUninstaller;
+class IKestrinFwUpdater;
+class NetworkUpdater;
+} // namespace Platform
+
 namespace UIModels {
 class IAppServices;
 }
 
 namespace UIMediators {
 
-// Headset firmware, pairing, factory reset and driver removal for the screens.
-//
-// This build shows the installed versions, resets and pairs; firmware installation, rollback and
-// driver removal are not available yet: installFw reports StartFailed, no update is ever offered,
-// and a driver removal ends as DrFailed.
+// Headset firmware for the screens: the installed and offered versions, whether an install is
+// offered, the install itself through a firmware updater, older firmware (rollback) from the
+// network updater's list, dongle pairing, factory reset and the old-driver removal flow.
+// GUI thread only.
 class UIKesFwMediator final : public QObject {
     Q_OBJECT
     Q_PROPERTY(Status status READ getStatus NOTIFY statusChanged)
@@ -40,6 +51,7 @@ class UIKesFwMediator final : public QObject {
     Q_PROPERTY(bool canRemoveDriver READ canRemoveDriver CONSTANT)
 
 public:
+    // The first five are the firmware updater's own status numbers.
     enum Status { Starting = 0, Updating = 1, Applying = 2, Success = 3, Failed = 4, NotStarted = 5 };
     Q_ENUM(Status)
     enum StartStatus { Started = 0, StartFailed = 1 };
@@ -56,33 +68,49 @@ public:
     };
     Q_ENUM(DrStatus)
 
+    // Where the mediator gets its platform objects: the platform's own unless a test sets others.
+    struct PlatformServices {
+        std::function<std::unique_ptr<Platform::IKestrinFwUpdater>(const QString& fwPath, Platform::IHwBus& bus)>
+            createFwUpdater;
+        std::function<std::unique_ptr<Platform::IKestrinDriversUninstaller>()> createDriversUninstaller;
+        std::function<bool()> isAnyKestrinConnected;
+        bool driverRemovalSupported = false;
+
+        static PlatformServices Default();
+    };
+
     UIKesFwMediator(UIModels::IAppServices& app, DeviceModels::KestrinDeviceModel& model, Devices::DeviceProxy& proxy,
                     QObject* parent);
+    ~UIKesFwMediator() override;
 
-    Status getStatus() const { return NotStarted; }
-    float getProgress() const { return 0.0f; }
+    // Before the first use (tests).
+    void setPlatformServices(PlatformServices services);
+
+    Status getStatus() const { return m_status; }
+    float getProgress() const { return m_progress; }
     QString getFwVer() const { return m_fwVer; }
     QString getDongleFwVer() const { return m_dongleFwVer; }
-    QString getAvailableFw() const { return QString(); }
-    bool hasFwUpdate() const { return false; }
+    QString getAvailableFw() const { return m_availableFw; }
+    bool hasFwUpdate() const;
     bool isDongle() const;
     bool isFwOnly() const;
-    bool isRollback() const { return false; }
-    bool isChecking() const { return false; }
-    bool isFwMismatch() const { return false; }
+    bool isRollback() const { return m_rollback; }
+    bool isChecking() const { return m_checking; }
+    bool isFwMismatch() const { return m_mismatch; }
     DrStatus getDrStatus() const { return m_drStatus; }
-    bool canRemoveDriver() const { return false; }
+    bool canRemoveDriver() const { return m_services.driverRemovalSupported; }
 
+    // `remote`: the headset is updated through the dongle.
     Q_INVOKABLE StartStatus installFw(bool remote);
     Q_INVOKABLE bool factoryReset();
     Q_INVOKABLE void pairing();
-    Q_INVOKABLE void forceAllowUpdate() {}
-    Q_INVOKABLE QStringList getRollbackFwVersions() { return {}; }
-    Q_INVOKABLE void setRollbackFwIndex(int) {}
+    Q_INVOKABLE void forceAllowUpdate();
+    Q_INVOKABLE QStringList getRollbackFwVersions();
+    Q_INVOKABLE void setRollbackFwIndex(int index);
     Q_INVOKABLE void resetReinstallingDrivers();
     Q_INVOKABLE void continueReinstallingDrivers();
 
-    // A device has been loaded: take its versions.
+    // Called by the owning model whenever the device model is ready.
     void onModelReady();
 
     // Uncreatable QML type "UIKesFwMediator" in "Velmor.Enums" 1.0.
@@ -99,14 +127,41 @@ signals:
     void fwMismatchChanged();
     void drStatusChanged();
 
+private slots:
+    void onFwUpdateStatusChanged(DeviceType type);
+    void onStatusChanged();
+    void onProgressChanged();
+    void onDrStatusChanged();
+
 private:
+    Platform::NetworkUpdater* updater() const;
+    bool isHw() const;
+    int currentCategory() const;
+    void clearRollbackChoice(DeviceType type);
+    void uninstallDrivers();
+    void raiseAutoPowerOff();
     void setDrStatus(DrStatus status);
 
     UIModels::IAppServices& m_app;
     DeviceModels::KestrinDeviceModel& m_model;
     Devices::DeviceProxy& m_proxy;
+    PlatformServices m_services;
+    std::unique_ptr<Platform::IKestrinFwUpdater> m_fwUpdater;
+    std::unique_ptr<Platform::IKestrinDriversUninstaller> m_uninstaller;
     QString m_fwVer;
     QString m_dongleFwVer;
+    QString m_availableFw;
+    DeviceType m_deviceType = DeviceType::none;
+    int m_rollbackRevision = 2; // matches neither printing of the first model
+    int m_latestIndex = 0;
+    bool m_forceAllow = false;
+    bool m_rollback = false;
+    bool m_checking = false;
+    bool m_mismatch = false;
+    bool m_raisePowerOffLater = false;
+    bool m_dongleSelfUpdate = false;
+    Status m_status = NotStarted;
+    float m_progress = 0.0f;
     DrStatus m_drStatus = DrNotStarted;
 };
 

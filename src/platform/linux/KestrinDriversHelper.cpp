@@ -1,8 +1,23 @@
 #include "platform/KestrinDriversHelper.h"
 
 #include "app/core/GlobalLogger.h"
+#include "platform/io/HidApiInitializer.h"
+#include "platform/io/SupportedVidPids.h"
+
+#include <hidapi.h>
 
 namespace Platform {
+
+bool KestrinDriversHelper::IsAnyKestrinConnected()
+{
+    HidApiInitializer::Instance();
+    hid_device_info* devices = hid_enumerate(SupportedVidPids::KestrinVendorId, 0);
+    bool found = false;
+    for (const hid_device_info* info = devices; info && !found; info = info->next)
+        found = SupportedVidPids::FindKestrinProduct(info->product_id) != nullptr;
+    hid_free_enumeration(devices);
+    return found;
+}
 
 int KestrinDriversHelper::UninstallKestrinDrivers()
 {
