@@ -1,5 +1,6 @@
 #include "ui_models/UISolvarineModel.h"
 
+#include "device_models/SolvarineDeviceModel.h"
 #include "devices/DeviceProxy.h"
 #include "ui_mediators/UISlvFwMediator.h"
 
@@ -9,8 +10,18 @@ UISolvarineModel::UISolvarineModel(Devices::DeviceProxy& proxy, IAppServices& ap
     : IUIModel(parent)
     , m_proxy(proxy)
     , m_app(app)
-    , m_fw(new UIMediators::UISlvFwMediator(this))
+    , m_deviceModel(new DeviceModels::SolvarineDeviceModel(proxy))
+    , m_fw(new UIMediators::UISlvFwMediator(app, *m_deviceModel, proxy, this))
 {
+    connect(m_deviceModel, &DeviceModels::SolvarineDeviceModel::deviceReady, this, &UISolvarineModel::onDeviceReady);
+    connect(m_deviceModel, &DeviceModels::SolvarineDeviceModel::deviceLost, this, &UISolvarineModel::onDeviceLost);
+}
+
+UISolvarineModel::~UISolvarineModel()
+{
+    // The device model goes first; the mediator follows as a child and does not use it then.
+    delete m_deviceModel;
+    m_deviceModel = nullptr;
 }
 
 IUIModel::Category UISolvarineModel::getCategory() const
@@ -21,6 +32,18 @@ IUIModel::Category UISolvarineModel::getCategory() const
 QObject* UISolvarineModel::getFwMediator() const
 {
     return m_fw;
+}
+
+void UISolvarineModel::onDeviceReady()
+{
+    m_fw->onModelReady();
+    emit categoryChanged();
+    emit modelReady();
+}
+
+void UISolvarineModel::onDeviceLost()
+{
+    // The screen keeps the last version until another device takes over.
 }
 
 } // namespace UIModels
