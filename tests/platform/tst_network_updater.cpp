@@ -19,11 +19,21 @@ Q_DECLARE_METATYPE(Fault)
 
 namespace {
 
-constexpr int WaitMs = 15000;
+// Generous: the conditions are met long before on any machine, and waiting ends as soon as they are.
+constexpr int WaitMs = 60000;
+// The time-out of the tests with a stalled server, whose other requests must still get through:
+// well above the pace of a busy machine. The other tests keep the program's own time-out.
+constexpr int StallTimeoutMs = 2000;
 
 const QString c_app = QStringLiteral("/soft/Velmor_App/velmor_app.json");
 const QString c_feed = QStringLiteral("/soft/Velmor_App/Notifications/Notifications.json");
 const QString c_solvarine = QStringLiteral("/slv/solvarine_fw.json");
+
+// The short time-out only where a request is meant to stall.
+int TimeoutFor(Fault fault)
+{
+    return fault == Fault::Stall ? StallTimeoutMs : NetworkUpdater::DefaultTransferTimeoutMs;
+}
 
 // Test documents are written with ' for " to stay readable.
 QByteArray Json(QByteArray text)
@@ -83,14 +93,10 @@ QStringList Files(const QString& folder)
 QString LogText()
 {
     GlobalLogger::Instance()->message(QtWarningMsg, "-- test marker --"); // flushes what came before
-    QDir logs(TestSupport::AppDataPath(QStringLiteral("Logs")));
-    QString text;
-    for (const QString& name : logs.entryList(QDir::Files, QDir::Name)) {
-        QFile file(logs.absoluteFilePath(name));
-        if (file.open(QIODevice::ReadOnly))
-            text += QString::fromUtf8(file.readAll());
-    }
-    return text;
+    // This run's file: the one written last.
+    const QDir logs(TestSupport::AppDataPath(QStringLiteral("Logs")));
+    const QStringList files = logs.entryList(QDir::Files, QDir::Time);
+    return files.isEmpty() ? QString() : QString::fromUtf8(ReadFile(logs.absoluteFilePath(files.first())));
 }
 
 // The statuses an item reports each time it signals, in order.
@@ -115,7 +121,7 @@ class TestNetworkUpdater : public QObject {
                 m_server->origin("/slv")};
     }
 
-    std::unique_ptr<NetworkUpdater> makeUpdater(int transferTimeoutMs = 10000)
+    std::unique_ptr<NetworkUpdater> makeUpdater(int transferTimeoutMs = NetworkUpdater::DefaultTransferTimeoutMs)
     {
         auto updater = std::make_unique<NetworkUpdater>(endpoints(), nullptr);
         updater->setSslConfiguration(TestHttpServer::clientSslConfiguration());
@@ -297,7 +303,7 @@ private slots:
         QFETCH(QString, logged);
         // An earlier offer is forgotten when a later check fails.
         serveAppManifest("1.3.0", m_server->origin("/dl/a.exe"));
-        auto updater = makeUpdater(500);
+        auto updater = makeUpdater(TimeoutFor(fault));
         updater->checkForAppUpdate();
         QTRY_COMPARE_WITH_TIMEOUT(updater->getAppUpdateStatus(), Status::Available, WaitMs);
 
@@ -342,7 +348,7 @@ private slots:
         QFETCH(Fault, fault);
         serveAppManifest("1.3.0", m_server->origin(file));
         m_server->serve(file, body, fault);
-        auto updater = makeUpdater(500);
+        auto updater = makeUpdater(TimeoutFor(fault));
         updater->checkForAppUpdate();
         QTRY_COMPARE_WITH_TIMEOUT(updater->getAppUpdateStatus(), Status::Available, WaitMs);
         updater->downloadAppUpdate();
@@ -404,7 +410,7 @@ private slots:
     {
         m_server->serve(c_feed, Json("{ 'notifications': [ { 'id': 3, 'type': 'text', 'text': 'Hello', 'seen': true },"
                                      " { 'id': 4, 'type': 'image', 'imageUrl': 'https://x/y.png' } ] }"));
-        auto updater = makeUpdater(500);
+        auto updater = makeUpdater(StallTimeoutMs);
         QSignalSpy spy(updater.get(), &NetworkUpdater::sigNotificationsUpdated);
         updater->checkForNotifications();
         QVERIFY(spy.wait(WaitMs));
@@ -607,7 +613,7 @@ private slots:
             m_server->serve(image, fault == Fault::None ? body : QByteArray(50000, 'f'), fault);
         }
 
-        auto updater = makeUpdater(500);
+        auto updater = makeUpdater(TimeoutFor(fault));
         const QString logBefore = LogText();
         const auto seen = Record(*updater, &NetworkUpdater::sigKestrinFwStatusChanged,
                                  [u = updater.get(), type] { return u->getKestrinFwStatus(type); });
@@ -722,9 +728,9 @@ private slots:
         // Data keeps coming, more slowly than the time-out: the download goes on to the end.
         const DeviceType type = DeviceType::kestrin_2;
         serveKestrinFw(type, "2.0.0");
-        m_server->setSlowPace(100, 10);
+        m_server->setSlowPace(StallTimeoutMs / 6, 10);
         m_server->setFault(ImagePath(type, "2.0.0", KestrinHwType::ps_dongle), Fault::Slow);
-        auto updater = makeUpdater(600);
+        auto updater = makeUpdater(StallTimeoutMs);
         updater->checkForKestrinFw(type);
         QTRY_COMPARE_WITH_TIMEOUT(updater->getKestrinFwStatus(type), Status::Ready, WaitMs);
         verifyKestrinCache(type, "2.0.0");
@@ -947,7 +953,7 @@ private slots:
         m_server->serve(c_solvarine, Json(manifest.replace("IMAGE", m_server->origin("/slv/fw.ldr").toUtf8())),
                         manifestFault);
         m_server->serve("/slv/fw.ldr", image, imageFault);
-        auto updater = makeUpdater(500);
+        auto updater = makeUpdater(TimeoutFor(manifestFault == Fault::Stall ? manifestFault : imageFault));
         QSignalSpy spy(updater.get(), &NetworkUpdater::sigSolvarineFwStatusChanged);
         updater->checkForSolvarineFw();
         QCOMPARE(spy.count(), 1);
