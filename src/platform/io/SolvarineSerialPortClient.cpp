@@ -8,6 +8,15 @@
 
 namespace Platform {
 
+namespace {
+
+bool IsPortLost(QSerialPort::SerialPortError error)
+{
+    return error == QSerialPort::ReadError || error == QSerialPort::WriteError || error == QSerialPort::ResourceError;
+}
+
+} // namespace
+
 SolvarineSerialPortClient* SolvarineSerialPortClient::GetSolvarineSerialPortClient()
 {
     static SolvarineSerialPortClient client;
@@ -57,11 +66,13 @@ int64_t SolvarineSerialPortClient::write(const char* text)
         std::lock_guard<std::mutex> lock(m_mutex);
         if (!m_port)
             return 0;
+        m_port->clearError();
         written = m_port->write(text);
         // Flushed under the lock: another thread may close and delete the port once it is
-        // released.
-        if (written > 0)
-            m_port->flush();
+        // released. The port only buffers in write(); a device that went away shows in the flush,
+        // and such a write did not happen.
+        if (written > 0 && !m_port->flush() && IsPortLost(m_port->error()))
+            written = -1;
     }
     if (failFilter(written, true) == -1)
         return -1;
@@ -77,11 +88,12 @@ int64_t SolvarineSerialPortClient::read(char* buffer, size_t size)
         std::lock_guard<std::mutex> lock(m_mutex);
         if (!m_port)
             return 0;
+        m_port->clearError();
         if (m_port->bytesAvailable() == 0)
             m_port->waitForReadyRead(ReadWaitMs);
-        // A port whose device went away reports a resource error and would otherwise read
-        // nothing for ever.
-        count = m_port->error() == QSerialPort::ResourceError ? -1 : m_port->read(buffer, qint64(size));
+        // A port whose device went away reports an error and would otherwise read nothing for
+        // ever.
+        count = IsPortLost(m_port->error()) ? -1 : m_port->read(buffer, qint64(size));
     }
     if (failFilter(count, false) == -1)
         return -1;
