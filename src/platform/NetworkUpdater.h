@@ -25,7 +25,8 @@ class QNetworkReply;
 
 namespace Platform {
 
-// Which printing of the first headset model a rollback list is for: 0 the older, 1 the newer one.
+// The hardware revision of the first headset model that a rollback list is for: 0 the older one,
+// 1 the newer one (the headset's new-film flag).
 using KestrinRevision = int;
 
 // The program's only network client. It fetches the app-update descriptor, the news feed, the
@@ -58,8 +59,8 @@ public:
         Saved = 5,      // the update is in the cache and ready
     };
 
-    // The four storage hosts, each a scheme and host (and port) with no trailing slash. The
-    // manifests' paths are appended to them.
+    // The four storage hosts, each a scheme and a host, optionally with a port and a path prefix,
+    // without a trailing slash. The manifests' paths are appended to them.
     struct Endpoints {
         QString software;    // the app-update descriptor and the news feed
         QString kestrin;     // the first headset model
