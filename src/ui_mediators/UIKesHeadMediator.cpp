@@ -1,11 +1,13 @@
 #include "ui_mediators/UIKesHeadMediator.h"
 
 #include "device_models/KestrinDeviceModel.h"
+#include "ui_mediators/UIKesOscMediator.h"
 #include "ui_models/IAppServices.h"
 
 #include <QTimer>
 
 #include <algorithm>
+#include <climits>
 
 namespace UIMediators {
 
@@ -15,8 +17,12 @@ UIKesHeadMediator::UIKesHeadMediator(UIModels::IAppServices& app, DeviceModels::
     , m_app(app)
     , m_model(model)
     , m_proxy(proxy)
+    , m_osc(std::make_unique<UIKesOscMediator>())
     , m_animationEnabled(app.areAnimationsEnabled())
+    , m_calibrationTimer(new QTimer(this))
 {
+    m_calibrationTimer->setSingleShot(true);
+    connect(m_calibrationTimer, &QTimer::timeout, this, &UIKesHeadMediator::releaseCalibrationActivity);
     connect(&m_model, &DeviceModels::KestrinDeviceModel::sigHeadPositionChanged, this,
             &UIKesHeadMediator::onHeadPositionChanged);
     connect(&m_model, &DeviceModels::KestrinDeviceModel::sigHasHtChanged, this, &UIKesHeadMediator::onHasHtChanged);
@@ -24,6 +30,9 @@ UIKesHeadMediator::UIKesHeadMediator(UIModels::IAppServices& app, DeviceModels::
 
 UIKesHeadMediator::~UIKesHeadMediator()
 {
+    // The device model may already be gone: only the application's requests are given back.
+    if (m_oscEnabled)
+        m_app.endActivity();
     releaseCalibrationActivity();
 }
 
@@ -40,50 +49,66 @@ void UIKesHeadMediator::setAnimationEnabled(bool on)
     emit animationEnabledChanged();
 }
 
-void UIKesHeadMediator::setOscEnabled(bool)
+void UIKesHeadMediator::setOscEnabled(bool on)
 {
-    // No OSC output in this build: the switch stays off.
+    on = on && m_model.hasHeadtracking();
+    if (on != m_oscEnabled) {
+        m_oscEnabled = on;
+        m_osc->setOscEnabled(on);
+        if (on)
+            m_app.beginActivity();
+        else
+            m_app.endActivity();
+        emit oscEnabledChanged();
+    }
     updateDataPolling();
 }
 
-QStringList UIKesHeadMediator::getOscFormats()
+void UIKesHeadMediator::switchOscOff()
 {
-    static const QStringList formats = {
-        QStringLiteral("/tbe/listener/unityquat x y z w"),
-        QStringLiteral("/SceneRotator/quaternions w y x -z"),
-        QStringLiteral("/Virtuoso/quat w z x -y"),
-        QStringLiteral("/quaternion w x y z"),
-        QStringLiteral("/ypr yaw pitch roll"),
-    };
-    return formats;
+    if (!m_oscEnabled)
+        return;
+    m_oscEnabled = false;
+    m_osc->setOscEnabled(false);
+    m_app.endActivity();
+    emit oscEnabledChanged();
+}
+
+QStringList UIKesHeadMediator::getOscFormats() const
+{
+    return m_osc->getOscFormats();
+}
+
+int UIKesHeadMediator::getOscFormatIndex() const
+{
+    return m_osc->getOscFormatIndex();
 }
 
 void UIKesHeadMediator::setOscFormatIndex(int index)
 {
-    if (index >= 0 && index < getOscFormats().size())
-        m_oscFormatIndex = index;
+    m_osc->setOscFormatIndex(index);
     emit oscFormatIndexChanged();
+}
+
+QString UIKesHeadMediator::getIpAddress() const
+{
+    return m_osc->getIpAddress();
 }
 
 void UIKesHeadMediator::setIpAddress(const QString& text)
 {
-    if (text.isEmpty())
-        m_address = QHostAddress(QHostAddress::LocalHost);
-    else
-        m_address.setAddress(text);
+    m_osc->setIpAddress(text);
     emit ipAddressChanged();
+}
+
+QString UIKesHeadMediator::getUdpPort() const
+{
+    return m_osc->getUdpPort();
 }
 
 void UIKesHeadMediator::setUdpPort(const QString& text)
 {
-    if (text.isEmpty()) {
-        m_port = 8000;
-    } else {
-        bool ok = false;
-        const uint port = text.toUInt(&ok, 10);
-        if (ok && port <= 65535)
-            m_port = uint16_t(port);
-    }
+    m_osc->setUdpPort(text);
     emit udpPortChanged();
 }
 
@@ -98,13 +123,16 @@ bool UIKesHeadMediator::calibrate(int seconds)
     if (ok && !m_calibrationActivity) {
         m_calibrationActivity = true;
         m_app.beginActivity();
-        QTimer::singleShot(std::max(seconds, 0) * 1000, this, &UIKesHeadMediator::releaseCalibrationActivity);
+        const qint64 ms = std::clamp<qint64>(qint64(seconds) * 1000, 0, INT_MAX);
+        m_calibrationTimer->start(int(ms));
     }
     return ok;
 }
 
 void UIKesHeadMediator::releaseCalibrationActivity()
 {
+    // A timer left from an earlier calibration must not end a later one's request early.
+    m_calibrationTimer->stop();
     if (!m_calibrationActivity)
         return;
     m_calibrationActivity = false;
@@ -119,6 +147,8 @@ void UIKesHeadMediator::setCurrentTabHt(bool is_tab_ht)
     updateDataPolling();
 }
 
+// Fast head-position reads only while the head-tracking page shows them; the status bar polls
+// the rest of the time.
 void UIKesHeadMediator::updateDataPolling()
 {
     using Param = DeviceModels::KestrinDeviceModel::PollingParam;
@@ -140,6 +170,7 @@ void UIKesHeadMediator::onHeadPositionChanged()
     m_position = m_model.getHeadPosition();
     m_position.getEulerAngles(&m_pitch, &m_yaw, &m_roll);
     emit positionChanged();
+    m_osc->updateHeadPosition(m_position, m_pitch, m_yaw, m_roll);
 }
 
 void UIKesHeadMediator::onHasHtChanged()
@@ -152,6 +183,7 @@ void UIKesHeadMediator::onModelReady()
 {
     if (m_currentTabHt)
         m_model.requestHt();
+    switchOscOff();
     updateDataPolling();
     onHeadPositionChanged();
     releaseCalibrationActivity();
@@ -160,6 +192,7 @@ void UIKesHeadMediator::onModelReady()
 
 void UIKesHeadMediator::onDeviceLost()
 {
+    switchOscOff();
     updateDataPolling();
     releaseCalibrationActivity();
 }

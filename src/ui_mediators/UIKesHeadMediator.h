@@ -1,9 +1,12 @@
 #pragma once
 
-#include <QHostAddress>
 #include <QObject>
 #include <QQuaternion>
 #include <QStringList>
+
+#include <memory>
+
+class QTimer;
 
 namespace Devices {
 class DeviceProxy;
@@ -19,11 +22,16 @@ class IAppServices;
 
 namespace UIMediators {
 
-// Head tracking for the screens, and the choice of the device model's polling mode: the status
-// bar's normal polling, or fast head-position reads while the head-tracking page is current.
+class UIKesOscMediator;
+
+// Head tracking for QML: the head orientation as a quaternion and as Euler angles, centring and
+// gyro calibration, the choice of the device model's polling mode (the status bar's normal
+// polling, or fast head-position reads while the head-tracking page is current), and the OSC
+// output that sends every new orientation over UDP.
 //
-// The OSC output is not available in this build: the OSC settings are kept but nothing is sent,
-// and oscEnabled stays false.
+// While the OSC output is on, and while a calibration runs, the application is kept awake. The
+// output is switched off whenever a device becomes ready or is lost; none of its settings is kept
+// between runs.
 class UIKesHeadMediator final : public QObject {
     Q_OBJECT
     Q_PROPERTY(QQuaternion position READ getPosition NOTIFY positionChanged)
@@ -53,21 +61,24 @@ public:
     bool isAnimationEnabled() const { return m_animationEnabled; }
     void setAnimationEnabled(bool on);
     bool isStatusBarPolling() const { return m_statusBarPolling; }
-    bool isOscEnabled() const { return false; }
+    bool isOscEnabled() const { return m_oscEnabled; }
+    // Stays off while the headset has no head tracking.
     void setOscEnabled(bool on);
     QObject* getGesturesModel() const { return nullptr; }
-    static QStringList getOscFormats();
-    int getOscFormatIndex() const { return m_oscFormatIndex; }
+    QStringList getOscFormats() const;
+    int getOscFormatIndex() const;
     void setOscFormatIndex(int index);
-    QString getIpAddress() const { return m_address.toString(); }
+    QString getIpAddress() const;
     void setIpAddress(const QString& text);
-    QString getUdpPort() const { return QString::number(m_port); }
+    QString getUdpPort() const;
     void setUdpPort(const QString& text);
 
     Q_INVOKABLE void centralize();
+    // Starts the headset's gyro calibration; keeps the application awake for `seconds`.
     Q_INVOKABLE bool calibrate(int seconds);
     Q_INVOKABLE void setCurrentTabHt(bool is_tab_ht);
 
+    // Called by the headset UI model.
     void onModelReady();
     void onDeviceLost();
 
@@ -87,22 +98,24 @@ private slots:
 
 private:
     void updateDataPolling();
+    void switchOscOff();
     void releaseCalibrationActivity();
 
     UIModels::IAppServices& m_app;
     DeviceModels::KestrinDeviceModel& m_model;
     Devices::DeviceProxy& m_proxy;
+    std::unique_ptr<UIKesOscMediator> m_osc;
     QQuaternion m_position;
     float m_pitch = 0.0f;
     float m_yaw = 0.0f;
     float m_roll = 0.0f;
+    bool m_oscEnabled = false;
     bool m_animationEnabled;
     bool m_currentTabHt = false;
     bool m_statusBarPolling = false;
     bool m_calibrationActivity = false;
-    QHostAddress m_address{QHostAddress::LocalHost};
-    uint16_t m_port = 8000;
-    int m_oscFormatIndex = 4;
+    // Ends the calibration's keep-awake request; stopped when it ends earlier.
+    QTimer* m_calibrationTimer;
 };
 
 } // namespace UIMediators
