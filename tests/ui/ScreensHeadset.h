@@ -92,7 +92,12 @@ public:
     bool readMicLevel(uint8_t& v) override { return m_inner->readMicLevel(v); }
     bool readPosition(QQuaternion& q) override { return m_inner->readPosition(q); }
     bool processAvailablePositionSensors() override { return m_inner->processAvailablePositionSensors(); }
-    bool factoryReset() override { return m_inner->factoryReset(); }
+    bool factoryReset() override
+    {
+        ++m_factoryResets;
+        return m_inner->factoryReset();
+    }
+    int factoryResets() const { return m_factoryResets; }
     bool writeUserEqBiquad(uint8_t eqIndex, uint8_t band, DeviceData::AncEqFilterType type, float freq,
                            float gain) override
     {
@@ -104,4 +109,5 @@ private:
     const bool m_dongle;
     const bool m_fwOnly;
     std::atomic<bool> m_refuse{false};
+    std::atomic<int> m_factoryResets{0};
 };

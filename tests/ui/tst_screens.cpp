@@ -17,6 +17,8 @@
 #include "ui_models/UISolvarineModel.h"
 
 #include <QDesktopServices>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QGuiApplication>
 #include <QQmlContext>
 #include <QQmlEngine>
@@ -157,7 +159,40 @@ public:
         const auto bands = m_headset->inner().preset(static_cast<uint8_t>(preset));
         return band < int(bands.size()) ? bands[size_t(band)].gain : -100;
     }
+    Q_INVOKABLE int headsetFactoryResets() const { return m_headset ? m_headset->factoryResets() : -1; }
     Q_INVOKABLE void selectSolvarine() { setUiModel(m_solvarineModel); }
+
+    // What the dialogs ask of the application object, recorded as "setSimulationAllowed(true)".
+    Q_INVOKABLE void setSimulationAllowed(bool allowed)
+    {
+        m_calls.append(QStringLiteral("setSimulationAllowed(%1)").arg(allowed ? "true" : "false"));
+    }
+    Q_INVOKABLE QStringList calls() const { return m_calls; }
+
+    // Files for the EQ page: a file of the test's own folder, written as signed bytes, and its
+    // content read back the same way (empty when it cannot be read).
+    Q_INVOKABLE QUrl fileUrl(const QString& name) const
+    {
+        return QUrl::fromLocalFile(m_files.filePath(name));
+    }
+    Q_INVOKABLE bool writeBytes(const QString& name, const QVariantList& values) const
+    {
+        QByteArray bytes;
+        for (const QVariant& value : values)
+            bytes.append(static_cast<char>(static_cast<int8_t>(value.toInt())));
+        QFile file(m_files.filePath(name));
+        return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+    }
+    Q_INVOKABLE QVariantList readBytes(const QString& name) const
+    {
+        QFile file(m_files.filePath(name));
+        QVariantList values;
+        if (!file.open(QIODevice::ReadOnly))
+            return values;
+        for (const char byte : file.readAll())
+            values.append(int(static_cast<int8_t>(byte)));
+        return values;
+    }
     Q_INVOKABLE void unplug()
     {
         setUiModel(nullptr);
@@ -191,6 +226,8 @@ private:
     Theme::ITheme* m_theme;
     bool m_animationsEnabled = true;
     QStringList m_openedUrls;
+    QStringList m_calls;
+    QTemporaryDir m_files;
     FakeAppServices m_services;
     Devices::DeviceProxy m_proxy;
     Devices::DeviceProxy m_solvarineProxy;

@@ -38,8 +38,10 @@ Item {
         readonly property string dialogsPath: "../Dialogs/"
         readonly property string imagesPath: App.theme.resourcesPath + "images/dialog/"
 
+        // The loaders keep their dialog: assigning the same source again keeps the item
+        // (Loader.setSource() would recreate it).
         function showMessage(image, title, text) {
-            messageLoader.setSource(Qt.resolvedUrl(dialogsPath + "DlgMessageBox.qml"))
+            messageLoader.source = Qt.resolvedUrl(dialogsPath + "DlgMessageBox.qml")
             const box = messageLoader.item
             if (!box)
                 return
@@ -50,7 +52,7 @@ Item {
         }
 
         function openResetConfirmation() {
-            popupLoader.setSource(Qt.resolvedUrl(dialogsPath + "DlgConfirmBox.qml"))
+            popupLoader.source = Qt.resolvedUrl(dialogsPath + "DlgConfirmBox.qml")
             const box = popupLoader.item
             if (!box)
                 return
@@ -60,7 +62,7 @@ Item {
         }
 
         function openRename(row, eqName, customName) {
-            renameLoader.setSource(Qt.resolvedUrl(dialogsPath + "DlgRenameEq.qml"))
+            renameLoader.source = Qt.resolvedUrl(dialogsPath + "DlgRenameEq.qml")
             const dialog = renameLoader.item
             if (!dialog)
                 return
@@ -349,6 +351,8 @@ Item {
 
     Loader {
         id: popupLoader
+
+        objectName: "popupLoader"
     }
 
     Connections {
@@ -362,10 +366,14 @@ Item {
 
     Loader {
         id: messageLoader
+
+        objectName: "messageLoader"
     }
 
     Loader {
         id: renameLoader
+
+        objectName: "renameLoader"
     }
 
     Connections {
@@ -379,6 +387,8 @@ Item {
 
     Loader {
         id: fileDialogLoader
+
+        objectName: "fileDialogLoader"
     }
 
     Component {

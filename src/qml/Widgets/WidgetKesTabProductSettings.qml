@@ -98,10 +98,11 @@ Item {
             return value === 0 ? "0%" : Math.round((value + 1) * 6.25) + "%"
         }
 
-        // Opens the dialog of the given file; the same dialog again reuses its instance.
+        // Opens the dialog of the given file; the same dialog again reuses its instance (a plain
+        // assignment of the same source keeps the item, Loader.setSource() would recreate it).
         function openDialog(fileName) {
             openedDialog = fileName
-            popupLoader.setSource(Qt.resolvedUrl(dialogsPath + fileName))
+            popupLoader.source = Qt.resolvedUrl(dialogsPath + fileName)
             if (popupLoader.item)
                 popupLoader.item.open()
         }

@@ -29,6 +29,10 @@ TestCase {
     }
 
     function cleanup() {
+        // The names are kept in the settings file, per device type.
+        if (settings)
+            for (let row = 0; row < 4; ++row)
+                settings.setCustomEqName(row, "")
         App.unplug()
     }
 
@@ -155,5 +159,107 @@ TestCase {
             mouseClick(child(tab, "preset2"))
             compare(settings.currentEqIndex, before)
         }
+    }
+
+    function gains() {
+        const model = settings.eqBandsModel
+        const values = []
+        for (let row = 0; row < model.rowCount(); ++row)
+            values.push(model.data(model.index(row, 0), 258))
+        return values
+    }
+
+    function test_resetAfterConfirmation() {
+        const tab = createTab(UIModel.Hardware, { eqIndex: 7 })
+        const model = settings.eqBandsModel
+        verify(model.setData(model.index(3, 0), 5, 258))
+        compare(child(tab, "bandSlider3").value, 5)
+
+        mouseClick(child(tab, "resetButton"))
+        const box = child(tab, "popupLoader").item
+        verify(box)
+        tryCompare(box, "opened", true)
+        compare(box.title, "Reset Equalizer")
+        compare(box.text, "All frequencies will be set to 0 dB")
+        // Cancelling changes nothing.
+        box.close()
+        tryCompare(box, "visible", false)
+        compare(gains()[3], 5)
+
+        mouseClick(child(tab, "resetButton"))
+        verify(child(tab, "popupLoader").item === box, "the box is reused")
+        box.positiveClicked()
+        compare(gains(), [0, 0, 0, 0, 0, 0, 0, 0, 0, 0])
+        compare(child(tab, "bandSlider3").value, 0)
+        box.close()
+    }
+
+    // The message box shown after loading or saving a file.
+    function checkMessage(tab, image, title, text) {
+        const box = child(tab, "messageLoader").item
+        verify(box)
+        tryCompare(box, "opened", true)
+        verify(box.imageSource.toString().endsWith("images/dialog/" + image), box.imageSource)
+        compare(box.title, title)
+        compare(box.text, text)
+        box.close()
+        tryCompare(box, "visible", false)
+    }
+
+    function acceptFileDialog(tab, button, url) {
+        mouseClick(child(tab, button))
+        const dialog = child(tab, "fileDialogLoader").item
+        verify(dialog)
+        dialog.selectedFile = url
+        dialog.accepted()
+        dialog.close()
+        return dialog
+    }
+
+    function test_loadFile_data() {
+        return [
+            { tag: "good", file: "warm.mid.lvreq", bytes: [1, 2, 3, 4, 5, -1, -2, -3, -12, 12], ok: true,
+              name: "warm" },
+            { tag: "too short", file: "short.lvreq", bytes: [1, 2, 3, 4, 5, 6, 7, 8, 9], ok: false, name: "" },
+            { tag: "too long", file: "long.lvreq", bytes: [1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11], ok: false, name: "" },
+            { tag: "empty", file: "empty.lvreq", bytes: [], ok: false, name: "" },
+            { tag: "gain out of range", file: "loud.lvreq", bytes: [1, 2, 3, 4, 5, 6, 7, 8, 9, 13], ok: false,
+              name: "" }
+        ]
+    }
+
+    function test_loadFile(data) {
+        const tab = createTab(UIModel.Hardware, { eqIndex: 8 })
+        settings.setCustomEqName(1, "")
+        verify(App.writeBytes(data.file, data.bytes))
+        acceptFileDialog(tab, "loadButton", App.fileUrl(data.file))
+        if (data.ok) {
+            checkMessage(tab, "success.svg", "Load Complete", "File successfully loaded.")
+            compare(gains(), data.bytes)
+        } else {
+            checkMessage(tab, "warning.svg", "Load Failed", "Failed to load file.")
+            compare(gains(), [0, 0, 0, 0, 0, 0, 0, 0, 0, 0])
+        }
+        compare(settings.getCurrentEqName(), data.name)
+        compare(child(tab, "preset8").text, data.name === "" ? "EQ 2" : "EQ 2 - " + data.name)
+    }
+
+    function test_saveFile() {
+        const tab = createTab(UIModel.Hardware, { eqIndex: 9 })
+        settings.setCustomEqName(2, "Night")
+        const model = settings.eqBandsModel
+        verify(model.setData(model.index(0, 0), -7, 258))
+        verify(model.setData(model.index(9, 0), 11, 258))
+        mouseClick(child(tab, "saveButton"))
+        const dialog = child(tab, "fileDialogLoader").item
+        compare(dialog.defaultName, "Night")
+        dialog.close()
+
+        acceptFileDialog(tab, "saveButton", App.fileUrl("night.lvreq"))
+        checkMessage(tab, "success.svg", "Saving Complete", "File successfully saved.")
+        compare(App.readBytes("night.lvreq"), [-7, 0, 0, 0, 0, 0, 0, 0, 0, 11])
+
+        acceptFileDialog(tab, "saveButton", App.fileUrl("no-such-folder/night.lvreq"))
+        checkMessage(tab, "error.svg", "Saving Failed", "Failed to save file.")
     }
 }

@@ -190,4 +190,22 @@ TestCase {
         compare(menu.menuItems.length, 0)
         compare(menu.visible, false)
     }
+
+    function test_factoryResetAfterConfirmation() {
+        const tab = createTab(UIKestrinModel.Kestrin_2, UIModel.Hardware, false, false)
+        mouseClick(child(tab, "resetButton"))
+        const dialog = child(tab, "popupLoader").item
+        verify(dialog)
+        tryCompare(dialog, "opened", true)
+        compare(App.headsetFactoryResets(), 0)
+        dialog.positiveClicked()
+        compare(App.headsetFactoryResets(), 1)
+        dialog.close()
+        tryCompare(dialog, "visible", false)
+        // Opening it again reuses the dialog.
+        mouseClick(child(tab, "resetButton"))
+        verify(child(tab, "popupLoader").item === dialog)
+        tryCompare(dialog, "opened", true)
+        dialog.close()
+    }
 }
