@@ -25,6 +25,8 @@ using Polling = KestrinDeviceModel::PollingParam;
 
 namespace {
 
+const QString c_sensorsOff = QStringLiteral("setGyroSensorEnabled false 60");
+
 TestKestrinDevice::Options Headset(Devices::DeviceCategory category = Devices::DeviceCategory::Hardware)
 {
     TestKestrinDevice::Options options;
@@ -216,7 +218,7 @@ private slots:
         QSignalSpy hasHt(f.head.get(), &UIKesHeadMediator::hasHeadtrackingChanged);
 
         f.head->setCurrentTabHt(true);
-        QCOMPARE(f.device->calls(QStringLiteral("setGyro")), QStringList{QStringLiteral("setGyroSensorEnabled false 60")});
+        QCOMPARE(f.device->calls(QStringLiteral("setGyro")), QStringList{c_sensorsOff});
         QVERIFY(f.head->isStatusBarPolling()); // not yet
         QTRY_COMPARE(hasHt.count(), 1);
         QVERIFY(f.head->hasHeadtracking());
@@ -357,7 +359,7 @@ private slots:
         QCOMPARE(f.head->getYaw(), 0.0f);
         QCOMPARE(hasHt.count(), 1); // announced with the device; not yet enabled
         QVERIFY(!f.head->hasHeadtracking());
-        QCOMPARE(second->calls(QStringLiteral("setGyro")), QStringList{QStringLiteral("setGyroSensorEnabled false 60")});
+        QCOMPARE(second->calls(QStringLiteral("setGyro")), QStringList{c_sensorsOff});
         QTRY_VERIFY(f.head->hasHeadtracking());
     }
 
