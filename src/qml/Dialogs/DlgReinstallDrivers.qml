@@ -1,0 +1,187 @@
+import QtQuick
+import QtQuick.Layouts
+import Velmor.Enums 1.0
+
+import "../Controls"
+
+// The front end of the audio-driver reinstall. The flow lives in the firmware mediator's
+// drStatus; the dialog shows one page per state and forwards the user's two answers. While it is
+// shown the simulated headset is allowed, so the screen below stays up as devices are unplugged.
+ZelPopupDialog {
+    id: root
+
+    focus: true
+    closePolicy: ZelPopupDialog.NoAutoClose
+
+    onAboutToShow: {
+        App.setSimulationAllowed(true)
+        internal.updateDialog()
+    }
+
+    onAboutToHide: App.setSimulationAllowed(false)
+
+    QtObject {
+        id: internal
+
+        readonly property var fwMediator: App.uiModel ? App.uiModel.fwMediator : null
+        readonly property string iconPath: App.theme.resourcesPath + "images/dialog/"
+        readonly property int status: fwMediator ? fwMediator.drStatus : UIKesFwMediator.DrNotStarted
+        readonly property string title: qsTr("Reinstall Audio Driver")
+        readonly property string failedTitle: qsTr("Driver Reinstallation Failed")
+
+        onStatusChanged: updateDialog()
+
+        function setPage(icon, title, text, continueText, continueShown, continueEnabled, cancelShown, awaiting) {
+            image.source = icon === "" ? "" : iconPath + icon
+            labelTitle.text = title
+            labelText.text = text
+            continueButton.text = continueText
+            continueButton.visible = continueShown
+            continueButton.enabled = continueEnabled
+            cancelButton.visible = cancelShown
+            labelHeadset.visible = awaiting
+        }
+
+        function updateDialog() {
+            switch (status) {
+            case UIKesFwMediator.DrNotStarted:
+                setPage("warning.svg", title,
+                        qsTr("Only use if you are experiencing audio playback issues with your headset on this PC."),
+                        qsTr("Confirm"), true, true, true, false)
+                break
+            case UIKesFwMediator.DrUnplugDevices:
+                setPage("warning.svg", title, qsTr("Please unplug the dongle and headset to continue."),
+                        qsTr("Confirm"), true, true, true, false)
+                break
+            case UIKesFwMediator.DrUninstalling:
+                setPage("", title, qsTr("Reinstalling..."), "", false, false, false, false)
+                break
+            case UIKesFwMediator.DrWaitForDeviceReconnect:
+                setPage("", title, qsTr("Connect the headset to complete driver reinstallation."),
+                        qsTr("Confirm"), true, false, true, true)
+                break
+            case UIKesFwMediator.DrSuccess:
+                setPage("success.svg", qsTr("Audio Driver Reinstalled"), qsTr("Driver reinstallation successful."),
+                        qsTr("Confirm"), true, true, false, false)
+                break
+            case UIKesFwMediator.DrAccessDenied:
+                setPage("error.svg", failedTitle,
+                        qsTr("The Velmor App must be opened with administrative priviledges. Re-open the app by right clicking its icon while holding shift and selecting \"Run as Administrator\""),
+                        qsTr("Confirm"), true, true, false, false)
+                break
+            case UIKesFwMediator.DrFailed:
+            case UIKesFwMediator.DrDeviceConnected:
+                setPage("error.svg", failedTitle, qsTr("Please disconnect your Kestrin and try again."),
+                        qsTr("Try again"), true, true, true, false)
+                break
+            }
+        }
+
+        function continueDrivers() {
+            if (status === UIKesFwMediator.DrSuccess)
+                root.close()
+            fwMediator.continueReinstallingDrivers()
+        }
+
+        function cancelDrivers() {
+            fwMediator.resetReinstallingDrivers()
+            root.close()
+        }
+    }
+
+    contentItem: ColumnLayout {
+        id: mainLayout
+
+        spacing: 32
+        focus: true
+
+        Keys.onEnterPressed: continueButton.click()
+        Keys.onReturnPressed: continueButton.click()
+        // Cancel is never disabled: Escape cancels on every page, also where it is hidden.
+        Keys.onEscapePressed: cancelButton.click()
+
+        ColumnLayout {
+            spacing: 16
+            Layout.preferredWidth: 552
+
+            RowLayout {
+                spacing: App.theme.layoutRowSpacingSmall
+
+                ZelVectorImage {
+                    id: image
+
+                    objectName: "image"
+                    visible: source.toString() !== ""
+                    width: 16
+                    height: 16
+                    Layout.preferredWidth: 16
+                    Layout.preferredHeight: 16
+                }
+
+                ZelTextCaption {
+                    id: labelTitle
+
+                    objectName: "labelTitle"
+                    font.pixelSize: App.theme.fontSizeTitle
+                    font.bold: true
+                }
+            }
+
+            ZelText {
+                id: labelText
+
+                objectName: "labelText"
+                color: App.theme.colorTextHighlighted
+                font.pixelSize: App.theme.fontSizeTitle
+                wrapMode: ZelText.WordWrap
+                Layout.fillWidth: true
+                Accessible.role: Accessible.StaticText
+                Accessible.name: text
+            }
+        }
+
+        RowLayout {
+            spacing: App.theme.layoutRowSpacingSmall
+
+            ZelVectorImage {
+                objectName: "imageConnection"
+                source: App.theme.resourcesPath + "images/cable_warn.svg"
+                visible: labelHeadset.visible
+                width: 9
+                height: 13
+                Layout.preferredWidth: 9
+                Layout.preferredHeight: 13
+            }
+
+            ZelText {
+                id: labelHeadset
+
+                objectName: "labelHeadset"
+                text: qsTr("Awaiting Headset Connection")
+                color: App.theme.colorTextWarning
+                font.bold: true
+                Accessible.role: Accessible.StaticText
+                Accessible.name: text
+            }
+
+            Item {
+                Layout.fillWidth: true
+            }
+
+            ZelButtonHidden {
+                id: cancelButton
+
+                objectName: "cancelButton"
+                text: qsTr("Cancel")
+                onClicked: internal.cancelDrivers()
+            }
+
+            ZelButton {
+                id: continueButton
+
+                objectName: "continueButton"
+                onClicked: internal.continueDrivers()
+            }
+        }
+    }
+}
