@@ -37,7 +37,12 @@ private slots:
     void preferencesReadTheSettingsFile();
     void showAppWindowShowsAHiddenWindow();
     void anotherStartShowsTheWindow();
+    void screenFollowsConsentAndModel();
+    void permissionBoxOpensOnce();
+    void closingBlockRefusesCloseQuitAndDrawers();
+    void trayHidesTheWindowEvenWhileBlocked();
     void quitAppQuitsOnce();
+    void closeAfterQuitEndsTheWindow();
     void everyModuleFileCompiles();
     void moduleImportsByName();
     void sharedDeviceTypeIsRegistered();
@@ -48,6 +53,10 @@ private slots:
 
 private:
     QQuickWindow* window() const;
+    // The item that the window's loader of this name holds; null while it holds none.
+    QObject* loaded(const char* loaderName) const;
+    QObject* appMediator() const { return m_app.getAppMediator(); }
+    bool titleBarAction(int id) const;
 
     App& m_app;
     std::unique_ptr<QQmlApplicationEngine> m_engine;
@@ -69,6 +78,32 @@ QQuickWindow* TestAppWindow::window() const
     return qobject_cast<QQuickWindow*>(m_engine->rootObjects().value(0));
 }
 
+QObject* TestAppWindow::loaded(const char* loaderName) const
+{
+    auto* loader = window()->findChild<QObject*>(QLatin1String(loaderName));
+    return loader ? loader->property("item").value<QObject*>() : nullptr;
+}
+
+bool TestAppWindow::titleBarAction(int id) const
+{
+    QObject* titleBar = loaded("titleBarLoader");
+    return titleBar && QMetaObject::invokeMethod(titleBar, "action", Q_ARG(int, id));
+}
+
+namespace {
+
+bool IsA(QObject* object, const char* qmlType)
+{
+    return object && QByteArray(object->metaObject()->className()).startsWith(qmlType);
+}
+
+// The title-bar buttons' values.
+constexpr int SettingsButton = 8;
+constexpr int SystemButtons = 7;
+constexpr int AllButtons = 31;
+
+} // namespace
+
 void TestAppWindow::mainIsTheRootWindow()
 {
     QQuickWindow* root = window();
@@ -81,7 +116,8 @@ void TestAppWindow::mainIsTheRootWindow()
 void TestAppWindow::themeAndFontsAreReady()
 {
     QVERIFY(dynamic_cast<Theme::DarkTheme*>(m_app.theme()));
-    QCOMPARE(window()->color(), QColor(QStringLiteral("#000000")));
+    // Transparent, so the rounded corners of the content show the desktop.
+    QCOMPARE(window()->color(), QColor(Qt::transparent));
     const QStringList families = QFontDatabase::families();
     QVERIFY2(families.contains(QLatin1String(Theme::BodyFontFamily)), qPrintable(families.join(u',')));
     QVERIFY(families.contains(QLatin1String(Theme::CaptionFontFamily)));
@@ -113,12 +149,110 @@ void TestAppWindow::anotherStartShowsTheWindow()
     QTRY_VERIFY_WITH_TIMEOUT(root->isVisible(), 10000);
 }
 
+void TestAppWindow::screenFollowsConsentAndModel()
+{
+    // Consent given: the no-device screen once the bus has started without a device.
+    QTRY_VERIFY_WITH_TIMEOUT(IsA(loaded("mainLoader"), "WidgetNoDevice"), 10000);
+    QObject* titleBar = loaded("titleBarLoader");
+    QVERIFY(IsA(titleBar, "WidgetTitleBarWindows"));
+    QCOMPARE(titleBar->property("visibleButtons").toInt(), AllButtons);
+
+    // The simulated headset: the headset screen.
+    m_app.selectDevice(1);
+    QTRY_VERIFY_WITH_TIMEOUT(IsA(loaded("mainLoader"), "WidgetKesMain"), 10000);
+
+    QVERIFY(appMediator()->setProperty("eulaAccepted", false));
+    QVERIFY(IsA(loaded("mainLoader"), "WidgetLegalTerms"));
+    QCOMPARE(titleBar->property("visibleButtons").toInt(), SystemButtons);
+    // Accepting on the screen stores the consent and brings the headset screen back.
+    QVERIFY(QMetaObject::invokeMethod(loaded("mainLoader"), "accepted"));
+    QCOMPARE(appMediator()->property("eulaAccepted").toBool(), true);
+    QVERIFY(IsA(loaded("mainLoader"), "WidgetKesMain"));
+    QCOMPARE(titleBar->property("visibleButtons").toInt(), AllButtons);
+}
+
+void TestAppWindow::permissionBoxOpensOnce()
+{
+    emit m_app.requestInputMonitoring();
+    QObject* box = loaded("permissionsMessageLoader");
+    QVERIFY(IsA(box, "DlgConfirmBox"));
+    QTRY_VERIFY(box->property("opened").toBool());
+    QCOMPARE(box->property("title").toString(), QStringLiteral("Grant Permissions"));
+    QCOMPARE(box->property("text").toString(),
+        QStringLiteral("Please grant Input Monitoring permission for your Velmor product"));
+    QCOMPARE(box->property("positiveText").toString(), QStringLiteral("Open Permissions"));
+    emit m_app.requestInputMonitoring();
+    QCOMPARE(loaded("permissionsMessageLoader"), box);
+    QVERIFY(box->property("opened").toBool());
+    QVERIFY(QMetaObject::invokeMethod(box, "close"));
+    QTRY_VERIFY(!box->property("visible").toBool());
+}
+
+void TestAppWindow::closingBlockRefusesCloseQuitAndDrawers()
+{
+    QQuickWindow* root = window();
+    root->show();
+    QSignalSpy quit(m_engine.get(), &QQmlEngine::quit);
+    QVERIFY(QMetaObject::invokeMethod(appMediator(), "addClosingBlock"));
+
+    QVERIFY(!root->close());
+    QVERIFY(root->isVisible());
+    emit m_app.quitApp();
+    QCOMPARE(quit.count(), 0);
+    QVERIFY(titleBarAction(SettingsButton));
+    QVERIFY(!loaded("popupLoader"));
+
+    QVERIFY(QMetaObject::invokeMethod(appMediator(), "removeClosingBlock"));
+    QVERIFY(titleBarAction(SettingsButton));
+    QObject* drawer = loaded("popupLoader");
+    QVERIFY(IsA(drawer, "PopupAppSettings"));
+    QTRY_VERIFY(drawer->property("opened").toBool());
+    // While a drawer is shown only the system buttons are enabled.
+    QCOMPARE(loaded("titleBarLoader")->property("enabledButtons").toInt(), SystemButtons);
+    QVERIFY(QMetaObject::invokeMethod(drawer, "close"));
+    QTRY_COMPARE(loaded("titleBarLoader")->property("enabledButtons").toInt(), AllButtons);
+}
+
+void TestAppWindow::trayHidesTheWindowEvenWhileBlocked()
+{
+    QQuickWindow* root = window();
+    root->show();
+    QSignalSpy quit(m_engine.get(), &QQmlEngine::quit);
+    QVERIFY(appMediator()->setProperty("minimizeToTray", true));
+    QVERIFY(QMetaObject::invokeMethod(appMediator(), "addClosingBlock"));
+
+    QVERIFY(!root->close());
+    QVERIFY(!root->isVisible());
+    emit m_app.quitApp();
+    QCOMPARE(quit.count(), 0);
+    emit m_app.showAppWindow();
+    QVERIFY(root->isVisible());
+
+    QVERIFY(QMetaObject::invokeMethod(appMediator(), "removeClosingBlock"));
+    QVERIFY(!root->close());
+    QVERIFY(!root->isVisible());
+    root->show();
+}
+
 void TestAppWindow::quitAppQuitsOnce()
 {
     QSignalSpy quit(m_engine.get(), &QQmlEngine::quit);
     emit m_app.quitApp();
     emit m_app.quitApp();
     QCOMPARE(quit.count(), 1);
+}
+
+void TestAppWindow::closeAfterQuitEndsTheWindow()
+{
+    // Committed to ending: the tray option no longer hides the window, the close goes through.
+    QQuickWindow* root = window();
+    root->show();
+    QCOMPARE(appMediator()->property("minimizeToTray").toBool(), true);
+    m_app.setQuitOnLastWindowClosed(false);
+    QVERIFY(root->close());
+    QVERIFY(!root->isVisible());
+    m_app.setQuitOnLastWindowClosed(true);
+    QVERIFY(appMediator()->setProperty("minimizeToTray", false));
 }
 
 void TestAppWindow::everyModuleFileCompiles()
