@@ -77,8 +77,14 @@ QString ForLog(const QUrl& url)
 
 NetworkUpdater::Endpoints NetworkUpdater::Endpoints::Product()
 {
+#ifdef VELMOR_LOCAL_UPDATE_HOSTS
+    // Port 9 (discard) on the loopback interface: nothing listens, every request fails at once.
+    const QString local = QStringLiteral("https://127.0.0.1:9");
+    return {local, local, local, local};
+#else
     return {QStringLiteral("https://downloads.velmor.com"), QStringLiteral("https://kestrin-fw.velmor.com"),
             QStringLiteral("https://kestrin2-fw.velmor.com"), QStringLiteral("https://solvarine-fw.velmor.com")};
+#endif
 }
 
 NetworkUpdater::NetworkUpdater(QObject* parent)
