@@ -335,6 +335,7 @@ Item {
                         }
 
                         ItemEqBandGraduation {
+                            objectName: "graduation" + bandGroup.index
                             visible: bandGroup.isNotLastBand
                             Layout.fillHeight: true
                         }

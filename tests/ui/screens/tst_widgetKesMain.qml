@@ -107,4 +107,30 @@ TestCase {
         compare(child(child(screen, "microphoneTab"), "micFilterGroup").currentIndex, 2)
         compare(child(child(screen, "microphoneTab"), "micVolumeTile").visible, false)
     }
+
+    function test_microphonePage_data() {
+        return [
+            { tag: "Kestrin", type: UIKestrinModel.Kestrin_1, category: UIModel.Hardware,
+              title: "Noise Suppression", enabled: true },
+            { tag: "Kestrin 2", type: UIKestrinModel.Kestrin_2, category: UIModel.Hardware,
+              title: "DAMPRA - AI Noise Removal", enabled: true },
+            { tag: "simulated", type: UIKestrinModel.Kestrin_2, category: UIModel.Software,
+              title: "DAMPRA - AI Noise Removal", enabled: false }
+        ]
+    }
+
+    function test_microphonePage(data) {
+        App.plugHeadset(data.type, data.category)
+        const screen = createTemporaryObject(screenComponent, testCase)
+        const page = child(screen, "microphoneTab")
+        // Only the owner can show it.
+        child(screen, "menu").currentIndex = 2
+        compare(page.visible, true)
+        compare(page.enabled, data.enabled)
+        compare(child(page, "noiseRemovalTitle").text, data.title)
+        compare(child(page, "micVolumeTile").visible, false)
+        // The noise-removal tile keeps half of the row.
+        const tile = child(page, "noiseRemovalTile")
+        verify(Math.abs(tile.width - (page.width - 80 - 12) / 2) <= 1, "tile width " + tile.width)
+    }
 }

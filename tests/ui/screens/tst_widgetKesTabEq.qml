@@ -126,6 +126,11 @@ TestCase {
         verify(!findChild(tab, "bandSlider10"))
         compare(child(tab, "bandSlider0").frequency, 32)
         compare(child(tab, "bandSlider9").frequency, 16000)
+        for (let gap = 0; gap < 9; ++gap)
+            compare(child(tab, "graduation" + gap).visible, true)
+        compare(child(tab, "graduation9").visible, false)
+        // Sliders stand left to right in band order.
+        verify(child(tab, "bandSlider0").mapToItem(tab, 0, 0).x < child(tab, "bandSlider1").mapToItem(tab, 0, 0).x)
     }
 
     function test_bandEditReachesTheHeadset() {
