@@ -109,7 +109,9 @@ private slots:
         QTest::addColumn<bool>("accepted");
         QTest::newRow("true") << QByteArray("license_accepted=true\n") << true;
         QTest::newRow("false") << QByteArray("license_accepted=false\n") << false;
-        QTest::newRow("garbage") << QByteArray("license_accepted=maybe\n") << true;
+        // Every row's file differs in size: QSettings caches a parsed file per process and takes it as
+        // unchanged when both its size and its modification second are the same.
+        QTest::newRow("garbage") << QByteArray("license_accepted=perhaps\n") << true;
         QTest::newRow("empty value") << QByteArray("license_accepted=\n") << false;
         QTest::newRow("not ini") << QByteArray("\x00\x01\x02 nonsense [[[", 17) << false;
         QTest::newRow("in a group") << QByteArray("[General2]\nlicense_accepted=true\n") << false;
