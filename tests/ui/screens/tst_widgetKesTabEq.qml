@@ -267,4 +267,39 @@ TestCase {
         acceptFileDialog(tab, "saveButton", App.fileUrl("no-such-folder/night.lvreq"))
         checkMessage(tab, "error.svg", "Saving Failed", "Failed to save file.")
     }
+
+    function test_rename() {
+        const tab = createTab(UIModel.Hardware, { eqIndex: 7 })
+        settings.setCustomEqName(1, "Old")
+        const button = child(tab, "preset8")
+        button.editClicked()
+        const dialog = child(tab, "renameLoader").item
+        verify(dialog)
+        tryCompare(dialog, "opened", true)
+        compare(dialog.index, 1)
+        compare(dialog.eqName, "EQ 2")
+        compare(dialog.customEqName, "Old")
+        dialog.customEqName = "Bright"
+        dialog.positiveClicked()
+        compare(settings.customEqsNamesModel.data(settings.customEqsNamesModel.index(1, 0)), "Bright")
+        compare(button.text, "EQ 2 - Bright")
+        // Renaming did not switch the preset.
+        compare(settings.currentEqIndex, 7)
+        dialog.close()
+        tryCompare(dialog, "visible", false)
+
+        // An empty name removes the custom name; the dialog is reused for another row.
+        child(tab, "preset10").editClicked()
+        verify(child(tab, "renameLoader").item === dialog)
+        compare(dialog.index, 3)
+        compare(dialog.eqName, "EQ 4")
+        compare(dialog.customEqName, "")
+        dialog.close()
+        tryCompare(dialog, "visible", false)
+        button.editClicked()
+        dialog.customEqName = ""
+        dialog.positiveClicked()
+        compare(button.text, "EQ 2")
+        dialog.close()
+    }
 }
