@@ -4,7 +4,7 @@ import QtQuick.Window
 import Qt5Compat.GraphicalEffects
 
 import "../Controls"
-import "WebLinks.js" as WebLinks
+import "WebAddress.js" as WebAddress
 
 // The card of an image notification: the picture with rounded corners, 80 px high folded and
 // 320 px high unfolded. Its controls (open the link, fold, close) show while the pointer is
@@ -109,7 +109,7 @@ Item {
 
             anchors.centerIn: parent
             visible: url !== ""
-            url: WebLinks.isWebAddress(root.link) ? root.link.trim() : ""
+            url: WebAddress.isWebAddress(root.link) ? root.link.trim() : ""
             text: qsTr("Open in Browser")
             color: App.theme.colorStatusAvailable
             font.weight: Font.DemiBold

@@ -2,7 +2,7 @@ import QtQuick
 import QtQuick.Layouts
 
 import "../Controls"
-import "WebLinks.js" as WebLinks
+import "WebAddress.js" as WebAddress
 
 // The card of a text notification or of an update notice: the "New" mark, the date, a close
 // button, the wrapped message, and an Update or Open button where they apply. It knows nothing
@@ -23,7 +23,7 @@ Rectangle {
     QtObject {
         id: internal
 
-        readonly property bool canOpenLink: WebLinks.isWebAddress(root.link)
+        readonly property bool canOpenLink: WebAddress.isWebAddress(root.link)
     }
 
     implicitWidth: mainLayout.implicitWidth + mainLayout.anchors.leftMargin + mainLayout.anchors.rightMargin
