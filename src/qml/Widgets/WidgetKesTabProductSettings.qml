@@ -456,6 +456,8 @@ Item {
         // Refills the menu on every request; an empty list (no hardware device, or no rollback
         // list fetched yet) shows nothing.
         function showAvailable() {
+            if (!internal.fwMediator)
+                return
             sourceComponent = rollbackMenuComponent
             const versions = internal.fwMediator.getRollbackFwVersions()
             item.menuItems = versions
