@@ -211,6 +211,14 @@ Window {
         }
     }
 
+    // One resize area: shows its cursor on hover and resizes the window at its edges when pressed.
+    component ResizeArea: MouseArea {
+        required property int edges
+
+        hoverEnabled: true
+        onPressed: root.startSystemResize(edges)
+    }
+
     // The resize areas over the outer pixels of the window, only while it is windowed.
     ColumnLayout {
         id: frameLayout
@@ -219,13 +227,6 @@ Window {
         anchors.fill: mainRect
         spacing: 0
         visible: root.visibility === Window.Windowed
-
-        component ResizeArea: MouseArea {
-            required property int edges
-
-            hoverEnabled: true
-            onPressed: root.startSystemResize(edges)
-        }
 
         RowLayout {
             spacing: 0
