@@ -3,10 +3,12 @@
 #include "devices/DeviceProxy.h"
 #include "devices/FakeKestrinDeviceImpl.h"
 #include "platform/IKestrinDriversUninstaller.h"
+#include "platform/KestrinFwUpdater.h"
 #include "platform/NetworkUpdater.h"
 #include "support/TestAppData.h"
 #include "support/devices/TestKestrinDevice.h"
 #include "support/fw/FwTestDoubles.h"
+#include "support/fw/ScriptedDfuLibrary.h"
 #include "ui_mediators/UIKesFwMediator.h"
 #include "ui_models/IAppServices.h"
 #include "ui_models/UIKestrinModel.h"
@@ -101,6 +103,9 @@ class TestFwMediator : public QObject {
     QPointer<ScriptedDriversUninstaller> m_uninstaller;
     int m_uninstallersMade = 0;
     bool m_familyConnected = false;
+    // Used by real updaters; they outlive the model.
+    std::unique_ptr<TestSupport::ScriptedDfuLibrary> m_library;
+    std::unique_ptr<QTemporaryDir> m_common;
 
     UIKesFwMediator* fw() const { return m_model->fwMediator(); }
 
@@ -180,6 +185,8 @@ private slots:
     void cleanup()
     {
         m_model.reset();
+        m_library.reset();
+        m_common.reset();
         m_proxy.reset();
         m_app.reset();
         m_bus.reset();
@@ -564,6 +571,51 @@ private slots:
         fw()->resetReinstallingDrivers();
         QCOMPARE(spy.count(), 2);
         QCOMPARE(fw()->getDrStatus(), UIKesFwMediator::DrNotStarted);
+    }
+
+    void installThroughTheUpdaterAndTheLibrary()
+    {
+        // The real updater over the scripted chip library, with short waits.
+        m_library = std::make_unique<TestSupport::ScriptedDfuLibrary>();
+        TestSupport::ScriptedDfuLibrary& library = *m_library;
+        library.setTransferScript({{Platform::IKestrinDfuLibrary::ResultInfo, Platform::IKestrinDfuLibrary::MsgIdProgress,
+                                    "50"},
+                                   {Platform::IKestrinDfuLibrary::ResultReadyToApply, 0, {}, 100}});
+        library.setApplyScript({{Platform::IKestrinDfuLibrary::ResultDone, 0, {}, 100}});
+        m_common = std::make_unique<QTemporaryDir>();
+        QTemporaryDir& common = *m_common;
+        UIKesFwMediator::PlatformServices services;
+        services.createFwUpdater = [&](const QString& path, Platform::IHwBus& bus) {
+            Platform::KestrinFwUpdater::Timings timings;
+            timings.pollMs = 20;
+            timings.setupDelayMs = 20;
+            timings.transferDelayMs = 20;
+            return std::unique_ptr<IKestrinFwUpdater>(
+                new Platform::DesktopKestrinFwUpdater(path, bus, library.library(), common.path(), timings));
+        };
+        fw()->setPlatformServices(services);
+
+        saveFw(DeviceType::kestrin_2, "2.0.0");
+        plug({DeviceType::kestrin_2, false, false, "1.0.0"});
+        QList<int> statuses;
+        QObject::connect(fw(), &UIKesFwMediator::statusChanged, this, [&] { statuses << fw()->getStatus(); });
+        QCOMPARE(fw()->installFw(false), UIKesFwMediator::Started);
+        QCOMPARE(m_bus->calls, QStringList{"stopBus close"});
+        QTRY_COMPARE_WITH_TIMEOUT(fw()->getStatus(), UIKesFwMediator::Success, WaitMs);
+        QCOMPARE(statuses, QList<int>({UIKesFwMediator::Starting, UIKesFwMediator::Updating, UIKesFwMediator::Applying,
+                                       UIKesFwMediator::Success}));
+        QCOMPARE(fw()->getProgress(), 1.0f);
+        QCOMPARE(m_bus->calls, QStringList({"stopBus close", "runBus"}));
+        QCOMPARE(library.calls().last(), QStringLiteral("close"));
+        QCOMPARE(library.imageSeen(), QByteArray("image /img/2.0.0/xbox_headset.bin"));
+        QCOMPARE(m_app->selected, QList<int>{1});
+        QCOMPARE(m_app->activities, 0);
+
+        // The finished updater is gone: the next install may start.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCOMPARE(fw()->installFw(false), UIKesFwMediator::Started);
+        m_model.reset(); // deleting the mediator during an update closes the library
+        QVERIFY(!library.isOpen());
     }
 
     // ---- This system's own services ----
