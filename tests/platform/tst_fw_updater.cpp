@@ -51,17 +51,14 @@ const DfuEvent ReadyToApply{IKestrinDfuLibrary::ResultReadyToApply, 0, {}};
 // Late enough that the poll sees Applying first.
 const DfuEvent Done{IKestrinDfuLibrary::ResultDone, 0, {}, 150};
 
+// This run's log file: the newest one (the private data folder keeps the files of earlier runs).
 QString LogText()
 {
     GlobalLogger::Instance()->message(QtWarningMsg, "-- test marker --"); // flushes what came before
-    QDir logs(TestSupport::AppDataPath(QStringLiteral("Logs")));
-    QString text;
-    for (const QString& name : logs.entryList(QDir::Files, QDir::Name)) {
-        QFile file(logs.absoluteFilePath(name));
-        if (file.open(QIODevice::ReadOnly))
-            text += QString::fromUtf8(file.readAll());
-    }
-    return text;
+    const QDir logs(TestSupport::AppDataPath(QStringLiteral("Logs")));
+    const QStringList files = logs.entryList(QDir::Files, QDir::Time);
+    QFile file(files.isEmpty() ? QString() : logs.absoluteFilePath(files.first()));
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
 }
 
 std::shared_ptr<TestKestrinDevice> Device(DeviceType type, bool dongle = false, bool fwOnly = false, int battery = 80)
