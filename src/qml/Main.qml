@@ -130,7 +130,6 @@ Window {
         id: systemTrayIcon
 
         icon.source: "qrc:/icons/velmor.png"
-        tooltip: App.applicationName
         visible: internal.minimizeToTray
 
         // On macOS the platform opens the menu itself.
