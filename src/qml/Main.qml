@@ -129,6 +129,7 @@ Window {
     Platform.SystemTrayIcon {
         id: systemTrayIcon
 
+        objectName: "systemTrayIcon"
         icon.source: "qrc:/icons/velmor.png"
         visible: internal.minimizeToTray
 
@@ -153,11 +154,13 @@ Window {
         id: trayMenu
 
         Platform.MenuItem {
+            objectName: "trayOpenItem"
             text: qsTr("Open %1").arg(App.applicationName)
             onTriggered: internal.showAppWindow()
         }
 
         Platform.MenuItem {
+            objectName: "trayQuitItem"
             text: qsTr("Quit")
             onTriggered: internal.quitApp()
         }

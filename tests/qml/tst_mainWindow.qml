@@ -1,6 +1,7 @@
 import QtQuick
 import QtQuick.Window
 import QtTest
+import Qt.labs.platform as Platform
 import Velmor.Enums 1.0
 import "qrc:/qml/Velmor/Controls"
 import "data"
@@ -188,6 +189,37 @@ TestCase {
             App.quitApp()
             compare(main.visible, true)
         }
+    }
+
+    function test_trayIconAndMenu() {
+        const tray = findChild(main, "systemTrayIcon")
+        const openItem = findChild(main, "trayOpenItem")
+        const quitItem = findChild(main, "trayQuitItem")
+        verify(tray && openItem && quitItem)
+        compare(tray.icon.source, "qrc:/icons/velmor.png")
+        compare(tray.visible, false)
+        appMediator.minimizeToTray = true
+        compare(tray.visible, true)
+        compare(openItem.text, "Open Velmor")
+        compare(quitItem.text, "Quit")
+
+        titleBar().action(ZelTitleBar.Close)
+        compare(main.visible, false)
+        tray.activated(Platform.SystemTrayIcon.Trigger)
+        compare(main.visible, true)
+        titleBar().action(ZelTitleBar.Close)
+        tray.activated(Platform.SystemTrayIcon.DoubleClick)
+        compare(main.visible, false)
+        openItem.triggered()
+        compare(main.visible, true)
+        // Quit does nothing while closing is blocked.
+        appMediator.addClosingBlock()
+        quitItem.triggered()
+        compare(main.visible, true)
+        titleBar().action(ZelTitleBar.Close)
+        compare(main.visible, false)
+        App.showAppWindow()
+        compare(main.visible, true)
     }
 
     function test_permissionBox() {
