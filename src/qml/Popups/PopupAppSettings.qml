@@ -4,6 +4,7 @@ import QtQuick.Layouts
 import Velmor.Enums 1.0
 
 import "../Controls"
+import "../Dialogs"
 import "../Items"
 
 // The application settings drawer: language, version and offered update, the close-to-tray
@@ -39,22 +40,6 @@ ZelDrawer {
                 if (item)
                     item.open()
             }
-        }
-
-        // The licences dialog's component, made when first asked for and then handed out
-        // again, so that the main window's loader keeps its instance.
-        property Component licensesComponent: null
-
-        function licenses() {
-            if (!internal.licensesComponent) {
-                const component = Qt.createComponent("../Dialogs/DlgLicenses.qml")
-                if (component.status !== Component.Ready) {
-                    console.warn("The licences dialog cannot be shown:", component.errorString())
-                    return null
-                }
-                internal.licensesComponent = component
-            }
-            return internal.licensesComponent
         }
     }
 
@@ -243,11 +228,7 @@ ZelDrawer {
                 color: App.theme.colorHint
                 font.pixelSize: App.theme.fontSize
 
-                onClicked: {
-                    const dlg = internal.licenses()
-                    if (dlg)
-                        root.popupOpen(dlg)
-                }
+                onClicked: root.popupOpen(licensesComponent)
             }
 
             ZelLinkButton {
@@ -263,6 +244,13 @@ ZelDrawer {
             Item {
                 Layout.fillWidth: true
             }
+        }
+    }
+
+    Component {
+        id: licensesComponent
+
+        DlgLicenses {
         }
     }
 
