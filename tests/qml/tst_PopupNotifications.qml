@@ -105,7 +105,7 @@ TestCase {
         drawer.open()
         drawer.forceFocus()
         tryCompare(drawer, "opened", true)
-        waitForRendering(drawer.contentItem)
+        waitForItemPolished(drawer.contentItem)
         return drawer
     }
 
@@ -352,7 +352,8 @@ TestCase {
 
     function test_imageCardsLoadOnlyHttps_data() {
         return [
-            // A host that never resolves: the load is tried and fails.
+            // The test network holds every request to another machine: the load is asked for and
+            // stays pending.
             { tag: "https", address: "https://velmor.invalid/promo.png", source: "https://velmor.invalid/promo.png" },
             { tag: "plain web", address: "http://velmor.example/promo.png", source: "" },
             { tag: "upper-case scheme", address: "HTTPS://velmor.example/promo.png", source: "" },

@@ -1,3 +1,4 @@
+#include "HeldNetwork.h"
 #include "TestApp.h"
 
 #include "theme/ApplicationFonts.h"
@@ -45,6 +46,7 @@ public slots:
     void qmlEngineAvailable(QQmlEngine* engine)
     {
         engine->addImportPath(QStringLiteral(":/qml"));
+        engine->setNetworkAccessManagerFactory(&m_network);
         auto* app = new TestApp(engine);
         app->captureOpenedUrls();
         engine->rootContext()->setContextProperty(QStringLiteral("App"), app);
@@ -59,6 +61,9 @@ public slots:
             QCoreApplication::processEvents();
         }
     }
+
+private:
+    HeldNetworkFactory m_network;
 };
 
 QUICK_TEST_MAIN_WITH_SETUP(velmor_qml, QmlTestSetup)
