@@ -63,7 +63,7 @@ private:
     Platform::IHwBus& m_bus;
 };
 
-struct DeviceSpec {
+struct DeviceSetup {
     DeviceType type = DeviceType::kestrin_2;
     bool dongle = false;
     bool fwOnly = false;
@@ -73,18 +73,18 @@ struct DeviceSpec {
     Devices::DeviceCategory category = Devices::DeviceCategory::Hardware;
 };
 
-std::shared_ptr<TestKestrinDevice> MakeDevice(const DeviceSpec& spec)
+std::shared_ptr<TestKestrinDevice> MakeDevice(const DeviceSetup& wanted)
 {
     TestKestrinDevice::Options options;
-    options.type = spec.type;
-    options.dongle = spec.dongle;
-    options.fwOnly = spec.fwOnly;
-    options.category = spec.category;
-    options.hwType = spec.dongle ? KestrinHwType::xbox_dongle : KestrinHwType::xbox_headset;
+    options.type = wanted.type;
+    options.dongle = wanted.dongle;
+    options.fwOnly = wanted.fwOnly;
+    options.category = wanted.category;
+    options.hwType = wanted.dongle ? KestrinHwType::xbox_dongle : KestrinHwType::xbox_headset;
     TestKestrinDevice::State state;
-    state.fwVersion = spec.fwVersion;
-    state.dongleFwVersion = spec.dongleFwVersion;
-    state.autoPowerOff = spec.autoPowerOff;
+    state.fwVersion = wanted.fwVersion;
+    state.dongleFwVersion = wanted.dongleFwVersion;
+    state.autoPowerOff = wanted.autoPowerOff;
     return std::make_shared<TestKestrinDevice>(options, state);
 }
 
@@ -128,9 +128,9 @@ class TestFwMediator : public QObject {
         QTRY_COMPARE_WITH_TIMEOUT(m_updater->getKestrinFwStatus(type), NetworkUpdater::Status::Ready, WaitMs);
     }
 
-    std::shared_ptr<TestKestrinDevice> plug(const DeviceSpec& spec = DeviceSpec())
+    std::shared_ptr<TestKestrinDevice> plug(const DeviceSetup& wanted = DeviceSetup())
     {
-        auto device = MakeDevice(spec);
+        auto device = MakeDevice(wanted);
         [&] { QVERIFY(m_proxy->setDevice(device)); }();
         return device;
     }
