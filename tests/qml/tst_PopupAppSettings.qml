@@ -78,7 +78,7 @@ TestCase {
         drawer.open()
         drawer.forceFocus()
         tryCompare(drawer, "opened", true)
-        waitForRendering(drawer.contentItem)
+        waitForItemPolished(drawer.contentItem)
         return drawer
     }
 
