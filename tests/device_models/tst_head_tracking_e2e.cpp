@@ -2,7 +2,7 @@
 // commands on the wire, the samples read from the interrupt pipe, and the production worker
 // thread reading them every 4 ms while the GUI thread publishes.
 
-#include "devices/KestrinRig.h"
+#include "devices/KestrinModelRig.h"
 
 #include "device_models/KestrinDeviceModel.h"
 #include "devices/DeviceProxy.h"
@@ -28,41 +28,8 @@ Bytes Sample()
     return sample;
 }
 
-struct HeadTrackingRig {
-    explicit HeadTrackingRig(uint16_t pid, bool manualTimers = true,
-                             const std::function<void(Kestrin::State&)>& preset = {})
-        : rig(pid)
-    {
-        // The implementation reads the headset when it is built.
-        if (preset)
-            preset(*rig.state);
-        uint16_t vid = 0;
-        uint16_t openedPid = 0;
-        rig.client->getOpenedVidPid(vid, openedPid);
-        device = std::make_shared<Devices::KestrinDeviceImpl>(*rig.client, vid, openedPid,
-            rig.client->getOpenedDeviceType(), rig.client->getOpenedType(), rig.client->isOpenedDongle());
-        if (manualTimers) {
-            auto manual = std::make_unique<ManualWorkerTimers>();
-            timers = manual.get();
-            model = std::make_unique<KestrinDeviceModel>(&proxy, std::move(manual));
-        } else {
-            model = std::make_unique<KestrinDeviceModel>(&proxy);
-        }
-    }
-
-    ~HeadTrackingRig()
-    {
-        proxy.resetImpl();
-        model.reset();
-    }
-
-    bool connect()
-    {
-        if (!device->isValid() || !proxy.setDevice(device))
-            return false;
-        rig.headset->clearLog();
-        return true;
-    }
+struct HeadTrackingRig : KestrinModelRig {
+    using KestrinModelRig::KestrinModelRig;
 
     // The sensor commands sent since the last call.
     QStringList takeSensorCommands()
@@ -73,12 +40,6 @@ struct HeadTrackingRig {
                 sensors << line;
         return sensors;
     }
-
-    KestrinRig rig;
-    std::shared_ptr<Devices::KestrinDeviceImpl> device;
-    Devices::DeviceProxy proxy;
-    ManualWorkerTimers* timers = nullptr;
-    std::unique_ptr<KestrinDeviceModel> model;
 };
 
 } // namespace

@@ -2,7 +2,7 @@
 // a setting changed in the model reaches the headset within a few queue ticks, a refused one is
 // put back in the model, and changes made on the headset come back through the polls.
 
-#include "KestrinRig.h"
+#include "KestrinModelRig.h"
 
 #include "device_models/KestrinDeviceModel.h"
 #include "devices/DeviceProxy.h"
@@ -27,39 +27,8 @@ constexpr int c_fewTicks = 3;
 
 // Rig, real headset implementation, proxy and model. With manual timers the model's worker runs
 // only when the test advances virtual time, so "within a few ticks" is exact.
-struct EndToEnd {
-    explicit EndToEnd(uint16_t pid, bool manualTimers = true, std::function<void(Kestrin::State&)> preset = {})
-        : rig(pid)
-    {
-        if (preset)
-            preset(*rig.state);
-        uint16_t vid = 0;
-        uint16_t openedPid = 0;
-        rig.client->getOpenedVidPid(vid, openedPid);
-        device = std::make_shared<Devices::KestrinDeviceImpl>(*rig.client, vid, openedPid,
-            rig.client->getOpenedDeviceType(), rig.client->getOpenedType(), rig.client->isOpenedDongle());
-        if (manualTimers) {
-            auto manual = std::make_unique<ManualWorkerTimers>();
-            timers = manual.get();
-            model = std::make_unique<KestrinDeviceModel>(&proxy, std::move(manual));
-        } else {
-            model = std::make_unique<KestrinDeviceModel>(&proxy);
-        }
-    }
-
-    ~EndToEnd()
-    {
-        proxy.resetImpl();
-        model.reset();
-    }
-
-    bool connect()
-    {
-        if (!device->isValid() || !proxy.setDevice(device))
-            return false;
-        rig.headset->clearLog();
-        return true;
-    }
+struct EndToEnd : KestrinModelRig {
+    using KestrinModelRig::KestrinModelRig;
 
     // Runs queue ticks until `done` holds; the number of ticks it took, or -1.
     int ticksUntil(const std::function<bool()>& done, int limit = 20)
@@ -77,12 +46,6 @@ struct EndToEnd {
         const auto log = rig.log();
         return std::find(log.begin(), log.end(), line) != log.end();
     }
-
-    KestrinRig rig;
-    std::shared_ptr<Devices::KestrinDeviceImpl> device;
-    Devices::DeviceProxy proxy;
-    ManualWorkerTimers* timers = nullptr;
-    std::unique_ptr<KestrinDeviceModel> model;
 };
 
 } // namespace
