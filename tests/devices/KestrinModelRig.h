@@ -21,11 +21,7 @@ struct KestrinModelRig {
     {
         if (preset)
             preset(*rig.state);
-        uint16_t vid = 0;
-        uint16_t openedPid = 0;
-        rig.client->getOpenedVidPid(vid, openedPid);
-        device = std::make_shared<Devices::KestrinDeviceImpl>(*rig.client, vid, openedPid,
-            rig.client->getOpenedDeviceType(), rig.client->getOpenedType(), rig.client->isOpenedDongle());
+        device = rig.build<Devices::KestrinDeviceImpl>();
         if (manualTimers) {
             auto manual = std::make_unique<TestSupport::ManualWorkerTimers>();
             timers = manual.get();

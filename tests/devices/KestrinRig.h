@@ -40,6 +40,18 @@ struct KestrinRig {
 
     bool isDongle() { return client->isOpenedDongle(); }
 
+    // A headset implementation (full or firmware-only) built the way the device bus builds it,
+    // from what the client reports of the opened device.
+    template <typename Device>
+    std::shared_ptr<Device> build()
+    {
+        uint16_t vid = 0;
+        uint16_t pid = 0;
+        client->getOpenedVidPid(vid, pid);
+        return std::make_shared<Device>(*client, vid, pid, client->getOpenedDeviceType(), client->getOpenedType(),
+                                        client->isOpenedDongle());
+    }
+
     std::vector<std::string> log() const { return HidEmu::Kestrin::DecodedLog(*headset); }
 
     // The decoded requests since the last clearLog().

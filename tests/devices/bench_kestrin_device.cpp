@@ -96,13 +96,9 @@ void Print(const char* name, const Figures& f)
         f.leastOutReports, f.reads, f.leastReads, f.emulatedMs, f.leastMs, static_cast<long long>(f.wallMs));
 }
 
-std::unique_ptr<Devices::KestrinDeviceImpl> Build(KestrinRig& rig)
+std::shared_ptr<Devices::KestrinDeviceImpl> Build(KestrinRig& rig)
 {
-    uint16_t vid = 0;
-    uint16_t pid = 0;
-    rig.client->getOpenedVidPid(vid, pid);
-    return std::make_unique<Devices::KestrinDeviceImpl>(*rig.client, vid, pid, rig.client->getOpenedDeviceType(),
-        rig.client->getOpenedType(), rig.client->isOpenedDongle());
+    return rig.build<Devices::KestrinDeviceImpl>();
 }
 
 } // namespace

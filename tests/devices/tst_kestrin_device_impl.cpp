@@ -19,13 +19,9 @@ using DeviceData::KestrinEqBandParams;
 
 namespace {
 
-std::unique_ptr<KestrinDeviceImpl> Build(KestrinRig& rig)
+std::shared_ptr<KestrinDeviceImpl> Build(KestrinRig& rig)
 {
-    uint16_t vid = 0;
-    uint16_t pid = 0;
-    rig.client->getOpenedVidPid(vid, pid);
-    return std::make_unique<KestrinDeviceImpl>(*rig.client, vid, pid, rig.client->getOpenedDeviceType(),
-        rig.client->getOpenedType(), rig.client->isOpenedDongle());
+    return rig.build<KestrinDeviceImpl>();
 }
 
 QStringList ExpectedInitLog(DeviceType type, bool dongle)

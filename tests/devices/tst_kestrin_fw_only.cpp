@@ -12,13 +12,9 @@ using Devices::KestrinFwOnlyDeviceImpl;
 
 namespace {
 
-std::unique_ptr<KestrinFwOnlyDeviceImpl> Build(KestrinRig& rig)
+std::shared_ptr<KestrinFwOnlyDeviceImpl> Build(KestrinRig& rig)
 {
-    uint16_t vid = 0;
-    uint16_t pid = 0;
-    rig.client->getOpenedVidPid(vid, pid);
-    return std::make_unique<KestrinFwOnlyDeviceImpl>(*rig.client, vid, pid, rig.client->getOpenedDeviceType(),
-        rig.client->getOpenedType(), rig.client->isOpenedDongle());
+    return rig.build<KestrinFwOnlyDeviceImpl>();
 }
 
 } // namespace
