@@ -7,8 +7,15 @@ namespace Platform {
 
 bool IsPlainFileName(const QString& name)
 {
-    return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..")
-        && !name.contains(QLatin1Char('/')) && !name.contains(QChar(0));
+    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
+        return false;
+    for (const QChar c : name) {
+        const QChar::Category category = c.category();
+        if (c == QLatin1Char('/') || c == QLatin1Char('\\') || category == QChar::Other_Control
+            || category == QChar::Other_Format)
+            return false;
+    }
+    return true;
 }
 
 bool ReadCacheMarker(const QDir& folder, const QString& name, QByteArray& out, qint64 maxSize)
@@ -45,6 +52,22 @@ bool CacheFileSet::add(const QString& name, const QByteArray& bytes)
     if (!file->open(QIODevice::WriteOnly) || file->write(bytes) != bytes.size() || !file->flush()) {
         m_error = QStringLiteral("%1: %2").arg(path, file->errorString());
         file->cancelWriting();
+        return false;
+    }
+    m_files.push_back(std::move(file));
+    return true;
+}
+
+bool CacheFileSet::adopt(std::unique_ptr<QSaveFile> file)
+{
+    if (!m_error.isEmpty())
+        return false;
+    if (!file || file->size() == 0) {
+        m_error = QStringLiteral("nothing to write to %1").arg(file ? file->fileName() : QStringLiteral("a file"));
+        return false;
+    }
+    if (!file->flush()) {
+        m_error = QStringLiteral("%1: %2").arg(file->fileName(), file->errorString());
         return false;
     }
     m_files.push_back(std::move(file));

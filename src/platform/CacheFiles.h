@@ -11,8 +11,9 @@ class QSaveFile;
 
 namespace Platform {
 
-// A name of a file inside its folder: not empty, not "." or "..", no '/' and no NUL. Names that
-// come from a server or from a cache file are checked with it before they are used.
+// A name of a file inside its folder: not empty, not "." or "..", no '/' or '\\', and no control
+// or invisible formatting character (a line end in a name would also break the "ver" marker).
+// Names that come from a server or from a cache file are checked with it before they are used.
 bool IsPlainFileName(const QString& name);
 
 // Reads a small marker file of the download cache ("ver", "fw_ver"); false when it cannot be
@@ -34,6 +35,8 @@ public:
 
     // Writes `bytes` into a temporary file beside `name`. An empty content counts as a failure.
     bool add(const QString& name, const QByteArray& bytes);
+    // Takes a file of this folder that was written as it downloaded; it must hold something.
+    bool adopt(std::unique_ptr<QSaveFile> file);
     // Renames every staged file over its target; false when anything before failed or when the
     // old marker or a rename fails (the marker is then absent, so the set counts as not saved).
     bool commit();
