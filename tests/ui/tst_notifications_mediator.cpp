@@ -18,6 +18,17 @@
 #include <memory>
 
 using UIMediators::UIAppMediator;
+
+namespace {
+
+// The installer service of a system that runs the maker's installer, so that an update is offered.
+class DesktopInstaller final : public Platform::IAppInstaller {
+public:
+    QString unavailableReason() const override { return QString(); }
+    bool start(const QString&) override { return false; }
+};
+
+} // namespace
 using UIMediators::UINotificationsMediator;
 using UIModels::UINotificationsModel;
 
@@ -79,7 +90,7 @@ QStringList Shown(const UINotificationsMediator& mediator)
 struct Fixture {
     Fixture()
         : updater(Endpoints(server), nullptr)
-        , appMediator(updater, preferences, nullptr)
+        , appMediator(updater, preferences, std::make_unique<DesktopInstaller>(), nullptr)
     {
         updater.setSslConfiguration(TestNet::TestHttpServer::clientSslConfiguration());
     }
