@@ -1,7 +1,9 @@
 #include "platform/CacheFiles.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
+#include <QStorageInfo>
 
 namespace Platform {
 
@@ -16,6 +18,18 @@ bool IsPlainFileName(const QString& name)
             return false;
     }
     return true;
+}
+
+QString DescribeWriteFailure(const QFileDevice& file)
+{
+    // The system's own words for a full disk vary, and a failed commit may carry none at all.
+    const QStorageInfo storage(QFileInfo(file.fileName()).absolutePath());
+    if (storage.isValid() && storage.bytesAvailable() < 1024 * 1024)
+        return QStringLiteral("cannot write %1: the disk is full (%2 bytes free; %3)")
+            .arg(file.fileName())
+            .arg(storage.bytesAvailable())
+            .arg(file.errorString());
+    return QStringLiteral("cannot write %1: %2").arg(file.fileName(), file.errorString());
 }
 
 bool ReadCacheMarker(const QDir& folder, const QString& name, QByteArray& out, qint64 maxSize)
@@ -50,7 +64,7 @@ bool CacheFileSet::add(const QString& name, const QByteArray& bytes)
     }
     auto file = std::make_unique<QSaveFile>(path);
     if (!file->open(QIODevice::WriteOnly) || file->write(bytes) != bytes.size() || !file->flush()) {
-        m_error = QStringLiteral("%1: %2").arg(path, file->errorString());
+        m_error = DescribeWriteFailure(*file);
         file->cancelWriting();
         return false;
     }
@@ -67,7 +81,7 @@ bool CacheFileSet::adopt(std::unique_ptr<QSaveFile> file)
         return false;
     }
     if (!file->flush()) {
-        m_error = QStringLiteral("%1: %2").arg(file->fileName(), file->errorString());
+        m_error = DescribeWriteFailure(*file);
         return false;
     }
     m_files.push_back(std::move(file));
@@ -85,7 +99,7 @@ bool CacheFileSet::commit()
     }
     for (auto& file : m_files) {
         if (!file->commit()) {
-            m_error = QStringLiteral("%1: %2").arg(file->fileName(), file->errorString());
+            m_error = DescribeWriteFailure(*file);
             m_files.clear(); // the rest are discarded
             return false;
         }

@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+class QFileDevice;
 class QSaveFile;
 
 namespace Platform {
@@ -15,6 +16,9 @@ namespace Platform {
 // or invisible formatting character (a line end in a name would also break the "ver" marker).
 // Names that come from a server or from a cache file are checked with it before they are used.
 bool IsPlainFileName(const QString& name);
+
+// Plain words for a file that could not be written or saved, a full disk above all.
+QString DescribeWriteFailure(const QFileDevice& file);
 
 // Reads a small marker file of the download cache ("ver", "fw_ver"); false when it cannot be
 // opened or is larger than `maxSize` bytes, which makes the cache count as empty.

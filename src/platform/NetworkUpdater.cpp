@@ -14,7 +14,6 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QStandardPaths>
-#include <QStorageInfo>
 
 namespace Platform {
 
@@ -88,16 +87,6 @@ QString RefusedHeaders(QNetworkReply* reply, qint64 limit)
             .arg(length.toLongLong())
             .arg(limit);
     return QString();
-}
-
-// Plain words for a file that could not be written, the full disk above all.
-QString WriteProblem(const QFileDevice& file)
-{
-    const QString folder = QFileInfo(file.fileName()).absolutePath();
-    const QStorageInfo storage(folder);
-    if (storage.isValid() && storage.bytesAvailable() == 0)
-        return QStringLiteral("cannot write %1: the disk is full").arg(file.fileName());
-    return QStringLiteral("cannot write %1: %2").arg(file.fileName(), file.errorString());
 }
 
 QString ForLog(const QUrl& url)
@@ -538,13 +527,13 @@ bool NetworkUpdater::writeInstaller(QNetworkReply* reply, const QByteArray& piec
         }
         m_installer = std::make_unique<QSaveFile>(getAppUpdateDir().absoluteFilePath(name));
         if (!m_installer->open(QIODevice::WriteOnly)) {
-            problem = WriteProblem(*m_installer);
+            problem = DescribeWriteFailure(*m_installer);
             m_installer.reset();
             return false;
         }
     }
     if (m_installer->write(piece) != piece.size()) {
-        problem = WriteProblem(*m_installer);
+        problem = DescribeWriteFailure(*m_installer);
         return false;
     }
     return true;
@@ -685,13 +674,13 @@ void NetworkUpdater::onKestrinManifest(DeviceType type, const QByteArray& body)
                      if (!file) {
                          file = std::make_unique<QSaveFile>(getKestrinDir(type).absoluteFilePath(getFwFileName(hw)));
                          if (!file->open(QIODevice::WriteOnly)) {
-                             problem = WriteProblem(*file);
+                             problem = DescribeWriteFailure(*file);
                              file.reset();
                              return false;
                          }
                      }
                      if (file->write(piece) != piece.size()) {
-                         problem = WriteProblem(*file);
+                         problem = DescribeWriteFailure(*file);
                          return false;
                      }
                      return true;
@@ -717,7 +706,7 @@ void NetworkUpdater::onKestrinImage(DeviceType type, KestrinHwType hwType, QNetw
     if (!slot->second.file->flush()) {
         GlobalLogger::Instance()->message(QtWarningMsg, "Cannot save the %s FW image %s: %s", TypeName(type).constData(),
                                           HwName(hwType).constData(),
-                                          qUtf8Printable(WriteProblem(*slot->second.file)));
+                                          qUtf8Printable(DescribeWriteFailure(*slot->second.file)));
         onKestrinFwFailed(type);
         return;
     }
@@ -897,13 +886,13 @@ void NetworkUpdater::onSolvarineManifest(const QByteArray& body)
                      m_solvarineDownload = std::make_unique<QSaveFile>(
                          getSolvarineDir().absoluteFilePath(getSolvarineFwFileName()));
                      if (!m_solvarineDownload->open(QIODevice::WriteOnly)) {
-                         problem = WriteProblem(*m_solvarineDownload);
+                         problem = DescribeWriteFailure(*m_solvarineDownload);
                          m_solvarineDownload.reset();
                          return false;
                      }
                  }
                  if (m_solvarineDownload->write(piece) != piece.size()) {
-                     problem = WriteProblem(*m_solvarineDownload);
+                     problem = DescribeWriteFailure(*m_solvarineDownload);
                      return false;
                  }
                  return true;

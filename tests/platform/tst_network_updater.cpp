@@ -5,6 +5,8 @@
 #include "TestHttpServer.h"
 
 #include <QNetworkReply>
+#include <QProcess>
+#include <QStorageInfo>
 #include <QtTest>
 
 #include <memory>
@@ -88,6 +90,12 @@ void WriteFile(const QString& path, const QByteArray& bytes)
 QStringList Files(const QString& folder)
 {
     return CacheDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+}
+
+// Set in the run of this program that diskFull() starts with a tiny file system on "kestrin".
+bool FullDiskRun()
+{
+    return qEnvironmentVariableIsSet("VELMOR_TEST_FULL_DISK");
 }
 
 QString LogText()
@@ -184,8 +192,9 @@ private slots:
 
     void init()
     {
+        // (A full-disk run has a file system of its own mounted on "kestrin", empty and not removable.)
         for (const char* folder : {"app_update", "kestrin", "kestrin_2", "kestrin_2_anc", "solvarine"})
-            QVERIFY(CacheDir(folder).removeRecursively());
+            QVERIFY(CacheDir(folder).removeRecursively() || FullDiskRun());
         m_server = std::make_unique<TestHttpServer>(true);
         QVERIFY(m_server->listen());
         m_plain = std::make_unique<TestHttpServer>(false);
@@ -736,6 +745,53 @@ private slots:
         QCOMPARE(ReadFile(dir.absoluteFilePath("fw_ver")), QByteArray("1.0.0"));
         QCOMPARE(ReadFile(dir.absoluteFilePath("ps_headset.bin")), ImageBody(type, "1.0.0", KestrinHwType::ps_headset));
         QCOMPARE(Files(Name(type)), QStringList({"fw_ver", "ps_dongle.bin", "ps_headset.bin", "xbox_headset.bin"}));
+    }
+
+    // A download that fills the disk fails, says so, and leaves nothing behind. The full disk is a
+    // 64 KiB file system mounted on the cache folder in a private namespace, in a second run of
+    // this program.
+    void diskFull()
+    {
+        const DeviceType type = DeviceType::kestrin;
+        if (!FullDiskRun()) {
+            const QString folder = CacheDir(Name(type)).absolutePath();
+            QVERIFY(QDir().mkpath(folder));
+            QProcess run;
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            environment.insert("VELMOR_TEST_FULL_DISK", "1");
+            run.setProcessEnvironment(environment);
+            run.setProcessChannelMode(QProcess::MergedChannels);
+            run.start("unshare", {"--user", "--map-root-user", "--mount", "sh", "-c",
+                                  "mount -t tmpfs -o size=64k tmpfs \"$1\" || exit 77; exec \"$2\" diskFull", "sh",
+                                  folder, QCoreApplication::applicationFilePath()});
+            if (!run.waitForStarted(WaitMs))
+                QSKIP("unshare is not available");
+            QVERIFY(run.waitForFinished(4 * WaitMs));
+            const QByteArray output = run.readAll();
+            if (run.exitCode() == 77 || output.contains("unshare: "))
+                QSKIP(qPrintable("cannot mount a small file system here: " + QString::fromLocal8Bit(output)));
+            QVERIFY2(run.exitCode() == 0 && output.contains("PASS   : TestNetworkUpdater::diskFull()"),
+                     output.constData());
+            return;
+        }
+        for (KestrinHwType hw : Enumer<KestrinHwType>::Values())
+            m_server->serve(ImagePath(type, "2.0.0", hw), QByteArray(100000, 'i'));
+        QJsonObject manifest{{"version", "2.0.0"}};
+        for (KestrinHwType hw : Enumer<KestrinHwType>::Values())
+            manifest.insert(Enumer<KestrinHwType>::NameOrNull(hw), m_server->origin(ImagePath(type, "2.0.0", hw)));
+        m_server->serve(ManifestPath(type), QJsonDocument(manifest).toJson());
+        auto updater = makeUpdater();
+        const QString logBefore = LogText();
+        updater->checkForKestrinFw(type);
+        QTRY_COMPARE_WITH_TIMEOUT(updater->getKestrinFwStatus(type), Status::Failed, WaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(updater->findChildren<QNetworkReply*>().size(), 0, WaitMs);
+        const QString log = LogText().mid(logBefore.size());
+        QVERIFY2(log.contains(QStringLiteral("cannot write %1/").arg(CacheDir(Name(type)).absolutePath()))
+                     && log.contains("the disk is full"),
+                 qPrintable(log));
+        QVERIFY(Files(Name(type)).isEmpty());
+        updater.reset();
+        QVERIFY(QStorageInfo(CacheDir(Name(type)).absolutePath()).bytesAvailable() > 60000); // nothing kept
     }
 
     void checkWhileRunningDoesNothing()
