@@ -1196,6 +1196,11 @@ private slots:
         QTest::newRow("image cut short") << good << Fault::None << Fault::Truncated << QByteArray(9000, 'x');
         QTest::newRow("image partial") << good << Fault::None << Fault::Partial << QByteArray(9000, 'x');
         QTest::newRow("image empty") << good << Fault::None << Fault::None << QByteArray();
+        QTest::newRow("image without length") << good << Fault::None << Fault::Unannounced << QByteArray(9000, 'x');
+        QTest::newRow("image cut without length") << good << Fault::None << Fault::CutUnannounced
+                                                  << QByteArray(9000, 'x');
+        QTest::newRow("image compressed") << good << Fault::None << Fault::Compressed << QByteArray(9000, 'x');
+        QTest::newRow("image of 1 GiB") << good << Fault::None << Fault::Oversized << QByteArray(9000, 'x');
     }
     void solvarineFailures()
     {
