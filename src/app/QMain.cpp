@@ -36,7 +36,11 @@ void SetApplicationIdentity()
 {
     QCoreApplication::setApplicationName(QStringLiteral("Velmor"));
     QCoreApplication::setOrganizationName(QStringLiteral("Velmor"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("1.2.48"));
+    // The build's one version number (project(VERSION) in CMakeLists.txt).
+    QCoreApplication::setApplicationVersion(QStringLiteral("%1.%2.%3")
+                                                .arg(VELMOR_VERSION_MAJOR)
+                                                .arg(VELMOR_VERSION_MINOR)
+                                                .arg(VELMOR_VERSION_PATCH));
 }
 
 } // namespace

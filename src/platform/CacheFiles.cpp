@@ -1,14 +1,35 @@
 #include "platform/CacheFiles.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
+#include <QStorageInfo>
 
 namespace Platform {
 
 bool IsPlainFileName(const QString& name)
 {
-    return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..")
-        && !name.contains(QLatin1Char('/')) && !name.contains(QChar(0));
+    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
+        return false;
+    for (const QChar c : name) {
+        const QChar::Category category = c.category();
+        if (c == QLatin1Char('/') || c == QLatin1Char('\\') || category == QChar::Other_Control
+            || category == QChar::Other_Format)
+            return false;
+    }
+    return true;
+}
+
+QString DescribeWriteFailure(const QFileDevice& file)
+{
+    // The system's own words for a full disk vary, and a failed commit may carry none at all.
+    const QStorageInfo storage(QFileInfo(file.fileName()).absolutePath());
+    if (storage.isValid() && storage.bytesAvailable() < 1024 * 1024)
+        return QStringLiteral("cannot write %1: the disk is full (%2 bytes free; %3)")
+            .arg(file.fileName())
+            .arg(storage.bytesAvailable())
+            .arg(file.errorString());
+    return QStringLiteral("cannot write %1: %2").arg(file.fileName(), file.errorString());
 }
 
 bool ReadCacheMarker(const QDir& folder, const QString& name, QByteArray& out, qint64 maxSize)
@@ -43,8 +64,24 @@ bool CacheFileSet::add(const QString& name, const QByteArray& bytes)
     }
     auto file = std::make_unique<QSaveFile>(path);
     if (!file->open(QIODevice::WriteOnly) || file->write(bytes) != bytes.size() || !file->flush()) {
-        m_error = QStringLiteral("%1: %2").arg(path, file->errorString());
+        m_error = DescribeWriteFailure(*file);
         file->cancelWriting();
+        return false;
+    }
+    m_files.push_back(std::move(file));
+    return true;
+}
+
+bool CacheFileSet::adopt(std::unique_ptr<QSaveFile> file)
+{
+    if (!m_error.isEmpty())
+        return false;
+    if (!file || file->size() == 0) {
+        m_error = QStringLiteral("nothing to write to %1").arg(file ? file->fileName() : QStringLiteral("a file"));
+        return false;
+    }
+    if (!file->flush()) {
+        m_error = DescribeWriteFailure(*file);
         return false;
     }
     m_files.push_back(std::move(file));
@@ -62,7 +99,7 @@ bool CacheFileSet::commit()
     }
     for (auto& file : m_files) {
         if (!file->commit()) {
-            m_error = QStringLiteral("%1: %2").arg(file->fileName(), file->errorString());
+            m_error = DescribeWriteFailure(*file);
             m_files.clear(); // the rest are discarded
             return false;
         }

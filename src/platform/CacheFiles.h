@@ -7,13 +7,18 @@
 #include <memory>
 #include <vector>
 
+class QFileDevice;
 class QSaveFile;
 
 namespace Platform {
 
-// A name of a file inside its folder: not empty, not "." or "..", no '/' and no NUL. Names that
-// come from a server or from a cache file are checked with it before they are used.
+// A name of a file inside its folder: not empty, not "." or "..", no '/' or '\\', and no control
+// or invisible formatting character (a line end in a name would also break the "ver" marker).
+// Names that come from a server or from a cache file are checked with it before they are used.
 bool IsPlainFileName(const QString& name);
+
+// Plain words for a file that could not be written or saved, a full disk above all.
+QString DescribeWriteFailure(const QFileDevice& file);
 
 // Reads a small marker file of the download cache ("ver", "fw_ver"); false when it cannot be
 // opened or is larger than `maxSize` bytes, which makes the cache count as empty.
@@ -34,6 +39,8 @@ public:
 
     // Writes `bytes` into a temporary file beside `name`. An empty content counts as a failure.
     bool add(const QString& name, const QByteArray& bytes);
+    // Takes a file of this folder that was written as it downloaded; it must hold something.
+    bool adopt(std::unique_ptr<QSaveFile> file);
     // Renames every staged file over its target; false when anything before failed or when the
     // old marker or a rename fails (the marker is then absent, so the set counts as not saved).
     bool commit();

@@ -51,21 +51,42 @@ QByteArray HwName(KestrinHwType hwType)
     return Enumer<KestrinHwType>::NameOrNull(hwType).toUtf8();
 }
 
-// A body that is what the server meant to send: a success status and, when the server announced
-// the size of a plain (not re-encoded) body, exactly that many bytes.
-bool IsCompleteBody(QNetworkReply* reply, const QByteArray& body, QString& problem)
+// Why a body cannot be taken as the server's whole answer, judged once it has ended; empty when it
+// can. `binary` bodies must have had their length announced, or come in chunks that ended: a
+// connection that is merely closed may have been cut.
+QString IncompleteBody(QNetworkReply* reply, qint64 received, bool binary)
 {
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-    if (status.isValid() && status.toInt() != 200) {
-        problem = QStringLiteral("HTTP status %1").arg(status.toInt());
-        return false;
-    }
+    if (status.isValid() && status.toInt() != 200)
+        return QStringLiteral("HTTP status %1").arg(status.toInt());
     const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
-    if (length.isValid() && !reply->hasRawHeader("Content-Encoding") && length.toLongLong() != body.size()) {
-        problem = QStringLiteral("%1 of %2 bytes").arg(body.size()).arg(length.toLongLong());
-        return false;
+    if (length.isValid()) {
+        if (length.toLongLong() != received)
+            return QStringLiteral("%1 of the %2 bytes announced arrived").arg(received).arg(length.toLongLong());
+        return QString();
     }
-    return true;
+    if (binary && !reply->rawHeader("Transfer-Encoding").toLower().contains("chunked"))
+        return QStringLiteral("the server announced no length and sent no chunks, so the %1 bytes received "
+                              "cannot be known to be all of it")
+            .arg(received);
+    return QString();
+}
+
+// Why the headers of a body rule it out before it arrives; empty when they do not.
+QString RefusedHeaders(QNetworkReply* reply, qint64 limit)
+{
+    // Every request asks for a plain body; an encoded one is not unpacked.
+    const QByteArray encoding = reply->rawHeader("Content-Encoding").trimmed();
+    if (!encoding.isEmpty() && encoding.toLower() != "identity")
+        return QStringLiteral("the server sent a body compressed as \"%1\" although only a plain one was asked "
+                              "for; compressed bodies are not unpacked")
+            .arg(QString::fromLatin1(encoding));
+    const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
+    if (length.isValid() && length.toLongLong() > limit)
+        return QStringLiteral("the server announced %1 bytes, more than the %2 accepted")
+            .arg(length.toLongLong())
+            .arg(limit);
+    return QString();
 }
 
 QString ForLog(const QUrl& url)
@@ -74,18 +95,6 @@ QString ForLog(const QUrl& url)
 }
 
 } // namespace
-
-NetworkUpdater::Endpoints NetworkUpdater::Endpoints::Product()
-{
-#ifdef VELMOR_LOCAL_UPDATE_HOSTS
-    // Port 9 (discard) on the loopback interface: nothing listens, every request fails at once.
-    const QString local = QStringLiteral("https://127.0.0.1:9");
-    return {local, local, local, local};
-#else
-    return {QStringLiteral("https://downloads.velmor.com"), QStringLiteral("https://kestrin-fw.velmor.com"),
-            QStringLiteral("https://kestrin2-fw.velmor.com"), QStringLiteral("https://solvarine-fw.velmor.com")};
-#endif
-}
 
 NetworkUpdater::NetworkUpdater(QObject* parent)
     : NetworkUpdater(Endpoints::Product(), parent)
@@ -143,17 +152,43 @@ const NetworkUpdater::KestrinFwStruct* NetworkUpdater::record(DeviceType type) c
     return it == m_kestrin.end() ? nullptr : &it->second;
 }
 
-QNetworkReply* NetworkUpdater::get(const QUrl& url)
+QNetworkReply* NetworkUpdater::get(const QUrl& url, const char* what, bool followRedirects)
 {
+    // A manifest may name anything; only what comes over TLS from a verified host is taken.
+    if (url.scheme() != QLatin1String("https")) {
+        GlobalLogger::Instance()->message(QtWarningMsg, "Refused to fetch the %s from \"%s\": only https links are followed",
+                                          what, qUtf8Printable(ForLog(url)));
+        return nullptr;
+    }
     QNetworkRequest request(url);
+    // Bodies are bounded as they arrive, which an unpacked body would escape.
+    request.setRawHeader("Accept-Encoding", "identity");
+    if (followRedirects)
+        request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
     if (m_sslConfiguration)
         request.setSslConfiguration(*m_sslConfiguration);
     return m_manager->get(request);
 }
 
-void NetworkUpdater::handleReply(QNetworkReply* reply, std::function<bool()> isCurrent, Action onError,
-                                 Action onFinishedWithError, std::function<void(QNetworkReply*)> onBody)
+QString NetworkUpdater::describeError(QNetworkReply* reply) const
 {
+    if (reply->error() == QNetworkReply::OperationCanceledError && m_manager->transferTimeout() > 0)
+        return QStringLiteral("timed out: no data for %1 s").arg(m_manager->transferTimeout() / 1000.0);
+    return reply->errorString();
+}
+
+void NetworkUpdater::handleReply(QNetworkReply* reply, Body body, std::function<bool()> isCurrent, Action onError,
+                                 Action onFinishedWithError,
+                                 std::function<void(QNetworkReply*, const QByteArray&)> onBody)
+{
+    // What arrived so far, and why the body was stopped, if it was.
+    struct State {
+        QByteArray text;
+        qint64 received = 0;
+        QString refusal;
+    };
+    const auto state = std::make_shared<State>();
+
     // Marks the reply whose handler runs, so that cancelling the other downloads spares it.
     auto run = [this, reply](const auto& action) {
         QNetworkReply* const outer = m_handledReply;
@@ -161,18 +196,68 @@ void NetworkUpdater::handleReply(QNetworkReply* reply, std::function<bool()> isC
         action();
         m_handledReply = outer;
     };
+    auto refuse = [reply, state](const QString& why) {
+        state->refusal = why;
+        if (!reply->isFinished())
+            reply->abort(); // reports OperationCanceledError, then finishes
+    };
+    // Takes what has arrived; false once the body has been refused.
+    auto take = [this, reply, body, state, isCurrent, refuse, run]() {
+        if (!state->refusal.isEmpty() || reply->error() != QNetworkReply::NoError)
+            return false;
+        const QString headers = RefusedHeaders(reply, body.limit);
+        if (!headers.isEmpty()) {
+            refuse(headers);
+            return false;
+        }
+        const QByteArray piece = reply->readAll();
+        if (piece.isEmpty())
+            return true;
+        state->received += piece.size();
+        if (state->received > body.limit) {
+            refuse(QStringLiteral("the body passed the %1 bytes accepted").arg(body.limit));
+            return false;
+        }
+        // An error page is counted against the limit, never kept.
+        const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+        if (status.isValid() && status.toInt() != 200)
+            return true;
+        if (!body.write) {
+            state->text += piece;
+            return true;
+        }
+        if (!isCurrent())
+            return true;
+        QString problem;
+        bool written = false;
+        run([&] { written = body.write(reply, piece, problem); });
+        if (!written) {
+            refuse(problem);
+            return false;
+        }
+        return true;
+    };
+
+    connect(reply, &QNetworkReply::metaDataChanged, this, [reply, body, refuse] {
+        if (reply->error() != QNetworkReply::NoError)
+            return;
+        const QString headers = RefusedHeaders(reply, body.limit);
+        if (!headers.isEmpty())
+            refuse(headers);
+    });
+    connect(reply, &QNetworkReply::readyRead, this, [take] { take(); });
     connect(reply, &QNetworkReply::errorOccurred, this,
-            [this, reply, isCurrent, onError, run](QNetworkReply::NetworkError code) {
+            [this, reply, body, state, isCurrent, onError, run](QNetworkReply::NetworkError code) {
                 reply->deleteLater();
                 GlobalLogger::Instance()->message(QtDebugMsg, "Network Error, %d", int(code));
-                GlobalLogger::Instance()->message(QtWarningMsg, "Request for %s failed: %s",
-                                                  qUtf8Printable(ForLog(reply->url())),
-                                                  qUtf8Printable(reply->errorString()));
+                const QString why = state->refusal.isEmpty() ? describeError(reply) : state->refusal;
+                GlobalLogger::Instance()->message(QtWarningMsg, "Request for the %s at %s failed: %s", body.what,
+                                                  qUtf8Printable(ForLog(reply->url())), qUtf8Printable(why));
                 if (onError && isCurrent())
                     run(onError);
             });
     connect(reply, &QNetworkReply::finished, this,
-            [reply, isCurrent, onFinishedWithError, onBody, run]() {
+            [reply, body, state, isCurrent, onFinishedWithError, onBody, run, take]() {
                 reply->deleteLater();
                 if (!isCurrent())
                     return;
@@ -181,7 +266,25 @@ void NetworkUpdater::handleReply(QNetworkReply* reply, std::function<bool()> isC
                         run(onFinishedWithError);
                     return;
                 }
-                run([&] { onBody(reply); });
+                if (!take()) { // refused by its very last piece
+                    GlobalLogger::Instance()->message(QtWarningMsg, "Request for the %s at %s failed: %s", body.what,
+                                                      qUtf8Printable(ForLog(reply->url())),
+                                                      qUtf8Printable(state->refusal));
+                    if (onFinishedWithError)
+                        run(onFinishedWithError);
+                    return;
+                }
+                const QString incomplete = IncompleteBody(reply, state->received, bool(body.write));
+                if (!incomplete.isEmpty()) {
+                    GlobalLogger::Instance()->message(QtWarningMsg, "The %s from %s is incomplete: %s", body.what,
+                                                      qUtf8Printable(ForLog(reply->url())),
+                                                      qUtf8Printable(incomplete));
+                    if (onFinishedWithError)
+                        run(onFinishedWithError);
+                    return;
+                }
+                const QByteArray text = std::exchange(state->text, QByteArray());
+                run([&] { onBody(reply, text); });
             });
 }
 
@@ -296,7 +399,7 @@ void NetworkUpdater::onAppUpdateFailed()
 {
     m_appVersion = QString();
     m_appLink = QString();
-    m_installer.clear();
+    m_installer.reset(); // a partly written installer is removed
     setAppUpdateStatus(UpdateStatus::Failed);
 }
 
@@ -314,6 +417,7 @@ void NetworkUpdater::onKestrinFwFailed(DeviceType type)
 void NetworkUpdater::onSolvarineFwFailed()
 {
     m_solvarineImage.clear();
+    m_solvarineDownload.reset();
     setSolvarineFwStatus(UpdateStatus::Failed);
 }
 
@@ -338,16 +442,22 @@ void NetworkUpdater::checkForAppUpdate()
     const uint64_t generation = ++m_appGeneration;
     setAppUpdateStatus(UpdateStatus::InProgress);
 
-    QNetworkReply* reply = get(QUrl(m_endpoints.software + QLatin1String(c_path_app), QUrl::TolerantMode));
+    QNetworkReply* reply =
+        get(QUrl(m_endpoints.software + QLatin1String(c_path_app), QUrl::TolerantMode), "app update descriptor");
+    if (!reply) {
+        onAppUpdateFailed();
+        return;
+    }
     handleReply(
-        reply, [this, generation] { return generation == m_appGeneration; }, [this] { onAppUpdateFailed(); },
-        [this] { onAppUpdateFailed(); }, [this](QNetworkReply* r) { onAppManifest(r); });
+        reply, Body{"app update descriptor", m_limits.manifest, nullptr},
+        [this, generation] { return generation == m_appGeneration; }, [this] { onAppUpdateFailed(); },
+        [this] { onAppUpdateFailed(); }, [this](QNetworkReply*, const QByteArray& body) { onAppManifest(body); });
 }
 
-void NetworkUpdater::onAppManifest(QNetworkReply* reply)
+void NetworkUpdater::onAppManifest(const QByteArray& body)
 {
     QJsonParseError error;
-    const QJsonDocument doc = QJsonDocument::fromJson(reply->readAll(), &error);
+    const QJsonDocument doc = QJsonDocument::fromJson(body, &error);
     if (doc.isNull() || !doc.isObject()) {
         GlobalLogger::Instance()->message(QtWarningMsg, "Reading app update JSON error: %s",
                                           qUtf8Printable(doc.isNull() ? error.errorString()
@@ -387,37 +497,57 @@ void NetworkUpdater::downloadAppUpdate()
         return;
     const uint64_t generation = ++m_appGeneration;
     setAppUpdateStatus(UpdateStatus::InProgress);
+    m_installer.reset();
 
-    QNetworkRequest request(QUrl(m_appLink, QUrl::TolerantMode));
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
-    if (m_sslConfiguration)
-        request.setSslConfiguration(*m_sslConfiguration);
-    QNetworkReply* reply = m_manager->get(request);
+    // Redirects are followed unless they lead to a less safe scheme.
+    QNetworkReply* reply = get(QUrl(m_appLink, QUrl::TolerantMode), "app update installer", true);
+    if (!reply) {
+        onAppUpdateFailed();
+        return;
+    }
     handleReply(
-        reply, [this, generation] { return generation == m_appGeneration; }, [this] { onAppUpdateFailed(); },
-        [this] { onAppUpdateFailed(); }, [this](QNetworkReply* r) { onAppInstaller(r); });
+        reply,
+        Body{"app update installer", m_limits.installer,
+             [this](QNetworkReply* r, const QByteArray& piece, QString& problem) {
+                 return writeInstaller(r, piece, problem);
+             }},
+        [this, generation] { return generation == m_appGeneration; }, [this] { onAppUpdateFailed(); },
+        [this] { onAppUpdateFailed(); }, [this](QNetworkReply* r, const QByteArray&) { onAppInstaller(r); });
+}
+
+bool NetworkUpdater::writeInstaller(QNetworkReply* reply, const QByteArray& piece, QString& problem)
+{
+    if (!m_installer) {
+        // The data comes from the URL finally reached, after any redirection: its file name is the
+        // installer's.
+        const QString name = QFileInfo(reply->url().path(QUrl::FullyDecoded)).fileName();
+        if (!IsPlainFileName(name) || name == c_app_marker) {
+            problem = QStringLiteral("its URL names no usable file name");
+            return false;
+        }
+        m_installer = std::make_unique<QSaveFile>(getAppUpdateDir().absoluteFilePath(name));
+        if (!m_installer->open(QIODevice::WriteOnly)) {
+            problem = DescribeWriteFailure(*m_installer);
+            m_installer.reset();
+            return false;
+        }
+    }
+    if (m_installer->write(piece) != piece.size()) {
+        problem = DescribeWriteFailure(*m_installer);
+        return false;
+    }
+    return true;
 }
 
 void NetworkUpdater::onAppInstaller(QNetworkReply* reply)
 {
-    m_installer = reply->readAll();
-    QString problem;
-    if (!IsCompleteBody(reply, m_installer, problem) || m_installer.isEmpty()) {
-        GlobalLogger::Instance()->message(QtWarningMsg, "App update installer from %s is incomplete: %s",
-                                          qUtf8Printable(ForLog(reply->url())),
-                                          problem.isEmpty() ? "empty" : qUtf8Printable(problem));
-        onAppUpdateFailed();
-        return;
-    }
-    // The name of the file finally reached, after any redirection.
-    const QString name = QFileInfo(reply->url().path(QUrl::FullyDecoded)).fileName();
-    if (!IsPlainFileName(name) || name == c_app_marker) {
-        GlobalLogger::Instance()->message(QtWarningMsg, "App update installer URL %s names no usable file",
+    if (!m_installer) {
+        GlobalLogger::Instance()->message(QtWarningMsg, "The app update installer from %s is empty",
                                           qUtf8Printable(ForLog(reply->url())));
         onAppUpdateFailed();
         return;
     }
-    m_installerFileName = name;
+    m_installerFileName = QFileInfo(m_installer->fileName()).fileName();
     GlobalLogger::Instance()->message(QtDebugMsg, "App update version %s downloaded", qUtf8Printable(m_appVersion));
     m_appStatus = UpdateStatus::Downloaded;
 
@@ -435,11 +565,13 @@ void NetworkUpdater::onAppInstaller(QNetworkReply* reply)
 void NetworkUpdater::checkForNotifications()
 {
     QNetworkReply* reply =
-        get(QUrl(m_endpoints.software + QLatin1String(c_path_notifications), QUrl::TolerantMode));
+        get(QUrl(m_endpoints.software + QLatin1String(c_path_notifications), QUrl::TolerantMode), "news feed");
+    if (!reply)
+        return;
     handleReply(
-        reply, [] { return true; }, nullptr, nullptr,
-        [this](QNetworkReply* r) {
-            m_notifications = Notification::FromJson(r->readAll(), false);
+        reply, Body{"news feed", m_limits.feed, nullptr}, [] { return true; }, nullptr, nullptr,
+        [this](QNetworkReply*, const QByteArray& body) {
+            m_notifications = Notification::FromJson(body, false);
             emit sigNotificationsUpdated();
         });
 }
@@ -460,18 +592,23 @@ void NetworkUpdater::checkForKestrinFw(DeviceType type)
     setKestrinFwStatus(type, UpdateStatus::InProgress);
 
     const QUrl url = rec->overrideUrl.isEmpty() ? QUrl(rec->defaultUrl, QUrl::TolerantMode) : rec->overrideUrl;
-    QNetworkReply* reply = get(url);
+    QNetworkReply* reply = get(url, "firmware manifest");
+    if (!reply) {
+        onKestrinFwFailed(type);
+        return;
+    }
     handleReply(
-        reply, [rec, generation] { return generation == rec->generation; },
+        reply, Body{"firmware manifest", m_limits.manifest, nullptr},
+        [rec, generation] { return generation == rec->generation; },
         [this, type] { setKestrinFwStatus(type, UpdateStatus::Failed); }, [this, type] { onKestrinFwFailed(type); },
-        [this, type](QNetworkReply* r) { onKestrinManifest(type, r); });
+        [this, type](QNetworkReply*, const QByteArray& body) { onKestrinManifest(type, body); });
 }
 
-void NetworkUpdater::onKestrinManifest(DeviceType type, QNetworkReply* reply)
+void NetworkUpdater::onKestrinManifest(DeviceType type, const QByteArray& body)
 {
     KestrinFwStruct& rec = *record(type);
     QJsonParseError error;
-    const QJsonDocument doc = QJsonDocument::fromJson(reply->readAll(), &error);
+    const QJsonDocument doc = QJsonDocument::fromJson(body, &error);
     if (doc.isNull() || !doc.isObject()) {
         GlobalLogger::Instance()->message(QtWarningMsg, "Reading %s FW JSON error: %s", TypeName(type).constData(),
                                           qUtf8Printable(doc.isNull() ? error.errorString()
@@ -496,7 +633,7 @@ void NetworkUpdater::onKestrinManifest(DeviceType type, QNetworkReply* reply)
     std::vector<std::pair<KestrinHwType, QUrl>> links;
     for (KestrinHwType hwType : Enumer<KestrinHwType>::Values()) {
         const QString link = root.value(Enumer<KestrinHwType>::NameOrNull(hwType)).toString();
-        rec.images[hwType] = QByteArray();
+        rec.images[hwType] = ImageSlot();
         if (link.isEmpty()) {
             GlobalLogger::Instance()->message(QtWarningMsg, "%s FW JSON has no %s link", TypeName(type).constData(),
                                               HwName(hwType).constData());
@@ -506,36 +643,76 @@ void NetworkUpdater::onKestrinManifest(DeviceType type, QNetworkReply* reply)
         links.emplace_back(hwType, QUrl(link, QUrl::TolerantMode));
     }
 
+    // All four come over https, or none is asked for.
+    for (const auto& [hwType, url] : links) {
+        if (url.scheme() != QLatin1String("https")) {
+            GlobalLogger::Instance()->message(QtWarningMsg,
+                                              "Refused to fetch the %s FW image %s from \"%s\": only https links are followed",
+                                              TypeName(type).constData(), HwName(hwType).constData(),
+                                              qUtf8Printable(ForLog(url)));
+            onKestrinFwFailed(type);
+            return;
+        }
+    }
+
     const uint64_t generation = rec.generation;
     for (const auto& [hwType, url] : links) {
-        QNetworkReply* image = get(url);
+        QNetworkReply* image = get(url, "firmware image");
         rec.imageReplies.append(image);
         const KestrinHwType hw = hwType;
         handleReply(
-            image, [&rec, generation] { return generation == rec.generation; },
-            [this, type] { onKestrinFwFailed(type); }, [this, type] { onKestrinFwFailed(type); },
-            [this, type, hw](QNetworkReply* r) { onKestrinImage(type, hw, r); });
+            image,
+            Body{"firmware image", m_limits.image,
+                 [this, type, hw, generation](QNetworkReply*, const QByteArray& piece, QString& problem) {
+                     KestrinFwStruct& r = *record(type);
+                     const auto slot = r.images.find(hw);
+                     if (generation != r.generation || slot == r.images.end()) {
+                         problem = QStringLiteral("the check it belongs to has ended");
+                         return false;
+                     }
+                     std::unique_ptr<QSaveFile>& file = slot->second.file;
+                     if (!file) {
+                         file = std::make_unique<QSaveFile>(getKestrinDir(type).absoluteFilePath(getFwFileName(hw)));
+                         if (!file->open(QIODevice::WriteOnly)) {
+                             problem = DescribeWriteFailure(*file);
+                             file.reset();
+                             return false;
+                         }
+                     }
+                     if (file->write(piece) != piece.size()) {
+                         problem = DescribeWriteFailure(*file);
+                         return false;
+                     }
+                     return true;
+                 }},
+            [&rec, generation] { return generation == rec.generation; }, [this, type] { onKestrinFwFailed(type); },
+            [this, type] { onKestrinFwFailed(type); },
+            [this, type, hw](QNetworkReply* r, const QByteArray&) { onKestrinImage(type, hw, r); });
     }
 }
 
 void NetworkUpdater::onKestrinImage(DeviceType type, KestrinHwType hwType, QNetworkReply* reply)
 {
     KestrinFwStruct& rec = *record(type);
-    if (rec.images.empty())
+    const auto slot = rec.images.find(hwType);
+    if (slot == rec.images.end())
         return; // another image of this check failed already
-    QByteArray& slot = rec.images[hwType];
-    slot = reply->readAll();
-    QString problem;
-    if (slot.isEmpty() || !IsCompleteBody(reply, slot, problem)) {
-        GlobalLogger::Instance()->message(QtWarningMsg, "%s FW image %s from %s is incomplete: %s",
-                                          TypeName(type).constData(), HwName(hwType).constData(),
-                                          qUtf8Printable(ForLog(reply->url())),
-                                          problem.isEmpty() ? "empty" : qUtf8Printable(problem));
+    if (!slot->second.file) {
+        GlobalLogger::Instance()->message(QtWarningMsg, "The %s FW image %s from %s is empty", TypeName(type).constData(),
+                                          HwName(hwType).constData(), qUtf8Printable(ForLog(reply->url())));
         onKestrinFwFailed(type);
         return;
     }
-    for (const auto& [hw, bytes] : rec.images) {
-        if (bytes.isEmpty())
+    if (!slot->second.file->flush()) {
+        GlobalLogger::Instance()->message(QtWarningMsg, "Cannot save the %s FW image %s: %s", TypeName(type).constData(),
+                                          HwName(hwType).constData(),
+                                          qUtf8Printable(DescribeWriteFailure(*slot->second.file)));
+        onKestrinFwFailed(type);
+        return;
+    }
+    slot->second.complete = true;
+    for (const auto& [hw, image] : rec.images) {
+        if (!image.complete)
             return; // the other images are still on their way
     }
     rec.imageReplies.clear();
@@ -604,17 +781,20 @@ void NetworkUpdater::checkForKestrinRollbackFws(DeviceType type, KestrinRevision
     default: return;
     }
 
-    QNetworkReply* reply = get(QUrl(url, QUrl::TolerantMode));
+    QNetworkReply* reply = get(QUrl(url, QUrl::TolerantMode), "rollback list");
+    if (!reply)
+        return;
     handleReply(
-        reply, [rec, generation] { return generation == rec->rollbackGeneration; }, nullptr, nullptr,
-        [this, type](QNetworkReply* r) { onKestrinRollbackList(type, r); });
+        reply, Body{"rollback list", m_limits.manifest, nullptr},
+        [rec, generation] { return generation == rec->rollbackGeneration; }, nullptr, nullptr,
+        [this, type](QNetworkReply*, const QByteArray& body) { onKestrinRollbackList(type, body); });
 }
 
-void NetworkUpdater::onKestrinRollbackList(DeviceType type, QNetworkReply* reply)
+void NetworkUpdater::onKestrinRollbackList(DeviceType type, const QByteArray& body)
 {
     KestrinFwStruct& rec = *record(type);
     QJsonParseError error;
-    const QJsonDocument doc = QJsonDocument::fromJson(reply->readAll(), &error);
+    const QJsonDocument doc = QJsonDocument::fromJson(body, &error);
     if (doc.isNull() || !doc.isObject()) {
         GlobalLogger::Instance()->message(QtWarningMsg, "Reading %s Rollback JSON error %s",
                                           TypeName(type).constData(),
@@ -647,21 +827,28 @@ void NetworkUpdater::checkForSolvarineFw()
         m_solvarineImage.clear();
         m_solvarineVersion.clear();
     }
+    m_solvarineDownload.reset();
     const uint64_t generation = ++m_solvarineGeneration;
     setSolvarineFwStatus(UpdateStatus::InProgress);
 
-    QNetworkReply* reply = get(QUrl(m_endpoints.solvarine + QLatin1String(c_path_solvarine_fw), QUrl::TolerantMode));
+    QNetworkReply* reply =
+        get(QUrl(m_endpoints.solvarine + QLatin1String(c_path_solvarine_fw), QUrl::TolerantMode), "firmware manifest");
+    if (!reply) {
+        onSolvarineFwFailed();
+        return;
+    }
     handleReply(
-        reply, [this, generation] { return generation == m_solvarineGeneration; },
+        reply, Body{"firmware manifest", m_limits.manifest, nullptr},
+        [this, generation] { return generation == m_solvarineGeneration; },
         [this] { setSolvarineFwStatus(UpdateStatus::Failed); }, [this] { onSolvarineFwFailed(); },
-        [this](QNetworkReply* r) { onSolvarineManifest(r); });
+        [this](QNetworkReply*, const QByteArray& body) { onSolvarineManifest(body); });
 }
 
-void NetworkUpdater::onSolvarineManifest(QNetworkReply* reply)
+void NetworkUpdater::onSolvarineManifest(const QByteArray& body)
 {
     const QByteArray name = TypeName(DeviceType::solvarine);
     QJsonParseError error;
-    const QJsonDocument doc = QJsonDocument::fromJson(reply->readAll(), &error);
+    const QJsonDocument doc = QJsonDocument::fromJson(body, &error);
     if (doc.isNull() || !doc.isObject()) {
         GlobalLogger::Instance()->message(QtWarningMsg, "Reading %s FW JSON error: %s", name.constData(),
                                           qUtf8Printable(doc.isNull() ? error.errorString()
@@ -686,22 +873,40 @@ void NetworkUpdater::onSolvarineManifest(QNetworkReply* reply)
     }
 
     const uint64_t generation = m_solvarineGeneration;
-    QNetworkReply* image = get(m_solvarineLink);
+    QNetworkReply* image = get(m_solvarineLink, "firmware image");
+    if (!image) {
+        onSolvarineFwFailed();
+        return;
+    }
     handleReply(
-        image, [this, generation] { return generation == m_solvarineGeneration; },
-        [this] { onSolvarineFwFailed(); }, [this] { onSolvarineFwFailed(); },
-        [this](QNetworkReply* r) { onSolvarineImage(r); });
+        image,
+        Body{"firmware image", m_limits.serialImage,
+             [this](QNetworkReply*, const QByteArray& piece, QString& problem) {
+                 if (!m_solvarineDownload) {
+                     m_solvarineDownload = std::make_unique<QSaveFile>(
+                         getSolvarineDir().absoluteFilePath(getSolvarineFwFileName()));
+                     if (!m_solvarineDownload->open(QIODevice::WriteOnly)) {
+                         problem = DescribeWriteFailure(*m_solvarineDownload);
+                         m_solvarineDownload.reset();
+                         return false;
+                     }
+                 }
+                 if (m_solvarineDownload->write(piece) != piece.size()) {
+                     problem = DescribeWriteFailure(*m_solvarineDownload);
+                     return false;
+                 }
+                 return true;
+             }},
+        [this, generation] { return generation == m_solvarineGeneration; }, [this] { onSolvarineFwFailed(); },
+        [this] { onSolvarineFwFailed(); }, [this](QNetworkReply* r, const QByteArray&) { onSolvarineImage(r); });
 }
 
 void NetworkUpdater::onSolvarineImage(QNetworkReply* reply)
 {
     const QByteArray name = TypeName(DeviceType::solvarine);
-    m_solvarineImage = reply->readAll();
-    QString problem;
-    if (m_solvarineImage.isEmpty() || !IsCompleteBody(reply, m_solvarineImage, problem)) {
-        GlobalLogger::Instance()->message(QtWarningMsg, "%s FW image from %s is incomplete: %s", name.constData(),
-                                          qUtf8Printable(ForLog(reply->url())),
-                                          problem.isEmpty() ? "empty" : qUtf8Printable(problem));
+    if (!m_solvarineDownload) {
+        GlobalLogger::Instance()->message(QtWarningMsg, "The %s FW image from %s is empty", name.constData(),
+                                          qUtf8Printable(ForLog(reply->url())));
         onSolvarineFwFailed();
         return;
     }

@@ -8,6 +8,7 @@
 #include <QList>
 #include <QObject>
 #include <QPointer>
+#include <QSaveFile>
 #include <QSslConfiguration>
 #include <QString>
 #include <QStringList>
@@ -36,6 +37,11 @@ using KestrinRevision = int;
 //
 // Firmware is downloaded as soon as its manifest is read; the app installer only when asked. The
 // updater installs nothing itself, has no timer and never retries: callers ask again.
+//
+// Only https links are followed, whatever a manifest names. Every body has a size limit fit for
+// its kind and a download stops as soon as it passes it; firmware images and the installer go to
+// a file beside their target as they arrive and count as complete only when the server announced
+// their length (or ended their chunked encoding) and every byte came.
 //
 // A cache entry is replaced only by a complete download: the files are written beside their
 // targets and renamed over them once all of them are on disk, and the version marker is written
@@ -67,22 +73,35 @@ public:
         QString kestrin2;    // the second-generation headset models
         QString solvarine;   // the serial device
 
+        // The maker's hosts (NetworkUpdaterHosts.cpp).
         static Endpoints Product();
     };
 
     // Time without any data after which a request is given up.
     static constexpr int DefaultTransferTimeoutMs = 30000;
 
+    // The largest body accepted of each kind, in bytes.
+    struct SizeLimits {
+        qint64 manifest = 256 * 1024;           // app descriptor, firmware manifests, rollback lists
+        qint64 feed = 1024 * 1024;              // the news feed
+        qint64 image = 64 * 1024 * 1024;        // one headset firmware image
+        qint64 serialImage = 1000000;           // the serial device's image (the cache takes no larger)
+        qint64 installer = 1024 * 1024 * 1024;  // the application's installer
+    };
+
     explicit NetworkUpdater(QObject* parent = nullptr);
     // Other hosts than the product's, for tests against a local server.
     NetworkUpdater(const Endpoints& endpoints, QObject* parent);
     ~NetworkUpdater() override;
+
+    const Endpoints& endpoints() const { return m_endpoints; }
 
     // The TLS settings of every request; by default the system's, with normal certificate
     // verification. Tests add the certificate of their local server here.
     void setSslConfiguration(const QSslConfiguration& configuration);
     // Time without any data after which a request fails; 0 waits for ever.
     void setTransferTimeout(int milliseconds);
+    void setSizeLimits(const SizeLimits& limits) { m_limits = limits; }
 
     // Requests. Each does nothing when its item already has a check or download running.
     void checkForAppUpdate();
@@ -127,9 +146,16 @@ signals:
     void sigNotificationsUpdated();
 
 private:
+    // One hardware variant's image while it downloads: the file it is written to, opened on its
+    // first data, and whether all of it arrived.
+    struct ImageSlot {
+        std::unique_ptr<QSaveFile> file;
+        bool complete = false;
+    };
+
     struct KestrinFwStruct {
         std::optional<QDir> dir;                                  // made on first use
-        std::unordered_map<KestrinHwType, QByteArray> images;     // one slot per variant while downloading
+        std::unordered_map<KestrinHwType, ImageSlot> images;      // one slot per variant while downloading
         QString version;
         UpdateStatus status = UpdateStatus::None;
         QString defaultUrl;
@@ -148,12 +174,23 @@ private:
     KestrinFwStruct* record(DeviceType type);
     const KestrinFwStruct* record(DeviceType type) const;
 
-    QNetworkReply* get(const QUrl& url);
+    // What a reply's body is and where it goes.
+    struct Body {
+        const char* what = "";  // for the log
+        qint64 limit = 0;
+        // Binary bodies are handed to `write` piece by piece as they arrive (false: the download
+        // is given up, `problem` says why); the others are kept in memory for `onBody`.
+        std::function<bool(QNetworkReply*, const QByteArray&, QString& problem)> write;
+    };
+
+    // Asks for `url`; nullptr (and a log line) when it is not an https link.
+    QNetworkReply* get(const QUrl& url, const char* what, bool followRedirects = false);
     // Runs `onError` when the reply reports an error, then `onFinishedWithError` or `onBody` when
     // it finishes. Each only while `isCurrent` holds, so late replies of a superseded request
-    // change nothing.
-    void handleReply(QNetworkReply* reply, std::function<bool()> isCurrent, Action onError,
-                     Action onFinishedWithError, std::function<void(QNetworkReply*)> onBody);
+    // change nothing. A body that breaks the rules above is stopped and fails as a network error.
+    void handleReply(QNetworkReply* reply, Body body, std::function<bool()> isCurrent, Action onError,
+                     Action onFinishedWithError, std::function<void(QNetworkReply*, const QByteArray&)> onBody);
+    QString describeError(QNetworkReply* reply) const;
 
     void setAppUpdateStatus(UpdateStatus status);
     void setKestrinFwStatus(DeviceType type, UpdateStatus status);
@@ -163,13 +200,14 @@ private:
     void onSolvarineFwFailed();
     void cancelImageDownloads(KestrinFwStruct& rec, QNetworkReply* except);
 
-    void onAppManifest(QNetworkReply* reply);
+    void onAppManifest(const QByteArray& body);
     void onAppInstaller(QNetworkReply* reply);
-    void onKestrinManifest(DeviceType type, QNetworkReply* reply);
+    void onKestrinManifest(DeviceType type, const QByteArray& body);
     void onKestrinImage(DeviceType type, KestrinHwType hwType, QNetworkReply* reply);
-    void onKestrinRollbackList(DeviceType type, QNetworkReply* reply);
-    void onSolvarineManifest(QNetworkReply* reply);
+    void onKestrinRollbackList(DeviceType type, const QByteArray& body);
+    void onSolvarineManifest(const QByteArray& body);
     void onSolvarineImage(QNetworkReply* reply);
+    bool writeInstaller(QNetworkReply* reply, const QByteArray& piece, QString& problem);
 
     // The download cache.
     QDir getAppUpdateDir();
@@ -187,8 +225,9 @@ private:
     QNetworkAccessManager* m_manager;
     std::optional<QSslConfiguration> m_sslConfiguration;
     QNetworkReply* m_handledReply = nullptr; // the reply whose handler runs, if any
+    SizeLimits m_limits;
     QDir m_appDir;
-    QByteArray m_installer;
+    std::unique_ptr<QSaveFile> m_installer;  // the installer while it downloads
     QString m_appVersion;
     QString m_appLink;
     QString m_installerFileName;
@@ -196,7 +235,8 @@ private:
     uint64_t m_appGeneration = 0;
     std::unordered_map<DeviceType, KestrinFwStruct> m_kestrin;
     std::optional<QDir> m_solvarineDir;
-    QByteArray m_solvarineImage;
+    QByteArray m_solvarineImage;             // the cached image, once found in the cache
+    std::unique_ptr<QSaveFile> m_solvarineDownload; // the image while it downloads
     QString m_solvarineVersion;
     QUrl m_solvarineLink;
     UpdateStatus m_solvarineStatus = UpdateStatus::None;

@@ -115,12 +115,11 @@ bool NetworkUpdater::saveAppUpdateFiles()
     if (m_appStatus != UpdateStatus::Downloaded)
         return false;
     CacheFileSet files(getAppUpdateDir(), c_app_marker);
-    files.add(m_installerFileName, m_installer);
+    files.adopt(std::move(m_installer));
     files.add(c_app_marker, m_appVersion.toLatin1() + '\n' + m_installerFileName.toUtf8());
     const bool saved = files.commit();
     if (!saved)
         LogSaveFailure("the app update", files);
-    m_installer.clear();
     return saved;
 }
 
@@ -155,7 +154,7 @@ bool NetworkUpdater::saveKestrinFwFiles(DeviceType type)
     CacheFileSet files(getKestrinDir(type), c_fw_marker);
     for (KestrinHwType hwType : Enumer<KestrinHwType>::Values()) {
         const auto slot = rec.images.find(hwType);
-        files.add(getFwFileName(hwType), slot == rec.images.end() ? QByteArray() : slot->second);
+        files.adopt(slot == rec.images.end() ? nullptr : std::move(slot->second.file));
     }
     files.add(c_fw_marker, rec.version.toLatin1());
     if (!files.commit()) {
@@ -186,10 +185,10 @@ bool NetworkUpdater::isSolvarineFwSaved(const QString& version)
 
 bool NetworkUpdater::saveSolvarineFwFiles()
 {
-    if (m_solvarineStatus != UpdateStatus::Downloaded || m_solvarineImage.isEmpty() || m_solvarineVersion.isEmpty())
+    if (m_solvarineStatus != UpdateStatus::Downloaded || !m_solvarineDownload || m_solvarineVersion.isEmpty())
         return false;
     CacheFileSet files(getSolvarineDir(), c_fw_marker);
-    files.add(c_solvarine_image, m_solvarineImage);
+    files.adopt(std::move(m_solvarineDownload));
     files.add(c_fw_marker, m_solvarineVersion.toLatin1());
     const bool saved = files.commit();
     if (!saved)

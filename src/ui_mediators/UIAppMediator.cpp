@@ -5,9 +5,9 @@
 #include "platform/NetworkUpdater.h"
 
 #include <QCoreApplication>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
+#include <QVersionNumber>
 #include <QtQml/qqml.h>
 
 namespace UIMediators {
@@ -38,9 +38,16 @@ UIAppMediator::Status FromUpdaterStatus(Platform::NetworkUpdater::Status status)
 } // namespace
 
 UIAppMediator::UIAppMediator(Platform::NetworkUpdater& updater, Preferences& preferences, QObject* parent)
+    : UIAppMediator(updater, preferences, Platform::CreateAppInstaller(), parent)
+{
+}
+
+UIAppMediator::UIAppMediator(Platform::NetworkUpdater& updater, Preferences& preferences,
+                             std::unique_ptr<Platform::IAppInstaller> installer, QObject* parent)
     : QObject(parent)
     , m_updater(updater)
     , m_preferences(preferences)
+    , m_installer(std::move(installer))
     , m_eulaAccepted(preferences.getBool(c_license_accepted))
     , m_minimizeToTray(preferences.getBool(c_minimize_to_tray))
 {
@@ -51,14 +58,40 @@ UIAppMediator::UIAppMediator(Platform::NetworkUpdater& updater, Preferences& pre
     updateDialogNeeded();
 }
 
+UIAppMediator::~UIAppMediator() = default;
+
+bool UIAppMediator::IsNewerVersion(const QString& offered, const QString& running)
+{
+    const QVersionNumber offeredNumber = QVersionNumber::fromString(offered).normalized();
+    const QVersionNumber runningNumber = QVersionNumber::fromString(running).normalized();
+    return !offeredNumber.isNull() && QVersionNumber::compare(offeredNumber, runningNumber) > 0;
+}
+
 void UIAppMediator::onUpdateStatusChanged()
 {
     Status status = FromUpdaterStatus(m_updater.getAppUpdateStatus());
     QString version;
     const bool hasVersion = m_updater.readAppUpdateVersion(version);
-    // An offer of the version that runs is no update (it was just installed).
-    if (hasVersion && version == QCoreApplication::applicationVersion())
+    const QString running = QCoreApplication::applicationVersion();
+    // An offer of the version that runs is no update (it was just installed); nor is an older
+    // one, nor one whose installer cannot run here.
+    if (hasVersion && version == running) {
         status = None;
+    } else if (hasVersion) {
+        QString refusal;
+        if (!IsNewerVersion(version, running))
+            refusal = QStringLiteral("it is not later than the running version %1").arg(running);
+        else
+            refusal = m_installer->unavailableReason();
+        if (!refusal.isEmpty()) {
+            status = None;
+            if (version != m_refusedVersion) {
+                GlobalLogger::Instance()->message(QtInfoMsg, "App update version %s is not offered: %s",
+                                                  qUtf8Printable(version), qUtf8Printable(refusal));
+                m_refusedVersion = version;
+            }
+        }
+    }
 
     const bool changed = status != m_updateStatus || (hasVersion && version != m_updateVersion);
     if (!changed)
@@ -120,7 +153,7 @@ bool UIAppMediator::proceedUpdate()
     // The installer may look for files beside it, so it starts from its own folder.
     const QString workingDir = QDir::currentPath();
     QDir::setCurrent(QFileInfo(path).absolutePath());
-    const bool opened = QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    const bool opened = m_installer->start(path);
     QDir::setCurrent(workingDir);
 
     if (!opened) {

@@ -2,9 +2,13 @@
 
 #include "app/core/Preferences.h"
 
+#include "platform/AppInstaller.h"
+
 #include <QObject>
 #include <QString>
 #include <QUrl>
+
+#include <memory>
 
 namespace Platform {
 class NetworkUpdater;
@@ -28,7 +32,15 @@ public:
     enum Status { None = 0, Checking = 1, CanDownload = 2, CanInstall = 3, Failed = 4 };
     Q_ENUM(Status)
 
+    // With this system's installer service.
     UIAppMediator(Platform::NetworkUpdater& updater, Preferences& preferences, QObject* parent);
+    UIAppMediator(Platform::NetworkUpdater& updater, Preferences& preferences,
+                  std::unique_ptr<Platform::IAppInstaller> installer, QObject* parent);
+    ~UIAppMediator() override;
+
+    // Whether `offered` is a later version than `running`, compared number by number ("1.10" is
+    // later than "1.9"; trailing zeros do not count). A version without numbers is never later.
+    static bool IsNewerVersion(const QString& offered, const QString& running);
 
     bool notificationBadge() const { return m_notificationBadge; }
     Status getUpdateStatus() const { return m_updateStatus; }
@@ -44,6 +56,7 @@ public:
     Q_INVOKABLE void dialogShowed() { m_dialogNeeded = false; }
     // CanDownload: starts the installer download. CanInstall: opens the saved installer and ends
     // the application; false when it could not be found or opened. Otherwise nothing (true).
+    // Only a version later than the running one is offered, and only where its installer can run.
     Q_INVOKABLE bool proceedUpdate();
     // Writes the newest log files into the local file of `fileUrl` and shows it in the file
     // manager.
@@ -73,6 +86,8 @@ private:
 
     Platform::NetworkUpdater& m_updater;
     Preferences& m_preferences;
+    std::unique_ptr<Platform::IAppInstaller> m_installer;
+    QString m_refusedVersion; // the last offer not shown, logged once
     QString m_updateVersion;
     Status m_updateStatus = None;
     bool m_dialogNeeded = false;

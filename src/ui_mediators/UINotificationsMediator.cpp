@@ -7,6 +7,7 @@
 #include "ui_models/UINotificationsSortFilterModel.h"
 
 #include <QFile>
+#include <QHash>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSaveFile>
@@ -143,17 +144,32 @@ void UINotificationsMediator::onAppUpdateChanged()
     emit newsCountChanged();
 }
 
-void UINotificationsMediator::processNotifications(QList<Notification> list)
+void UINotificationsMediator::CarryLocalMarks(QList<Notification>& incoming, const QList<Notification>& current)
 {
-    const QList<Notification> current = m_model->getNotifications();
-    for (Notification& incoming : list) {
-        const auto known = std::find_if(current.cbegin(), current.cend(),
-                                        [&](const Notification& record) { return record.id == incoming.id; });
-        if (known != current.cend()) {
-            incoming.seen = known->seen;
-            incoming.hidden = known->hidden;
+    struct Marks {
+        bool seen;
+        bool hidden;
+    };
+    QHash<int, Marks> marks;
+    marks.reserve(current.size());
+    for (const Notification& record : current) {
+        if (!marks.contains(record.id)) // the first record of an id counts
+            marks.insert(record.id, Marks{record.seen, record.hidden});
+    }
+    if (marks.isEmpty())
+        return;
+    for (Notification& record : incoming) {
+        const auto known = marks.constFind(record.id);
+        if (known != marks.constEnd()) {
+            record.seen = known->seen;
+            record.hidden = known->hidden;
         }
     }
+}
+
+void UINotificationsMediator::processNotifications(QList<Notification> list)
+{
+    CarryLocalMarks(list, m_model->getNotifications());
     m_model->setNotifications(std::move(list));
     emit newsCountChanged();
 }

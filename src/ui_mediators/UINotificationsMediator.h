@@ -45,6 +45,10 @@ public:
     // The type of the device that became current; none when it was lost.
     void setCurrentDevice(DeviceType type);
 
+    // Gives each record of `incoming` the seen and hidden marks of the first record of `current`
+    // with the same id; records without one keep their own. Linear in the sizes of both lists.
+    static void CarryLocalMarks(QList<Notification>& incoming, const QList<Notification>& current);
+
 public slots:
     void onNotificationsUpdated();
     void onAppUpdateChanged();

@@ -3,11 +3,14 @@
 #include <QTimer>
 #include <QtQml/qqml.h>
 
+#include <vector>
+
 namespace UIModels {
 
 namespace {
 
 constexpr int c_date_timer_ms = 10 * 60 * 1000;
+constexpr qsizetype c_max_single_removals = 256;
 
 Notification BuiltInRow(const char* text)
 {
@@ -17,16 +20,29 @@ Notification BuiltInRow(const char* text)
     return row;
 }
 
-// First position of `run`'s ids as a contiguous run in `list`, or -1.
+// First position of `run`'s ids as a contiguous run in `list`, or -1. A string search over ids
+// (Knuth-Morris-Pratt), linear in the sizes of both lists whatever their contents.
 qsizetype FindRun(const QList<Notification>& list, const QList<Notification>& run)
 {
     const qsizetype k = run.size();
-    for (qsizetype p = 0; p + k <= list.size(); ++p) {
-        qsizetype j = 0;
-        while (j < k && list[p + j].id == run[j].id)
+    if (k == 0)
+        return 0;
+    // fallback[i]: length of the longest proper prefix of run[0..i] that is also its suffix.
+    std::vector<qsizetype> fallback(size_t(k), 0);
+    for (qsizetype i = 1, j = 0; i < k; ++i) {
+        while (j > 0 && run[i].id != run[j].id)
+            j = fallback[size_t(j - 1)];
+        if (run[i].id == run[j].id)
+            ++j;
+        fallback[size_t(i)] = j;
+    }
+    for (qsizetype i = 0, j = 0; i < list.size(); ++i) {
+        while (j > 0 && list[i].id != run[j].id)
+            j = fallback[size_t(j - 1)];
+        if (list[i].id == run[j].id)
             ++j;
         if (j == k)
-            return p;
+            return i - k + 1;
     }
     return -1;
 }
@@ -172,9 +188,22 @@ void UINotificationsModel::setNotifications(QList<Notification> list)
     // Old rows whose id the new list lacks leave one by one, from the back, so that every other
     // row keeps its place.
     QSet<int> newIds;
+    newIds.reserve(list.size());
     for (const Notification& record : std::as_const(list))
         newIds.insert(record.id);
-    for (qsizetype i = m_notifications.size() - 1; i >= 0; --i) {
+    // Each single removal costs the views a pass over the rows; past a few hundred the list is
+    // replaced whole instead, with the same result.
+    qsizetype leaving = 0;
+    for (const Notification& record : std::as_const(m_notifications))
+        leaving += newIds.contains(record.id) ? 0 : 1;
+    if (leaving > c_max_single_removals) {
+        beginResetModel();
+        m_notifications = std::move(list);
+        rebuildTypes();
+        endResetModel();
+        return;
+    }
+    for (qsizetype i = m_notifications.size() - 1; leaving > 0 && i >= 0; --i) {
         if (newIds.contains(m_notifications[i].id))
             continue;
         const int row = getRow(int(i));
@@ -182,6 +211,7 @@ void UINotificationsModel::setNotifications(QList<Notification> list)
         m_notifications.removeAt(i);
         m_types.removeAt(row);
         endRemoveRows();
+        --leaving;
     }
 
     // The rows left are kept; when the new list holds them as one run, the new records can be

@@ -258,7 +258,7 @@ void TestStartup::namesAndVersionReachTheWindow()
     Run run(sandbox, Probe, {QStringLiteral("--quit-when-loaded")});
     VERIFY_EXIT(run, ProbeQuitWhenLoaded);
     const QByteArray output = run.output();
-    QVERIFY2(output.contains("identity=Velmor|1.2.48|Velmor;"), output.constData());
+    QVERIFY2(output.contains("identity=Velmor|" VELMOR_VERSION "|Velmor;"), output.constData());
     QVERIFY2(output.contains("animations=true;"), output.constData());
     QVERIFY2(output.contains("uiModel=null"), output.constData());
 
@@ -269,7 +269,7 @@ void TestStartup::namesAndVersionReachTheWindow()
         qPrintable(logs.first()));
     const QByteArray log = sandbox.readLog(logs.first());
     QVERIFY2(log.startsWith("OS: "), log.constData());
-    QVERIFY2(log.contains("\nVelmor version: 1.2.48 ("), log.constData());
+    QVERIFY2(log.contains("\nVelmor version: " VELMOR_VERSION " ("), log.constData());
 }
 
 void TestStartup::secondStartHandsOverToTheFirst()

@@ -141,6 +141,15 @@ private slots:
         QTest::newRow("parent path") << "../settings.ini" << false;
         QTest::newRow("absolute") << "/etc/passwd" << false;
         QTest::newRow("nul") << QString("a") + QChar(0) + "b" << false;
+        QTest::newRow("line end") << "Setup\nevil.exe" << false;
+        QTest::newRow("carriage return") << "Setup\r.exe" << false;
+        QTest::newRow("tab") << "Setup\t.exe" << false;
+        QTest::newRow("escape") << "Setup\x1b[2J.exe" << false;
+        QTest::newRow("delete") << "Setup\x7f.exe" << false;
+        QTest::newRow("C1 control") << QString("Setup") + QChar(0x85) + ".exe" << false;
+        QTest::newRow("right-to-left override") << QString("Setup") + QChar(0x202E) + "exe.txt" << false;
+        QTest::newRow("backslash") << "..\\evil.exe" << false;
+        QTest::newRow("accented") << QString("Install") + QChar(0xE9) + ".exe" << true;
     }
     void plainFileNames()
     {

@@ -5,6 +5,8 @@
 #include "TestHttpServer.h"
 
 #include <QNetworkReply>
+#include <QProcess>
+#include <QStorageInfo>
 #include <QtTest>
 
 #include <memory>
@@ -90,6 +92,12 @@ QStringList Files(const QString& folder)
     return CacheDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name);
 }
 
+// Set in the run of this program that diskFull() starts with a tiny file system on "kestrin".
+bool FullDiskRun()
+{
+    return qEnvironmentVariableIsSet("VELMOR_TEST_FULL_DISK");
+}
+
 QString LogText()
 {
     GlobalLogger::Instance()->message(QtWarningMsg, "-- test marker --"); // flushes what came before
@@ -114,6 +122,7 @@ class TestNetworkUpdater : public QObject {
     Q_OBJECT
 
     std::unique_ptr<TestHttpServer> m_server;
+    std::unique_ptr<TestHttpServer> m_plain; // plain HTTP, which must never be asked
 
     NetworkUpdater::Endpoints endpoints() const
     {
@@ -183,13 +192,20 @@ private slots:
 
     void init()
     {
+        // (A full-disk run has a file system of its own mounted on "kestrin", empty and not removable.)
         for (const char* folder : {"app_update", "kestrin", "kestrin_2", "kestrin_2_anc", "solvarine"})
-            QVERIFY(CacheDir(folder).removeRecursively());
+            QVERIFY(CacheDir(folder).removeRecursively() || FullDiskRun());
         m_server = std::make_unique<TestHttpServer>(true);
         QVERIFY(m_server->listen());
+        m_plain = std::make_unique<TestHttpServer>(false);
+        QVERIFY(m_plain->listen());
     }
 
-    void cleanup() { m_server.reset(); }
+    void cleanup()
+    {
+        m_server.reset();
+        m_plain.reset();
+    }
 
     // ---- App update ----
 
@@ -285,7 +301,7 @@ private slots:
         QTest::addColumn<QString>("logged");
         QTest::newRow("404") << QByteArray("{}") << Fault::NotFound << 2 << "Network Error, 203";
         QTest::newRow("500") << QByteArray("{}") << Fault::ServerError << 2 << "Network Error, 401";
-        QTest::newRow("stalled") << QByteArray("{}") << Fault::Stall << 2 << "Network Error, 5";
+        QTest::newRow("stalled") << QByteArray("{}") << Fault::Stall << 2 << "failed: timed out: no data for 2 s";
         QTest::newRow("cut short") << Json("{ 'win_amd64_version': '1.3.0', 'win_amd64_link': 'https://x/y.exe' }")
                                    << Fault::Truncated << 2 << "Network Error, 2";
         QTest::newRow("not JSON") << QByteArray("<html>") << Fault::None << 1 << "Reading app update JSON error: ";
@@ -294,6 +310,11 @@ private slots:
                                  << "App update JSON has no installer link";
         QTest::newRow("version not a string") << Json("{ 'win_amd64_version': 13, 'win_amd64_link': 'https://x/y' }")
                                               << Fault::None << 1 << "App update JSON has no version";
+        const QByteArray offer = Json("{ 'win_amd64_version': '1.3.0', 'win_amd64_link': 'https://x/y.exe' }");
+        QTest::newRow("compressed") << offer << Fault::Compressed << 2 << "compressed as \"gzip\"";
+        QTest::newRow("1 GiB") << offer << Fault::Oversized << 2
+                               << "the server announced 1073741824 bytes, more than the 262144 accepted";
+        QTest::newRow("without end") << offer << Fault::Endless << 2 << "the body passed the 262144 bytes accepted";
     }
     void appCheckFailures()
     {
@@ -340,6 +361,16 @@ private slots:
         QTest::newRow("empty") << "/dl/setup.exe" << QByteArray() << Fault::None;
         QTest::newRow("URL names no file") << "/dl/" << QByteArray("x") << Fault::None;
         QTest::newRow("URL names the marker") << "/dl/ver" << QByteArray("x") << Fault::None;
+        QTest::newRow("name with a line end") << "/dl/Setup%0Aevil.exe" << QByteArray("x") << Fault::None;
+        QTest::newRow("name with a tab") << "/dl/Setup%09.exe" << QByteArray("x") << Fault::None;
+        QTest::newRow("name with DEL") << "/dl/Setup%7F.exe" << QByteArray("x") << Fault::None;
+        QTest::newRow("name turned right to left") << "/dl/Setup%E2%80%AEexe.txt" << QByteArray("x") << Fault::None;
+        QTest::newRow("name with a backslash") << "/dl/..%5C..%5Cevil.exe" << QByteArray("x") << Fault::None;
+        QTest::newRow("without length") << "/dl/setup.exe" << QByteArray(100000, 'i') << Fault::Unannounced;
+        QTest::newRow("cut without length") << "/dl/setup.exe" << QByteArray(100000, 'i') << Fault::CutUnannounced;
+        QTest::newRow("chunks cut") << "/dl/setup.exe" << QByteArray(100000, 'i') << Fault::ChunkedCut;
+        QTest::newRow("compressed") << "/dl/setup.exe" << QByteArray(1000, 'i') << Fault::Compressed;
+        QTest::newRow("announced 1 GiB") << "/dl/setup.exe" << QByteArray(1000, 'i') << Fault::Oversized;
     }
     void installerDownloadFailures()
     {
@@ -347,7 +378,7 @@ private slots:
         QFETCH(QByteArray, body);
         QFETCH(Fault, fault);
         serveAppManifest("1.3.0", m_server->origin(file));
-        m_server->serve(file, body, fault);
+        m_server->serve(QUrl::fromPercentEncoding(file.toUtf8()), body, fault);
         auto updater = makeUpdater(TimeoutFor(fault));
         updater->checkForAppUpdate();
         QTRY_COMPARE_WITH_TIMEOUT(updater->getAppUpdateStatus(), Status::Available, WaitMs);
@@ -421,7 +452,8 @@ private slots:
         QVERIFY(!list[0].seen); // the feed's own flags are never read
 
         // A failed request keeps the list and says nothing.
-        for (Fault fault : {Fault::NotFound, Fault::ServerError, Fault::Truncated, Fault::Stall}) {
+        for (Fault fault : {Fault::NotFound, Fault::ServerError, Fault::Truncated, Fault::Stall, Fault::Compressed,
+                            Fault::Oversized, Fault::Endless}) {
             m_server->setFault(c_feed, fault);
             const int before = m_server->requestCount(c_feed);
             updater->checkForNotifications();
@@ -581,10 +613,34 @@ private slots:
         QTest::newRow("image cut short") << "xbox_dongle" << QByteArray() << Fault::Truncated << true
                                          << "Network Error, 2";
         QTest::newRow("image partial") << "ps_dongle" << QByteArray() << Fault::Partial << true
-                                       << "kestrin FW image ps_dongle from ";
-        QTest::newRow("image stalled") << "ps_headset" << QByteArray() << Fault::Stall << true << "Network Error, 5";
+                                       << "is incomplete: HTTP status 206";
+        QTest::newRow("image stalled") << "ps_headset" << QByteArray() << Fault::Stall << true
+                                       << "failed: timed out: no data for 2 s";
         QTest::newRow("image empty") << "ps_headset" << QByteArray("") << Fault::None << true
-                                     << "kestrin FW image ps_headset from ";
+                                     << "The kestrin FW image ps_headset from ";
+        QTest::newRow("image without length") << "xbox_headset" << QByteArray() << Fault::Unannounced << true
+                                              << "the server announced no length and sent no chunks, so the 50000 "
+                                                 "bytes received cannot be known to be all of it";
+        QTest::newRow("image cut without length") << "ps_dongle" << QByteArray() << Fault::CutUnannounced << true
+                                                  << "the server announced no length and sent no chunks, so the "
+                                                     "25000 bytes received cannot be known to be all of it";
+        QTest::newRow("image chunks cut") << "ps_dongle" << QByteArray() << Fault::ChunkedCut << true
+                                          << "Network Error, ";
+        QTest::newRow("image compressed") << "ps_headset" << QByteArray() << Fault::Compressed << true
+                                          << "the server sent a body compressed as \"gzip\"";
+        QTest::newRow("image of 1 GiB") << "xbox_dongle" << QByteArray() << Fault::Oversized << true
+                                        << "the server announced 1073741824 bytes, more than the 67108864 accepted";
+        QTest::newRow("image over http") << "manifest" << QByteArray("plain link") << Fault::None << false
+                                         << "Refused to fetch the kestrin FW image ps_dongle from \"http://127.0.0.1:";
+        QTest::newRow("image from a file") << "manifest" << QByteArray("file link") << Fault::None << false
+                                           << "Refused to fetch the kestrin FW image ps_dongle from "
+                                              "\"file:///etc/hostname\"";
+        QTest::newRow("manifest of 1 GiB") << "manifest" << QByteArray() << Fault::Oversized << false
+                                           << "the server announced 1073741824 bytes, more than the 262144 accepted";
+        QTest::newRow("manifest without end") << "manifest" << QByteArray() << Fault::Endless << false
+                                              << "the body passed the 262144 bytes accepted";
+        QTest::newRow("manifest compressed") << "manifest" << QByteArray() << Fault::Compressed << false
+                                             << "the server sent a body compressed as \"gzip\"";
     }
     void kestrinFailuresKeepTheCachedFirmware()
     {
@@ -602,6 +658,15 @@ private slots:
                 QJsonObject manifest{{"version", "2.0.0"}};
                 for (const char* hw : {"ps_headset", "ps_dongle", "xbox_headset"})
                     manifest.insert(hw, m_server->origin("/img/x.bin"));
+                body = QJsonDocument(manifest).toJson();
+            } else if (body == "plain link" || body == "file link") {
+                // The same image, but served over plain HTTP, or a local file.
+                QJsonObject manifest{{"version", "2.0.0"}};
+                for (KestrinHwType hw : Enumer<KestrinHwType>::Values())
+                    manifest.insert(Enumer<KestrinHwType>::NameOrNull(hw), m_server->origin(ImagePath(type, "2.0.0", hw)));
+                const QString path = ImagePath(type, "2.0.0", KestrinHwType::ps_dongle);
+                m_plain->serve(path, ImageBody(type, "2.0.0", KestrinHwType::ps_dongle));
+                manifest.insert("ps_dongle", body == "plain link" ? m_plain->origin(path) : "file:///etc/hostname");
                 body = QJsonDocument(manifest).toJson();
             }
             if (body.isEmpty())
@@ -630,6 +695,7 @@ private slots:
         QVERIFY(!updater->readKestrinFw(type, KestrinHwType::ps_headset, out));
         QCOMPARE(imageRequests(type, "2.0.0") > 0, imagesAsked);
         QCOMPARE(m_server->requestCount("/img/x.bin"), 0);
+        QVERIFY(m_plain->requests().isEmpty());
         QVERIFY2(LogText().mid(logBefore.size()).contains(logged), qPrintable(logged));
 
         // The firmware saved before is whole, and found again when offered.
@@ -674,12 +740,58 @@ private slots:
         updater->checkForKestrinFw(type);
         QTRY_COMPARE_WITH_TIMEOUT(updater->getKestrinFwStatus(type), Status::Failed, WaitMs);
         const QString log = LogText().mid(logBefore.size());
-        QVERIFY(log.contains("Saving kestrin FW version 2.0.0 to disk fail"));
-        QVERIFY(log.contains("Cannot save kestrin: "));
+        QVERIFY2(log.contains("cannot write " + dir.absoluteFilePath("xbox_dongle.bin")), qPrintable(log));
         // Nothing was replaced, and no temporary file is left.
         QCOMPARE(ReadFile(dir.absoluteFilePath("fw_ver")), QByteArray("1.0.0"));
         QCOMPARE(ReadFile(dir.absoluteFilePath("ps_headset.bin")), ImageBody(type, "1.0.0", KestrinHwType::ps_headset));
         QCOMPARE(Files(Name(type)), QStringList({"fw_ver", "ps_dongle.bin", "ps_headset.bin", "xbox_headset.bin"}));
+    }
+
+    // A download that fills the disk fails, says so, and leaves nothing behind. The full disk is a
+    // 64 KiB file system mounted on the cache folder in a private namespace, in a second run of
+    // this program.
+    void diskFull()
+    {
+        const DeviceType type = DeviceType::kestrin;
+        if (!FullDiskRun()) {
+            const QString folder = CacheDir(Name(type)).absolutePath();
+            QVERIFY(QDir().mkpath(folder));
+            QProcess run;
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            environment.insert("VELMOR_TEST_FULL_DISK", "1");
+            run.setProcessEnvironment(environment);
+            run.setProcessChannelMode(QProcess::MergedChannels);
+            run.start("unshare", {"--user", "--map-root-user", "--mount", "sh", "-c",
+                                  "mount -t tmpfs -o size=64k tmpfs \"$1\" || exit 77; exec \"$2\" diskFull", "sh",
+                                  folder, QCoreApplication::applicationFilePath()});
+            if (!run.waitForStarted(WaitMs))
+                QSKIP("unshare is not available");
+            QVERIFY(run.waitForFinished(4 * WaitMs));
+            const QByteArray output = run.readAll();
+            if (run.exitCode() == 77 || output.contains("unshare: "))
+                QSKIP(qPrintable("cannot mount a small file system here: " + QString::fromLocal8Bit(output)));
+            QVERIFY2(run.exitCode() == 0 && output.contains("PASS   : TestNetworkUpdater::diskFull()"),
+                     output.constData());
+            return;
+        }
+        for (KestrinHwType hw : Enumer<KestrinHwType>::Values())
+            m_server->serve(ImagePath(type, "2.0.0", hw), QByteArray(100000, 'i'));
+        QJsonObject manifest{{"version", "2.0.0"}};
+        for (KestrinHwType hw : Enumer<KestrinHwType>::Values())
+            manifest.insert(Enumer<KestrinHwType>::NameOrNull(hw), m_server->origin(ImagePath(type, "2.0.0", hw)));
+        m_server->serve(ManifestPath(type), QJsonDocument(manifest).toJson());
+        auto updater = makeUpdater();
+        const QString logBefore = LogText();
+        updater->checkForKestrinFw(type);
+        QTRY_COMPARE_WITH_TIMEOUT(updater->getKestrinFwStatus(type), Status::Failed, WaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(updater->findChildren<QNetworkReply*>().size(), 0, WaitMs);
+        const QString log = LogText().mid(logBefore.size());
+        QVERIFY2(log.contains(QStringLiteral("cannot write %1/").arg(CacheDir(Name(type)).absolutePath()))
+                     && log.contains("the disk is full"),
+                 qPrintable(log));
+        QVERIFY(Files(Name(type)).isEmpty());
+        updater.reset();
+        QVERIFY(QStorageInfo(CacheDir(Name(type)).absolutePath()).bytesAvailable() > 60000); // nothing kept
     }
 
     void checkWhileRunningDoesNothing()
@@ -749,6 +861,150 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(updater.getAppUpdateStatus(), Status::Failed, WaitMs);
         QVERIFY(LogText().mid(logBefore.size()).contains("Network Error, 6")); // SslHandshakeFailedError
         QVERIFY(m_server->requests().isEmpty());
+    }
+
+    void chunkedBodiesAreComplete()
+    {
+        const DeviceType type = DeviceType::kestrin_2;
+        serveKestrinFw(type, "2.0.0");
+        for (KestrinHwType hw : Enumer<KestrinHwType>::Values())
+            m_server->setFault(ImagePath(type, "2.0.0", hw), Fault::Chunked);
+        serveAppManifest("1.3.0", m_server->origin("/dl/setup.exe"));
+        m_server->serve("/dl/setup.exe", "installer in chunks", Fault::Chunked);
+        m_server->serve(c_solvarine, Json("{ 'version': '0.9', 'link': '" + m_server->origin("/slv/fw.ldr").toUtf8() + "' }"));
+        m_server->serve("/slv/fw.ldr", "loader in chunks", Fault::Chunked);
+        auto updater = makeUpdater();
+        updater->checkForKestrinFw(type);
+        updater->checkForSolvarineFw();
+        updater->checkForAppUpdate();
+        QTRY_COMPARE_WITH_TIMEOUT(updater->getAppUpdateStatus(), Status::Available, WaitMs);
+        updater->downloadAppUpdate();
+        QTRY_COMPARE_WITH_TIMEOUT(updater->getKestrinFwStatus(type), Status::Ready, WaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(updater->hasSolvarineFwUpdate(), WaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(updater->getAppUpdateStatus(), Status::Ready, WaitMs);
+        verifyKestrinCache(type, "2.0.0");
+        QCOMPARE(ReadFile(CacheDir("solvarine").absoluteFilePath("fw.ldr")), QByteArray("loader in chunks"));
+        QCOMPARE(ReadFile(CacheDir("app_update").absoluteFilePath("setup.exe")), QByteArray("installer in chunks"));
+    }
+
+    // Whatever a manifest names, only https links are followed; the log names the refused one.
+    void onlyHttpsLinksAreFollowed_data()
+    {
+        QTest::addColumn<QString>("what");
+        QTest::addColumn<QString>("link"); // "PLAIN" stands for the plain HTTP server
+        QTest::newRow("installer over http") << "installer" << "PLAIN/dl/setup.exe";
+        QTest::newRow("installer from a file") << "installer" << "file:///etc/hostname";
+        QTest::newRow("rollback manifest over http") << "rollback" << "PLAIN/old/1.0.json";
+        QTest::newRow("rollback manifest from a file") << "rollback" << "file:///etc/hostname";
+        QTest::newRow("serial image over http") << "serial" << "PLAIN/slv/fw.ldr";
+        QTest::newRow("serial image from a file") << "serial" << "file:///etc/hostname";
+    }
+    void onlyHttpsLinksAreFollowed()
+    {
+        QFETCH(QString, what);
+        QFETCH(QString, link);
+        link.replace("PLAIN", m_plain->origin());
+        // Everything the links lead to is there to be taken.
+        m_plain->serve("/dl/setup.exe", "installer");
+        m_plain->serve("/slv/fw.ldr", "loader");
+        serveKestrinFw(DeviceType::kestrin_2, "1.0", "/old/1.0.json");
+        for (KestrinHwType hw : Enumer<KestrinHwType>::Values())
+            m_plain->serve(ImagePath(DeviceType::kestrin_2, "1.0", hw), ImageBody(DeviceType::kestrin_2, "1.0", hw));
+        auto updater = makeUpdater();
+        const QString logBefore = LogText();
+
+        if (what == "installer") {
+            serveAppManifest("1.3.0", link);
+            updater->checkForAppUpdate();
+            QTRY_COMPARE_WITH_TIMEOUT(updater->getAppUpdateStatus(), Status::Available, WaitMs);
+            updater->downloadAppUpdate();
+            QTRY_COMPARE_WITH_TIMEOUT(updater->getAppUpdateStatus(), Status::Failed, WaitMs);
+            QVERIFY(Files("app_update").isEmpty());
+        } else if (what == "rollback") {
+            m_server->serve("/kes2/kestrin-2-rollback.json",
+                            Json("{ 'firmwares': [ { 'version': '1.0', 'link': '" + link.toUtf8() + "' } ] }"));
+            updater->checkForKestrinRollbackFws(DeviceType::kestrin_2, 0);
+            QTRY_COMPARE_WITH_TIMEOUT(updater->getAvailableKestrinFwNames(DeviceType::kestrin_2), QStringList{"1.0"},
+                                      WaitMs);
+            updater->setKestrinRollbackIndex(DeviceType::kestrin_2, 0);
+            QTRY_COMPARE_WITH_TIMEOUT(updater->getKestrinFwStatus(DeviceType::kestrin_2), Status::Failed, WaitMs);
+            QVERIFY(Files("kestrin_2").isEmpty());
+        } else {
+            m_server->serve(c_solvarine, Json("{ 'version': '0.9', 'link': '" + link.toUtf8() + "' }"));
+            updater->checkForSolvarineFw();
+            QTRY_VERIFY_WITH_TIMEOUT(!updater->hasSolvarineFwUpdate()
+                                         && updater->findChildren<QNetworkReply*>().isEmpty()
+                                         && m_server->requestCount(c_solvarine) == 1,
+                                     WaitMs);
+            QVERIFY(Files("solvarine").isEmpty());
+        }
+        const QString log = LogText().mid(logBefore.size());
+        QVERIFY2(log.contains("Refused to fetch the ") && log.contains("from \"" + link + "\": only https links are followed"),
+                 qPrintable(log));
+        QVERIFY(m_plain->requests().isEmpty());
+    }
+
+    // Each kind of body is stopped as soon as it passes its limit, and nothing of it is kept.
+    void bodiesStopAtTheirLimit_data()
+    {
+        QTest::addColumn<QString>("what");
+        QTest::addColumn<qint64>("limit");
+        QTest::newRow("app descriptor") << "app" << NetworkUpdater::SizeLimits().manifest;
+        QTest::newRow("news feed") << "feed" << NetworkUpdater::SizeLimits().feed;
+        QTest::newRow("serial image") << "serial" << NetworkUpdater::SizeLimits().serialImage;
+        QTest::newRow("headset image (lowered)") << "image" << qint64(300000);
+        QTest::newRow("installer (lowered)") << "installer" << qint64(300000);
+    }
+    void bodiesStopAtTheirLimit()
+    {
+        QFETCH(QString, what);
+        QFETCH(qint64, limit);
+        auto updater = makeUpdater();
+        NetworkUpdater::SizeLimits limits;
+        limits.image = limits.installer = 300000;
+        updater->setSizeLimits(limits);
+        QSignalSpy feed(updater.get(), &NetworkUpdater::sigNotificationsUpdated);
+        const QString logBefore = LogText();
+        QString path;
+        if (what == "app") {
+            path = c_app;
+            m_server->serve(path, {}, Fault::Endless);
+            updater->checkForAppUpdate();
+            QTRY_COMPARE_WITH_TIMEOUT(updater->getAppUpdateStatus(), Status::Failed, WaitMs);
+        } else if (what == "feed") {
+            path = c_feed;
+            m_server->serve(path, {}, Fault::Endless);
+            updater->checkForNotifications();
+        } else if (what == "serial") {
+            path = "/slv/fw.ldr";
+            m_server->serve(c_solvarine, Json("{ 'version': '0.9', 'link': '" + m_server->origin(path).toUtf8() + "' }"));
+            m_server->serve(path, {}, Fault::Endless);
+            updater->checkForSolvarineFw();
+            QTRY_VERIFY_WITH_TIMEOUT(m_server->requestCount(path) == 1 && !updater->hasSolvarineFwUpdate(), WaitMs);
+        } else if (what == "image") {
+            serveKestrinFw(DeviceType::kestrin, "2.0.0");
+            path = ImagePath(DeviceType::kestrin, "2.0.0", KestrinHwType::xbox_headset);
+            m_server->setFault(path, Fault::Endless);
+            updater->checkForKestrinFw(DeviceType::kestrin);
+            QTRY_COMPARE_WITH_TIMEOUT(updater->getKestrinFwStatus(DeviceType::kestrin), Status::Failed, WaitMs);
+        } else {
+            path = "/dl/setup.exe";
+            serveAppManifest("1.3.0", m_server->origin(path));
+            m_server->serve(path, {}, Fault::Endless);
+            updater->checkForAppUpdate();
+            QTRY_COMPARE_WITH_TIMEOUT(updater->getAppUpdateStatus(), Status::Available, WaitMs);
+            updater->downloadAppUpdate();
+            QTRY_COMPARE_WITH_TIMEOUT(updater->getAppUpdateStatus(), Status::Failed, WaitMs);
+        }
+        // The client hung up: the server's endless body ends.
+        QTRY_COMPARE_WITH_TIMEOUT(m_server->endlessRunning(), 0, WaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(updater->findChildren<QNetworkReply*>().size(), 0, WaitMs);
+        QVERIFY(m_server->bytesSent(path) > limit);
+        const QString log = LogText().mid(logBefore.size());
+        QVERIFY2(log.contains(QStringLiteral("the body passed the %1 bytes accepted").arg(limit)), qPrintable(log));
+        QCOMPARE(feed.count(), 0);
+        for (const char* folder : {"app_update", "kestrin", "solvarine"})
+            QVERIFY2(Files(folder).isEmpty(), folder);
     }
 
     // ---- Rollback ----
@@ -940,6 +1196,11 @@ private slots:
         QTest::newRow("image cut short") << good << Fault::None << Fault::Truncated << QByteArray(9000, 'x');
         QTest::newRow("image partial") << good << Fault::None << Fault::Partial << QByteArray(9000, 'x');
         QTest::newRow("image empty") << good << Fault::None << Fault::None << QByteArray();
+        QTest::newRow("image without length") << good << Fault::None << Fault::Unannounced << QByteArray(9000, 'x');
+        QTest::newRow("image cut without length") << good << Fault::None << Fault::CutUnannounced
+                                                  << QByteArray(9000, 'x');
+        QTest::newRow("image compressed") << good << Fault::None << Fault::Compressed << QByteArray(9000, 'x');
+        QTest::newRow("image of 1 GiB") << good << Fault::None << Fault::Oversized << QByteArray(9000, 'x');
     }
     void solvarineFailures()
     {

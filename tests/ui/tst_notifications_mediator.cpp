@@ -18,6 +18,17 @@
 #include <memory>
 
 using UIMediators::UIAppMediator;
+
+namespace {
+
+// The installer service of a system that runs the maker's installer, so that an update is offered.
+class DesktopInstaller final : public Platform::IAppInstaller {
+public:
+    QString unavailableReason() const override { return QString(); }
+    bool start(const QString&) override { return false; }
+};
+
+} // namespace
 using UIMediators::UINotificationsMediator;
 using UIModels::UINotificationsModel;
 
@@ -79,7 +90,7 @@ QStringList Shown(const UINotificationsMediator& mediator)
 struct Fixture {
     Fixture()
         : updater(Endpoints(server), nullptr)
-        , appMediator(updater, preferences, nullptr)
+        , appMediator(updater, preferences, std::make_unique<DesktopInstaller>(), nullptr)
     {
         updater.setSslConfiguration(TestNet::TestHttpServer::clientSslConfiguration());
     }
@@ -127,6 +138,8 @@ private slots:
     void dismissingMovesTheCount();
     void damagedCacheIsKeptUntilAFeedArrives();
     void cacheThatCannotBeOpened();
+    void marksCarriedByFirstRecordOfAnId();
+    void marksOfALargeFeed();
 };
 
 void TestNotificationsMediator::firstStartWithoutCache()
@@ -345,6 +358,53 @@ void TestNotificationsMediator::cacheThatCannotBeOpened()
     }
     QVERIFY(QFileInfo(path).isDir());
     QVERIFY(QDir(path).removeRecursively());
+}
+
+namespace {
+
+Notification Record(int id, bool seen = false, bool hidden = false)
+{
+    Notification record;
+    record.id = id;
+    record.type = Notification::Type::text;
+    record.content = QStringLiteral("news %1").arg(id);
+    record.seen = seen;
+    record.hidden = hidden;
+    return record;
+}
+
+} // namespace
+
+void TestNotificationsMediator::marksCarriedByFirstRecordOfAnId()
+{
+    const QList<Notification> current{Record(1, true, false), Record(1, false, true), Record(2, false, true)};
+    QList<Notification> incoming{Record(1), Record(2, true, false), Record(3, true, true), Record(1, false, true)};
+    UINotificationsMediator::CarryLocalMarks(incoming, current);
+    const QList<std::pair<bool, bool>> expected{{true, false}, {false, true}, {true, true}, {true, false}};
+    for (int i = 0; i < incoming.size(); ++i) {
+        QCOMPARE(incoming[i].seen, expected[i].first);
+        QCOMPARE(incoming[i].hidden, expected[i].second);
+        QCOMPARE(incoming[i].content, Record(incoming[i].id).content); // the new content stays
+    }
+}
+
+void TestNotificationsMediator::marksOfALargeFeed()
+{
+    // 200,000 records, the new feed in the opposite order: every mark finds its record.
+    constexpr int count = 200000;
+    QList<Notification> current;
+    QList<Notification> incoming;
+    current.reserve(count);
+    incoming.reserve(count);
+    for (int id = 0; id < count; ++id) {
+        current.append(Record(id, id % 2 == 0, id % 3 == 0));
+        incoming.append(Record(count - 1 - id));
+    }
+    UINotificationsMediator::CarryLocalMarks(incoming, current);
+    for (const Notification& record : std::as_const(incoming)) {
+        QCOMPARE(record.seen, record.id % 2 == 0);
+        QCOMPARE(record.hidden, record.id % 3 == 0);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestNotificationsMediator)

@@ -204,6 +204,16 @@ void TestNotificationsModel::newListBecomesRowChanges_data()
                              << QStringList{"remove 3-3", "remove 2-2", "reset"};
     QTest::newRow("unchanged") << QList<int>{1, 2} << QList<int>{1, 2} << QStringList{"changed 2-3 []"};
     QTest::newRow("empty to empty") << QList<int>{} << QList<int>{} << QStringList{"reset"};
+    // The kept run is found after a start that fails on its last id.
+    QTest::newRow("run after a false start") << QList<int>{1, 1, 2} << QList<int>{0, 1, 1, 1, 2, 3}
+                                             << QStringList{"insert 2-3", "changed 4-6 []", "insert 7-7"};
+    // Hundreds of rows leaving at once replace the list instead of leaving one by one.
+    QList<int> many;
+    for (int id = 1; id <= 300; ++id)
+        many.append(id);
+    QTest::newRow("many leave") << many << QList<int>{300, 301} << QStringList{"reset"};
+    QTest::newRow("a few leave") << many.mid(0, 5) << QList<int>{5}
+                                 << QStringList{"remove 5-5", "remove 4-4", "remove 3-3", "remove 2-2", "changed 2-2 []"};
 }
 
 void TestNotificationsModel::newListBecomesRowChanges()

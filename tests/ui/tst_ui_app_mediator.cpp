@@ -1,4 +1,5 @@
 #include "TestHttpServer.h"
+#include "app/core/GlobalLogger.h"
 #include "app/core/Preferences.h"
 #include "platform/NetworkUpdater.h"
 #include "ui_mediators/UIAppMediator.h"
@@ -7,6 +8,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QNetworkReply>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QStandardPaths>
@@ -53,6 +55,29 @@ public slots:
         workingDirWhenOpened = QDir::currentPath();
     }
 };
+
+// Stands in for the installer service of a system that runs the maker's installer: it hands the
+// installer to the desktop, where the test's URL handler (OpenedUrls) receives it.
+class DesktopInstaller final : public Platform::IAppInstaller {
+public:
+    QString unavailableReason() const override { return QString(); }
+    bool start(const QString& path) override { return QDesktopServices::openUrl(QUrl::fromLocalFile(path)); }
+};
+
+std::unique_ptr<Platform::IAppInstaller> Installer()
+{
+    return std::make_unique<DesktopInstaller>();
+}
+
+// This run's log so far.
+QString LogText()
+{
+    GlobalLogger::Instance()->message(QtWarningMsg, "-- test marker --"); // flushes what came before
+    const QDir logs(QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation) + "/Logs");
+    const QStringList files = logs.entryList(QDir::Files, QDir::Time);
+    QFile file(files.isEmpty() ? QString() : logs.absoluteFilePath(files.first()));
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
 
 // A network updater whose hosts are a local HTTPS server that the test trusts.
 struct Fixture {
@@ -108,6 +133,9 @@ private slots:
     void stateAtConstruction();
     void installerThatCannotBeOpened();
     void logsNeedALocalFile();
+    void onlyLaterVersionsAreOffered_data();
+    void onlyLaterVersionsAreOffered();
+    void noOfferWhereTheInstallerCannotRun();
 };
 
 void TestUiAppMediator::initTestCase()
@@ -179,7 +207,7 @@ void TestUiAppMediator::closingBlocksCount()
 void TestUiAppMediator::nothingToUpdate()
 {
     Fixture f;
-    UIAppMediator mediator(f.updater, f.preferences, nullptr);
+    UIAppMediator mediator(f.updater, f.preferences, Installer(), nullptr);
     QSignalSpy changed(&mediator, &UIAppMediator::updateChanged);
     QCOMPARE(mediator.getUpdateStatus(), UIAppMediator::None);
     QVERIFY(!mediator.notificationBadge());
@@ -194,7 +222,7 @@ void TestUiAppMediator::offerDownloadInstall()
 {
     Fixture f;
     f.offer(QStringLiteral("1.3.0"), QStringLiteral("VelmorSetup-1.3.0.exe"));
-    UIAppMediator mediator(f.updater, f.preferences, nullptr);
+    UIAppMediator mediator(f.updater, f.preferences, Installer(), nullptr);
     UpdateLog log(mediator);
     QSignalSpy badge(&mediator, &UIAppMediator::notificationBadgeChanged);
 
@@ -242,7 +270,7 @@ void TestUiAppMediator::whileTheInstallerDownloads()
     Fixture f;
     const QString installer = QStringLiteral("/files/VelmorSetup-1.5.0.exe");
     f.offer(QStringLiteral("1.5.0"), QStringLiteral("VelmorSetup-1.5.0.exe"), TestNet::TestHttpServer::Fault::Held);
-    UIAppMediator mediator(f.updater, f.preferences, nullptr);
+    UIAppMediator mediator(f.updater, f.preferences, Installer(), nullptr);
     QVERIFY(f.check());
     QCOMPARE(mediator.getUpdateStatus(), UIAppMediator::CanDownload);
 
@@ -277,7 +305,7 @@ void TestUiAppMediator::downloadThatFails()
     QFETCH(TestNet::TestHttpServer::Fault, fault);
     Fixture f;
     f.offer(QStringLiteral("1.6.0"), QStringLiteral("VelmorSetup.exe"), fault);
-    UIAppMediator mediator(f.updater, f.preferences, nullptr);
+    UIAppMediator mediator(f.updater, f.preferences, Installer(), nullptr);
     QVERIFY(f.check());
     QSignalSpy badge(&mediator, &UIAppMediator::notificationBadgeChanged);
 
@@ -298,7 +326,7 @@ void TestUiAppMediator::offerOfTheRunningVersionIsNoUpdate()
 {
     Fixture f;
     f.offer(c_running_version);
-    UIAppMediator mediator(f.updater, f.preferences, nullptr);
+    UIAppMediator mediator(f.updater, f.preferences, Installer(), nullptr);
     UpdateLog log(mediator);
 
     QVERIFY(f.check());
@@ -319,7 +347,7 @@ void TestUiAppMediator::offerOfTheRunningVersionIsNoUpdate()
 void TestUiAppMediator::failedCheckIsAnnouncedOnce()
 {
     Fixture f; // the server has no manifest: 404
-    UIAppMediator mediator(f.updater, f.preferences, nullptr);
+    UIAppMediator mediator(f.updater, f.preferences, Installer(), nullptr);
     UpdateLog log(mediator);
     QSignalSpy updaterSignals(&f.updater, &Platform::NetworkUpdater::sigAppUpdateStatusChanged);
 
@@ -347,7 +375,7 @@ void TestUiAppMediator::stateAtConstruction()
     f.offer(QStringLiteral("1.4.0"));
     QVERIFY(f.check());
 
-    UIAppMediator mediator(f.updater, f.preferences, nullptr);
+    UIAppMediator mediator(f.updater, f.preferences, Installer(), nullptr);
     QCOMPARE(mediator.getUpdateStatus(), UIAppMediator::CanDownload);
     QCOMPARE(mediator.property("updateVersion").toString(), QStringLiteral("1.4.0"));
     QVERIFY(mediator.isDialogNeeded());
@@ -368,7 +396,7 @@ void TestUiAppMediator::installerThatCannotBeOpened()
 
     Fixture f;
     f.offer(QStringLiteral("1.3.1"));
-    UIAppMediator mediator(f.updater, f.preferences, nullptr);
+    UIAppMediator mediator(f.updater, f.preferences, Installer(), nullptr);
     QVERIFY(f.check());
     QVERIFY(mediator.proceedUpdate());
     QTRY_COMPARE_WITH_TIMEOUT(mediator.getUpdateStatus(), UIAppMediator::CanInstall, 20000);
@@ -391,6 +419,73 @@ void TestUiAppMediator::logsNeedALocalFile()
     UIAppMediator mediator(updater, preferences, nullptr);
     QVERIFY(!mediator.saveLogsToFile(QUrl("https://example.invalid/logs.zip")));
     QVERIFY(!mediator.saveLogsToFile(QUrl()));
+}
+
+void TestUiAppMediator::onlyLaterVersionsAreOffered_data()
+{
+    QTest::addColumn<QString>("offered");
+    QTest::addColumn<bool>("later");
+    QTest::newRow("much older") << "1.0.0" << false;
+    QTest::newRow("one patch older") << "1.2.47" << false;
+    QTest::newRow("9 is less than 48") << "1.2.9" << false;
+    QTest::newRow("same with a zero more") << "1.2.48.0" << false;
+    QTest::newRow("no numbers") << "latest" << false;
+    QTest::newRow("one patch later") << "1.2.49" << true;
+    QTest::newRow("10 is more than 2") << "1.10.0" << true;
+    QTest::newRow("shorter but later") << "2" << true;
+}
+
+void TestUiAppMediator::onlyLaterVersionsAreOffered()
+{
+    QFETCH(QString, offered);
+    QFETCH(bool, later);
+    QCOMPARE(UIAppMediator::IsNewerVersion(offered, c_running_version), later);
+
+    Fixture f;
+    f.offer(offered);
+    UIAppMediator mediator(f.updater, f.preferences, Installer(), nullptr);
+    const QString logBefore = LogText();
+    QVERIFY(f.check());
+    QCOMPARE(mediator.getUpdateStatus(), later ? UIAppMediator::CanDownload : UIAppMediator::None);
+    QCOMPARE(mediator.notificationBadge(), later);
+    QVERIFY(mediator.proceedUpdate());
+    if (later)
+        QTRY_COMPARE_WITH_TIMEOUT(mediator.getUpdateStatus(), UIAppMediator::CanInstall, 20000);
+    else
+        QVERIFY(!f.server.requests().contains("/files/VelmorSetup.exe"));
+    const QString log = LogText().mid(logBefore.size());
+    QCOMPARE(log.contains(QStringLiteral("App update version %1 is not offered: it is not later than the running "
+                                         "version 1.2.48")
+                              .arg(offered)),
+             !later);
+}
+
+void TestUiAppMediator::noOfferWhereTheInstallerCannotRun()
+{
+    // This system's own installer service: the maker's installer is for Windows only.
+    Fixture f;
+    f.offer(QStringLiteral("1.3.0"));
+    UIAppMediator mediator(f.updater, f.preferences, nullptr);
+    UpdateLog log(mediator);
+    const QString logBefore = LogText();
+    QVERIFY(f.check());
+    QCOMPARE(mediator.getUpdateStatus(), UIAppMediator::None);
+    QVERIFY(!mediator.notificationBadge());
+    QVERIFY(!mediator.isDialogNeeded());
+    QCOMPARE(log.lines, (QStringList{"None", "Checking", "None", "None 1.3.0"}));
+    QVERIFY(f.check()); // asked again: said once
+
+    // Nothing is downloaded or opened: no request is even started.
+    OpenedUrls opened;
+    QVERIFY(mediator.proceedUpdate());
+    QCOMPARE(f.updater.getAppUpdateStatus(), Platform::NetworkUpdater::Status::Available);
+    QVERIFY(f.updater.findChildren<QNetworkReply*>().isEmpty());
+    QVERIFY(opened.urls.isEmpty());
+    QCOMPARE(mediator.getUpdateStatus(), UIAppMediator::None);
+    const QString text = LogText().mid(logBefore.size());
+    QCOMPARE(text.count(QStringLiteral("App update version 1.3.0 is not offered: the maker publishes the application "
+                                       "only as a Windows installer, which cannot be installed on this system")),
+             1);
 }
 
 QTEST_MAIN(TestUiAppMediator)

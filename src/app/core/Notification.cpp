@@ -49,17 +49,6 @@ const QString& ReplaceModelName(const QString& name)
     return it != replacements.constEnd() ? it.value() : name;
 }
 
-// A link is opened by the desktop when the user clicks the item; only web pages are acceptable
-// from a downloaded document (a file or custom-scheme URL could start a program).
-bool IsAcceptableLink(const QString& link)
-{
-    const QUrl url(link, QUrl::TolerantMode);
-    if (!url.isValid())
-        return false;
-    const QString scheme = url.scheme().toLower();
-    return scheme == QLatin1String("https") || scheme == QLatin1String("http");
-}
-
 } // namespace
 
 QString Notification::GetFileLocation()
@@ -98,8 +87,9 @@ QList<Notification> Notification::FromJson(const QByteArray& json, bool readLoca
         if (isImage && !QUrl(notification.content, QUrl::TolerantMode).isValid())
             continue;
 
+        // Any valid address is kept with its item; the cards offer to open web addresses only.
         notification.link = item.value(c_key_link).toString();
-        if (!notification.link.isEmpty() && !IsAcceptableLink(notification.link))
+        if (!notification.link.isEmpty() && !QUrl(notification.link, QUrl::TolerantMode).isValid())
             continue;
 
         notification.createdAt = QDate::fromString(item.value(c_key_created_at).toString(), DateFormat());

@@ -31,11 +31,21 @@ QByteArray StatusLine(int status)
     }
 }
 
+// A negative length announces none.
 QByteArray Head(int status, qint64 contentLength, const QByteArray& extra = QByteArray())
 {
-    return StatusLine(status) + "Content-Type: application/octet-stream\r\nContent-Length: "
-        + QByteArray::number(contentLength) + "\r\nConnection: close\r\n" + extra + "\r\n";
+    const QByteArray length =
+        contentLength < 0 ? QByteArray() : "Content-Length: " + QByteArray::number(contentLength) + "\r\n";
+    return StatusLine(status) + "Content-Type: application/octet-stream\r\n" + length + "Connection: close\r\n"
+        + extra + "\r\n";
 }
+
+QByteArray Chunk(const QByteArray& bytes)
+{
+    return QByteArray::number(bytes.size(), 16) + "\r\n" + bytes + "\r\n";
+}
+
+const QByteArray c_chunked = "Transfer-Encoding: chunked\r\n";
 
 } // namespace
 
@@ -215,7 +225,62 @@ void TestHttpServer::respond(QTcpSocket* socket, const QString& path, bool relea
     case Fault::Held:
         m_held.append(Held{socket, path});
         break;
+    case Fault::Unannounced:
+        socket->write(Head(200, -1) + route.body);
+        socket->disconnectFromHost();
+        break;
+    case Fault::CutUnannounced:
+        socket->write(Head(200, -1) + route.body.left(route.body.size() / 2));
+        socket->flush();
+        // Cut without a TLS close: what a dropped connection looks like.
+        QTimer::singleShot(200, socket, [socket] { socket->abort(); });
+        break;
+    case Fault::Chunked: {
+        const qsizetype half = route.body.size() / 2;
+        socket->write(Head(200, -1, c_chunked) + Chunk(route.body.left(half)) + Chunk(route.body.mid(half)) + "0\r\n\r\n");
+        socket->disconnectFromHost();
+        break;
     }
+    case Fault::ChunkedCut:
+        socket->write(Head(200, -1, c_chunked) + Chunk(route.body.left(route.body.size() / 2)));
+        socket->flush();
+        QTimer::singleShot(200, socket, [socket] { socket->abort(); });
+        break;
+    case Fault::Compressed:
+        socket->write(Head(200, route.body.size(), "Content-Encoding: gzip\r\n") + route.body);
+        socket->disconnectFromHost();
+        break;
+    case Fault::Oversized:
+        socket->write(Head(200, qint64(1) << 30) + route.body);
+        break;
+    case Fault::Endless:
+        socket->write(Head(200, -1, c_chunked));
+        sendEndlessly(socket, path);
+        break;
+    }
+}
+
+void TestHttpServer::sendEndlessly(QTcpSocket* socket, const QString& path)
+{
+    // A new piece whenever the previous ones have left, so that what is sent follows what the
+    // client reads (give or take the system's socket buffers).
+    const QByteArray piece = Chunk(QByteArray(16 * 1024, 'e'));
+    ++m_endlessRunning;
+    auto* pump = new QTimer(socket);
+    pump->setInterval(1);
+    connect(pump, &QTimer::timeout, socket, [this, socket, piece, path] {
+        auto* ssl = qobject_cast<QSslSocket*>(socket);
+        const qint64 pending = socket->bytesToWrite() + (ssl ? ssl->encryptedBytesToWrite() : 0);
+        if (pending < 64 * 1024) {
+            socket->write(piece);
+            m_bytesSent[path] += piece.size();
+        }
+    });
+    connect(socket, &QTcpSocket::disconnected, this, [this, pump] {
+        pump->stop();
+        --m_endlessRunning;
+    });
+    pump->start();
 }
 
 void TestHttpServer::sendSlowly(QTcpSocket* socket, const QByteArray& body)

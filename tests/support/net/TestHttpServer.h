@@ -35,6 +35,14 @@ public:
         Truncated,   // announces the whole body, sends half of it and closes
         Partial,     // 206: the first half of the body, complete as announced
         Held,        // answers only once release() is called, as the path's route then says
+        Unannounced, // 200, no length announced, the whole body, then a clean close
+        CutUnannounced, // 200, no length announced, half the body, then the connection is cut
+                        // (no TLS close)
+        Chunked,     // 200, the body in chunks, ended properly
+        ChunkedCut,  // 200, the first half of the body as a chunk, then the connection is cut
+        Compressed,  // 200 with "Content-Encoding: gzip" and the body as it is
+        Oversized,   // announces 1 GiB, sends the body and then nothing more, keeping the connection
+        Endless,     // 200, chunks of 16 KiB for as long as the client reads them
     };
 
     explicit TestHttpServer(bool tls, QObject* parent = nullptr);
@@ -62,6 +70,9 @@ public:
 
     // Time between two pieces of a Slow body, and their number.
     void setSlowPace(int intervalMs, int pieces);
+    // Endless bodies still being sent, and the bytes sent for `path` so far.
+    int endlessRunning() const { return m_endlessRunning; }
+    qint64 bytesSent(const QString& path) const { return m_bytesSent.value(path); }
 
     static QSslCertificate certificate();
     // The system's client settings with the server's certificate trusted as well.
@@ -82,6 +93,7 @@ private:
     void onReadyRead(QTcpSocket* socket);
     void respond(QTcpSocket* socket, const QString& path, bool released);
     void sendSlowly(QTcpSocket* socket, const QByteArray& body);
+    void sendEndlessly(QTcpSocket* socket, const QString& path);
 
     QTcpServer* m_server;
     bool m_tls;
@@ -91,6 +103,8 @@ private:
     QStringList m_requests;
     int m_slowIntervalMs = 100;
     int m_slowPieces = 8;
+    int m_endlessRunning = 0;
+    QHash<QString, qint64> m_bytesSent;
 };
 
 } // namespace TestNet
