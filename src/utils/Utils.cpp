@@ -29,6 +29,13 @@ bool IsAsciiOnly(const QString& text)
     return text.toUtf8().size() == text.size();
 }
 
+QString WithFileSuffix(const QString& path, const QString& suffix)
+{
+    if (path.isEmpty() || path.endsWith(suffix, Qt::CaseInsensitive))
+        return path;
+    return path + suffix;
+}
+
 QString GetApplicationInfo()
 {
     QString info;

@@ -175,6 +175,7 @@ public:
     {
         return QUrl::fromLocalFile(m_files.filePath(name));
     }
+    Q_INVOKABLE QUrl folderUrl() const { return QUrl::fromLocalFile(m_files.path()); }
     Q_INVOKABLE bool writeBytes(const QString& name, const QVariantList& values) const
     {
         QByteArray bytes;

@@ -1,4 +1,5 @@
 #include "TestHttpServer.h"
+#include "app/core/GlobalLogger.h"
 #include "app/core/Preferences.h"
 #include "platform/NetworkUpdater.h"
 #include "ui_mediators/UIAppMediator.h"
@@ -10,6 +11,7 @@
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 
@@ -108,6 +110,8 @@ private slots:
     void stateAtConstruction();
     void installerThatCannotBeOpened();
     void logsNeedALocalFile();
+    void savedLogsEndInLog_data();
+    void savedLogsEndInLog();
 };
 
 void TestUiAppMediator::initTestCase()
@@ -391,6 +395,52 @@ void TestUiAppMediator::logsNeedALocalFile()
     UIAppMediator mediator(updater, preferences, nullptr);
     QVERIFY(!mediator.saveLogsToFile(QUrl("https://example.invalid/logs.zip")));
     QVERIFY(!mediator.saveLogsToFile(QUrl()));
+}
+
+// Stands in for the desktop's file manager: records the folders it is asked to show.
+class FolderRecorder : public QObject {
+    Q_OBJECT
+
+public:
+    QList<QUrl> opened;
+
+public slots:
+    void open(const QUrl& url) { opened.append(url); }
+};
+
+void TestUiAppMediator::savedLogsEndInLog_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("saved");
+    QTest::newRow("typed without extension") << "support logs" << "support logs.log";
+    QTest::newRow("typed with extension") << "support.log" << "support.log";
+    QTest::newRow("extension in capitals") << "SUPPORT.LOG" << "SUPPORT.LOG";
+    QTest::newRow("another extension") << "support.txt" << "support.txt.log";
+}
+
+// A file dialog hands back the name as typed; the saved file always carries ".log", so the
+// dialog's "Log files (*.log)" filter lists it, and the file manager is shown its folder.
+void TestUiAppMediator::savedLogsEndInLog()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, saved);
+    GlobalLogger::Instance()->message(QtInfoMsg, "A line for the collected logs.");
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    FolderRecorder recorder;
+    QDesktopServices::setUrlHandler(QStringLiteral("file"), &recorder, "open");
+    const auto unset = qScopeGuard([] { QDesktopServices::unsetUrlHandler(QStringLiteral("file")); });
+
+    Platform::NetworkUpdater updater;
+    Preferences preferences;
+    UIAppMediator mediator(updater, preferences, nullptr);
+    QVERIFY(mediator.saveLogsToFile(QUrl::fromLocalFile(folder.filePath(typed))));
+
+    QDir dir(folder.path());
+    QCOMPARE(dir.entryList(QDir::Files), QStringList{saved});
+    QVERIFY(QFileInfo(folder.filePath(saved)).size() > 0);
+    QCOMPARE(dir.entryList({QStringLiteral("*.log")}, QDir::Files), QStringList{saved});
+    QCOMPARE(recorder.opened, QList<QUrl>{QUrl::fromLocalFile(folder.path())});
 }
 
 QTEST_MAIN(TestUiAppMediator)
