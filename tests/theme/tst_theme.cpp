@@ -4,6 +4,7 @@
 #include <QColor>
 #include <QFile>
 #include <QFontDatabase>
+#include <QRawFont>
 #include <QImage>
 #include <QImageReader>
 #include <QMetaProperty>
@@ -54,7 +55,7 @@ const QList<QPair<const char*, QVariant>>& ExpectedProperties()
         {"colorProgressBarBackground", rgb("#1F1F1F")},
         {"colorLegalTermsBackground", rgb("#181818")},
         {"fontFamily", QStringLiteral("Inter")},
-        {"fontFamilyCaption", QStringLiteral("Ferrite Core DX")},
+        {"fontFamilyCaption", QStringLiteral("Roadgeek 2014 Series F")},
         {"fontSize", 14},
         {"fontSizeCaptionSmall", 12},
         {"fontSizeCaptionLarge", 20},
@@ -129,6 +130,7 @@ private slots:
     void qmlReadsValuesAndRejectsWrites();
     void imagesLiveBelowTheResourcesPath();
     void fontFamiliesMatchTheEmbeddedFonts();
+    void captionFaceDrawsEveryCaptionCharacter();
     void imagesNamedByTheInterfaceExist_data();
     void imagesNamedByTheInterfaceExist();
     void applicationIconExists();
@@ -262,6 +264,22 @@ void TestTheme::fontFamiliesMatchTheEmbeddedFonts()
     const QStringList bodyStyles = QFontDatabase::styles(theme.fontFamily());
     for (const char* style : {"Regular", "Medium", "Semi Bold"})
         QVERIFY2(bodyStyles.contains(QLatin1String(style)), qPrintable(bodyStyles.join(u',')));
+}
+
+// Captions, menu entries, dial figures and slider ends are drawn in the display face: each of
+// their characters must come from it, not from whatever fallback font a machine has.
+void TestTheme::captionFaceDrawsEveryCaptionCharacter()
+{
+    const QString file = Theme::ApplicationFontFiles().constLast();
+    QFile font(file);
+    QVERIFY(font.open(QIODevice::ReadOnly));
+    const QRawFont raw(font.readAll(), 12);
+    QVERIFY(raw.isValid());
+    QCOMPARE(raw.familyName(), Theme::DarkTheme().fontFamilyCaption());
+    const QString characters = QStringLiteral(
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789 +-/.,:()'&?!");
+    for (const QChar character : characters)
+        QVERIFY2(raw.supportsCharacter(character), qPrintable(QString(character)));
 }
 
 void TestTheme::imagesNamedByTheInterfaceExist_data()
