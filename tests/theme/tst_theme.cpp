@@ -134,6 +134,7 @@ private slots:
     void imagesNamedByTheInterfaceExist_data();
     void imagesNamedByTheInterfaceExist();
     void applicationIconExists();
+    void noDevicePictureLeavesTheTextsPlainBlack();
 };
 
 void TestTheme::values_data()
@@ -361,6 +362,31 @@ void TestTheme::applicationIconExists()
     QVERIFY(reader.size().width() >= 64);
     const QImage icon = reader.read();
     QVERIFY(icon.hasAlphaChannel());
+}
+
+// The no-device screen centres its two texts over the picture, which covers the area from its
+// top-left corner. For windows from the minimum size up to a 16:9 screen the texts' top edge
+// falls at picture row 520 or lower (at the default size, row 572); the drawing keeps above
+// row 480, so everything from there down is plain black and the texts read clearly.
+void TestTheme::noDevicePictureLeavesTheTextsPlainBlack()
+{
+    const QImage picture = QImage(QStringLiteral(":/dark/images/devices/no_device.png")).convertToFormat(QImage::Format_RGB32);
+    QCOMPARE(picture.size(), QSize(1840, 1312));
+    for (int y = 480; y < picture.height(); ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(picture.constScanLine(y));
+        for (int x = 0; x < picture.width(); ++x) {
+            if (qGray(row[x]) > 8)
+                QFAIL(qPrintable(QStringLiteral("drawn at %1, %2").arg(x).arg(y)));
+        }
+    }
+    // The drawing itself is there.
+    int drawn = 0;
+    for (int y = 0; y < 480; ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(picture.constScanLine(y));
+        for (int x = 0; x < picture.width(); ++x)
+            drawn += qGray(row[x]) > 128;
+    }
+    QVERIFY(drawn > 5000);
 }
 
 QTEST_MAIN(TestTheme)
