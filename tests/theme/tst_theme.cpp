@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFontDatabase>
 #include <QRawFont>
+#include <QSettings>
 #include <QImage>
 #include <QImageReader>
 #include <QMetaProperty>
@@ -135,6 +136,8 @@ private slots:
     void imagesNamedByTheInterfaceExist();
     void applicationIconExists();
     void noDevicePictureLeavesTheTextsPlainBlack();
+    void qtDialogColoursAreThemeColours_data();
+    void qtDialogColoursAreThemeColours();
 };
 
 void TestTheme::values_data()
@@ -387,6 +390,39 @@ void TestTheme::noDevicePictureLeavesTheTextsPlainBlack()
             drawn += qGray(row[x]) > 128;
     }
     QVERIFY(drawn > 5000);
+}
+
+void TestTheme::qtDialogColoursAreThemeColours_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QByteArray>("themeColour");
+    const QList<QPair<const char*, const char*>> roles = {
+        {"Window", "colorPreset"}, {"Base", "colorPresetActive"}, {"AlternateBase", "colorMenuItemHovered"},
+        {"ToolTipBase", "colorPresetActive"}, {"Button", "colorButton"}, {"ButtonText", "colorEmpty"},
+        {"Light", "colorPreset"}, {"Midlight", "colorPresetHovered"}, {"Mid", "colorButtonPressed"},
+        {"Dark", "colorEmpty"}, {"Shadow", "colorEmpty"}, {"WindowText", "colorTextPreset"},
+        {"Text", "colorTextPreset"}, {"ToolTipText", "colorTextPreset"}, {"BrightText", "colorTextHighlighted"},
+        {"HighlightedText", "colorTextHighlighted"}, {"PlaceholderText", "colorHint"},
+        {"Highlight", "colorStatusAvailable"}, {"Link", "colorStatusAvailable"},
+        {"LinkVisited", "colorStatusAvailable"}, {"Disabled/WindowText", "colorTextDisabled"},
+        {"Disabled/Text", "colorTextDisabled"}, {"Disabled/ButtonText", "colorTextDisabled"},
+        {"Disabled/Button", "colorButtonDisabled"},
+    };
+    for (const auto& [key, colour] : roles)
+        QTest::newRow(key) << QString::fromLatin1(key) << QByteArray(colour);
+}
+
+// The style file that colours Qt's own dialogs names only theme colours, and picks the style
+// whose section it fills.
+void TestTheme::qtDialogColoursAreThemeColours()
+{
+    QFETCH(QString, key);
+    QFETCH(QByteArray, themeColour);
+    QSettings conf(QStringLiteral(":/qtquickcontrols2.conf"), QSettings::IniFormat);
+    QCOMPARE(conf.value(QStringLiteral("Controls/Style")).toString(), QStringLiteral("Fusion"));
+    const QString value = conf.value(QStringLiteral("Fusion/Palette/") + key).toString();
+    Theme::DarkTheme theme;
+    QCOMPARE(QColor(value), theme.property(themeColour.constData()).value<QColor>());
 }
 
 QTEST_MAIN(TestTheme)
