@@ -31,7 +31,9 @@ bool IsAsciiOnly(const QString& text)
 
 QString WithFileSuffix(const QString& path, const QString& suffix)
 {
-    if (path.isEmpty() || path.endsWith(suffix, Qt::CaseInsensitive))
+    // A folder (no file name after the last separator) stays as it is: writing to it fails as it
+    // should, instead of making a hidden file named after the extension alone.
+    if (path.isEmpty() || path.endsWith(QLatin1Char('/')) || path.endsWith(suffix, Qt::CaseInsensitive))
         return path;
     return path + suffix;
 }
