@@ -10,7 +10,7 @@ QStringList ApplicationFontFiles()
         QStringLiteral(":/fonts/Inter-SemiBold.otf"),
         QStringLiteral(":/fonts/Inter-Medium.otf"),
         QStringLiteral(":/fonts/Inter-Regular.otf"),
-        QStringLiteral(":/fonts/FerriteCoreDX-Regular.otf"),
+        QStringLiteral(":/fonts/Roadgeek2014-SeriesF.ttf"),
     };
 }
 

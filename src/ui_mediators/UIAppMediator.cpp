@@ -3,6 +3,7 @@
 #include "app/core/GlobalLogger.h"
 #include "platform/FilesHelper.h"
 #include "platform/NetworkUpdater.h"
+#include "utils/Utils.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -166,7 +167,7 @@ bool UIAppMediator::proceedUpdate()
 
 bool UIAppMediator::saveLogsToFile(const QUrl& fileUrl)
 {
-    const QString path = fileUrl.toLocalFile();
+    const QString path = Utils::WithFileSuffix(fileUrl.toLocalFile(), QStringLiteral(".log"));
     if (path.isEmpty()) {
         GlobalLogger::Instance()->message(QtWarningMsg, "Cannot save the logs to %s: not a local file.",
                                           qUtf8Printable(fileUrl.toString()));

@@ -5,6 +5,7 @@
 #include "device_data/AncMode.h"
 #include "device_models/KestrinDeviceModel.h"
 #include "ui_models/UIKesEqBandsModel.h"
+#include "utils/Utils.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -305,7 +306,8 @@ void UIKesSettingsMediator::setCustomEqName(int index, const QString& name)
 
 bool UIKesSettingsMediator::saveEqToFile(const QUrl& fileUrl)
 {
-    const QString path = fileUrl.toLocalFile();
+    // Every saved preset carries the extension that loading looks for.
+    const QString path = Utils::WithFileSuffix(fileUrl.toLocalFile(), QStringLiteral(".lvreq"));
     if (path.isEmpty()) {
         GlobalLogger::Instance()->message(QtWarningMsg, "Cannot save the EQ to %s: not a local file.",
                                           qUtf8Printable(fileUrl.toString()));

@@ -29,6 +29,15 @@ bool IsAsciiOnly(const QString& text)
     return text.toUtf8().size() == text.size();
 }
 
+QString WithFileSuffix(const QString& path, const QString& suffix)
+{
+    // A folder (no file name after the last separator) stays as it is: writing to it fails as it
+    // should, instead of making a hidden file named after the extension alone.
+    if (path.isEmpty() || path.endsWith(QLatin1Char('/')) || path.endsWith(suffix, Qt::CaseInsensitive))
+        return path;
+    return path + suffix;
+}
+
 QString GetApplicationInfo()
 {
     QString info;

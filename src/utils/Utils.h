@@ -25,6 +25,12 @@ bool IsAsciiOnly(const QString& text);
 // The three-line banner at the top of every log file.
 QString GetApplicationInfo();
 
+// `path` with `suffix` (for example ".lvreq") appended unless it already ends in it, compared
+// without regard to case; an empty path or a folder path (ending in "/") is returned as it is.
+// File dialogs hand back the typed name as it is, and a file without its extension would not be
+// listed again by a dialog filtered on that extension.
+QString WithFileSuffix(const QString& path, const QString& suffix);
+
 // Marks the calling thread as the main thread; IsMainThread() is false on every other thread.
 void SetUpMainThread();
 bool IsMainThread();

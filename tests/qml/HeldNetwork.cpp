@@ -42,13 +42,39 @@ protected:
         const QString scheme = request.url().scheme();
         const bool remote = (scheme == QLatin1String("http") || scheme == QLatin1String("https"))
             && !IsThisMachine(request.url());
-        if (remote)
+        if (remote) {
+            HeldRequestLog::Instance().append(request.url().toString());
             return new HeldReply(operation, request, this);
+        }
         return QNetworkAccessManager::createRequest(operation, request, data);
     }
 };
 
 } // namespace
+
+HeldRequestLog& HeldRequestLog::Instance()
+{
+    static HeldRequestLog log;
+    return log;
+}
+
+void HeldRequestLog::append(const QString& url)
+{
+    QMutexLocker lock(&m_mutex);
+    m_requests.append(url);
+}
+
+QStringList HeldRequestLog::requests() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_requests;
+}
+
+void HeldRequestLog::clear()
+{
+    QMutexLocker lock(&m_mutex);
+    m_requests.clear();
+}
 
 QNetworkAccessManager* HeldNetworkFactory::create(QObject* parent)
 {

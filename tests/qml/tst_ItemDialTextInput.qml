@@ -52,7 +52,6 @@ Item {
 
         function open(item) {
             mouseDoubleClickSequence(item)
-            mouseClick(item)
         }
 
         function test_sizeIsThatOfTheText() {

@@ -289,6 +289,33 @@ TestCase {
         compare(mediator.savedLogs, [target])
     }
 
+    function itemsBelow(item, found) {
+        found.push(item)
+        for (let i = 0; i < item.children.length; ++i)
+            itemsBelow(item.children[i], found)
+        return found
+    }
+
+    // The dialog Qt shows here for the log file says "Save" on its accept button, and its buttons
+    // look like the application's own (white, black text).
+    function test_logsDialogSaysSave() {
+        const drawer = openDrawer()
+        mouseClick(part(drawer.contentItem, "collectLogsLink"))
+        const dialog = findChild(drawer, "popupLoader").item
+        tryCompare(dialog, "visible", true)
+        const buttons = () => itemsBelow(testCase.Window.window.contentItem, [])
+            .filter(item => String(item).startsWith("Button_") && item.visible)
+        tryVerify(() => buttons().some(button => button.text === "Save"), 5000)
+        verify(!buttons().some(button => button.text === "Open"))
+        // Save waits for a file name; Cancel shows the enabled look.
+        const cancel = buttons().find(button => button.text === "Cancel")
+        verify(cancel.enabled)
+        compare(cancel.palette.button, App.theme.colorButton)
+        compare(cancel.palette.buttonText, App.theme.colorEmpty)
+        dialog.reject()
+        tryCompare(dialog, "visible", false)
+    }
+
     function test_licenseLinkAsksForTheLicencesDialog() {
         const drawer = openDrawer()
         mouseClick(part(drawer.contentItem, "licenseLink"))

@@ -59,7 +59,6 @@ Item {
         // Selects the whole figure of an opened field and types over it.
         function typeInto(dial, field, typed) {
             mouseDoubleClickSequence(field)
-            mouseClick(field)
             verify(field.children[0].activeFocus, "the opened field takes the focus")
             keySequence(StandardKey.SelectAll)
             keyClick(Qt.Key_Delete)
@@ -163,11 +162,14 @@ Item {
 
         function test_textLimit_data() {
             return [
+                { tag: "1000", limit: 1000, top: 9999, full: "1000" },
+                { tag: "10000", limit: 10000, top: 99999, full: "10000" },
                 { tag: "100", limit: 100, top: 999, full: "100" },
                 { tag: "99", limit: 99, top: 99, full: "99" },
                 { tag: "50", limit: 50, top: 99, full: "50" },
                 { tag: "10", limit: 10, top: 99, full: "10" },
                 { tag: "5", limit: 5, top: 9, full: "5" },
+                { tag: "1", limit: 1, top: 9, full: "1" },
             ]
         }
 

@@ -50,6 +50,7 @@ public slots:
         auto* app = new TestApp(engine);
         app->captureOpenedUrls();
         engine->rootContext()->setContextProperty(QStringLiteral("App"), app);
+        engine->rootContext()->setContextProperty(QStringLiteral("HeldRequests"), &HeldRequestLog::Instance());
     }
 
     void cleanupTestCase()

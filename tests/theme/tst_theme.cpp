@@ -4,6 +4,8 @@
 #include <QColor>
 #include <QFile>
 #include <QFontDatabase>
+#include <QRawFont>
+#include <QSettings>
 #include <QImage>
 #include <QImageReader>
 #include <QMetaProperty>
@@ -54,7 +56,7 @@ const QList<QPair<const char*, QVariant>>& ExpectedProperties()
         {"colorProgressBarBackground", rgb("#1F1F1F")},
         {"colorLegalTermsBackground", rgb("#181818")},
         {"fontFamily", QStringLiteral("Inter")},
-        {"fontFamilyCaption", QStringLiteral("Ferrite Core DX")},
+        {"fontFamilyCaption", QStringLiteral("Roadgeek 2014 Series F")},
         {"fontSize", 14},
         {"fontSizeCaptionSmall", 12},
         {"fontSizeCaptionLarge", 20},
@@ -129,9 +131,13 @@ private slots:
     void qmlReadsValuesAndRejectsWrites();
     void imagesLiveBelowTheResourcesPath();
     void fontFamiliesMatchTheEmbeddedFonts();
+    void captionFaceDrawsEveryCaptionCharacter();
     void imagesNamedByTheInterfaceExist_data();
     void imagesNamedByTheInterfaceExist();
     void applicationIconExists();
+    void noDevicePictureLeavesTheTextsPlainBlack();
+    void qtDialogColoursAreThemeColours_data();
+    void qtDialogColoursAreThemeColours();
 };
 
 void TestTheme::values_data()
@@ -264,6 +270,22 @@ void TestTheme::fontFamiliesMatchTheEmbeddedFonts()
         QVERIFY2(bodyStyles.contains(QLatin1String(style)), qPrintable(bodyStyles.join(u',')));
 }
 
+// Captions, menu entries, dial figures and slider ends are drawn in the display face: each of
+// their characters must come from it, not from whatever fallback font a machine has.
+void TestTheme::captionFaceDrawsEveryCaptionCharacter()
+{
+    const QString file = Theme::ApplicationFontFiles().constLast();
+    QFile font(file);
+    QVERIFY(font.open(QIODevice::ReadOnly));
+    const QRawFont raw(font.readAll(), 12);
+    QVERIFY(raw.isValid());
+    QCOMPARE(raw.familyName(), Theme::DarkTheme().fontFamilyCaption());
+    const QString characters = QStringLiteral(
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789 +-/.,:()'&?!");
+    for (const QChar character : characters)
+        QVERIFY2(raw.supportsCharacter(character), qPrintable(QString(character)));
+}
+
 void TestTheme::imagesNamedByTheInterfaceExist_data()
 {
     QTest::addColumn<QString>("path");
@@ -343,6 +365,64 @@ void TestTheme::applicationIconExists()
     QVERIFY(reader.size().width() >= 64);
     const QImage icon = reader.read();
     QVERIFY(icon.hasAlphaChannel());
+}
+
+// The no-device screen centres its two texts over the picture, which covers the area from its
+// top-left corner. For windows from the minimum size up to a 16:9 screen the texts' top edge
+// falls at picture row 520 or lower (at the default size, row 572); the drawing keeps above
+// row 480, so everything from there down is plain black and the texts read clearly.
+void TestTheme::noDevicePictureLeavesTheTextsPlainBlack()
+{
+    const QImage picture = QImage(QStringLiteral(":/dark/images/devices/no_device.png")).convertToFormat(QImage::Format_RGB32);
+    QCOMPARE(picture.size(), QSize(1840, 1312));
+    for (int y = 480; y < picture.height(); ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(picture.constScanLine(y));
+        for (int x = 0; x < picture.width(); ++x) {
+            if (qGray(row[x]) > 8)
+                QFAIL(qPrintable(QStringLiteral("drawn at %1, %2").arg(x).arg(y)));
+        }
+    }
+    // The drawing itself is there.
+    int drawn = 0;
+    for (int y = 0; y < 480; ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(picture.constScanLine(y));
+        for (int x = 0; x < picture.width(); ++x)
+            drawn += qGray(row[x]) > 128;
+    }
+    QVERIFY(drawn > 5000);
+}
+
+void TestTheme::qtDialogColoursAreThemeColours_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QByteArray>("themeColour");
+    const QList<QPair<const char*, const char*>> roles = {
+        {"Window", "colorPreset"}, {"Base", "colorPresetActive"}, {"AlternateBase", "colorMenuItemHovered"},
+        {"ToolTipBase", "colorPresetActive"}, {"Button", "colorButton"}, {"ButtonText", "colorEmpty"},
+        {"Light", "colorPreset"}, {"Midlight", "colorPresetHovered"}, {"Mid", "colorButtonPressed"},
+        {"Dark", "colorEmpty"}, {"Shadow", "colorEmpty"}, {"WindowText", "colorTextPreset"},
+        {"Text", "colorTextPreset"}, {"ToolTipText", "colorTextPreset"}, {"BrightText", "colorTextHighlighted"},
+        {"HighlightedText", "colorTextHighlighted"}, {"PlaceholderText", "colorHint"},
+        {"Highlight", "colorStatusAvailable"}, {"Link", "colorStatusAvailable"},
+        {"LinkVisited", "colorStatusAvailable"}, {"Disabled/WindowText", "colorTextDisabled"},
+        {"Disabled/Text", "colorTextDisabled"}, {"Disabled/ButtonText", "colorTextDisabled"},
+        {"Disabled/Button", "colorButtonDisabled"},
+    };
+    for (const auto& [key, colour] : roles)
+        QTest::newRow(key) << QString::fromLatin1(key) << QByteArray(colour);
+}
+
+// The style file that colours Qt's own dialogs names only theme colours, and picks the style
+// whose section it fills.
+void TestTheme::qtDialogColoursAreThemeColours()
+{
+    QFETCH(QString, key);
+    QFETCH(QByteArray, themeColour);
+    QSettings conf(QStringLiteral(":/qtquickcontrols2.conf"), QSettings::IniFormat);
+    QCOMPARE(conf.value(QStringLiteral("Controls/Style")).toString(), QStringLiteral("Fusion"));
+    const QString value = conf.value(QStringLiteral("Fusion/Palette/") + key).toString();
+    Theme::DarkTheme theme;
+    QCOMPARE(QColor(value), theme.property(themeColour.constData()).value<QColor>());
 }
 
 QTEST_MAIN(TestTheme)

@@ -20,6 +20,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QGuiApplication>
+#include <QLoggingCategory>
+#include <QMutex>
 #include <QQmlContext>
 #include <QQmlEngine>
 #include <QStandardPaths>
@@ -61,6 +63,35 @@ private:
     int m_count = 0;
     QVariantList m_calls;
 };
+
+// Qt Quick's own account of every picture it decodes ("qt.quick.image": the file, its size and
+// the size it is decoded at), kept from the moment a test asks for it. Decoding runs on Qt
+// Quick's loader thread, hence the lock.
+namespace ImageDecodes {
+QMutex mutex;
+QStringList lines;
+QtMessageHandler previous = nullptr;
+
+void Handle(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    if (context.category && qstrcmp(context.category, "qt.quick.image") == 0) {
+        QMutexLocker lock(&mutex);
+        lines.append(message);
+        return;
+    }
+    if (previous)
+        previous(type, context, message);
+}
+
+void Start()
+{
+    QMutexLocker lock(&mutex);
+    if (previous)
+        return;
+    previous = qInstallMessageHandler(Handle);
+    QLoggingCategory::setFilterRules(QStringLiteral("qt.quick.image.debug=true"));
+}
+} // namespace ImageDecodes
 
 // The application object as the screens see it: the real dark theme, a switchable animation
 // setting, the current UI model, the notifications stand-in, and a record of every address
@@ -175,6 +206,14 @@ public:
     {
         return QUrl::fromLocalFile(m_files.filePath(name));
     }
+    // Starts keeping Qt Quick's line for every picture decoded from now on.
+    Q_INVOKABLE void recordImageDecodes() { ImageDecodes::Start(); }
+    Q_INVOKABLE QStringList imageDecodes() const
+    {
+        QMutexLocker lock(&ImageDecodes::mutex);
+        return ImageDecodes::lines;
+    }
+    Q_INVOKABLE QUrl folderUrl() const { return QUrl::fromLocalFile(m_files.path()); }
     Q_INVOKABLE bool writeBytes(const QString& name, const QVariantList& values) const
     {
         QByteArray bytes;

@@ -12,6 +12,7 @@
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 
@@ -136,6 +137,8 @@ private slots:
     void onlyLaterVersionsAreOffered_data();
     void onlyLaterVersionsAreOffered();
     void noOfferWhereTheInstallerCannotRun();
+    void savedLogsEndInLog_data();
+    void savedLogsEndInLog();
 };
 
 void TestUiAppMediator::initTestCase()
@@ -486,6 +489,52 @@ void TestUiAppMediator::noOfferWhereTheInstallerCannotRun()
     QCOMPARE(text.count(QStringLiteral("App update version 1.3.0 is not offered: the maker publishes the application "
                                        "only as a Windows installer, which cannot be installed on this system")),
              1);
+}
+
+// Stands in for the desktop's file manager: records the folders it is asked to show.
+class FolderRecorder : public QObject {
+    Q_OBJECT
+
+public:
+    QList<QUrl> opened;
+
+public slots:
+    void open(const QUrl& url) { opened.append(url); }
+};
+
+void TestUiAppMediator::savedLogsEndInLog_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("saved");
+    QTest::newRow("typed without extension") << "support logs" << "support logs.log";
+    QTest::newRow("typed with extension") << "support.log" << "support.log";
+    QTest::newRow("extension in capitals") << "SUPPORT.LOG" << "SUPPORT.LOG";
+    QTest::newRow("another extension") << "support.txt" << "support.txt.log";
+}
+
+// A file dialog hands back the name as typed; the saved file always carries ".log", so the
+// dialog's "Log files (*.log)" filter lists it, and the file manager is shown its folder.
+void TestUiAppMediator::savedLogsEndInLog()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, saved);
+    GlobalLogger::Instance()->message(QtInfoMsg, "A line for the collected logs.");
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    FolderRecorder recorder;
+    QDesktopServices::setUrlHandler(QStringLiteral("file"), &recorder, "open");
+    const auto unset = qScopeGuard([] { QDesktopServices::unsetUrlHandler(QStringLiteral("file")); });
+
+    Platform::NetworkUpdater updater;
+    Preferences preferences;
+    UIAppMediator mediator(updater, preferences, nullptr);
+    QVERIFY(mediator.saveLogsToFile(QUrl::fromLocalFile(folder.filePath(typed))));
+
+    QDir dir(folder.path());
+    QCOMPARE(dir.entryList(QDir::Files), QStringList{saved});
+    QVERIFY(QFileInfo(folder.filePath(saved)).size() > 0);
+    QCOMPARE(dir.entryList({QStringLiteral("*.log")}, QDir::Files), QStringList{saved});
+    QCOMPARE(recorder.opened, QList<QUrl>{QUrl::fromLocalFile(folder.path())});
 }
 
 QTEST_MAIN(TestUiAppMediator)

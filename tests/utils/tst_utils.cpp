@@ -9,6 +9,24 @@
 class TestUtils : public QObject {
     Q_OBJECT
 private slots:
+    void withFileSuffix_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("no extension") << "/home/u/Night FPS" << "/home/u/Night FPS.lvreq";
+        QTest::newRow("has it") << "/home/u/night.lvreq" << "/home/u/night.lvreq";
+        QTest::newRow("has it in capitals") << "/home/u/NIGHT.LVREQ" << "/home/u/NIGHT.LVREQ";
+        QTest::newRow("another extension") << "/home/u/night.txt" << "/home/u/night.txt.lvreq";
+        QTest::newRow("extension as a folder name") << "/home/u.lvreq/night" << "/home/u.lvreq/night.lvreq";
+        QTest::newRow("folder") << "/home/u/" << "/home/u/";
+        QTest::newRow("empty") << "" << "";
+    }
+    void withFileSuffix()
+    {
+        QFETCH(QString, path);
+        QFETCH(QString, expected);
+        QCOMPARE(Utils::WithFileSuffix(path, QStringLiteral(".lvreq")), expected);
+    }
     void reverseEndian_data()
     {
         QTest::addColumn<QByteArray>("input");

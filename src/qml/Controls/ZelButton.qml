@@ -26,6 +26,7 @@ T.Button {
 
     contentItem: Text {
         text: control.text
+        textFormat: Text.PlainText
         font: control.font
         color: control.textColor
         horizontalAlignment: Text.AlignHCenter

@@ -31,6 +31,8 @@ T.Button {
             Layout.fillWidth: true
             Layout.fillHeight: true
             text: control.text
+            // Custom preset names come from the user and from EQ file names: never markup.
+            textFormat: Text.PlainText
             font: control.font
             elide: Text.ElideRight
             horizontalAlignment: Text.AlignLeft

@@ -51,6 +51,8 @@ T.ComboBox {
 
         contentItem: Text {
             text: row.text
+            // Entries are data, possibly from outside: never markup.
+            textFormat: Text.PlainText
             font: row.font
             color: App.theme.colorTextPreset
             elide: Text.ElideRight

@@ -46,8 +46,9 @@ T.Dial {
 
         readonly property IntValidator validator: IntValidator {
             bottom: 0
-            // The largest number with as many digits as the limit: 999 for 100, 99 for 50.
-            top: Math.pow(10, Math.floor(Math.log(Math.max(1, control.textLimit)) / Math.LN10) + 1) - 1
+            // The largest number with as many digits as the limit: 999 for 100, 99 for 50. The
+            // digits are counted, not taken from a logarithm, whose rounding gives 999 for 1000.
+            top: Math.pow(10, String(Math.max(1, Math.floor(control.textLimit))).length) - 1
         }
 
         function setTextValue(value) {

@@ -59,6 +59,7 @@ T.RadioButton {
                 anchors.verticalCenter: parent.verticalCenter
                 visible: control.expanded
                 text: control.text
+                textFormat: Text.PlainText
                 font: control.font
                 horizontalAlignment: Text.AlignLeft
                 color: !control.enabled ? App.theme.colorTextDisabled

@@ -16,6 +16,8 @@ T.AbstractButton {
 
     contentItem: Text {
         text: control.text
+        // Rows may be names that come from a server (firmware versions): never markup.
+        textFormat: Text.PlainText
         font: control.font
         color: App.theme.colorButton
         horizontalAlignment: Text.AlignLeft

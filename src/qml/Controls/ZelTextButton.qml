@@ -17,6 +17,7 @@ T.Button {
     contentItem: Text {
         id: label
         text: control.text
+        textFormat: Text.PlainText
         font: control.font
         elide: Text.ElideRight
         horizontalAlignment: Text.AlignHCenter

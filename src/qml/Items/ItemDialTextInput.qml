@@ -29,8 +29,11 @@ MouseArea {
     implicitHeight: input.contentHeight + input.topPadding + input.bottomPadding
 
     onDoubleClicked: {
-        if (root.editable)
-            input.enabled = true
+        if (!root.editable)
+            return
+        input.enabled = true
+        // What the user types next goes into the figure, without a further click.
+        input.forceActiveFocus()
     }
 
     T.TextField {

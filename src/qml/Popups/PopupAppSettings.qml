@@ -262,6 +262,8 @@ ZelDrawer {
 
             title: qsTr("Save as")
             fileMode: FileDialog.SaveFile
+            // Qt's own dialog would label its accept button "Open" in save mode too.
+            acceptLabel: qsTr("Save")
             nameFilters: ["Log files (*.log)"]
 
             // The result is not shown: on success the file manager opens at the file.

@@ -396,6 +396,7 @@ Item {
         id: openFileComponent
 
         FileDialog {
+            objectName: "openFileDialog"
             title: qsTr("Please choose a file")
             fileMode: FileDialog.OpenFile
             nameFilters: ["Kestrin eq files (*.lvreq)"]
@@ -410,8 +411,11 @@ Item {
         FileDialog {
             property string defaultName: ""
 
+            objectName: "saveFileDialog"
             title: qsTr("Save as")
             fileMode: FileDialog.SaveFile
+            // Qt's own dialog would label its accept button "Open" in save mode too.
+            acceptLabel: qsTr("Save")
             nameFilters: ["Kestrin eq files (*.lvreq)"]
             selectedFile: currentFolder + "/" + defaultName
 

@@ -78,8 +78,9 @@ RoundedRectangle {
                 height: Math.max(pictureArea.height, pictureArea.width / internal.pictureRatio)
                 width: height * internal.pictureRatio
                 // Its source never changes, so nothing is dropped while it loads (Qt 6.4 has no
-                // retainWhileLoading).
-                source: App.theme.resourcesPath + "images/devices/no_device.png"
+                // retainWhileLoading). It is asked for only once laid out: with no size yet the
+                // decode size would be empty, which decodes the whole 1840 x 1312 picture.
+                source: width > 0 && height > 0 ? App.theme.resourcesPath + "images/devices/no_device.png" : ""
             }
 
             ColumnLayout {

@@ -1,5 +1,6 @@
 import QtQuick
 import QtTest
+import Qt.labs.folderlistmodel
 import Velmor.Enums 1.0
 import "qrc:/qml/Velmor/Widgets"
 
@@ -266,6 +267,101 @@ TestCase {
 
         acceptFileDialog(tab, "saveButton", App.fileUrl("no-such-folder/night.lvreq"))
         checkMessage(tab, "error.svg", "Saving Failed", "Failed to save file.")
+    }
+
+    // A saved preset, whatever name the user typed, is listed by the Load dialog (which shows
+    // only what its own filter admits) and loads back into the preset.
+    function test_savedPresetLoadsBack_data() {
+        return [
+            { tag: "typed without extension", typed: "Night FPS", file: "Night FPS.lvreq", name: "Night FPS" },
+            { tag: "typed with extension", typed: "Night FPS.lvreq", file: "Night FPS.lvreq", name: "Night FPS" },
+            { tag: "extension in capitals", typed: "NIGHT.LVREQ", file: "NIGHT.LVREQ", name: "NIGHT" },
+            { tag: "another extension", typed: "night.txt", file: "night.txt.lvreq", name: "night" }
+        ]
+    }
+
+    function test_savedPresetLoadsBack(data) {
+        const tab = createTab(UIModel.Hardware, { eqIndex: 9 })
+        const model = settings.eqBandsModel
+        verify(model.setData(model.index(0, 0), -7, 258))
+        verify(model.setData(model.index(4, 0), 3, 258))
+        verify(model.setData(model.index(9, 0), 11, 258))
+        const saved = gains()
+
+        acceptFileDialog(tab, "saveButton", App.fileUrl(data.typed))
+        checkMessage(tab, "success.svg", "Saving Complete", "File successfully saved.")
+        compare(App.readBytes(data.file), saved)
+
+        model.resetEq()
+        compare(gains(), [0, 0, 0, 0, 0, 0, 0, 0, 0, 0])
+
+        // What the Load dialog lists: the folder through the dialog's own name filter.
+        mouseClick(child(tab, "loadButton"))
+        const loadDialog = child(tab, "fileDialogLoader").item
+        compare(loadDialog.nameFilters.length, 1)
+        const pattern = /\(([^)]*)\)/.exec(loadDialog.nameFilters[0])[1]
+        loadDialog.close()
+        const listing = createTemporaryObject(folderListComponent, testCase,
+                                              { folder: App.folderUrl(), nameFilters: pattern.split(" ") })
+        tryCompare(listing, "status", FolderListModel.Ready)
+        const listed = []
+        for (let row = 0; row < listing.count; ++row)
+            listed.push(listing.get(row, "fileName"))
+        verify(listed.indexOf(data.file) >= 0, "listed: " + JSON.stringify(listed))
+
+        acceptFileDialog(tab, "loadButton", App.fileUrl(data.file))
+        checkMessage(tab, "success.svg", "Load Complete", "File successfully loaded.")
+        compare(gains(), saved)
+        compare(settings.getCurrentEqName(), data.name)
+    }
+
+    Component {
+        id: folderListComponent
+
+        FolderListModel {
+            showDirs: false
+            caseSensitive: false
+        }
+    }
+
+    // Every item below `item` in the window, depth first, for the parts of Qt's own dialog.
+    function itemsBelow(item, found) {
+        found.push(item)
+        for (let i = 0; i < item.children.length; ++i)
+            itemsBelow(item.children[i], found)
+        return found
+    }
+
+    function buttonTexts(items) {
+        return items.filter(item => String(item).startsWith("Button_")
+                            && item.visible).map(item => item.text)
+    }
+
+    // The dialog Qt shows here (its own, with no desktop dialog to hand over to) says "Save" on its
+    // accept button and wears the dark colours of the window.
+    function test_saveDialogLooksLikeTheApplication() {
+        const tab = createTab(UIModel.Hardware, { eqIndex: 7 })
+        mouseClick(child(tab, "saveButton"))
+        const dialog = child(tab, "fileDialogLoader").item
+        tryCompare(dialog, "visible", true)
+        let items = []
+        tryVerify(() => {
+            items = itemsBelow(testCase.Window.window.contentItem, [])
+            return buttonTexts(items).indexOf("Save") >= 0
+        }, 5000, "the dialog shows its Save button")
+        verify(buttonTexts(items).indexOf("Open") < 0, JSON.stringify(buttonTexts(items)))
+        const saveButton = items.find(item => String(item).startsWith("Button_") && item.text === "Save")
+        // Buttons as the page's own: white with black text.
+        compare(saveButton.palette.button, App.theme.colorButton)
+        compare(saveButton.palette.buttonText, App.theme.colorEmpty)
+        // The title, and the dialog's own background drawn in its window colour.
+        const title = items.find(item => item.objectName === "dialogTitleBarLabel")
+        verify(title)
+        compare(title.text, "Save as")
+        compare(title.color, App.theme.colorTextPreset)
+        compare(title.palette.window, App.theme.colorPreset)
+        dialog.close()
+        tryCompare(dialog, "visible", false)
     }
 
     function test_rename() {

@@ -135,6 +135,19 @@ TestCase {
         compare(picture.y, 0)
     }
 
+    // The picture is decoded at the size it is shown, never at its file's 1840 x 1312.
+    function test_noDevicePictureDecodedAtShownSize() {
+        const screen = createTemporaryObject(noDeviceComponent, testCase)
+        const picture = child(screen, "picture")
+        tryCompare(picture, "status", Image.Ready)
+        fuzzyCompare(picture.width, 981.7, 1)
+        fuzzyCompare(picture.sourceSize.width, picture.width * Screen.devicePixelRatio, 1)
+        fuzzyCompare(picture.sourceSize.height, picture.height * Screen.devicePixelRatio, 1)
+        // The decoded picture is as large as the item, not as the file.
+        fuzzyCompare(picture.implicitWidth, picture.width, 1)
+        fuzzyCompare(picture.implicitHeight, picture.height, 1)
+    }
+
     function test_solvarine() {
         App.selectSolvarine()
         const screen = createTemporaryObject(solvarineComponent, testCase)
