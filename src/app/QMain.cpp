@@ -2,6 +2,7 @@
 
 #include "app/App.h"
 #include "app/MetadataInitializer.h"
+#include "app/core/GlobalLogger.h"
 #include "platform/KestrinDriversHelper.h"
 #include "platform/PlatformFactories.h"
 #include "platform/TerminationSignals.h"
@@ -54,7 +55,17 @@ int qMain(int argc, char** argv)
     const auto launcher = Platform::CreatePlatformLauncher();
     const auto extensions = Platform::CreateAppExtensions();
     if (launcher->isOtherInstanceRunning()) {
-        extensions->showRunningApp();
+        const qint64 pid = launcher->runningInstancePid();
+        const QByteArray holder = pid > 0 ? QByteArray::number(pid) : QByteArrayLiteral("unknown");
+        if (extensions->showRunningApp()) {
+            GlobalLogger::Instance()->message(QtInfoMsg,
+                "Another instance runs (pid %s); asked it to show its window. This start ends here.",
+                holder.constData());
+        } else {
+            GlobalLogger::Instance()->message(QtWarningMsg,
+                "Another instance runs (pid %s), but it cannot be asked to show its window; this "
+                "start gives up.", holder.constData());
+        }
         return 0;
     }
 

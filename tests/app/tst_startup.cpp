@@ -14,6 +14,7 @@
 #include <sys/ipc.h>
 #include <sys/sem.h>
 #include <sys/shm.h>
+#include <unistd.h>
 
 namespace {
 
@@ -40,6 +41,12 @@ public:
     QString tempFolder() const { return m_root.filePath(QStringLiteral("tmp")); }
     QString runtimeFolder() const { return m_root.filePath(QStringLiteral("runtime")); }
     QString logFolder() const { return m_root.filePath(QStringLiteral("data/Velmor/Velmor/Logs")); }
+    // The lock file a running instance of this user holds.
+    QString launchLockPath() const
+    {
+        return QDir(runtimeFolder()).filePath(
+            QStringLiteral("VELMOR_QORN_LAUNCH_MEM_8100bc42-a4ab-4d2c-b373-725b56e5adb3_%1.lock").arg(::getuid()));
+    }
 
     QStringList logFiles() const { return QDir(logFolder()).entryList(QDir::Files, QDir::Name); }
     QByteArray readLog(const QString& name) const
@@ -183,6 +190,8 @@ private slots:
     void namesAndVersionReachTheWindow();
     void secondStartHandsOverToTheFirst();
     void secondStartOfTheApplication();
+    void lockLeftByAKillDoesNotBlock_data();
+    void lockLeftByAKillDoesNotBlock();
     void brokenMainEndsWithMinusOne();
     void startAfterACrashedInstance();
 };
@@ -277,6 +286,7 @@ void TestStartup::secondStartHandsOverToTheFirst()
     Sandbox sandbox;
     Run first(sandbox, Probe);
     QTRY_VERIFY_WITH_TIMEOUT(first.output().contains(ProbeLoaded), ProcessTimeoutMs);
+    const qint64 firstPid = first.process().processId();
 
     Run second(sandbox, Velmor);
     VERIFY_EXIT(second, 0);
@@ -284,8 +294,44 @@ void TestStartup::secondStartHandsOverToTheFirst()
     // The first instance sees the request and ends on it (the probe's window does).
     VERIFY_EXIT(first, ProbeShowRequested);
     QCOMPARE(first.output().count(ProbeShowRequest), 1);
-    // Only the first start wrote a log; the second built nothing.
-    QCOMPARE(sandbox.logFiles().size(), 1);
+    // The second start built nothing, and its log says where it went.
+    const QStringList logs = sandbox.logFiles();
+    QCOMPARE(logs.size(), 2);
+    const QByteArray handOver = sandbox.readLog(logs.last());
+    QVERIFY2(handOver.contains(QByteArray("Another instance runs (pid ") + QByteArray::number(firstPid)
+                 + "); asked it to show its window."),
+        handOver.constData());
+    QVERIFY2(sandbox.readLog(logs.first()).contains("Another start asked to show the window."),
+        sandbox.readLog(logs.first()).constData());
+}
+
+void TestStartup::lockLeftByAKillDoesNotBlock_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::newRow("empty") << QByteArray();
+    QTest::newRow("garbage") << QByteArray("\x01\x02 not a lock\n");
+    QTest::newRow("foreign host") << QByteArray("4242\nVelmor\nelsewhere.example\n");
+}
+
+void TestStartup::lockLeftByAKillDoesNotBlock()
+{
+    // A kill right after the lock file was made leaves it empty or half written; the next start
+    // must run, not hand over to nobody and exit.
+    QFETCH(QByteArray, content);
+    Sandbox sandbox;
+    QFile lock(sandbox.launchLockPath());
+    QVERIFY(lock.open(QIODevice::WriteOnly));
+    QCOMPARE(lock.write(content), content.size());
+    lock.close();
+
+    Run run(sandbox, Probe, {QStringLiteral("--quit-when-loaded")});
+    VERIFY_EXIT(run, ProbeQuitWhenLoaded);
+    const QStringList logs = sandbox.logFiles();
+    QCOMPARE(logs.size(), 1);
+    if (!content.isEmpty()) {
+        QVERIFY2(sandbox.readLog(logs.first()).contains("The instance lock of an earlier run was left behind"),
+            sandbox.readLog(logs.first()).constData());
+    }
 }
 
 void TestStartup::secondStartOfTheApplication()
@@ -300,7 +346,8 @@ void TestStartup::secondStartOfTheApplication()
         VERIFY_EXIT(second, 0);
     }
     QVERIFY(first.running());
-    QCOMPARE(sandbox.logFiles().size(), 1);
+    // The first run's log and one of each hand-over.
+    QCOMPARE(sandbox.logFiles().size(), 3);
     // The first has served a hand-over, so its event loop runs and it answers a stop request (the
     // offscreen platform says it cannot raise the window it shows). Stopped earlier, while it
     // still builds its window, it would end without cleaning up.
@@ -312,6 +359,8 @@ void TestStartup::secondStartOfTheApplication()
     QVERIFY2(sandbox.ipcKeyFiles().isEmpty(), qPrintable(sandbox.ipcKeyFiles().join(u' ')));
     QVERIFY(sandbox.lockFiles().isEmpty());
     QVERIFY(sandbox.readLog(sandbox.logFiles().first()).contains("received; quitting."));
+    // Two requests within one check count once.
+    QVERIFY(sandbox.readLog(sandbox.logFiles().first()).contains("Another start asked to show the window."));
 }
 
 void TestStartup::brokenMainEndsWithMinusOne()
@@ -350,8 +399,11 @@ void TestStartup::startAfterACrashedInstance()
     // A clean end removes the segments and the lock the crash had left.
     QVERIFY(!sandbox.segmentsExist());
     QVERIFY(sandbox.lockFiles().isEmpty());
+    // The crashed run's log, the next run's, the hand-over's.
     const QStringList logs = sandbox.logFiles();
-    QVERIFY(sandbox.readLog(logs.last()).contains("left behind; starting normally"));
+    QCOMPARE(logs.size(), 3);
+    QVERIFY(sandbox.readLog(logs[1]).contains("left behind; starting normally"));
+    QVERIFY(sandbox.readLog(logs[1]).contains("its holder is gone, starting normally"));
 }
 
 QTEST_GUILESS_MAIN(TestStartup)
