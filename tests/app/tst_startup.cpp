@@ -2,6 +2,9 @@
 // start of itself. Each test gives its processes a private home, runtime folder and temporary
 // folder, so they meet each other and never an instance the user runs.
 
+#include "FakeDesktopServices.h"
+#include "PrivateBus.h"
+
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -79,9 +82,15 @@ public:
         return true;
     }
 
+    // The session bus the processes find; none by default.
+    void setSessionBus(const QString& address) { m_sessionBus = address; }
+
     QProcessEnvironment environment() const
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"),
+            m_sessionBus.isEmpty() ? TestSupport::PrivateBus::NoBusAddress() : m_sessionBus);
+        env.insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"), TestSupport::PrivateBus::NoBusAddress());
         env.insert(QStringLiteral("HOME"), m_root.path());
         env.insert(QStringLiteral("TMPDIR"), tempFolder());
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeFolder());
@@ -110,6 +119,7 @@ private:
     }
 
     QTemporaryDir m_root;
+    QString m_sessionBus;
 };
 
 // One started program with its merged output collected as it comes.
@@ -188,6 +198,7 @@ private slots:
     void optionMustMatchExactly_data();
     void optionMustMatchExactly();
     void namesAndVersionReachTheWindow();
+    void desktopWithoutAnimations();
     void secondStartHandsOverToTheFirst();
     void secondStartOfTheApplication();
     void lockLeftByAKillDoesNotBlock_data();
@@ -279,6 +290,30 @@ void TestStartup::namesAndVersionReachTheWindow()
     const QByteArray log = sandbox.readLog(logs.first());
     QVERIFY2(log.startsWith("OS: "), log.constData());
     QVERIFY2(log.contains("\nVelmor version: 1.2.48 ("), log.constData());
+    // No desktop to ask: animations stay on, and the log says why.
+    QVERIFY2(log.contains("No session bus, so the desktop's animation setting cannot be read; animations stay on."),
+        log.constData());
+}
+
+void TestStartup::desktopWithoutAnimations()
+{
+    // The desktop's own setting, read through the portal, reaches the window.
+    TestSupport::PrivateBus bus;
+    QVERIFY2(!bus.address().isEmpty(), qPrintable(bus.errorString()));
+    TestSupport::FakeDesktopServices desktop(bus.address(), TestSupport::FakeDesktopServices::Portal);
+    QVERIFY(desktop.isReady());
+    desktop.portal().setValue(QStringLiteral("org.gnome.desktop.interface"), QStringLiteral("enable-animations"),
+        false, true);
+    Sandbox sandbox;
+    sandbox.setSessionBus(bus.address());
+
+    Run run(sandbox, Probe, {QStringLiteral("--quit-when-loaded")});
+    VERIFY_EXIT(run, ProbeQuitWhenLoaded);
+    QVERIFY2(run.output().contains("animations=false;"), run.output().constData());
+    // Read once (the platform's own theme may ask for other settings).
+    QCOMPARE(desktop.portal().reads().count(
+                 {QStringLiteral("org.gnome.desktop.interface"), QStringLiteral("enable-animations")}),
+        1);
 }
 
 void TestStartup::secondStartHandsOverToTheFirst()
