@@ -12,6 +12,7 @@
 #include <QQmlContext>
 #include <QUrl>
 
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -31,6 +32,21 @@ bool IsDriverRemovalRun(int argc, char** argv)
     return false;
 }
 
+const char* DriverRemovalResultText(int result)
+{
+    using Helper = Platform::KestrinDriversHelper;
+    switch (result) {
+    case Helper::Removed:
+        return "Driver removal: the Kestrin drivers were removed, or there were none.";
+    case Helper::DeviceConnected:
+        return "Driver removal: a Kestrin headset or dongle is connected; nothing was removed.";
+    case Helper::AccessDenied:
+        return "Driver removal: the system refused a removal (access denied).";
+    default:
+        return "Driver removal failed; nothing was removed. The log says why.";
+    }
+}
+
 // Everything per user (settings, logs, caches) is filed under these names, so they are set
 // before anything can write a log line, the driver-removal run included.
 void SetApplicationIdentity()
@@ -48,9 +64,12 @@ int qMain(int argc, char** argv)
     SetApplicationIdentity();
 
     // A running instance starts this run as a second process of its own, so it comes before the
-    // single-instance check.
-    if (IsDriverRemovalRun(argc, argv))
-        return Platform::KestrinDriversHelper::UninstallKestrinDrivers();
+    // single-instance check. Run by hand, it says on the terminal what came of it.
+    if (IsDriverRemovalRun(argc, argv)) {
+        const int result = Platform::KestrinDriversHelper::UninstallKestrinDrivers();
+        std::fprintf(stderr, "%s (exit code %d)\n", DriverRemovalResultText(result), result);
+        return result;
+    }
 
     const auto launcher = Platform::CreatePlatformLauncher();
     const auto extensions = Platform::CreateAppExtensions();
