@@ -10,11 +10,15 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QTemporaryFile>
 #include <QTest>
 
+#include <functional>
 #include <memory>
 
+#include <grp.h>
 #include <sys/ipc.h>
+#include <sys/stat.h>
 #include <sys/sem.h>
 #include <sys/shm.h>
 #include <unistd.h>
@@ -101,9 +105,9 @@ public:
         return env;
     }
 
-private:
     static key_t KeyOf(const QString& path) { return ::ftok(QFile::encodeName(path).constData(), 'Q'); }
 
+    // Removes the System V objects whose key files lie in `folder`.
     static void RemoveIpcObjects(const QString& folder)
     {
         const QStringList files = QDir(folder).entryList({QStringLiteral("qipc_*")}, QDir::Files);
@@ -118,6 +122,7 @@ private:
         }
     }
 
+private:
     QTemporaryDir m_root;
     QString m_sessionBus;
 };
@@ -126,8 +131,17 @@ private:
 class Run {
 public:
     Run(const Sandbox& sandbox, const QString& program, const QStringList& arguments = {})
+        : Run(sandbox.environment(), program, arguments)
     {
-        m_process.setProcessEnvironment(sandbox.environment());
+    }
+
+    // `inChild` runs in the child before the program (to change its user, for example).
+    Run(const QProcessEnvironment& environment, const QString& program, const QStringList& arguments = {},
+        const std::function<void()>& inChild = {})
+    {
+        m_process.setProcessEnvironment(environment);
+        if (inChild)
+            m_process.setChildProcessModifier(inChild);
         m_process.setProcessChannelMode(QProcess::MergedChannels);
         QObject::connect(&m_process, &QProcess::readyRead,
             [this] { m_output += m_process.readAll(); });
@@ -201,6 +215,8 @@ private slots:
     void desktopWithoutAnimations();
     void secondStartHandsOverToTheFirst();
     void secondStartOfTheApplication();
+    void secondStartThatCannotHandOverGivesUp();
+    void secondUserHasAnInstanceOfTheirOwn();
     void lockLeftByAKillDoesNotBlock_data();
     void lockLeftByAKillDoesNotBlock();
     void brokenMainEndsWithMinusOne();
@@ -342,6 +358,105 @@ void TestStartup::secondStartHandsOverToTheFirst()
         handOver.constData());
     QVERIFY2(sandbox.readLog(logs.first()).contains("Another start asked to show the window."),
         sandbox.readLog(logs.first()).constData());
+}
+
+void TestStartup::secondStartThatCannotHandOverGivesUp()
+{
+    // The running instance is there, but this start cannot reach the show-window channel (its
+    // temporary folder is a file): it ends without a second window and its log says why.
+    Sandbox sandbox;
+    Run first(sandbox, Probe);
+    QTRY_VERIFY_WITH_TIMEOUT(first.output().contains(ProbeLoaded), ProcessTimeoutMs);
+
+    QTemporaryFile notAFolder;
+    QVERIFY(notAFolder.open());
+    QProcessEnvironment environment = sandbox.environment();
+    environment.insert(QStringLiteral("TMPDIR"), notAFolder.fileName());
+    Run second(environment, Velmor);
+    VERIFY_EXIT(second, 0);
+    QVERIFY(first.running());
+
+    const QStringList logs = sandbox.logFiles();
+    QCOMPARE(logs.size(), 2);
+    const QByteArray log = sandbox.readLog(logs.last());
+    QVERIFY2(log.contains("Cannot open the show-window channel"), log.constData());
+    QVERIFY2(log.contains("Cannot ask the running instance to show its window"), log.constData());
+    QVERIFY2(log.contains("cannot be asked to show its window; this start gives up."), log.constData());
+}
+
+void TestStartup::secondUserHasAnInstanceOfTheirOwn()
+{
+    // Two users on one machine share the temporary folder, where the show-window channel and the
+    // launch marker get their key files. The second user's instance must still get a channel of
+    // its own, and a second start of that user must reach it.
+    if (::getuid() != 0)
+        QSKIP("starting a process as another user needs root");
+    constexpr uid_t OtherUser = 65534; // nobody
+    constexpr gid_t OtherGroup = 65534;
+
+    QTemporaryDir root;
+    QVERIFY(root.isValid());
+    QDir folder(root.path());
+    QVERIFY(QFile::setPermissions(root.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
+        | QFile::ReadOther | QFile::ExeOther | QFile::ReadGroup | QFile::ExeGroup));
+    // A shared temporary folder like /tmp (sticky, writable by all).
+    QVERIFY(folder.mkdir(QStringLiteral("tmp")));
+    const QByteArray sharedTmp = QFile::encodeName(folder.filePath(QStringLiteral("tmp")));
+    QCOMPARE(::chmod(sharedTmp.constData(), 01777), 0);
+    // Ends after every process below: whatever they left in the kernel goes, even after a failure.
+    const struct SharedIpcCleanup {
+        QString folder;
+        ~SharedIpcCleanup() { Sandbox::RemoveIpcObjects(folder); }
+    } sharedIpcCleanup{QString::fromLocal8Bit(sharedTmp)};
+
+    // The first user: the test's own sandbox, with the shared temporary folder.
+    Sandbox firstUser;
+    QProcessEnvironment firstEnvironment = firstUser.environment();
+    firstEnvironment.insert(QStringLiteral("TMPDIR"), QString::fromLocal8Bit(sharedTmp));
+    Run first(firstEnvironment, Probe);
+    QTRY_VERIFY_WITH_TIMEOUT(first.output().contains(ProbeLoaded), ProcessTimeoutMs);
+
+    // The second user: a home of their own.
+    const QString home = folder.filePath(QStringLiteral("other"));
+    for (const char* sub : {"", "/runtime", "/data", "/config", "/cache"})
+        QVERIFY(QDir().mkpath(home + QLatin1String(sub)));
+    for (const char* sub : {"", "/runtime", "/data", "/config", "/cache"}) {
+        const QByteArray path = QFile::encodeName(home + QLatin1String(sub));
+        QCOMPARE(::chown(path.constData(), OtherUser, OtherGroup), 0);
+        QCOMPARE(::chmod(path.constData(), 0700), 0);
+    }
+    QProcessEnvironment otherEnvironment = firstEnvironment;
+    otherEnvironment.insert(QStringLiteral("HOME"), home);
+    otherEnvironment.insert(QStringLiteral("XDG_RUNTIME_DIR"), home + QStringLiteral("/runtime"));
+    otherEnvironment.insert(QStringLiteral("XDG_DATA_HOME"), home + QStringLiteral("/data"));
+    otherEnvironment.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/config"));
+    otherEnvironment.insert(QStringLiteral("XDG_CACHE_HOME"), home + QStringLiteral("/cache"));
+    const auto asOtherUser = [] {
+        if (::setgroups(0, nullptr) != 0 || ::setgid(OtherGroup) != 0 || ::setuid(OtherUser) != 0)
+            ::_exit(99);
+    };
+
+    Run other(otherEnvironment, Probe, {}, asOtherUser);
+    QTRY_VERIFY_WITH_TIMEOUT(other.output().contains(ProbeLoaded), ProcessTimeoutMs);
+
+    Run otherSecond(otherEnvironment, Velmor, {}, asOtherUser);
+    VERIFY_EXIT(otherSecond, 0);
+    // The second user's own instance got the request; the first user's did not.
+    VERIFY_EXIT(other, ProbeShowRequested);
+    QVERIFY(first.running());
+    // Ended cleanly, so nothing stays behind in the kernel from the shared folder.
+    first.process().terminate();
+    VERIFY_EXIT(first, 0);
+
+    const QDir otherLogs(home + QStringLiteral("/data/Velmor/Velmor/Logs"));
+    QByteArray logs;
+    for (const QString& name : otherLogs.entryList(QDir::Files)) {
+        QFile file(otherLogs.filePath(name));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        logs += file.readAll();
+    }
+    QVERIFY2(!logs.contains("Cannot open the show-window channel"), logs.constData());
+    QVERIFY2(logs.contains("asked it to show its window"), logs.constData());
 }
 
 void TestStartup::lockLeftByAKillDoesNotBlock_data()
