@@ -11,10 +11,11 @@
 #include <QRegularExpression>
 #include <QSaveFile>
 #include <QStringList>
-#include <QTime>
 
 #include <algorithm>
 #include <cstdarg>
+#include <cstdio>
+#include <ctime>
 #include <memory>
 #include <thread>
 
@@ -75,6 +76,22 @@ void EscapeControls(QString& text)
         }
     }
     text = std::move(escaped);
+}
+
+// The time of day as "HH:mm:ss" (what Qt::TextDate gives for a time), formatted once per second
+// and thread: most lines of a busy second share it.
+const char* TimeOfDay()
+{
+    thread_local time_t formattedSecond = -1;
+    thread_local char text[16] = {};
+    const time_t now = ::time(nullptr);
+    if (now != formattedSecond) {
+        struct tm local = {};
+        if (::localtime_r(&now, &local))
+            std::snprintf(text, sizeof text, "%02d:%02d:%02d", local.tm_hour, local.tm_min, local.tm_sec);
+        formattedSecond = now;
+    }
+    return text;
 }
 
 // The folder is named after the application and the organisation; until both are set, any folder
@@ -185,7 +202,7 @@ void GlobalLogger::openIfReadyUnsafe() const
             lines += line;
         if (m_d->droppedPending > 0) {
             lines += Prefix(QtWarningMsg);
-            lines += QTime::currentTime().toString(Qt::TextDate).toLatin1();
+            lines += TimeOfDay();
             lines += ' ' + QByteArray::number(m_d->droppedPending) + " earlier lines were dropped\n";
         }
         m_d->file->write(lines);
@@ -245,7 +262,7 @@ void GlobalLogger::message(QtMsgType type, const char* format, ...) const
     QByteArray line;
     line.reserve(8 + 8 + 1 + utf8.size() + 1);
     line += Prefix(type);
-    line += QTime::currentTime().toString(Qt::TextDate).toLatin1();
+    line += TimeOfDay();
     line += ' ';
     line += utf8;
     line += '\n';
