@@ -104,6 +104,15 @@ Launcher::LockResult Launcher::takeLock()
     // A few rounds at most: each one lost means a running instance removed the file in between.
     for (int round = 0; round < 5; ++round) {
         const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+        if (fd < 0 && (errno == EACCES || errno == EPERM)) {
+            // A file this user may not open cannot prove a live holder either; the folder is the
+            // user's own, so it can be replaced.
+            GlobalLogger::Instance()->message(QtInfoMsg, "The instance lock %s cannot be opened (%s); replacing it.",
+                path.constData(), std::strerror(errno));
+            if (::unlink(path.constData()) == 0)
+                continue;
+            errno = EACCES;
+        }
         if (fd < 0) {
             GlobalLogger::Instance()->message(QtWarningMsg, "Cannot open the instance lock %s: %s.",
                 path.constData(), std::strerror(errno));

@@ -155,7 +155,7 @@ void TestInstance::lockFileLeftBehind_data()
     QTest::newRow("foreign host") << true << LockContent(4242, QStringLiteral("elsewhere.example")) << false << false << false;
     QTest::newRow("dead pid") << true << LockContent(DeadPid(), host) << false << false << false;
     QTest::newRow("live pid, not held") << true << LockContent(ownPid, host) << false << false << false;
-    QTest::newRow("unreadable") << true << LockContent(ownPid, host) << true << false << false;
+    QTest::newRow("unreadable (for any user but root)") << true << LockContent(ownPid, host) << true << false << false;
     QTest::newRow("held by a live process") << true << LockContent(ownPid, host) << false << true << true;
 }
 
