@@ -43,7 +43,7 @@ const char* DriverRemovalResultText(int result)
     case Helper::AccessDenied:
         return "Driver removal: the system refused a removal (access denied).";
     default:
-        return "Driver removal failed; nothing was removed. The log says why.";
+        return "Driver removal did not complete; the log says why.";
     }
 }
 
