@@ -2,6 +2,7 @@
 
 #include "app/App.h"
 #include "app/MetadataInitializer.h"
+#include "app/core/GlobalLogger.h"
 #include "platform/KestrinDriversHelper.h"
 #include "platform/PlatformFactories.h"
 #include "platform/TerminationSignals.h"
@@ -11,6 +12,7 @@
 #include <QQmlContext>
 #include <QUrl>
 
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -28,6 +30,21 @@ bool IsDriverRemovalRun(int argc, char** argv)
             return true;
     }
     return false;
+}
+
+const char* DriverRemovalResultText(int result)
+{
+    using Helper = Platform::KestrinDriversHelper;
+    switch (result) {
+    case Helper::Removed:
+        return "Driver removal: the Kestrin drivers were removed, or there were none.";
+    case Helper::DeviceConnected:
+        return "Driver removal: a Kestrin headset or dongle is connected; nothing was removed.";
+    case Helper::AccessDenied:
+        return "Driver removal: the system refused a removal (access denied).";
+    default:
+        return "Driver removal did not complete; the log says why.";
+    }
 }
 
 // Everything per user (settings, logs, caches) is filed under these names, so they are set
@@ -51,14 +68,27 @@ int qMain(int argc, char** argv)
     SetApplicationIdentity();
 
     // A running instance starts this run as a second process of its own, so it comes before the
-    // single-instance check.
-    if (IsDriverRemovalRun(argc, argv))
-        return Platform::KestrinDriversHelper::UninstallKestrinDrivers();
+    // single-instance check. Run by hand, it says on the terminal what came of it.
+    if (IsDriverRemovalRun(argc, argv)) {
+        const int result = Platform::KestrinDriversHelper::UninstallKestrinDrivers();
+        std::fprintf(stderr, "%s (exit code %d)\n", DriverRemovalResultText(result), result);
+        return result;
+    }
 
     const auto launcher = Platform::CreatePlatformLauncher();
     const auto extensions = Platform::CreateAppExtensions();
     if (launcher->isOtherInstanceRunning()) {
-        extensions->showRunningApp();
+        const qint64 pid = launcher->runningInstancePid();
+        const QByteArray holder = pid > 0 ? QByteArray::number(pid) : QByteArrayLiteral("unknown");
+        if (extensions->showRunningApp()) {
+            GlobalLogger::Instance()->message(QtInfoMsg,
+                "Another instance runs (pid %s); asked it to show its window. This start ends here.",
+                holder.constData());
+        } else {
+            GlobalLogger::Instance()->message(QtWarningMsg,
+                "Another instance runs (pid %s), but it cannot be asked to show its window; this "
+                "start gives up.", holder.constData());
+        }
         return 0;
     }
 

@@ -5,6 +5,8 @@
 #include <QSharedMemory>
 #include <QTimer>
 
+#include <unistd.h>
+
 namespace Platform {
 
 namespace {
@@ -14,10 +16,14 @@ constexpr qint32 ShowWindow = 1;
 
 } // namespace
 
+QString AppExtensions::ExtensionsKeyFor(uint userId)
+{
+    return QStringLiteral("VELMOR_QORN_EXTENSIONS_MEM_8100bc42-a4ab-4d2c-b373-725b56e5adb3_%1").arg(userId);
+}
+
 const QString& AppExtensions::ExtensionsKey()
 {
-    static const QString key =
-        QStringLiteral("VELMOR_QORN_EXTENSIONS_MEM_8100bc42-a4ab-4d2c-b373-725b56e5adb3");
+    static const QString key = ExtensionsKeyFor(::getuid());
     return key;
 }
 
@@ -92,8 +98,10 @@ void AppExtensions::readMemory()
         *flag = NothingPending;
     m_memory->unlock();
     // Announced outside the lock: a slot may take its time without blocking other starts.
-    if (requested)
+    if (requested) {
+        GlobalLogger::Instance()->message(QtInfoMsg, "Another start asked to show the window.");
         emit sigOpenWindow();
+    }
 }
 
 qint32* AppExtensions::accessMemoryData()

@@ -19,8 +19,11 @@ class AppExtensions : public QObject {
     Q_OBJECT
 
 public:
-    // The key of the application's show-window segment.
+    // The key of the application's show-window segment, for the user running the program: every
+    // user has a channel of their own (the key becomes a file in the shared temporary folder).
     static const QString& ExtensionsKey();
+    // The same for any user (its numeric id).
+    static QString ExtensionsKeyFor(uint userId);
     static constexpr int PollIntervalMs = 100;
 
     // Attaches to the segment of `key`, or creates it with no request pending.

@@ -9,7 +9,6 @@ DesktopAppExtensions::DesktopAppExtensions(
     : AppExtensions(key, parent)
     , m_services(std::move(services))
 {
-    m_animationsEnabled = m_services->readAnimationsEnabled().value_or(true);
 }
 
 DesktopAppExtensions::~DesktopAppExtensions()
@@ -20,7 +19,11 @@ DesktopAppExtensions::~DesktopAppExtensions()
 
 bool DesktopAppExtensions::areAnimationsEnabled() const
 {
-    return m_animationsEnabled;
+    // Read at the first question rather than when made: asking the desktop may take a round trip,
+    // and a start that only hands over to the running instance never asks.
+    if (!m_animationsEnabled)
+        m_animationsEnabled = m_services->readAnimationsEnabled().value_or(true);
+    return *m_animationsEnabled;
 }
 
 void DesktopAppExtensions::beginActivity()

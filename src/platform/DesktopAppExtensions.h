@@ -8,6 +8,7 @@
 #include <QPointer>
 
 #include <memory>
+#include <optional>
 
 namespace Platform {
 
@@ -20,7 +21,7 @@ public:
         const QString& key = ExtensionsKey(), QObject* parent = nullptr);
     ~DesktopAppExtensions() override;
 
-    // The desktop's setting as it was when the object was made; true when it could not be read.
+    // The desktop's setting as it was at the first call; true when it could not be read.
     bool areAnimationsEnabled() const override;
     // Only the outermost begin and end reach the system.
     void beginActivity() override;
@@ -29,7 +30,7 @@ public:
 
 private:
     std::unique_ptr<ISystemServices> m_services;
-    bool m_animationsEnabled = true;
+    mutable std::optional<bool> m_animationsEnabled; // empty until first asked
     bool m_decorated = false;
     std::unique_ptr<QAbstractNativeEventFilter> m_filter; // null until decorated, or for good
     QPointer<QCoreApplication> m_decoratedApp; // where the filter is installed

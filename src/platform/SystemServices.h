@@ -1,5 +1,8 @@
 #pragma once
 
+#include <QString>
+
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -16,7 +19,8 @@ public:
 
     // The desktop's setting for window animations; empty when it cannot be read.
     virtual std::optional<bool> readAnimationsEnabled() = 0;
-    // Asks the system to stay awake (true) or lets it sleep again when idle (false).
+    // Asks the system to stay awake (true) or lets it sleep again when idle (false). Where the
+    // system offers no way, it says so in the log and the program goes on.
     virtual void keepSystemAwake(bool on) = 0;
     // The filter that lets the application draw its own window frame; null where the platform
     // has no native frame to adjust.
@@ -25,5 +29,10 @@ public:
 
 // The services of the platform the program runs on.
 std::unique_ptr<ISystemServices> CreateSystemServices();
+
+// Asks the desktop's file manager to show the folder of `filePath` (absolute) with the file
+// selected. False when no file manager can be asked at all; otherwise the request is on its way,
+// and `unanswered` runs later (on the calling thread) if no file manager takes it.
+bool AskFileManagerToShow(const QString& filePath, std::function<void()> unanswered);
 
 } // namespace Platform

@@ -2,18 +2,26 @@
 // start of itself. Each test gives its processes a private home, runtime folder and temporary
 // folder, so they meet each other and never an instance the user runs.
 
+#include "FakeDesktopServices.h"
+#include "PrivateBus.h"
+
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QTemporaryFile>
 #include <QTest>
 
+#include <functional>
 #include <memory>
 
+#include <grp.h>
 #include <sys/ipc.h>
+#include <sys/stat.h>
 #include <sys/sem.h>
 #include <sys/shm.h>
+#include <unistd.h>
 
 namespace {
 
@@ -40,6 +48,12 @@ public:
     QString tempFolder() const { return m_root.filePath(QStringLiteral("tmp")); }
     QString runtimeFolder() const { return m_root.filePath(QStringLiteral("runtime")); }
     QString logFolder() const { return m_root.filePath(QStringLiteral("data/Velmor/Velmor/Logs")); }
+    // The lock file a running instance of this user holds.
+    QString launchLockPath() const
+    {
+        return QDir(runtimeFolder()).filePath(
+            QStringLiteral("VELMOR_QORN_LAUNCH_MEM_8100bc42-a4ab-4d2c-b373-725b56e5adb3_%1.lock").arg(::getuid()));
+    }
 
     QStringList logFiles() const { return QDir(logFolder()).entryList(QDir::Files, QDir::Name); }
     QByteArray readLog(const QString& name) const
@@ -72,9 +86,15 @@ public:
         return true;
     }
 
+    // The session bus the processes find; none by default.
+    void setSessionBus(const QString& address) { m_sessionBus = address; }
+
     QProcessEnvironment environment() const
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"),
+            m_sessionBus.isEmpty() ? TestSupport::PrivateBus::NoBusAddress() : m_sessionBus);
+        env.insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"), TestSupport::PrivateBus::NoBusAddress());
         env.insert(QStringLiteral("HOME"), m_root.path());
         env.insert(QStringLiteral("TMPDIR"), tempFolder());
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeFolder());
@@ -85,9 +105,9 @@ public:
         return env;
     }
 
-private:
     static key_t KeyOf(const QString& path) { return ::ftok(QFile::encodeName(path).constData(), 'Q'); }
 
+    // Removes the System V objects whose key files lie in `folder`.
     static void RemoveIpcObjects(const QString& folder)
     {
         const QStringList files = QDir(folder).entryList({QStringLiteral("qipc_*")}, QDir::Files);
@@ -102,15 +122,26 @@ private:
         }
     }
 
+private:
     QTemporaryDir m_root;
+    QString m_sessionBus;
 };
 
 // One started program with its merged output collected as it comes.
 class Run {
 public:
     Run(const Sandbox& sandbox, const QString& program, const QStringList& arguments = {})
+        : Run(sandbox.environment(), program, arguments)
     {
-        m_process.setProcessEnvironment(sandbox.environment());
+    }
+
+    // `inChild` runs in the child before the program (to change its user, for example).
+    Run(const QProcessEnvironment& environment, const QString& program, const QStringList& arguments = {},
+        const std::function<void()>& inChild = {})
+    {
+        m_process.setProcessEnvironment(environment);
+        if (inChild)
+            m_process.setChildProcessModifier(inChild);
         m_process.setProcessChannelMode(QProcess::MergedChannels);
         QObject::connect(&m_process, &QProcess::readyRead,
             [this] { m_output += m_process.readAll(); });
@@ -181,8 +212,13 @@ private slots:
     void optionMustMatchExactly_data();
     void optionMustMatchExactly();
     void namesAndVersionReachTheWindow();
+    void desktopWithoutAnimations();
     void secondStartHandsOverToTheFirst();
     void secondStartOfTheApplication();
+    void secondStartThatCannotHandOverGivesUp();
+    void secondUserHasAnInstanceOfTheirOwn();
+    void lockLeftByAKillDoesNotBlock_data();
+    void lockLeftByAKillDoesNotBlock();
     void brokenMainEndsWithMinusOne();
     void startAfterACrashedInstance();
 };
@@ -203,6 +239,10 @@ void TestStartup::driverRemovalRun()
     Run run(sandbox, Velmor, arguments);
     // The removal is not available on this system: "any other failure".
     VERIFY_EXIT(run, 3);
+    // Its result, in one line on the terminal.
+    QCOMPARE(run.output().count("Driver removal"), 1);
+    QVERIFY2(run.output().contains("Driver removal did not complete; the log says why. (exit code 3)\n"),
+        run.output().constData());
 
     // No single-instance check and no window: no marker, no lock, no channel.
     QVERIFY(sandbox.lockFiles().isEmpty());
@@ -270,6 +310,30 @@ void TestStartup::namesAndVersionReachTheWindow()
     const QByteArray log = sandbox.readLog(logs.first());
     QVERIFY2(log.startsWith("OS: "), log.constData());
     QVERIFY2(log.contains("\nVelmor version: " VELMOR_VERSION " ("), log.constData());
+    // No desktop to ask: animations stay on, and the log says why.
+    QVERIFY2(log.contains("No session bus, so the desktop's animation setting cannot be read; animations stay on."),
+        log.constData());
+}
+
+void TestStartup::desktopWithoutAnimations()
+{
+    // The desktop's own setting, read through the portal, reaches the window.
+    TestSupport::PrivateBus bus;
+    QVERIFY2(!bus.address().isEmpty(), qPrintable(bus.errorString()));
+    TestSupport::FakeDesktopServices desktop(bus.address(), TestSupport::FakeDesktopServices::Portal);
+    QVERIFY(desktop.isReady());
+    desktop.portal().setValue(QStringLiteral("org.gnome.desktop.interface"), QStringLiteral("enable-animations"),
+        false, true);
+    Sandbox sandbox;
+    sandbox.setSessionBus(bus.address());
+
+    Run run(sandbox, Probe, {QStringLiteral("--quit-when-loaded")});
+    VERIFY_EXIT(run, ProbeQuitWhenLoaded);
+    QVERIFY2(run.output().contains("animations=false;"), run.output().constData());
+    // Read once (the platform's own theme may ask for other settings).
+    QCOMPARE(desktop.portal().reads().count(
+                 {QStringLiteral("org.gnome.desktop.interface"), QStringLiteral("enable-animations")}),
+        1);
 }
 
 void TestStartup::secondStartHandsOverToTheFirst()
@@ -277,6 +341,7 @@ void TestStartup::secondStartHandsOverToTheFirst()
     Sandbox sandbox;
     Run first(sandbox, Probe);
     QTRY_VERIFY_WITH_TIMEOUT(first.output().contains(ProbeLoaded), ProcessTimeoutMs);
+    const qint64 firstPid = first.process().processId();
 
     Run second(sandbox, Velmor);
     VERIFY_EXIT(second, 0);
@@ -284,8 +349,143 @@ void TestStartup::secondStartHandsOverToTheFirst()
     // The first instance sees the request and ends on it (the probe's window does).
     VERIFY_EXIT(first, ProbeShowRequested);
     QCOMPARE(first.output().count(ProbeShowRequest), 1);
-    // Only the first start wrote a log; the second built nothing.
-    QCOMPARE(sandbox.logFiles().size(), 1);
+    // The second start built nothing, and its log says where it went.
+    const QStringList logs = sandbox.logFiles();
+    QCOMPARE(logs.size(), 2);
+    const QByteArray handOver = sandbox.readLog(logs.last());
+    QVERIFY2(handOver.contains(QByteArray("Another instance runs (pid ") + QByteArray::number(firstPid)
+                 + "); asked it to show its window."),
+        handOver.constData());
+    QVERIFY2(sandbox.readLog(logs.first()).contains("Another start asked to show the window."),
+        sandbox.readLog(logs.first()).constData());
+}
+
+void TestStartup::secondStartThatCannotHandOverGivesUp()
+{
+    // The running instance is there, but this start cannot reach the show-window channel (its
+    // temporary folder is a file): it ends without a second window and its log says why.
+    Sandbox sandbox;
+    Run first(sandbox, Probe);
+    QTRY_VERIFY_WITH_TIMEOUT(first.output().contains(ProbeLoaded), ProcessTimeoutMs);
+
+    QTemporaryFile notAFolder;
+    QVERIFY(notAFolder.open());
+    QProcessEnvironment environment = sandbox.environment();
+    environment.insert(QStringLiteral("TMPDIR"), notAFolder.fileName());
+    Run second(environment, Velmor);
+    VERIFY_EXIT(second, 0);
+    QVERIFY(first.running());
+
+    const QStringList logs = sandbox.logFiles();
+    QCOMPARE(logs.size(), 2);
+    const QByteArray log = sandbox.readLog(logs.last());
+    QVERIFY2(log.contains("Cannot open the show-window channel"), log.constData());
+    QVERIFY2(log.contains("Cannot ask the running instance to show its window"), log.constData());
+    QVERIFY2(log.contains("cannot be asked to show its window; this start gives up."), log.constData());
+}
+
+void TestStartup::secondUserHasAnInstanceOfTheirOwn()
+{
+    // Two users on one machine share the temporary folder, where the show-window channel and the
+    // launch marker get their key files. The second user's instance must still get a channel of
+    // its own, and a second start of that user must reach it.
+    if (::getuid() != 0)
+        QSKIP("starting a process as another user needs root");
+    constexpr uid_t OtherUser = 65534; // nobody
+    constexpr gid_t OtherGroup = 65534;
+
+    QTemporaryDir root;
+    QVERIFY(root.isValid());
+    QDir folder(root.path());
+    QVERIFY(QFile::setPermissions(root.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
+        | QFile::ReadOther | QFile::ExeOther | QFile::ReadGroup | QFile::ExeGroup));
+    // A shared temporary folder like /tmp (sticky, writable by all).
+    QVERIFY(folder.mkdir(QStringLiteral("tmp")));
+    const QByteArray sharedTmp = QFile::encodeName(folder.filePath(QStringLiteral("tmp")));
+    QCOMPARE(::chmod(sharedTmp.constData(), 01777), 0);
+    // Ends after every process below: whatever they left in the kernel goes, even after a failure.
+    const struct SharedIpcCleanup {
+        QString folder;
+        ~SharedIpcCleanup() { Sandbox::RemoveIpcObjects(folder); }
+    } sharedIpcCleanup{QString::fromLocal8Bit(sharedTmp)};
+
+    // The first user: the test's own sandbox, with the shared temporary folder.
+    Sandbox firstUser;
+    QProcessEnvironment firstEnvironment = firstUser.environment();
+    firstEnvironment.insert(QStringLiteral("TMPDIR"), QString::fromLocal8Bit(sharedTmp));
+    Run first(firstEnvironment, Probe);
+    QTRY_VERIFY_WITH_TIMEOUT(first.output().contains(ProbeLoaded), ProcessTimeoutMs);
+
+    // The second user: a home of their own.
+    const QString home = folder.filePath(QStringLiteral("other"));
+    for (const char* sub : {"", "/runtime", "/data", "/config", "/cache"})
+        QVERIFY(QDir().mkpath(home + QLatin1String(sub)));
+    for (const char* sub : {"", "/runtime", "/data", "/config", "/cache"}) {
+        const QByteArray path = QFile::encodeName(home + QLatin1String(sub));
+        QCOMPARE(::chown(path.constData(), OtherUser, OtherGroup), 0);
+        QCOMPARE(::chmod(path.constData(), 0700), 0);
+    }
+    QProcessEnvironment otherEnvironment = firstEnvironment;
+    otherEnvironment.insert(QStringLiteral("HOME"), home);
+    otherEnvironment.insert(QStringLiteral("XDG_RUNTIME_DIR"), home + QStringLiteral("/runtime"));
+    otherEnvironment.insert(QStringLiteral("XDG_DATA_HOME"), home + QStringLiteral("/data"));
+    otherEnvironment.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/config"));
+    otherEnvironment.insert(QStringLiteral("XDG_CACHE_HOME"), home + QStringLiteral("/cache"));
+    const auto asOtherUser = [] {
+        if (::setgroups(0, nullptr) != 0 || ::setgid(OtherGroup) != 0 || ::setuid(OtherUser) != 0)
+            ::_exit(99);
+    };
+
+    Run other(otherEnvironment, Probe, {}, asOtherUser);
+    QTRY_VERIFY_WITH_TIMEOUT(other.output().contains(ProbeLoaded), ProcessTimeoutMs);
+
+    Run otherSecond(otherEnvironment, Velmor, {}, asOtherUser);
+    VERIFY_EXIT(otherSecond, 0);
+    // The second user's own instance got the request; the first user's did not.
+    VERIFY_EXIT(other, ProbeShowRequested);
+    QVERIFY(first.running());
+    // Ended cleanly, so nothing stays behind in the kernel from the shared folder.
+    first.process().terminate();
+    VERIFY_EXIT(first, 0);
+
+    const QDir otherLogs(home + QStringLiteral("/data/Velmor/Velmor/Logs"));
+    QByteArray logs;
+    for (const QString& name : otherLogs.entryList(QDir::Files)) {
+        QFile file(otherLogs.filePath(name));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        logs += file.readAll();
+    }
+    QVERIFY2(!logs.contains("Cannot open the show-window channel"), logs.constData());
+    QVERIFY2(logs.contains("asked it to show its window"), logs.constData());
+}
+
+void TestStartup::lockLeftByAKillDoesNotBlock_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::newRow("empty") << QByteArray();
+    QTest::newRow("garbage") << QByteArray("\x01\x02 not a lock\n");
+    QTest::newRow("foreign host") << QByteArray("4242\nVelmor\nelsewhere.example\n");
+}
+
+void TestStartup::lockLeftByAKillDoesNotBlock()
+{
+    // A kill right after the lock file was made leaves it empty or half written; the next start
+    // must run, not hand over to nobody and exit.
+    QFETCH(QByteArray, content);
+    Sandbox sandbox;
+    QFile lock(sandbox.launchLockPath());
+    QVERIFY(lock.open(QIODevice::WriteOnly));
+    QCOMPARE(lock.write(content), content.size());
+    lock.close();
+
+    Run run(sandbox, Probe, {QStringLiteral("--quit-when-loaded")});
+    VERIFY_EXIT(run, ProbeQuitWhenLoaded);
+    const QStringList logs = sandbox.logFiles();
+    QCOMPARE(logs.size(), 1);
+    if (!content.isEmpty()) {
+        QVERIFY2(sandbox.readLog(logs.first()).contains("The instance lock of an earlier run was left behind"),
+            sandbox.readLog(logs.first()).constData());
+    }
 }
 
 void TestStartup::secondStartOfTheApplication()
@@ -300,7 +500,8 @@ void TestStartup::secondStartOfTheApplication()
         VERIFY_EXIT(second, 0);
     }
     QVERIFY(first.running());
-    QCOMPARE(sandbox.logFiles().size(), 1);
+    // The first run's log and one of each hand-over.
+    QCOMPARE(sandbox.logFiles().size(), 3);
     // The first has served a hand-over, so its event loop runs and it answers a stop request (the
     // offscreen platform says it cannot raise the window it shows). Stopped earlier, while it
     // still builds its window, it would end without cleaning up.
@@ -312,6 +513,8 @@ void TestStartup::secondStartOfTheApplication()
     QVERIFY2(sandbox.ipcKeyFiles().isEmpty(), qPrintable(sandbox.ipcKeyFiles().join(u' ')));
     QVERIFY(sandbox.lockFiles().isEmpty());
     QVERIFY(sandbox.readLog(sandbox.logFiles().first()).contains("received; quitting."));
+    // Two requests within one check count once.
+    QVERIFY(sandbox.readLog(sandbox.logFiles().first()).contains("Another start asked to show the window."));
 }
 
 void TestStartup::brokenMainEndsWithMinusOne()
@@ -350,8 +553,11 @@ void TestStartup::startAfterACrashedInstance()
     // A clean end removes the segments and the lock the crash had left.
     QVERIFY(!sandbox.segmentsExist());
     QVERIFY(sandbox.lockFiles().isEmpty());
+    // The crashed run's log, the next run's, the hand-over's.
     const QStringList logs = sandbox.logFiles();
-    QVERIFY(sandbox.readLog(logs.last()).contains("left behind; starting normally"));
+    QCOMPARE(logs.size(), 3);
+    QVERIFY(sandbox.readLog(logs[1]).contains("left behind; starting normally"));
+    QVERIFY(sandbox.readLog(logs[1]).contains("its holder is gone, starting normally"));
 }
 
 QTEST_GUILESS_MAIN(TestStartup)

@@ -2,10 +2,13 @@
 // can look at what reached the log file:
 //   exit  - lines, then a normal return from main; an object destroyed at exit logs last
 //   crash - a debug line and a warning, then an abort
+//   wait  - three lines, then "logged" on standard output, then waits for its standard input to end
+//           (the test kills it in between)
 #include "app/core/GlobalLogger.h"
 
 #include <QCoreApplication>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -35,6 +38,17 @@ int main(int argc, char** argv)
         GlobalLogger::Instance()->message(QtDebugMsg, "debug before the crash");
         GlobalLogger::Instance()->message(QtWarningMsg, "warning before the crash");
         std::abort();
+    }
+
+    if (std::strcmp(mode, "wait") == 0) {
+        GlobalLogger::Instance()->message(QtDebugMsg, "device plugged");
+        GlobalLogger::Instance()->message(QtInfoMsg, "device unplugged");
+        GlobalLogger::Instance()->message(QtDebugMsg, "last line");
+        std::puts("logged");
+        std::fflush(stdout);
+        while (std::getchar() != EOF) {
+        }
+        return 0;
     }
 
     late.armed = true;

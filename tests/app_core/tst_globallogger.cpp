@@ -4,6 +4,7 @@
 
 #include <QtTest>
 
+#include <csignal>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -110,24 +111,59 @@ private slots:
                  qPrintable(lines[0]));
     }
 
-    // A crash right after a warning must not lose it: warnings and worse reach the file at once.
-    void warningsReachTheFileAtOnce_data()
+    // A crash right after a line must not lose it: every line reaches the file at once.
+    void linesReachTheFileAtOnce_data()
     {
         QTest::addColumn<int>("type");
+        QTest::newRow("debug") << int(QtDebugMsg);
+        QTest::newRow("info") << int(QtInfoMsg);
         QTest::newRow("warning") << int(QtWarningMsg);
         QTest::newRow("critical") << int(QtCriticalMsg);
         QTest::newRow("fatal") << int(QtFatalMsg);
     }
-    void warningsReachTheFileAtOnce()
+    void linesReachTheFileAtOnce()
     {
         QFETCH(int, type);
         GlobalLogger logger;
-        logger.message(QtDebugMsg, "before");
+        logger.message(QtInfoMsg, "before");
         logger.message(QtMsgType(type), "trouble %d", 1);
         const QStringList lines = MessageLines(LogFolder() + "/" + Today + "-1.log");
         QCOMPARE(lines.size(), 2);
         QVERIFY(lines[0].endsWith(QStringLiteral(" before")));
         QVERIFY(lines[1].endsWith(QStringLiteral(" trouble 1")));
+    }
+
+    // Text from outside (a server's version, a file name, the headset's answer) cannot start a line
+    // of its own or hide anything: controls appear as escapes, everything else as it is.
+    void controlCharactersAreEscaped_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("written");
+        QTest::newRow("forged line") << QStringLiteral("1.2.3\nI:      12:00:00 Update installed")
+                                     << QStringLiteral("1.2.3\\nI:      12:00:00 Update installed");
+        QTest::newRow("carriage return") << QStringLiteral("a\r\nb") << QStringLiteral("a\\r\\nb");
+        QTest::newRow("tab") << QStringLiteral("a\tb") << QStringLiteral("a\\tb");
+        QTest::newRow("terminal escape") << QStringLiteral("\x1b[2Jx") << QStringLiteral("\\x1b[2Jx");
+        QTest::newRow("bell and backspace") << QString::fromUtf16(u"a\u0007\u0008b") << QStringLiteral("a\\x07\\x08b");
+        QTest::newRow("delete") << QStringLiteral("a\x7f") << QStringLiteral("a\\x7f");
+        QTest::newRow("next line (C1)") << QString::fromUtf16(u"a\u0085b") << QStringLiteral("a\\x85b");
+        QTest::newRow("line separator") << QString::fromUtf16(u"a\u2028b\u2029") << QStringLiteral("a\\u2028b\\u2029");
+        QTest::newRow("plain text") << QString::fromUtf16(u"Kopfhörer \\ 100 % ✓") << QString::fromUtf16(u"Kopfhörer \\ 100 % ✓");
+    }
+    void controlCharactersAreEscaped()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, written);
+        {
+            GlobalLogger logger;
+            logger.message(QtWarningMsg, "Offered version %s.", qUtf8Printable(text));
+            logger.message(QtDebugMsg, "next");
+        }
+        const QStringList lines = MessageLines(LogFolder() + "/" + Today + "-1.log");
+        QCOMPARE(lines.size(), 2);
+        QCOMPARE(lines[0].mid(17), QStringLiteral("Offered version ") + written + QLatin1Char('.'));
+        QVERIFY(lines[0].startsWith("WARN:   "));
+        QVERIFY(lines[1].endsWith(" next"));
     }
 
     void runsOfOneDayAreNumbered()
@@ -355,6 +391,48 @@ private slots:
         QVERIFY(content.startsWith("OS: "));
         for (const QString& piece : mustHave)
             QVERIFY2(content.contains(piece), qPrintable(piece + " missing in:\n" + content));
+    }
+
+    // A process that dies of a fatal signal right after logging (or is killed outright) keeps
+    // every line it logged, whatever the level.
+    void linesSurviveAFatalSignal_data()
+    {
+        QTest::addColumn<int>("signalNumber");
+        QTest::newRow("SIGSEGV") << int(SIGSEGV);
+        QTest::newRow("SIGABRT") << int(SIGABRT);
+        QTest::newRow("SIGBUS") << int(SIGBUS);
+        QTest::newRow("SIGILL") << int(SIGILL);
+        QTest::newRow("SIGFPE") << int(SIGFPE);
+        QTest::newRow("SIGKILL") << int(SIGKILL);
+    }
+    void linesSurviveAFatalSignal()
+    {
+        QFETCH(int, signalNumber);
+        QTemporaryDir data;
+        QVERIFY(data.isValid());
+        QProcess helper;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_DATA_HOME", data.path());
+        // The sanitizers' own handlers would turn the signal into an orderly exit.
+        env.insert("ASAN_OPTIONS", "detect_leaks=0:handle_segv=0:handle_abort=0:handle_sigbus=0:"
+                                   "handle_sigill=0:handle_sigfpe=0");
+        helper.setProcessEnvironment(env);
+        helper.start(QStringLiteral(LOGGER_EXIT_HELPER), {QStringLiteral("wait")});
+        QVERIFY(helper.waitForStarted(60000));
+        QByteArray said;
+        QTRY_VERIFY_WITH_TIMEOUT((said += helper.readAllStandardOutput()).contains("logged"), 60000);
+        QCOMPARE(::kill(pid_t(helper.processId()), signalNumber), 0);
+        QVERIFY(helper.waitForFinished(60000));
+        QCOMPARE(helper.exitStatus(), QProcess::CrashExit);
+
+        const QDir logs(data.path() + "/Velmor/Velmor/Logs");
+        const QStringList names = logs.entryList(QDir::Files);
+        QCOMPARE(names, QStringList{Today + "-1.log"});
+        const QStringList lines = MessageLines(logs.absoluteFilePath(names[0]));
+        QCOMPARE(lines.size(), 3);
+        QVERIFY2(lines[0].startsWith("D:      ") && lines[0].endsWith(" device plugged"), qPrintable(lines[0]));
+        QVERIFY2(lines[1].startsWith("I:      ") && lines[1].endsWith(" device unplugged"), qPrintable(lines[1]));
+        QVERIFY2(lines[2].startsWith("D:      ") && lines[2].endsWith(" last line"), qPrintable(lines[2]));
     }
 
     void processWideInstance()

@@ -4,15 +4,22 @@
 #include "platform/DesktopAppExtensions.h"
 #include "platform/Launcher.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QSharedMemory>
+#include <QSysInfo>
 #include <QSignalSpy>
 #include <QTemporaryFile>
 #include <QTest>
 #include <QUuid>
 
 #include <memory>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 using namespace Platform;
 
@@ -47,6 +54,9 @@ private slots:
     void launcherAfterTheFirstEndedIsAlone();
     void staleLaunchMarkerDoesNotCount();
     void launcherHoldsLockWhileAlive();
+    void lockFileLeftBehind_data();
+    void lockFileLeftBehind();
+    void keysArePerUser();
 
     void createdChannelStartsWithNothingPending();
     void requestReachesListeningInstance();
@@ -106,6 +116,107 @@ void TestInstance::launcherHoldsLockWhileAlive()
         QVERIFY(QFileInfo::exists(lockPath));
     }
     QVERIFY(!QFileInfo::exists(lockPath));
+}
+
+namespace {
+
+// A pid that belonged to a process which has ended.
+qint64 DeadPid()
+{
+    QProcess process;
+    process.start(QStringLiteral("true"));
+    if (!process.waitForFinished(30000))
+        return 0;
+    return process.processId() ? process.processId() : 0;
+}
+
+QByteArray LockContent(qint64 pid, const QString& host)
+{
+    return QByteArray::number(pid) + '\n' + QCoreApplication::applicationName().toUtf8() + '\n'
+        + host.toUtf8() + '\n';
+}
+
+} // namespace
+
+void TestInstance::lockFileLeftBehind_data()
+{
+    // Whatever a run that is gone left in its lock file, the next start runs; only a lock that a
+    // live process holds counts as a running instance.
+    QTest::addColumn<bool>("fileExists");
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<bool>("unreadable");
+    QTest::addColumn<bool>("heldByLiveProcess");
+    QTest::addColumn<bool>("otherInstance");
+    const QString host = QSysInfo::machineHostName();
+    const qint64 ownPid = QCoreApplication::applicationPid();
+    QTest::newRow("no file") << false << QByteArray() << false << false << false;
+    QTest::newRow("empty (killed while starting)") << true << QByteArray() << false << false << false;
+    QTest::newRow("garbage") << true << QByteArray("\x00\xff\x13garbage\n\n", 12) << false << false << false;
+    QTest::newRow("foreign host") << true << LockContent(4242, QStringLiteral("elsewhere.example")) << false << false << false;
+    QTest::newRow("dead pid") << true << LockContent(DeadPid(), host) << false << false << false;
+    QTest::newRow("live pid, not held") << true << LockContent(ownPid, host) << false << false << false;
+    QTest::newRow("unreadable (for any user but root)") << true << LockContent(ownPid, host) << true << false << false;
+    QTest::newRow("held by a live process") << true << LockContent(ownPid, host) << false << true << true;
+}
+
+void TestInstance::lockFileLeftBehind()
+{
+    QFETCH(bool, fileExists);
+    QFETCH(QByteArray, content);
+    QFETCH(bool, unreadable);
+    QFETCH(bool, heldByLiveProcess);
+    QFETCH(bool, otherInstance);
+
+    const QString key = UniqueKey("launch");
+    const QString lockPath = Launcher::LockFilePath(key);
+    int holder = -1;
+    if (fileExists) {
+        QFile file(lockPath);
+        QVERIFY2(file.open(QIODevice::WriteOnly), qPrintable(lockPath));
+        QCOMPARE(file.write(content), content.size());
+        file.close();
+        if (unreadable)
+            QVERIFY(file.setPermissions(QFileDevice::Permissions()));
+        if (heldByLiveProcess) {
+            // What a running instance holds; a lock of another open file counts like another
+            // process's.
+            holder = ::open(QFile::encodeName(lockPath).constData(), O_RDONLY | O_CLOEXEC);
+            QVERIFY(holder >= 0);
+            QCOMPARE(::flock(holder, LOCK_EX | LOCK_NB), 0);
+        }
+    }
+
+    {
+        const Launcher launcher(key);
+        QCOMPARE(launcher.isOtherInstanceRunning(), otherInstance);
+        QCOMPARE(launcher.runningInstancePid(), otherInstance ? QCoreApplication::applicationPid() : 0);
+        if (!otherInstance) {
+            // This start is now the instance the next one finds.
+            const Launcher next(key);
+            QVERIFY(next.isOtherInstanceRunning());
+            QCOMPARE(next.runningInstancePid(), QCoreApplication::applicationPid());
+        }
+    }
+    if (holder >= 0)
+        ::close(holder);
+    QFile::setPermissions(lockPath, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    QFile::remove(lockPath);
+}
+
+void TestInstance::keysArePerUser()
+{
+    // Shared memory keys become files in the one temporary folder that all users share: two
+    // users' keys, and the names the system derives from them, must differ.
+    QCOMPARE(Launcher::LaunchKey(), Launcher::LaunchKeyFor(::getuid()));
+    QCOMPARE(AppExtensions::ExtensionsKey(), AppExtensions::ExtensionsKeyFor(::getuid()));
+    for (const auto& keyOf : {&Launcher::LaunchKeyFor, &AppExtensions::ExtensionsKeyFor}) {
+        const QString first = keyOf(1000);
+        const QString second = keyOf(1001);
+        QVERIFY(first != second);
+        QVERIFY(QSharedMemory(first).nativeKey() != QSharedMemory(second).nativeKey());
+        QVERIFY(Launcher::LockFilePath(first) != Launcher::LockFilePath(second));
+    }
+    QVERIFY(Launcher::LaunchKeyFor(1000) != AppExtensions::ExtensionsKeyFor(1000));
 }
 
 void TestInstance::createdChannelStartsWithNothingPending()

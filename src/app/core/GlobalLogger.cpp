@@ -11,10 +11,11 @@
 #include <QRegularExpression>
 #include <QSaveFile>
 #include <QStringList>
-#include <QTextStream>
-#include <QTime>
 
+#include <algorithm>
 #include <cstdarg>
+#include <cstdio>
+#include <ctime>
 #include <memory>
 #include <thread>
 
@@ -40,9 +41,57 @@ const char* Prefix(QtMsgType type)
     return "        ";
 }
 
-bool IsWarningOrWorse(QtMsgType type)
+// Characters that would end the line, or move or hide text, when the log is read: the C0 and C1
+// controls, DEL and the Unicode line and paragraph separators.
+bool IsControl(char16_t c)
 {
-    return type == QtWarningMsg || type == QtCriticalMsg || type == QtFatalMsg;
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029;
+}
+
+// Messages carry text from servers, files and the headset; written as it is, a newline in it would
+// start a line that looks like the program's own. Controls are written as escapes instead, so one
+// message is always one line.
+void EscapeControls(QString& text)
+{
+    const auto first = std::find_if(text.cbegin(), text.cend(),
+        [](QChar c) { return IsControl(c.unicode()); });
+    if (first == text.cend())
+        return;
+    QString escaped;
+    escaped.reserve(text.size() + 16);
+    for (const QChar c : std::as_const(text)) {
+        const char16_t u = c.unicode();
+        if (!IsControl(u)) {
+            escaped += c;
+        } else if (u == '\n') {
+            escaped += QLatin1String("\\n");
+        } else if (u == '\r') {
+            escaped += QLatin1String("\\r");
+        } else if (u == '\t') {
+            escaped += QLatin1String("\\t");
+        } else if (u < 0x100) {
+            escaped += QStringLiteral("\\x%1").arg(uint(u), 2, 16, QLatin1Char('0'));
+        } else {
+            escaped += QStringLiteral("\\u%1").arg(uint(u), 4, 16, QLatin1Char('0'));
+        }
+    }
+    text = std::move(escaped);
+}
+
+// The time of day as "HH:mm:ss" (what Qt::TextDate gives for a time), formatted once per second
+// and thread: most lines of a busy second share it.
+const char* TimeOfDay()
+{
+    thread_local time_t formattedSecond = -1;
+    thread_local char text[16] = {};
+    const time_t now = ::time(nullptr);
+    if (now != formattedSecond) {
+        struct tm local = {};
+        if (::localtime_r(&now, &local))
+            std::snprintf(text, sizeof text, "%02d:%02d:%02d", local.tm_hour, local.tm_min, local.tm_sec);
+        formattedSecond = now;
+    }
+    return text;
 }
 
 // The folder is named after the application and the organisation; until both are set, any folder
@@ -89,12 +138,10 @@ QString NewLogName(const QDir& folder)
 } // namespace
 
 struct GlobalLogger::Private {
-    std::unique_ptr<QFile> file;
-    std::unique_ptr<QTextStream> stream;
-    QString folder;            // empty until the file is chosen
-    bool started = false;      // the file is chosen; lines no longer wait in `pending`
-    bool writeThrough = false; // after the exit flush every line goes straight to the file
-    QStringList pending;      // lines logged before the folder was known
+    std::unique_ptr<QFile> file; // open, unbuffered; null when it could not be opened
+    QString folder;              // empty until the file is chosen
+    bool started = false;        // the file is chosen; lines no longer wait in `pending`
+    QList<QByteArray> pending;   // lines logged before the folder was known
     int droppedPending = 0;
 };
 
@@ -122,7 +169,6 @@ GlobalLogger::~GlobalLogger()
 {
     lock();
     openIfReadyUnsafe();
-    m_d->stream.reset(); // flushes
     m_d->file.reset();
     unlock();
     delete m_d;
@@ -150,13 +196,16 @@ void GlobalLogger::openIfReadyUnsafe() const
     DeleteOldLogs(folder);
     initFileUnsafe(folder.absoluteFilePath(NewLogName(folder)));
 
-    if (m_d->stream && !m_d->pending.isEmpty()) {
-        for (const QString& line : std::as_const(m_d->pending))
-            *m_d->stream << line;
+    if (m_d->file && !m_d->pending.isEmpty()) {
+        QByteArray lines;
+        for (const QByteArray& line : std::as_const(m_d->pending))
+            lines += line;
         if (m_d->droppedPending > 0) {
-            *m_d->stream << Prefix(QtWarningMsg) << QTime::currentTime().toString(Qt::TextDate)
-                         << ' ' << m_d->droppedPending << " earlier lines were dropped\n";
+            lines += Prefix(QtWarningMsg);
+            lines += TimeOfDay();
+            lines += ' ' + QByteArray::number(m_d->droppedPending) + " earlier lines were dropped\n";
         }
+        m_d->file->write(lines);
     }
     m_d->pending.clear();
     m_d->droppedPending = 0;
@@ -171,21 +220,22 @@ void GlobalLogger::initFile(const QString& path)
 
 void GlobalLogger::initFileUnsafe(const QString& path) const
 {
-    m_d->stream.reset();
     m_d->file = std::make_unique<QFile>(path);
     m_d->started = true;
     m_d->folder = QFileInfo(path).absolutePath();
-    if (!m_d->file->open(QIODevice::WriteOnly)) {
+    // Unbuffered: each line is handed to the system as it is written, so it is in the file even
+    // when the process is killed or crashes right after (the system writes it out on its own).
+    if (!m_d->file->open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         // The program goes on without its log; say so once where a developer would look. (Qt's
         // message handler is never routed into this logger, so this cannot come back here.)
         qWarning("Cannot open the log file %s: %s", qUtf8Printable(path), qUtf8Printable(m_d->file->errorString()));
+        m_d->file.reset();
         return;
     }
-    m_d->stream = std::make_unique<QTextStream>(m_d->file.get());
-    *m_d->stream << Utils::GetApplicationInfo();
+    m_d->file->write(Utils::GetApplicationInfo().toUtf8());
 }
 
-void GlobalLogger::writeLineUnsafe(const QString& line, bool flush) const
+void GlobalLogger::writeLineUnsafe(const QByteArray& line) const
 {
     openIfReadyUnsafe();
     if (!m_d->started) {
@@ -195,40 +245,38 @@ void GlobalLogger::writeLineUnsafe(const QString& line, bool flush) const
             ++m_d->droppedPending;
         return;
     }
-    if (!m_d->stream)
-        return; // the file could not be opened
-    *m_d->stream << line;
-    if (flush || m_d->writeThrough)
-        m_d->stream->flush();
+    if (m_d->file)
+        m_d->file->write(line);
 }
 
 void GlobalLogger::message(QtMsgType type, const char* format, ...) const
 {
     va_list args;
     va_start(args, format);
-    const QString text = QString::vasprintf(format, args);
+    QString text = QString::vasprintf(format, args);
     va_end(args);
+    EscapeControls(text);
 
-    QString line;
-    line.reserve(8 + 8 + 1 + text.size() + 1);
-    line += QLatin1String(Prefix(type));
-    line += QTime::currentTime().toString(Qt::TextDate);
-    line += QLatin1Char(' ');
-    line += text;
-    line += QLatin1Char('\n');
+    // Everything but the write itself happens outside the lock.
+    const QByteArray utf8 = text.toUtf8();
+    QByteArray line;
+    line.reserve(8 + 8 + 1 + utf8.size() + 1);
+    line += Prefix(type);
+    line += TimeOfDay();
+    line += ' ';
+    line += utf8;
+    line += '\n';
 
     lock();
-    writeLineUnsafe(line, IsWarningOrWorse(type));
+    writeLineUnsafe(line);
     unlock();
 }
 
 void GlobalLogger::flushAtExit()
 {
+    // Lines still waiting for the names go to the file now, if the names came after all.
     lock();
     openIfReadyUnsafe();
-    m_d->writeThrough = true;
-    if (m_d->stream)
-        m_d->stream->flush();
     unlock();
 }
 
@@ -236,8 +284,6 @@ bool GlobalLogger::saveLogs(const QString& path)
 {
     lock();
     openIfReadyUnsafe();
-    if (m_d->stream)
-        m_d->stream->flush();
     const QString folderPath = m_d->folder;
     unlock();
     if (folderPath.isEmpty())

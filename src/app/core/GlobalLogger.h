@@ -16,12 +16,12 @@
 // right after the banner, so nothing lands in a folder that belongs to some other name. A process
 // that never sets the names writes no log file at all.
 //
-// Lines are buffered; warnings and worse are flushed at once so they survive a crash. Usable from
-// any thread.
+// Each line is handed to the system as it is logged (one write, no buffer of the process's own), so
+// a crash or a kill loses none. Control characters in a message (newlines included) are written as
+// escapes ("\n", "\x1b"), so every message stays one line. Usable from any thread.
 class GlobalLogger {
 public:
-    // The process-wide logger. It stays usable while other statics are destroyed at exit: its
-    // lines are flushed at exit and every line after that is written through at once.
+    // The process-wide logger. It stays usable while other statics are destroyed at exit.
     static GlobalLogger* Instance();
 
     // A logger of its own (tests); the program uses Instance().
@@ -52,9 +52,9 @@ private:
     void unlock() const;
     void openIfReadyUnsafe() const;
     void initFileUnsafe(const QString& path) const;
-    void writeLineUnsafe(const QString& line, bool flush) const;
+    void writeLineUnsafe(const QByteArray& line) const;
     void flushAtExit();
 
-    Private* const m_d; // owned; the file, the stream and the lines waiting for the file
+    Private* const m_d; // owned; the file and the lines waiting for it
     mutable std::atomic<bool> m_locked{false};
 };
