@@ -52,6 +52,8 @@ namespace DeviceModels {
 // balance, the EQ preset change, preset bands, the factory reset, the head-tracking switch) runs
 // as a job on the model's worker, and its outcome comes back as a queued call, dropped when the
 // device changed meanwhile. Load operations of the interface only copy its cache and stay here.
+// deviceReady follows the first load at once, or, when the earcup balance had to be written back,
+// once the headset answered that write.
 class KestrinDeviceModel : public Devices::DeviceSignals {
     Q_OBJECT
 public:
