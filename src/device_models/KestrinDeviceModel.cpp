@@ -434,7 +434,16 @@ void KestrinDeviceModel::takeEqBands(uint8_t eqIndex, EqBands bands, bool signal
 
 bool KestrinDeviceModel::centralize()
 {
-    return m_devMain && m_devMain->centralize();
+    if (!m_devMain)
+        return false;
+    // Simulated and firmware-only headsets answer at once, with no device behind them.
+    if (!isFullHw())
+        return m_devMain->centralize();
+    // A real headset's transport may be in the middle of a position read, which can wait for
+    // its report: the worker takes the turn. Centring itself cannot fail there.
+    Devices::IKestrinDeviceMain* const devMain = m_devMain;
+    runOnWorker([devMain] { return devMain->centralize(); }, [](bool) {});
+    return true;
 }
 
 bool KestrinDeviceModel::calibrate(double seconds)

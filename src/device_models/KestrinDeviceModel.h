@@ -133,6 +133,7 @@ public:
     bool loadEqBands(std::vector<DeviceData::KestrinEqBandParams>& out);
     bool loadEqBands(uint8_t eqIndex, std::vector<DeviceData::KestrinEqBandParams>& out);
 
+    // On a real headset the worker centres (true once it is on its way); others answer at once.
     bool centralize();
     bool calibrate(double seconds);
     // Sends the factory reset from the worker: true when it was sent off (a headset is current),

@@ -130,6 +130,10 @@ private slots:
         // Head tracking: the sensor switches wait for the headset's answers.
         model.setPollingParam(KestrinDeviceModel::PollingParam::head_tracking);
         QTRY_VERIFY(model.hasHeadtracking());
+        // Centring waits for the transport, which a position read may hold.
+        headset->clearCalls();
+        QVERIFY(model.centralize());
+        QTRY_COMPARE(headset->calls(QStringLiteral("centralize")).size(), 1);
 
         QVERIFY(proxy.resetImpl());
         QCOMPARE(recorder.exchanges(), QStringList());

@@ -400,6 +400,7 @@ private slots:
         Fixture f;
         f.connectDevice();
         f.head->centralize();
+        f.runJobs(); // on the model's worker
         QCOMPARE(f.device->calls(QStringLiteral("centralize")), QStringList{QStringLiteral("centralize")});
     }
 
