@@ -6,10 +6,12 @@
 #include "devices/IKestrinDeviceMain.h"
 #include "utils/Utils.h"
 
+#include <QMetaObject>
 #include <QTimer>
 
 #include <algorithm>
 #include <mutex>
+#include <utility>
 
 namespace DeviceModels {
 
@@ -38,6 +40,9 @@ constexpr uint8_t SensorRate = 60;
 constexpr int HtStepMs = 100;
 constexpr uint32_t PositionReadMs = 4;
 constexpr int HtPublishMs = 4;
+
+// Interval of the worker's job timer; a run takes every job queued and stops the timer.
+constexpr uint32_t JobGapMs = 1;
 
 } // namespace
 
@@ -75,12 +80,92 @@ KestrinDeviceModel::KestrinDeviceModel(Devices::DeviceProxy* proxy, std::unique_
 
 KestrinDeviceModel::~KestrinDeviceModel()
 {
-    // The polls read the queue, so they go first; the queue's own timer stops with it.
+    // Jobs and polls use the queue, so they go first; the queue's own timer stops with it.
+    cancelJobs();
     stopAllTimers();
     m_buffer.reset();
     m_eqCache.clear();
     m_timers.reset();
     m_device.reset();
+}
+
+// --- Worker jobs ----------------------------------------------------------------------------------
+
+template <typename Work, typename Done>
+void KestrinDeviceModel::runOnWorker(Work work, Done done, bool write)
+{
+    const uint64_t generation = m_generation;
+    if (write)
+        ++m_writeJobs;
+    Devices::SharedDeviceImpl device = m_device;
+    postJob([this, generation, device, work, done, write]() mutable {
+        (void)device; // keeps the interface alive while the job runs
+        auto result = work();
+        QMetaObject::invokeMethod(
+            this,
+            [this, generation, result, done, write]() mutable {
+                if (generation != m_generation)
+                    return; // another device by now
+                if (write)
+                    --m_writeJobs;
+                done(result);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void KestrinDeviceModel::postJob(std::function<void()> job)
+{
+    std::lock_guard<std::mutex> lock(m_jobsMutex);
+    m_jobs.push_back(std::move(job));
+    if (m_jobTimerId != -1)
+        return;
+    IWorkerTimers::StartParams params;
+    params.mode = 2;
+    params.hasFirstDelay = true;
+    params.firstDelayMs = 0;
+    m_jobTimerId = m_timers->startTimer(0, JobGapMs, [this] { runNextJob(); }, params);
+    if (m_jobTimerId == -1)
+        GlobalLogger::Instance()->message(QtCriticalMsg, "Cannot start the headset worker.");
+}
+
+// Worker thread: runs the jobs queued by now, and those they queue, then stops until the next.
+void KestrinDeviceModel::runNextJob()
+{
+    for (;;) {
+        std::function<void()> job;
+        {
+            std::lock_guard<std::mutex> lock(m_jobsMutex);
+            if (m_jobs.empty()) {
+                // On the worker itself the stop never waits.
+                m_timers->stopTimer(m_jobTimerId);
+                return;
+            }
+            job = std::move(m_jobs.front());
+            m_jobs.pop_front();
+        }
+        job();
+    }
+}
+
+void KestrinDeviceModel::cancelJobs()
+{
+    ++m_generation;
+    m_writeJobs = 0;
+    m_balanceJobs = 0;
+    m_eqRequests.clear();
+    IWorkerTimers::TimerId id;
+    std::deque<std::function<void()>> dropped;
+    {
+        std::lock_guard<std::mutex> lock(m_jobsMutex);
+        dropped.swap(m_jobs);
+        id = m_jobTimerId;
+        m_jobTimerId = -1;
+    }
+    // Waits for a job in progress, which may still use the old interface.
+    m_timers->stopTimer(id);
+    m_balanceWrite.clear();
+    m_eqIndexWrite.clear();
 }
 
 bool KestrinDeviceModel::hasHeadtracking() const
@@ -182,12 +267,34 @@ bool KestrinDeviceModel::setEarcupBalance(uint8_t value)
 {
     if (value < MinEarcupBalance || value > MaxEarcupBalance)
         return false;
-    if (value == m_earcupBalance)
+    // While writes are on their way the newest one decides what the headset will hold.
+    const uint8_t expected = m_balanceJobs > 0 ? m_balanceTarget : m_earcupBalance;
+    if (value == expected)
         return true;
-    if (!m_devMain || !m_devMain->setEarcupBalance(value))
+    if (!m_devMain)
         return false;
-    m_earcupBalance = value;
-    emit sigEarcupBalanceChanged();
+    m_balanceTarget = value;
+    m_balanceWrite.value.store(value);
+    if (m_balanceWrite.queued.exchange(true))
+        return true; // the queued write takes this value
+    ++m_balanceJobs;
+    Devices::IKestrinDeviceMain* const devMain = m_devMain;
+    runOnWorker(
+        [this, devMain] {
+            m_balanceWrite.queued.store(false);
+            const int wanted = m_balanceWrite.value.exchange(-1);
+            if (wanted < 0)
+                return std::make_pair(-1, false); // written by the job before
+            return std::make_pair(wanted, devMain->setEarcupBalance(uint8_t(wanted)));
+        },
+        [this](const std::pair<int, bool>& written) {
+            --m_balanceJobs;
+            if (written.second && uint8_t(written.first) != m_earcupBalance) {
+                m_earcupBalance = uint8_t(written.first);
+                emit sigEarcupBalanceChanged();
+            }
+        },
+        true);
     return true;
 }
 
@@ -195,7 +302,22 @@ bool KestrinDeviceModel::setCurrentEqIndex(uint8_t eqIndex)
 {
     if (eqIndex == m_eqIndex)
         return true;
-    m_buffer->setCurrentEqIndex(eqIndex);
+    // The queue's preset change flushes pending band edits first and may retry them for a while:
+    // the worker does it, ahead of the bands this change makes the screens ask for.
+    if (m_devMain) {
+        m_eqIndexWrite.value.store(eqIndex);
+        if (!m_eqIndexWrite.queued.exchange(true)) {
+            runOnWorker(
+                [this] {
+                    m_eqIndexWrite.queued.store(false);
+                    const int wanted = m_eqIndexWrite.value.exchange(-1);
+                    if (wanted >= 0)
+                        m_buffer->setCurrentEqIndex(uint8_t(wanted));
+                    return true;
+                },
+                [](bool) {}, true);
+        }
+    }
     m_eqIndex = eqIndex;
     emit sigCurrentEqIndexChanged();
     return true;
@@ -258,26 +380,70 @@ bool KestrinDeviceModel::loadEqBands(std::vector<KestrinEqBandParams>& out)
 
 bool KestrinDeviceModel::loadEqBands(uint8_t eqIndex, std::vector<KestrinEqBandParams>& out)
 {
-    // Queue ticks and polls wait while the bands come from the headset on this thread.
-    m_buffer->setPaused(true);
-    Utils::ScopeGuard resume([this] { m_buffer->setPaused(false); });
-
-    auto it = m_eqCache.find(eqIndex);
+    const auto it = m_eqCache.find(eqIndex);
     if (it == m_eqCache.end()) {
-        EqBands bands;
-        if (!m_devMain || !m_devMain->loadEqBands(eqIndex, bands))
-            return false;
-        for (auto& band : bands)
-            band.setGain(std::clamp(band.gain, MinEqGain, MaxEqGain));
-        it = m_eqCache.emplace(eqIndex, std::move(bands)).first;
+        // Reading a preset may take the headset several exchanges: the worker does it.
+        requestEqBands(eqIndex);
+        return false;
     }
     out = it->second;
     return true;
 }
 
+void KestrinDeviceModel::requestEqBands(uint8_t eqIndex)
+{
+    if (!m_devMain || std::find(m_eqRequests.begin(), m_eqRequests.end(), eqIndex) != m_eqRequests.end())
+        return;
+    m_eqRequests.push_back(eqIndex);
+    Devices::IKestrinDeviceMain* const devMain = m_devMain;
+    runOnWorker(
+        [devMain, eqIndex] {
+            std::pair<bool, EqBands> loaded;
+            loaded.first = devMain->loadEqBands(eqIndex, loaded.second);
+            return loaded;
+        },
+        [this, eqIndex](const std::pair<bool, EqBands>& loaded) {
+            m_eqRequests.erase(std::remove(m_eqRequests.begin(), m_eqRequests.end(), eqIndex), m_eqRequests.end());
+            // A preset cached meanwhile holds the user's edits: those win.
+            if (loaded.first && m_eqCache.find(eqIndex) == m_eqCache.end())
+                takeEqBands(eqIndex, loaded.second, false);
+        });
+}
+
+// Caches a preset as the headset holds it. With `signalChanges` an already cached preset of the
+// same band count announces each band that changed; otherwise the whole preset is announced.
+void KestrinDeviceModel::takeEqBands(uint8_t eqIndex, EqBands bands, bool signalChanges)
+{
+    for (auto& band : bands)
+        band.setGain(std::clamp(band.gain, MinEqGain, MaxEqGain));
+    const auto it = m_eqCache.find(eqIndex);
+    if (signalChanges && it != m_eqCache.end() && it->second.size() == bands.size()) {
+        std::vector<size_t> changed;
+        for (size_t band = 0; band < bands.size(); ++band) {
+            if (!(bands[band] == it->second[band]))
+                changed.push_back(band);
+        }
+        it->second = std::move(bands);
+        for (size_t band : changed)
+            emit sigEqBandChanged(eqIndex, band);
+        return;
+    }
+    m_eqCache[eqIndex] = std::move(bands);
+    emit sigEqBandsLoaded(eqIndex);
+}
+
 bool KestrinDeviceModel::centralize()
 {
-    return m_devMain && m_devMain->centralize();
+    if (!m_devMain)
+        return false;
+    // Simulated and firmware-only headsets answer at once, with no device behind them.
+    if (!isFullHw())
+        return m_devMain->centralize();
+    // A real headset's transport may be in the middle of a position read, which can wait for
+    // its report: the worker takes the turn. Centring itself cannot fail there.
+    Devices::IKestrinDeviceMain* const devMain = m_devMain;
+    runOnWorker([devMain] { return devMain->centralize(); }, [](bool) {});
+    return true;
 }
 
 bool KestrinDeviceModel::calibrate(double seconds)
@@ -285,9 +451,63 @@ bool KestrinDeviceModel::calibrate(double seconds)
     return m_devMain && m_devMain->calibrate(seconds);
 }
 
+namespace {
+
+struct ResetOutcome {
+    bool succeeded = false;
+    // The cached presets as the headset holds them after the reset.
+    std::map<uint8_t, std::vector<KestrinEqBandParams>> bands;
+};
+
+} // namespace
+
 bool KestrinDeviceModel::factoryReset()
 {
-    return m_devMain && m_devMain->factoryReset();
+    if (!m_devMain)
+        return false;
+    Devices::IKestrinDeviceMain* const devMain = m_devMain;
+    std::vector<uint8_t> presets;
+    for (const auto& entry : m_eqCache)
+        presets.push_back(entry.first);
+    runOnWorker(
+        [devMain, presets] {
+            ResetOutcome outcome;
+            outcome.succeeded = devMain->factoryReset();
+            if (outcome.succeeded) {
+                for (uint8_t preset : presets) {
+                    std::vector<KestrinEqBandParams> bands;
+                    if (devMain->loadEqBands(preset, bands))
+                        outcome.bands.emplace(preset, std::move(bands));
+                }
+            }
+            return outcome;
+        },
+        [this](const ResetOutcome& outcome) {
+            if (!outcome.succeeded) {
+                GlobalLogger::Instance()->message(QtWarningMsg, "Factory reset failed.");
+                emit sigFactoryResetFinished(false);
+                return;
+            }
+            GlobalLogger::Instance()->message(QtDebugMsg, "Factory reset done, showing the headset's defaults.");
+            // The headset is back at its defaults: show what it holds now, not what it held.
+            takeDeviceSettings();
+            std::vector<uint8_t> presets;
+            for (const auto& entry : m_eqCache)
+                presets.push_back(entry.first);
+            for (uint8_t preset : presets) {
+                const auto found = outcome.bands.find(preset);
+                if (found != outcome.bands.end()) {
+                    takeEqBands(preset, found->second, true);
+                } else {
+                    // Not read back: forget it, so that it is read again when next shown.
+                    m_eqCache.erase(preset);
+                    requestEqBands(preset);
+                }
+            }
+            emit sigFactoryResetFinished(true);
+        },
+        true);
+    return true;
 }
 
 // --- Polling --------------------------------------------------------------------------------------
@@ -404,7 +624,8 @@ void KestrinDeviceModel::onTimeout()
     for (const Buffer::Key key : m_buffer->readFailedKeys())
         restoreFailedKey(key);
 
-    if (m_buffer->isFree() && !m_buffer->isPaused())
+    // A write job still on its way would have its value taken back by the implementation's older one.
+    if (m_buffer->isFree() && !m_buffer->isPaused() && m_writeJobs == 0)
         publishPolledValues();
 }
 
@@ -416,6 +637,9 @@ void KestrinDeviceModel::restoreFailedKey(uint16_t key)
     // A newer value of the same setting is on its way; putting the old one back now would leave
     // the model showing it after the newer write went through.
     if (m_buffer->isPending(key))
+        return;
+    // The same goes for a preset change or a balance written by a worker job.
+    if (m_writeJobs > 0 && (kind == uint8_t(Kind::eqIndex) || kind == uint8_t(Kind::earcupBalance)))
         return;
 
     using Dev = Devices::IKestrinDeviceMain;
@@ -481,7 +705,33 @@ void KestrinDeviceModel::publishPolledValues()
 
 // --- Device changes -------------------------------------------------------------------------------
 
-void KestrinDeviceModel::loadData()
+// Takes every setting the implementation holds; those that changed are signalled.
+void KestrinDeviceModel::takeDeviceSettings()
+{
+    using Dev = Devices::IKestrinDeviceMain;
+    using M = KestrinDeviceModel;
+    Dev* dev = m_devMain;
+    if (!dev)
+        return;
+    dev->loadPoweredOn(m_poweredOn);
+    dev->loadMaxSidetoneLevel(m_maxSidetoneLevel);
+    takeLoaded(this, dev, &Dev::loadEqIndex, m_eqIndex, &M::sigCurrentEqIndexChanged);
+    takeLoaded(this, dev, &Dev::loadGameChatMix, m_gameChatMix, &M::sigGameChatMixChanged);
+    takeLoaded(this, dev, &Dev::loadNoiseReduction, m_noiseReduction, &M::sigNoiseReductionChanged);
+    takeLoaded(this, dev, &Dev::loadVpLevel, m_vpLevel, &M::sigVpLevelChanged);
+    takeLoaded(this, dev, &Dev::loadEarcupBalance, m_earcupBalance, &M::sigEarcupBalanceChanged);
+    takeLoaded(this, dev, &Dev::loadAmpGain, m_ampGain, &M::sigAmpGainChanged);
+    takeLoaded(this, dev, &Dev::loadSidetoneLevel, m_sidetoneLevel, &M::sigSidetoneLevelChanged);
+    takeLoaded(this, dev, &Dev::loadSidetone, m_sidetone, &M::sigSidetoneChanged);
+    takeLoaded(this, dev, &Dev::loadAutoPowerOff, m_autoPowerOff, &M::sigAutoPowerOffChanged);
+    if (m_deviceType != DeviceType::kestrin)
+        takeLoaded(this, dev, &Dev::loadMicLevel, m_micLevel, &M::sigMicLevelChanged);
+    if (m_deviceType == DeviceType::kestrin_2_anc)
+        takeLoaded(this, dev, &Dev::loadAncMode, m_ancMode, &M::sigAncModeChanged);
+}
+
+// Returns false when the device is announced later, once a repair written by the worker is in.
+bool KestrinDeviceModel::loadData()
 {
     auto* dev = m_devMain;
     m_dongle = dev->isDongle();
@@ -510,9 +760,10 @@ void KestrinDeviceModel::loadData()
             dev->loadFwVersion(m_fwVersion);
             m_dongleFwVersion.clear();
         }
-        return;
+        return true;
     }
 
+    // Load operations copy what the implementation read when the device was opened: no traffic.
     dev->loadIsNewFilm(m_newFilm);
     dev->loadPoweredOn(m_poweredOn);
     dev->loadSidetone(m_sidetone);
@@ -563,22 +814,41 @@ void KestrinDeviceModel::loadData()
         m_buffer->setVpLevel(m_vpLevel);
         emit sigVpLevelChanged();
     }
+    // The balance is written at once and taken only when the headset accepted it; the device is
+    // announced after that, so that the screens see the repaired value from the start.
+    bool readyNow = true;
     const uint8_t balance = std::clamp(m_earcupBalance, MinEarcupBalance, MaxEarcupBalance);
-    if (balance != m_earcupBalance && dev->setEarcupBalance(balance)) {
-        m_earcupBalance = balance;
-        emit sigEarcupBalanceChanged();
+    if (balance != m_earcupBalance) {
+        readyNow = false;
+        runOnWorker([dev, balance] { return dev->setEarcupBalance(balance); },
+                    [this, balance](bool accepted) {
+                        if (accepted) {
+                            m_earcupBalance = balance;
+                            emit sigEarcupBalanceChanged();
+                        }
+                        finishDeviceReady();
+                    },
+                    true);
     }
 
-    uint8_t battery = 0;
-    if (dev->readBatteryLevel(battery))
-        m_pendingBatteryLevel.store(battery);
-    bool mute = false;
-    if (dev->readMicMute(mute))
-        m_pendingMicMute.store(mute);
+    // Published by the publishing tick, like every polled value.
+    Devices::SharedDeviceImpl device = m_device;
+    postJob([this, device, dev] {
+        (void)device;
+        uint8_t battery = 0;
+        if (dev->readBatteryLevel(battery))
+            m_pendingBatteryLevel.store(battery);
+        bool mute = false;
+        if (dev->readMicMute(mute))
+            m_pendingMicMute.store(mute);
+    });
+    return readyNow;
 }
 
 void KestrinDeviceModel::onDeviceReady()
 {
+    // Nothing started for the previous device may reach this one.
+    cancelJobs();
     m_batteryLevel = 0;
     m_pendingBatteryLevel.store(0);
     m_micMute = false;
@@ -607,8 +877,12 @@ void KestrinDeviceModel::onDeviceReady()
     resetHtState();
     m_headPosition = QQuaternion();
     updatePollingParam();
-    loadData();
+    if (loadData())
+        finishDeviceReady();
+}
 
+void KestrinDeviceModel::finishDeviceReady()
+{
     if (isFullHw()) {
         GlobalLogger::Instance()->message(QtDebugMsg, "%s %s detected with FW %s.",
                                           Enumer<DeviceType>::NameOrNull(m_deviceType).toUtf8().constData(),
@@ -622,6 +896,7 @@ void KestrinDeviceModel::onDeviceReady()
 
 void KestrinDeviceModel::onDeviceLost()
 {
+    cancelJobs();
     if (m_pollingParam != PollingParam::none) {
         m_pollingParam = PollingParam::none;
         updatePollingParam();
@@ -658,7 +933,8 @@ void KestrinDeviceModel::initHt()
 }
 
 // One step of switching the sensors on. The headset takes the enable only after they have been
-// off for a moment, so the sensors are switched off first and on again 100 ms later.
+// off for a moment, so the sensors are switched off first and on again 100 ms later. Each switch
+// waits for the headset's answer (switching on even for its first sample): the worker sends them.
 void KestrinDeviceModel::processHtState()
 {
     const auto fail = [this] {
@@ -666,34 +942,50 @@ void KestrinDeviceModel::processHtState()
         disconnect(m_htTimer, &QTimer::timeout, this, nullptr);
         m_htTimer->stop();
     };
+    Devices::IKestrinDeviceMain* const devMain = m_devMain;
 
     switch (m_htState) {
     case HtIdle:
-        if (!m_devMain || !m_poweredOn || !m_devMain->setGyroSensorEnabled(false, SensorRate))
+        if (!devMain || !m_poweredOn)
             return fail();
-        m_htState = HtSensorsOff;
-        m_htTimer->setSingleShot(true);
-        m_htTimer->setInterval(HtStepMs);
-        connect(m_htTimer, &QTimer::timeout, this, &KestrinDeviceModel::processHtState);
-        m_htTimer->start();
+        runOnWorker([devMain] { return devMain->setGyroSensorEnabled(false, SensorRate); },
+                    [this, fail](bool switchedOff) {
+                        if (!switchedOff)
+                            return fail();
+                        m_htState = HtSensorsOff;
+                        m_htTimer->setSingleShot(true);
+                        m_htTimer->setInterval(HtStepMs);
+                        connect(m_htTimer, &QTimer::timeout, this, &KestrinDeviceModel::processHtState);
+                        m_htTimer->start();
+                    });
         break;
     case HtSensorsOff:
         disconnect(m_htTimer, &QTimer::timeout, this, nullptr);
-        if (!m_devMain || !m_devMain->setGyroSensorEnabled(true, SensorRate))
+        if (!devMain)
             return fail();
-        m_htState = HtEnabled;
-        GlobalLogger::Instance()->message(QtDebugMsg, "Kestrin HT enabled.");
-        // Samples that queued up while the sensors started feed the calibration, then the
-        // current orientation becomes straight ahead.
-        m_devMain->processAvailablePositionSensors();
-        m_devMain->centralize();
-        startHtTimer();
-        updatePollingParam();
-        emit sigHasHtChanged();
-        m_htTimer->setSingleShot(false);
-        m_htTimer->setInterval(HtPublishMs);
-        connect(m_htTimer, &QTimer::timeout, this, &KestrinDeviceModel::onHtTimeout);
-        m_htTimer->start();
+        runOnWorker(
+            [devMain] {
+                if (!devMain->setGyroSensorEnabled(true, SensorRate))
+                    return false;
+                GlobalLogger::Instance()->message(QtDebugMsg, "Kestrin HT enabled.");
+                // Samples that queued up while the sensors started feed the calibration, then the
+                // current orientation becomes straight ahead.
+                devMain->processAvailablePositionSensors();
+                devMain->centralize();
+                return true;
+            },
+            [this, fail](bool switchedOn) {
+                if (!switchedOn)
+                    return fail();
+                m_htState = HtEnabled;
+                startHtTimer();
+                updatePollingParam();
+                emit sigHasHtChanged();
+                m_htTimer->setSingleShot(false);
+                m_htTimer->setInterval(HtPublishMs);
+                connect(m_htTimer, &QTimer::timeout, this, &KestrinDeviceModel::onHtTimeout);
+                m_htTimer->start();
+            });
         break;
     default: // enabled, or failed until the next device
         break;

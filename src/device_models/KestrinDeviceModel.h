@@ -14,7 +14,11 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <unordered_map>
 #include <vector>
 
@@ -43,7 +47,13 @@ namespace DeviceModels {
 // one every 4 ms with sigHeadPositionChanged. A headset that is off or refuses a sensor command is
 // not asked again until the next device.
 //
-// Everything public is for the GUI thread; every signal is emitted there.
+// Everything public is for the GUI thread; every signal is emitted there. The GUI thread never
+// talks to the headset itself: every exchange (the first load's reads and repairs, the earcup
+// balance, the EQ preset change, preset bands, the factory reset, the head-tracking switch) runs
+// as a job on the model's worker, and its outcome comes back as a queued call, dropped when the
+// device changed meanwhile. Load operations of the interface only copy its cache and stay here.
+// deviceReady follows the first load at once, or, when the earcup balance had to be written back,
+// once the headset answered that write.
 class KestrinDeviceModel : public Devices::DeviceSignals {
     Q_OBJECT
 public:
@@ -104,10 +114,12 @@ public:
     bool setSidetoneLevel(uint8_t value);
     bool setSidetone(bool on);
     bool setAutoPowerOff(uint16_t seconds);
-    // 122..134, written at once; false (nothing changes) when the headset refuses it.
+    // 122..134, written ahead of the queue: false for a value out of range or no headset. The
+    // model takes the value (and signals it) only once the headset accepted it; a refused one
+    // changes nothing.
     bool setEarcupBalance(uint8_t value);
-    // Writes pending band changes first, then the index (synchronous). The model takes the new
-    // index whatever the headset answered; a refused index is put back by the next tick.
+    // Takes the new index at once; the worker writes pending band changes first, then the index.
+    // A refused index is put back by the next tick.
     bool setCurrentEqIndex(uint8_t eqIndex);
     // Gain -12..12 of one band of a loaded preset.
     bool setEqBandGain(size_t band, int gain);
@@ -116,12 +128,17 @@ public:
     bool setEqBandsGains(const std::vector<int>& gains);
     bool setEqBandsGains(uint8_t eqIndex, const std::vector<int>& gains);
 
-    // The bands of the current preset, or of `eqIndex`, loaded from the headset on first use.
+    // The bands of the current preset, or of `eqIndex`, from the model's cache. A preset not yet
+    // cached is asked for on the worker and false returned; sigEqBandsLoaded tells when it came.
     bool loadEqBands(std::vector<DeviceData::KestrinEqBandParams>& out);
     bool loadEqBands(uint8_t eqIndex, std::vector<DeviceData::KestrinEqBandParams>& out);
 
+    // On a real headset the worker centres (true once it is on its way); others answer at once.
     bool centralize();
     bool calibrate(double seconds);
+    // Sends the factory reset from the worker: true when it was sent off (a headset is current),
+    // false otherwise. The outcome follows with sigFactoryResetFinished; after a reset the headset
+    // took, every setting is read back from it and each one that changed is signalled first.
     bool factoryReset();
 
     PollingParam getPollingParam() const { return m_pollingParam; }
@@ -153,17 +170,34 @@ signals:
     void sigMicMuteChanged();
     void sigHeadPositionChanged();
     void sigHasHtChanged();
+    // The bands of a preset that loadEqBands could not answer from the cache are now cached.
+    void sigEqBandsLoaded(uchar eq_id);
+    void sigFactoryResetFinished(bool succeeded);
 
 private:
     using EqBands = std::vector<DeviceData::KestrinEqBandParams>;
 
-    void loadData();
+    bool loadData();
     void updateData();
     void updateBattery();
     void updatePollingParam();
     void stopAllTimers();
     void restoreFailedKey(uint16_t key);
     void publishPolledValues();
+    void finishDeviceReady();
+    void takeDeviceSettings();
+    void takeEqBands(uint8_t eqIndex, EqBands bands, bool signalChanges);
+
+    // Worker jobs: `work` runs on the worker with the device kept alive; `done` then gets its
+    // result on the GUI thread, unless the device changed in between. A write job keeps the
+    // publishing tick from taking the implementation's values until its result is in.
+    template <typename Work, typename Done>
+    void runOnWorker(Work work, Done done, bool write = false);
+    void postJob(std::function<void()> job);
+    // Drops the jobs not started yet and waits for the one running; later results are dropped.
+    void cancelJobs();
+    void runNextJob();
+    void requestEqBands(uint8_t eqIndex);
 
     // Head tracking: the states of switching the sensors on.
     enum HtState : uint8_t {
@@ -221,6 +255,31 @@ private:
     std::atomic<bool> m_pendingMicMute{false};
     std::unique_ptr<Buffer> m_buffer;
     SpinLock m_positionLock; // guards the pending head position and its flag
+
+    // Worker jobs, run in the order posted.
+    std::mutex m_jobsMutex;
+    std::deque<std::function<void()>> m_jobs;
+    IWorkerTimers::TimerId m_jobTimerId = -1;
+    // GUI thread: which device a job's result belongs to, the write jobs whose results are still
+    // to come, the earcup balance the last of them asked for, the presets asked for.
+    uint64_t m_generation = 0;
+    int m_writeJobs = 0;
+    int m_balanceJobs = 0;
+    uint8_t m_balanceTarget = 0;
+    std::vector<uint8_t> m_eqRequests;
+    // The newest value of a write whose job is queued: a job takes whatever is newest when it
+    // runs, so that a burst of changes costs one write, not one each.
+    struct LatestWrite {
+        std::atomic<int> value{-1}; // -1: nothing to write
+        std::atomic<bool> queued{false};
+        void clear()
+        {
+            value.store(-1);
+            queued.store(false);
+        }
+    };
+    LatestWrite m_balanceWrite;
+    LatestWrite m_eqIndexWrite;
 };
 
 } // namespace DeviceModels

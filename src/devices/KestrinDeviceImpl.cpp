@@ -66,6 +66,7 @@ public:
     bool isAnc() const { return type == DeviceType::kestrin_2_anc; }
 
     bool init();
+    void refreshAfterReset();
     bool updateEqBands(int slot);
     bool hasCachedSlot(int slot);
     bool uploadEqBands(uint8_t eqIndex, const std::vector<DeviceData::KestrinEqBandParams>& bands);
@@ -172,6 +173,53 @@ bool KestrinDeviceImpl::Impl::init()
     return true;
 }
 
+// After a factory reset the headset holds its defaults: read them back so that the load
+// operations tell what it holds. A value that cannot be read keeps the old one; presets that
+// were read before are read again.
+void KestrinDeviceImpl::Impl::refreshAfterReset()
+{
+    const auto refresh = [this](auto& field, bool read, const auto& value) {
+        if (read)
+            storeCached(field, value);
+    };
+    bool on = false;
+    if (!dongle)
+        refresh(poweredOn, transport.readPoweredOn(on), on);
+    uint8_t value = 0;
+    refresh(vpLevel, transport.readVpLevel(value), value);
+    refresh(earcupBalance, transport.readEarcupBalance(value), value);
+    refresh(ampGain, transport.readAmpGain(value), value);
+    uint16_t seconds = 0;
+    refresh(autoPowerOff, transport.readAutoPowerOff(seconds), seconds);
+    refresh(sidetoneOn, transport.readSidetoneState(on), on);
+    refresh(maxSidetoneLevel, transport.readMaxSidetoneLevel(value), value);
+    refresh(sidetoneLevel, transport.readSidetoneLevel(value), value);
+    if (isAnc()) {
+        if (transport.readUserEqIndex(value))
+            storeCached(eqIndex, uint8_t(value + 1));
+    } else
+        refresh(eqIndex, transport.readPeqIndex(value), value);
+    refresh(gameChatMix, transport.readGameChatMix(value), value);
+    refresh(noiseReduction, transport.readNoiseReduction(value), value);
+    DeviceData::AncMode mode = DeviceData::AncMode::on;
+    if (isAnc())
+        refresh(ancMode, transport.readAncMode(mode), mode);
+
+    std::vector<int> cachedSlots;
+    {
+        SpinGuard guard(cacheLock);
+        if (isAnc()) {
+            for (const auto& entry : ancEqCache)
+                cachedSlots.push_back(entry.first);
+        } else {
+            for (const auto& entry : peqCache)
+                cachedSlots.push_back(entry.first);
+        }
+    }
+    for (int slot : cachedSlots)
+        updateEqBands(slot);
+}
+
 bool KestrinDeviceImpl::Impl::updateEqBands(int slot)
 {
     if (isAnc()) {
@@ -179,14 +227,14 @@ bool KestrinDeviceImpl::Impl::updateEqBands(int slot)
         if (!transport.readUserBiquad(uint8_t(slot + 6), record))
             return false;
         SpinGuard guard(cacheLock);
-        ancEqCache.emplace(slot, std::move(record));
+        ancEqCache[slot] = std::move(record);
         return true;
     }
     KestrinEq record;
     if (!transport.readEqBands(uint8_t(slot), record))
         return false;
     SpinGuard guard(cacheLock);
-    peqCache.emplace(slot, std::move(record));
+    peqCache[slot] = std::move(record);
     return true;
 }
 
@@ -629,7 +677,11 @@ bool KestrinDeviceImpl::processAvailablePositionSensors()
 
 bool KestrinDeviceImpl::factoryReset()
 {
-    return m_impl->transport.factoryReset();
+    if (!m_impl->transport.factoryReset())
+        return false;
+    if (m_valid)
+        m_impl->refreshAfterReset();
+    return true;
 }
 
 bool KestrinDeviceImpl::writeUserEqBiquad(uint8_t eqIndex, uint8_t band, DeviceData::AncEqFilterType type,

@@ -58,6 +58,11 @@ UIKesSettingsMediator::UIKesSettingsMediator(Preferences& preferences, DeviceMod
     connect(&m_model, &Model::sigAmpGainChanged, this, &UIKesSettingsMediator::onAmpGainChanged);
     connect(&m_model, &Model::sigAutoPowerOffChanged, this, &UIKesSettingsMediator::onAutoPowerOffChanged);
     connect(&m_model, &Model::sigEqBandChanged, this, &UIKesSettingsMediator::onEqBandChanged);
+    // A custom preset's bands come from the headset a moment after the preset is shown.
+    connect(&m_model, &Model::sigEqBandsLoaded, this, [this](uchar eq_id) {
+        if (eq_id == m_model.getCurrentEqIndex())
+            m_eqBands->reset();
+    });
 }
 
 QObject* UIKesSettingsMediator::getEqBandsModel() const

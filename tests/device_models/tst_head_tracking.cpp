@@ -8,6 +8,7 @@
 #include "support/devices/ManualWorkerTimers.h"
 #include "support/devices/TestKestrinDevice.h"
 
+#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -51,10 +52,34 @@ struct Fixture {
         model = std::make_unique<KestrinDeviceModel>(&proxy, std::move(manual));
     }
 
+    // Makes the device current after the worker's first-load reads.
     void connectDevice()
     {
         QVERIFY(proxy.setDevice(device));
+        runJobs();
         device->clearCalls();
+    }
+
+    // Runs the worker jobs due now (the sensor switches among them) and hands over their results.
+    void runJobs()
+    {
+        timers->advance(0);
+        QCoreApplication::sendPostedEvents();
+    }
+
+    // Runs the events and the worker jobs they queue until `done` holds, without moving the
+    // worker's clock; false after 5 s.
+    bool waitUntil(const std::function<bool()>& done)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < 5000) {
+            runJobs();
+            if (done())
+                return true;
+            QTest::qWait(5);
+        }
+        return false;
     }
 
     // The 100 ms step between switching the sensors off and on is pending.
@@ -77,7 +102,7 @@ struct Fixture {
     {
         QSignalSpy hasHt(model.get(), &KestrinDeviceModel::sigHasHtChanged);
         model->requestHt();
-        QTRY_COMPARE(hasHt.count(), 1);
+        QVERIFY(waitUntil([&] { return hasHt.count() == 1; }));
         QVERIFY(model->hasHeadtracking());
     }
 
@@ -109,13 +134,15 @@ private slots:
         QSignalSpy hasHt(f.model.get(), &KestrinDeviceModel::sigHasHtChanged);
 
         f.model->requestHt();
-        // Off at once; on only after the step.
+        // Off from the worker, never from this thread; on only after the step.
+        QVERIFY(HtCalls(*f.device).isEmpty());
+        f.runJobs();
         QCOMPARE(HtCalls(*f.device), QStringList{c_sensorsOff});
         QVERIFY(f.stepPending());
         QVERIFY(!f.model->hasHeadtracking());
         QCOMPARE(f.timers->activeCount(), 0);
 
-        QTRY_COMPARE(hasHt.count(), 1);
+        QVERIFY(f.waitUntil([&] { return hasHt.count() == 1; }));
         QVERIFY(f.model->hasHeadtracking());
         // Sensors on, the samples gathered meanwhile taken in, and the current orientation made
         // straight ahead, before the first read.
@@ -253,10 +280,12 @@ private slots:
         if (refusedCall == 1)
             f.device->refuse(QStringLiteral("setGyroSensorEnabled"), 1);
         f.model->requestHt();
+        f.runJobs();
         if (refusedCall == 2) {
             QVERIFY(f.stepPending());
             f.device->refuse(QStringLiteral("setGyroSensorEnabled"), 1);
             QTRY_VERIFY(!f.stepPending());
+            f.runJobs();
         }
 
         QCOMPARE(HtCalls(*f.device), sent);
@@ -269,6 +298,7 @@ private slots:
         f.model->requestHt();
         f.model->initHt();
         f.model->setPollingParam(Polling::head_tracking);
+        f.runJobs();
         QCOMPARE(HtCalls(*f.device), sent);
         QVERIFY(!f.stepPending());
         QCOMPARE(hasHt.count(), 0);
@@ -295,6 +325,7 @@ private slots:
         f.connectDevice();
         f.model->requestHt();
         f.model->setPollingParam(Polling::head_tracking);
+        f.runJobs();
         QVERIFY(HtCalls(*f.device).isEmpty());
         QVERIFY(!f.stepPending());
         QVERIFY(!f.model->hasHeadtracking());
@@ -322,9 +353,10 @@ private slots:
         QCOMPARE(f.timers->activeCount(), 2);
 
         f.model->setPollingParam(Polling::head_tracking);
+        f.runJobs();
         QCOMPARE(f.timers->activeCount(), 0);
         QCOMPARE(HtCalls(*f.device), QStringList{c_sensorsOff});
-        QTRY_COMPARE(hasHt.count(), 1);
+        QVERIFY(f.waitUntil([&] { return hasHt.count() == 1; }));
         QCOMPARE(f.timers->activeCount(), 1); // the position read only
 
         f.model->setPollingParam(Polling::normal);
@@ -370,6 +402,7 @@ private slots:
         // The next device starts from straight ahead and can be asked again.
         QVERIFY(f.proxy.setDevice(f.device));
         QCOMPARE(f.model->getHeadPosition(), QQuaternion());
+        f.runJobs();
         f.device->clearCalls();
         f.enable();
         QCOMPARE(f.device->calls(QStringLiteral("setGyro")), (QStringList{c_sensorsOff, c_sensorsOn}));
@@ -381,6 +414,7 @@ private slots:
         f.connectDevice();
         QSignalSpy hasHt(f.model.get(), &KestrinDeviceModel::sigHasHtChanged);
         f.model->requestHt();
+        f.runJobs();
         QVERIFY(f.stepPending());
         QVERIFY(f.proxy.resetImpl());
         QVERIFY(!f.stepPending());
@@ -395,13 +429,15 @@ private slots:
         f.connectDevice();
         f.device->refuse(QStringLiteral("setGyroSensorEnabled"), 1);
         f.model->requestHt();
+        f.runJobs();
         QVERIFY(!f.stepPending());
 
         auto second = std::make_shared<TestKestrinDevice>(HardwareHeadset());
         QVERIFY(f.proxy.setDevice(second));
+        f.runJobs();
         QSignalSpy hasHt(f.model.get(), &KestrinDeviceModel::sigHasHtChanged);
         f.model->requestHt();
-        QTRY_COMPARE(hasHt.count(), 1);
+        QVERIFY(f.waitUntil([&] { return hasHt.count() == 1; }));
         QCOMPARE(second->calls(QStringLiteral("setGyro")), (QStringList{c_sensorsOff, c_sensorsOn}));
     }
 

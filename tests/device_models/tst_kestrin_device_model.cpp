@@ -40,9 +40,32 @@ struct Fixture {
         model = std::make_unique<KestrinDeviceModel>(&proxy, std::move(manual));
     }
 
-    void connectDevice() { QVERIFY(proxy.setDevice(device)); }
-    void advance(int64_t ms) { timers->advance(ms); }
+    // Makes the device current and lets the worker do the first load's reads.
+    void connectDevice()
+    {
+        QVERIFY(proxy.setDevice(device));
+        advance(0);
+    }
+    // Runs the worker jobs due by then and hands their results to the model.
+    void advance(int64_t ms)
+    {
+        timers->advance(ms);
+        QCoreApplication::sendPostedEvents();
+    }
     void tick() { model->onTimeout(); }
+    // Preset bands come from the worker: asked for by the first call, cached once it ran.
+    bool loadBands(uint8_t eqIndex, std::vector<KestrinEqBandParams>& out)
+    {
+        if (model->loadEqBands(eqIndex, out))
+            return true;
+        // Jobs posted before the request go first, one per millisecond.
+        for (int ms = 0; ms < 10; ++ms) {
+            advance(ms == 0 ? 0 : 1);
+            if (model->loadEqBands(eqIndex, out))
+                return true;
+        }
+        return false;
+    }
     // Lets the queue drain and publishes.
     void settle()
     {
@@ -388,19 +411,44 @@ private slots:
         QCOMPARE(f.device->headset().ampGain, uint8_t(60));
     }
 
-    void balanceIsWrittenAtOnce()
+    void balanceIsTakenOnceTheHeadsetAcceptedIt()
     {
         Fixture f;
         f.connectDevice();
         QSignalSpy changed(f.model.get(), &KestrinDeviceModel::sigEarcupBalanceChanged);
         QVERIFY(f.model->setEarcupBalance(125));
+        // Written ahead of the queue by the worker; shown only once the headset took it.
+        QCOMPARE(f.model->getEarcupBalance(), uint8_t(128));
+        QCOMPARE(changed.count(), 0);
+        f.advance(0);
         QCOMPARE(f.device->headset().earcupBalance, uint8_t(125));
+        QCOMPARE(f.model->getEarcupBalance(), uint8_t(125));
         QCOMPARE(changed.count(), 1);
 
         f.device->refuse(QStringLiteral("setEarcupBalance"));
-        QVERIFY(!f.model->setEarcupBalance(126));
+        QVERIFY(f.model->setEarcupBalance(126));
+        f.advance(0);
+        f.tick();
         QCOMPARE(f.model->getEarcupBalance(), uint8_t(125));
         QCOMPARE(changed.count(), 1);
+        QVERIFY(!f.model->setEarcupBalance(135));
+    }
+
+    void balanceGoesBackToTheValueWhileAWriteIsOnItsWay()
+    {
+        Fixture f;
+        f.connectDevice();
+        QSignalSpy changed(f.model.get(), &KestrinDeviceModel::sigEarcupBalanceChanged);
+        QVERIFY(f.model->setEarcupBalance(125));
+        QVERIFY(f.model->setEarcupBalance(127));
+        // Back to the shown value before the write went out: the headset must end there too, and
+        // the queued write takes only the newest value.
+        QVERIFY(f.model->setEarcupBalance(128));
+        f.advance(0);
+        f.advance(5);
+        QCOMPARE(f.device->calls(QStringLiteral("setEarcupBalance")), QStringList{QStringLiteral("setEarcupBalance 128")});
+        QCOMPARE(f.device->headset().earcupBalance, uint8_t(128));
+        QCOMPARE(f.model->getEarcupBalance(), uint8_t(128));
     }
 
     void refusedEqIndexIsPutBack()
@@ -412,6 +460,10 @@ private slots:
         QVERIFY(f.model->setCurrentEqIndex(8));
         QCOMPARE(f.model->getCurrentEqIndex(), uint8_t(8));
         QCOMPARE(changed.count(), 1);
+        // Until the worker has sent it, the tick does not take the old index back.
+        f.tick();
+        QCOMPARE(f.model->getCurrentEqIndex(), uint8_t(8));
+        f.advance(0);
         f.tick();
         QCOMPARE(f.model->getCurrentEqIndex(), uint8_t(1));
         QCOMPARE(changed.count(), 2);
@@ -423,14 +475,20 @@ private slots:
         f.connectDevice();
         std::vector<KestrinEqBandParams> bands;
         QCOMPARE(f.model->getEqBandGain(7, 0), 0);
-        QVERIFY(f.model->loadEqBands(7, bands));
+        QSignalSpy loaded(f.model.get(), &KestrinDeviceModel::sigEqBandsLoaded);
+        QVERIFY(!f.model->loadEqBands(7, bands)); // asked for, not read on this thread
+        QVERIFY(f.device->calls(QStringLiteral("loadEqBands")).isEmpty());
+        f.advance(0);
+        QCOMPARE(loaded.count(), 1);
+        QCOMPARE(loaded.at(0).at(0).value<uchar>(), uchar(7));
+        QVERIFY(f.loadBands(7, bands));
         QCOMPARE(bands.size(), size_t(10));
         QCOMPARE(bands[0].gain, 12);
         QCOMPARE(bands[1].gain, -12);
         QCOMPARE(f.model->getEqBandGain(7, 9), 7);
-        QVERIFY(f.model->loadEqBands(7, bands));
+        QVERIFY(f.loadBands(7, bands));
         QCOMPARE(f.device->calls(QStringLiteral("loadEqBands")).size(), 1);
-        QVERIFY(!f.model->loadEqBands(6, bands));
+        QVERIFY(!f.loadBands(6, bands));
         // A band beyond the preset reads as 0 rather than past the list.
         QCOMPARE(f.model->getEqBandGain(7, 10), 0);
         QCOMPARE(f.model->getEqBandGain(7, size_t(-1)), 0);
@@ -443,7 +501,7 @@ private slots:
         QVERIFY(f.model->setCurrentEqIndex(7));
         std::vector<KestrinEqBandParams> bands;
         QVERIFY(!f.model->setEqBandGain(0, 5)); // not loaded yet
-        QVERIFY(f.model->loadEqBands(bands));
+        QVERIFY(f.loadBands(7, bands));
         QSignalSpy band(f.model.get(), &KestrinDeviceModel::sigEqBandChanged);
 
         QVERIFY(!f.model->setEqBandGain(0, 13));
@@ -465,7 +523,7 @@ private slots:
         Fixture f(optionsOf(DeviceType::kestrin_2), withBands({9}));
         f.connectDevice();
         std::vector<KestrinEqBandParams> bands;
-        QVERIFY(f.model->loadEqBands(9, bands));
+        QVERIFY(f.loadBands(9, bands));
         QSignalSpy band(f.model.get(), &KestrinDeviceModel::sigEqBandChanged);
 
         QVERIFY(!f.model->setEqBandsGains(9, {1, 1, 1, 1, 1, 1, 1, 1, 1}));
@@ -489,7 +547,7 @@ private slots:
         Fixture f(optionsOf(DeviceType::kestrin_2), withBands({8}));
         f.connectDevice();
         std::vector<KestrinEqBandParams> bands;
-        QVERIFY(f.model->loadEqBands(8, bands));
+        QVERIFY(f.loadBands(8, bands));
         f.device->refuse(QStringLiteral("setEqBands"), 1);
         QVERIFY(f.model->setEqBandGain(8, 3, 6));
         f.advance(0); // refused
@@ -506,7 +564,7 @@ private slots:
         Fixture f(optionsOf(DeviceType::kestrin_2_anc), withBands({7}));
         f.connectDevice();
         std::vector<KestrinEqBandParams> bands;
-        QVERIFY(f.model->loadEqBands(7, bands));
+        QVERIFY(f.loadBands(7, bands));
         f.device->refuse(QStringLiteral("loadEqBands"), 1);
         QVERIFY(f.model->setEqBandGain(7, 4, -5));
         f.advance(0);
@@ -522,10 +580,11 @@ private slots:
         Fixture f(optionsOf(DeviceType::kestrin_2), withBands({7, 8}));
         f.connectDevice();
         std::vector<KestrinEqBandParams> bands;
-        QVERIFY(f.model->loadEqBands(7, bands));
+        QVERIFY(f.loadBands(7, bands));
         f.device->clearCalls();
         QVERIFY(f.model->setEqBandGain(7, 2, 3));
         QVERIFY(f.model->setCurrentEqIndex(7));
+        f.advance(0);
         QCOMPARE(f.device->calls(QStringLiteral("set")),
                  QStringList({QStringLiteral("setEqBands 7 0,0,3,0,0,0,0,0,0,0"), QStringLiteral("setEqIndex 7")}));
     }
@@ -543,6 +602,7 @@ private slots:
         QCOMPARE(f.timers->activeCount(), 0);
         f.model->setPollingParam(Polling::normal);
         f.model->setPollingParam(Polling::head_tracking);
+        f.advance(0); // the sensor switch
         QCOMPARE(f.timers->activeCount(), 0);
         QCOMPARE(f.model->getPollingParam(), Polling::head_tracking);
         QVERIFY(!f.model->hasHeadtracking());
@@ -653,6 +713,7 @@ private slots:
         Fixture f(fwOnly);
         f.connectDevice();
         QVERIFY(f.proxy.setDevice(std::make_shared<TestKestrinDevice>()));
+        f.advance(0);
         f.model->setPollingParam(Polling::normal);
         QCOMPARE(f.timers->activeCount(), 2);
         QVERIFY(f.publishingTimerRuns());

@@ -115,8 +115,8 @@ private slots:
         QVERIFY(proxy.setDevice(device));
         model.setPollingParam(KestrinDeviceModel::PollingParam::normal);
         std::vector<DeviceData::KestrinEqBandParams> bands;
-        QVERIFY(model.loadEqBands(7, bands));
-        QVERIFY(model.loadEqBands(8, bands));
+        QTRY_VERIFY(model.loadEqBands(7, bands));
+        QTRY_VERIFY(model.loadEqBands(8, bands));
 
         for (int round = 0; round < 3; ++round) {
             burst(model, *device, rng, 600);

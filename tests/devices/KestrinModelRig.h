@@ -10,6 +10,8 @@
 #include "devices/KestrinDeviceImpl.h"
 #include "support/devices/ManualWorkerTimers.h"
 
+#include <QCoreApplication>
+
 #include <functional>
 #include <memory>
 
@@ -42,6 +44,11 @@ struct KestrinModelRig {
     {
         if (!device->isValid() || !proxy.setDevice(device))
             return false;
+        // The first load's reads run on the worker; with manual timers they are done here.
+        if (timers) {
+            timers->advance(0);
+            QCoreApplication::sendPostedEvents();
+        }
         rig.headset->clearLog();
         return true;
     }

@@ -118,10 +118,10 @@ void TestKestrinDeviceE2e::settingReachesHeadset_data()
                                     << HeadsetValue([](const S& s) { return int(s.autoPowerOff); }) << 0;
     QTest::newRow("anc mode") << 0x4BAE << ModelChange([](M& m) { return m.setAncMode(AncMode::off); })
                               << HeadsetValue([](const S& s) { return int(s.ancMode); }) << 2;
-    // Written at once, not queued.
+    // Written ahead of the queue.
     QTest::newRow("earcup balance") << 0x4B1A << ModelChange([](M& m) { return m.setEarcupBalance(124); })
                                     << HeadsetValue([](const S& s) { return int(s.earcupBalance); }) << 124;
-    // Written synchronously as well.
+    // Written by the worker after pending band edits.
     QTest::newRow("eq index") << 0x4B2A << ModelChange([](M& m) { return m.setCurrentEqIndex(5); })
                               << HeadsetValue([](const S& s) { return int(s.eqIndex); }) << 5;
 }
@@ -213,6 +213,10 @@ void TestKestrinDeviceE2e::eqBandReachesHeadset()
     EndToEnd e2e { uint16_t(pid) };
     QVERIFY(e2e.connect());
     std::vector<DeviceData::KestrinEqBandParams> bands;
+    // The preset is read on the model's worker: the first call asks for it.
+    QVERIFY(!e2e.model->loadEqBands(8, bands));
+    e2e.timers->advance(0);
+    QCoreApplication::sendPostedEvents();
     QVERIFY(e2e.model->loadEqBands(8, bands));
     QCOMPARE(bands.size(), size_t(10));
     e2e.rig.headset->clearLog();

@@ -1030,12 +1030,22 @@ void TestKestrinDeviceImpl::factoryResetFrame()
     auto device = Build(rig);
     rig.state->vpLevel = 2;
     rig.headset->clearLog();
+    rig.state->autoPowerOff = 600;
     QVERIFY(device->factoryReset());
-    QCOMPARE(rig.headset->outReports().size(), size_t(1));
+    // The reset goes first; the settings are then read back from the headset.
+    QVERIFY(rig.headset->outReports().size() > size_t(1));
     const Bytes expected = MakeOutReport({ 0x05, 0x5A, 0x04, 0x00, 0x01, 0x11, 0x95, 0x00 }, relay != 0);
     QCOMPARE(ToHex(rig.headset->outReports().front()), ToHex(expected));
     QCOMPARE(rig.state->factoryResets, 1);
     QCOMPARE(rig.state->vpLevel, uint8_t(11));
+    // What the implementation serves afterwards is what the reset headset holds.
+    uint8_t vpLevel = 0;
+    QVERIFY(device->loadVpLevel(vpLevel));
+    QCOMPARE(vpLevel, uint8_t(11));
+    uint16_t autoPowerOff = 0;
+    QVERIFY(device->loadAutoPowerOff(autoPowerOff));
+    QCOMPARE(autoPowerOff, rig.state->autoPowerOff);
+    QCOMPARE(ToStringList(rig.headset->violations()), QStringList());
 
     rig.headset->refuse(Kestrin::kSystem, 1);
     QVERIFY(!device->factoryReset());

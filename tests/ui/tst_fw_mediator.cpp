@@ -439,7 +439,7 @@ private slots:
     {
         auto device = plug();
         QVERIFY(fw()->factoryReset());
-        QCOMPARE(device->calls("factoryReset").size(), 1);
+        QTRY_COMPARE(device->calls("factoryReset").size(), 1);
         plug({DeviceType::kestrin_2, false, false, "1.2.3", "", 300});
         QCOMPARE(m_model->deviceModel()->getAutoPowerOff(), uint16_t(3600));
     }

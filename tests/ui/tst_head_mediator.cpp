@@ -12,10 +12,13 @@
 #include "ui_mediators/UIKesHeadMediator.h"
 #include "ui_models/UIKestrinModel.h"
 
+#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTest>
 #include <QTimer>
+
+#include <functional>
 
 using DeviceModels::KestrinDeviceModel;
 using TestSupport::ManualWorkerTimers;
@@ -54,14 +57,41 @@ struct Fixture {
         model.reset();
     }
 
-    void connectDevice() { QVERIFY(proxy.setDevice(device)); }
+    void connectDevice()
+    {
+        QVERIFY(proxy.setDevice(device));
+        runJobs();
+    }
+
+    // Runs the model's worker jobs due now (the sensor switches among them) and hands over their
+    // results.
+    void runJobs()
+    {
+        timers->advance(0);
+        QCoreApplication::sendPostedEvents();
+    }
+
+    // Runs the events and the worker jobs they queue until `done` holds, without moving the
+    // worker's clock; false after 5 s.
+    bool waitUntil(const std::function<bool()>& done)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < 5000) {
+            runJobs();
+            if (done())
+                return true;
+            QTest::qWait(5);
+        }
+        return false;
+    }
 
     // Head tracking on, through the head-tracking page as a screen would ask for it.
     void enableHeadTracking()
     {
         QSignalSpy hasHt(head.get(), &UIKesHeadMediator::hasHeadtrackingChanged);
         head->setCurrentTabHt(true);
-        QTRY_COMPARE(hasHt.count(), 1);
+        QVERIFY(waitUntil([&] { return hasHt.count() == 1; }));
         QVERIFY(head->hasHeadtracking());
     }
 
@@ -218,9 +248,10 @@ private slots:
         QSignalSpy hasHt(f.head.get(), &UIKesHeadMediator::hasHeadtrackingChanged);
 
         f.head->setCurrentTabHt(true);
+        f.runJobs();
         QCOMPARE(f.device->calls(QStringLiteral("setGyro")), QStringList{c_sensorsOff});
         QVERIFY(f.head->isStatusBarPolling()); // not yet
-        QTRY_COMPARE(hasHt.count(), 1);
+        QVERIFY(f.waitUntil([&] { return hasHt.count() == 1; }));
         QVERIFY(f.head->hasHeadtracking());
         QCOMPARE(f.model->getPollingParam(), Polling::head_tracking);
         QVERIFY(!f.head->isStatusBarPolling());
@@ -359,8 +390,9 @@ private slots:
         QCOMPARE(f.head->getYaw(), 0.0f);
         QCOMPARE(hasHt.count(), 1); // announced with the device; not yet enabled
         QVERIFY(!f.head->hasHeadtracking());
+        f.runJobs();
         QCOMPARE(second->calls(QStringLiteral("setGyro")), QStringList{c_sensorsOff});
-        QTRY_VERIFY(f.head->hasHeadtracking());
+        QVERIFY(f.waitUntil([&] { return f.head->hasHeadtracking(); }));
     }
 
     void centralizeForwards()
@@ -368,6 +400,7 @@ private slots:
         Fixture f;
         f.connectDevice();
         f.head->centralize();
+        f.runJobs(); // on the model's worker
         QCOMPARE(f.device->calls(QStringLiteral("centralize")), QStringList{QStringLiteral("centralize")});
     }
 

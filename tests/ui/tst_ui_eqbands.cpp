@@ -67,6 +67,11 @@ void TestUiEqBands::cleanup()
 void TestUiEqBands::selectPreset(int index)
 {
     QVERIFY(m_model->setCurrentEqIndex(uint8_t(index)));
+    // A custom preset's bands come from the headset on the model's worker.
+    if (index >= 7 && index <= 10) {
+        std::vector<DeviceData::KestrinEqBandParams> bands;
+        QTRY_VERIFY(m_model->loadEqBands(uint8_t(index), bands));
+    }
     m_bands->reset();
 }
 

@@ -199,7 +199,8 @@ TestCase {
         tryCompare(dialog, "opened", true)
         compare(App.headsetFactoryResets(), 0)
         dialog.positiveClicked()
-        compare(App.headsetFactoryResets(), 1)
+        // Sent by the device model's worker.
+        tryVerify(() => App.headsetFactoryResets() === 1)
         dialog.close()
         tryCompare(dialog, "visible", false)
         // Opening it again reuses the dialog.
