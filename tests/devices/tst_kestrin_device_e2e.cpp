@@ -5,6 +5,7 @@
 #include "KestrinModelRig.h"
 
 #include "device_models/KestrinDeviceModel.h"
+#include "device_models/KestrinDeviceModelBuffer.h"
 #include "devices/DeviceProxy.h"
 #include "devices/KestrinDeviceImpl.h"
 #include "support/devices/ManualWorkerTimers.h"
@@ -69,6 +70,8 @@ private slots:
     void refusedSettingIsRestored();
     void eqBandReachesHeadset_data();
     void eqBandReachesHeadset();
+    void ancBandsThatCannotBeComparedAreLeftAlone_data();
+    void ancBandsThatCannotBeComparedAreLeftAlone();
     void headsetChangesComeBackThroughPolls();
     void realWorkerThread();
 };
@@ -266,6 +269,50 @@ void TestKestrinDeviceE2e::eqBandReachesHeadset()
     else
         QCOMPARE(e2e.rig.log().size(), size_t(5));
     QCOMPARE(ToStringList(e2e.rig.state->storeFaults), QStringList());
+}
+
+void TestKestrinDeviceE2e::ancBandsThatCannotBeComparedAreLeftAlone_data()
+{
+    QTest::addColumn<bool>("loadFails");
+    QTest::newRow("bands cannot be read") << true;
+    QTest::newRow("headset has another band count") << false;
+}
+
+void TestKestrinDeviceE2e::ancBandsThatCannotBeComparedAreLeftAlone()
+{
+    QFETCH(bool, loadFails);
+
+    KestrinRig rig(0x4BAA);
+    if (!loadFails) {
+        auto& userEq = rig.state->userEqs[7];
+        Kestrin::Biquad extra = userEq.back();
+        extra.bandId = uint8_t(extra.bandId + 1);
+        userEq.push_back(extra);
+    }
+    auto device = rig.build<Devices::KestrinDeviceImpl>();
+    QVERIFY(device->isValid());
+    if (loadFails)
+        rig.headset->ignore(Kestrin::kAncGroup); // the read of user EQ 7 goes unanswered
+    rig.headset->clearLog();
+
+    ManualWorkerTimers timers;
+    KestrinDeviceModel::Buffer buffer(timers);
+    buffer.setDevMain(device.get(), DeviceType::kestrin_2_anc);
+    std::vector<DeviceData::KestrinEqBandParams> bands;
+    for (int frequency : { 31, 62, 125, 250, 500, 1000, 2000, 4000, 8000, 16000 })
+        bands.emplace_back(frequency, 3);
+    buffer.setEqBands(8, bands);
+
+    timers.advance(0);
+    // The headset's bands were asked for once; nothing was written.
+    QCOMPARE(ToStringList(rig.takeLog()), QStringList { "get user_biquads 7" });
+    // Nor recorded as failed: the model would queue the same bands again, and they would fail
+    // the same way on every tick.
+    QVERIFY(buffer.readFailedKeys().empty());
+    timers.advance(c_queueTickMs);
+    QVERIFY(buffer.isFree());
+    QCOMPARE(rig.requestCount(), size_t(0));
+    QVERIFY(rig.headset->violations().empty());
 }
 
 void TestKestrinDeviceE2e::headsetChangesComeBackThroughPolls()
