@@ -179,8 +179,7 @@ KestrinDeviceModel::Buffer::WriteResult KestrinDeviceModel::Buffer::writeBands(
         return devMain->setEqBands(eqIndex, bands) ? WriteResult::done : WriteResult::failed;
 
     // The ANC headset takes one filter per band: send only the bands that differ from what it has.
-    // When its bands cannot be compared the edit cannot be written, which counts as a failure so
-    // that the edit is not silently lost.
+    // When its bands cannot be compared there is nothing to send them against.
     std::vector<KestrinEqBandParams> current;
     if (!devMain->loadEqBands(eqIndex, current) || current.size() != bands.size())
         return WriteResult::incomparable;
@@ -237,8 +236,10 @@ void KestrinDeviceModel::Buffer::process()
     bool ok = true;
     if (devMain) {
         const auto kind = KindOf(key);
+        // ANC bands that cannot be compared with the headset's are neither written nor recorded:
+        // a failed key would be queued again by the model and fail the same way on every tick.
         if (kind == uint8_t(Kind::eqBands))
-            ok = writeBands(devMain, type, EqIndexOf(key), bands) == WriteResult::done; // incomparable fails too
+            ok = writeBands(devMain, type, EqIndexOf(key), bands) != WriteResult::failed;
         else if (kind < uint8_t(Kind::eqIndex))
             ok = writeValue(devMain, Kind(kind), values);
     }

@@ -3,7 +3,9 @@
 // Every operation sends one request and waits for the one reply that answers it. A reply is
 // recognised by its kind, its command id and the parameter, setting or sub-command it echoes, so a
 // late reply to an earlier request of another kind is skipped instead of being taken for this
-// one. Wherever a reply carries a status byte, anything but 0 is a refusal.
+// one. A status byte is tested only where the headset is known to report one for that command:
+// several replies carry other bytes there (or nothing that means a refusal), and a headset must
+// not be turned away for them.
 
 #include "devices/KestrinTransport.h"
 
@@ -120,22 +122,26 @@ bool StatusAt(const uint8_t* reply, size_t at)
     return reply[at] == 0;
 }
 
-// 05 5A 05 00 00 09 param 00 value; accepted when the status [8] is 0.
-bool SetParameter(KestrinTransport& transport, uint8_t param, uint8_t value, const Validator& valid)
+// Whether a reply's status byte decides the outcome of its command.
+enum class Status { tested, untested };
+
+// 05 5A 05 00 00 09 param 00 value; with a tested status, accepted when [8] is 0.
+bool SetParameter(KestrinTransport& transport, uint8_t param, uint8_t value, const Validator& valid, Status status)
 {
     const uint8_t request[] = { c_marker, c_request, 0x05, 0x00, 0x00, 0x09, param, 0x00, value };
-    return transport.exchange(request, sizeof request, false, 9, valid,
-        [](const uint8_t* reply, size_t) { return StatusAt(reply, 8); });
+    return transport.exchange(request, sizeof request, false, 9, valid, [status](const uint8_t* reply, size_t) {
+        return status == Status::untested || StatusAt(reply, 8);
+    });
 }
 
-// 05 5A 04 00 01 09 param 00; the status at [8] must be 0, the value is at [9].
-bool GetParameter(KestrinTransport& transport, uint8_t param, const Validator& valid, uint8_t& out)
+// 05 5A 04 00 01 09 param 00; the value is at [9], with a tested status accepted when [8] is 0.
+bool GetParameter(KestrinTransport& transport, uint8_t param, const Validator& valid, Status status, uint8_t& out)
 {
     const uint8_t request[] = { c_marker, c_request, 0x04, 0x00, 0x01, 0x09, param, 0x00 };
     uint8_t value = 0;
-    if (!transport.exchange(request, sizeof request, false, 10, valid, [&value](const uint8_t* reply, size_t) {
+    if (!transport.exchange(request, sizeof request, false, 10, valid, [&value, status](const uint8_t* reply, size_t) {
             value = reply[9];
-            return StatusAt(reply, 8);
+            return status == Status::untested || StatusAt(reply, 8);
         }))
         return false;
     out = value;
@@ -156,34 +162,34 @@ bool KestrinTransport::writePeqIndex(uint8_t index)
     static const Validator is_response_valid = [](unsigned char* r) {
         return IsSetParamReply(r, c_paramEqIndex) && r[2] == 0x05;
     };
-    return SetParameter(*this, c_paramEqIndex, index, is_response_valid);
+    return SetParameter(*this, c_paramEqIndex, index, is_response_valid, Status::tested);
 }
 
 bool KestrinTransport::readPeqIndex(uint8_t& index)
 {
     static const Validator is_response_valid = [](unsigned char* r) { return IsGetParamReply(r, c_paramEqIndex); };
-    return GetParameter(*this, c_paramEqIndex, is_response_valid, index);
+    return GetParameter(*this, c_paramEqIndex, is_response_valid, Status::untested, index);
 }
 
 bool KestrinTransport::writeVpLevel(uint8_t level)
 {
     static const Validator is_response_valid = [](unsigned char* r) { return IsSetParamReply(r, c_paramVpLevel); };
-    return SetParameter(*this, c_paramVpLevel, level, is_response_valid);
+    return SetParameter(*this, c_paramVpLevel, level, is_response_valid, Status::untested);
 }
 
 bool KestrinTransport::readVpLevel(uint8_t& level)
 {
     static const Validator is_response_valid = [](unsigned char* r) { return IsGetParamReply(r, c_paramVpLevel); };
-    return GetParameter(*this, c_paramVpLevel, is_response_valid, level);
+    return GetParameter(*this, c_paramVpLevel, is_response_valid, Status::untested, level);
 }
 
 bool KestrinTransport::readMicMute(bool& muted)
 {
     static const Validator is_response_valid = [](unsigned char* r) { return IsGetParamReply(r, c_paramMicMute); };
     uint8_t value = 0;
-    if (!GetParameter(*this, c_paramMicMute, is_response_valid, value))
+    // The value alone answers: 0x00 muted, 0xFF open.
+    if (!GetParameter(*this, c_paramMicMute, is_response_valid, Status::untested, value))
         return false;
-    // 0x00 is muted and 0xFF open; anything else is no answer to this question.
     if (value != 0x00 && value != 0xFF)
         return false;
     muted = value == 0x00;
@@ -195,7 +201,7 @@ bool KestrinTransport::writeNoiseReduction(uint8_t value)
     static const Validator is_response_valid = [](unsigned char* r) {
         return IsSetParamReply(r, c_paramNoiseReduction);
     };
-    return SetParameter(*this, c_paramNoiseReduction, value, is_response_valid);
+    return SetParameter(*this, c_paramNoiseReduction, value, is_response_valid, Status::tested);
 }
 
 bool KestrinTransport::readNoiseReduction(uint8_t& value)
@@ -203,7 +209,7 @@ bool KestrinTransport::readNoiseReduction(uint8_t& value)
     static const Validator is_response_valid = [](unsigned char* r) {
         return IsGetParamReply(r, c_paramNoiseReduction);
     };
-    return GetParameter(*this, c_paramNoiseReduction, is_response_valid, value);
+    return GetParameter(*this, c_paramNoiseReduction, is_response_valid, Status::tested, value);
 }
 
 bool KestrinTransport::writeEarcupBalance(uint8_t value)
@@ -211,7 +217,7 @@ bool KestrinTransport::writeEarcupBalance(uint8_t value)
     static const Validator is_response_valid = [](unsigned char* r) {
         return IsSetParamReply(r, c_paramEarcupBalance);
     };
-    return SetParameter(*this, c_paramEarcupBalance, value, is_response_valid);
+    return SetParameter(*this, c_paramEarcupBalance, value, is_response_valid, Status::tested);
 }
 
 bool KestrinTransport::readEarcupBalance(uint8_t& value)
@@ -219,13 +225,13 @@ bool KestrinTransport::readEarcupBalance(uint8_t& value)
     static const Validator is_response_valid = [](unsigned char* r) {
         return IsGetParamReply(r, c_paramEarcupBalance);
     };
-    return GetParameter(*this, c_paramEarcupBalance, is_response_valid, value);
+    return GetParameter(*this, c_paramEarcupBalance, is_response_valid, Status::tested, value);
 }
 
 bool KestrinTransport::writeAmpGain(uint8_t value)
 {
     static const Validator is_response_valid = [](unsigned char* r) { return IsSetParamReply(r, c_paramAmpGain); };
-    return SetParameter(*this, c_paramAmpGain, value, is_response_valid);
+    return SetParameter(*this, c_paramAmpGain, value, is_response_valid, Status::tested);
 }
 
 bool KestrinTransport::readAmpGain(uint8_t& value)
@@ -233,7 +239,7 @@ bool KestrinTransport::readAmpGain(uint8_t& value)
     static const Validator is_response_valid = [](unsigned char* r) {
         return IsGetParamReply(r, c_paramAmpGain) && r[2] == 0x06;
     };
-    return GetParameter(*this, c_paramAmpGain, is_response_valid, value);
+    return GetParameter(*this, c_paramAmpGain, is_response_valid, Status::tested, value);
 }
 
 bool KestrinTransport::writeLeftRightGain(uint8_t left, uint8_t right)
@@ -257,7 +263,7 @@ bool KestrinTransport::readLeftGain(uint8_t& value)
     static const Validator is_response_valid = [](unsigned char* r) {
         return IsGetParamReply(r, c_paramLeftGain) && r[2] == 0x06;
     };
-    return GetParameter(*this, c_paramLeftGain, is_response_valid, value);
+    return GetParameter(*this, c_paramLeftGain, is_response_valid, Status::tested, value);
 }
 
 bool KestrinTransport::writeSidetoneLevel(uint8_t value)
@@ -265,7 +271,7 @@ bool KestrinTransport::writeSidetoneLevel(uint8_t value)
     static const Validator is_response_valid = [](unsigned char* r) {
         return IsSetParamReply(r, c_paramSidetoneLevel);
     };
-    return SetParameter(*this, c_paramSidetoneLevel, value, is_response_valid);
+    return SetParameter(*this, c_paramSidetoneLevel, value, is_response_valid, Status::tested);
 }
 
 bool KestrinTransport::readSidetoneLevel(uint8_t& value)
@@ -273,7 +279,7 @@ bool KestrinTransport::readSidetoneLevel(uint8_t& value)
     static const Validator is_response_valid = [](unsigned char* r) {
         return IsGetParamReply(r, c_paramSidetoneLevel);
     };
-    return GetParameter(*this, c_paramSidetoneLevel, is_response_valid, value);
+    return GetParameter(*this, c_paramSidetoneLevel, is_response_valid, Status::tested, value);
 }
 
 bool KestrinTransport::readMaxSidetoneLevel(uint8_t& value)
@@ -281,14 +287,14 @@ bool KestrinTransport::readMaxSidetoneLevel(uint8_t& value)
     static const Validator is_response_valid = [](unsigned char* r) {
         return IsGetParamReply(r, c_paramMaxSidetoneLevel);
     };
-    return GetParameter(*this, c_paramMaxSidetoneLevel, is_response_valid, value);
+    return GetParameter(*this, c_paramMaxSidetoneLevel, is_response_valid, Status::tested, value);
 }
 
 bool KestrinTransport::readIsNewFilm(bool& isNewFilm)
 {
     static const Validator is_response_valid = [](unsigned char* r) { return IsGetParamReply(r, c_paramNewFilm); };
     uint8_t value = 0;
-    if (!GetParameter(*this, c_paramNewFilm, is_response_valid, value))
+    if (!GetParameter(*this, c_paramNewFilm, is_response_valid, Status::untested, value))
         return false;
     isNewFilm = value == 0x0A;
     return true;
@@ -297,7 +303,7 @@ bool KestrinTransport::readIsNewFilm(bool& isNewFilm)
 bool KestrinTransport::writeMicLevel(uint8_t value)
 {
     static const Validator is_response_valid = [](unsigned char* r) { return IsSetParamReply(r, c_paramMicLevel); };
-    return SetParameter(*this, c_paramMicLevel, value, is_response_valid);
+    return SetParameter(*this, c_paramMicLevel, value, is_response_valid, Status::untested);
 }
 
 bool KestrinTransport::readMicLevel(uint8_t& value)
@@ -359,12 +365,14 @@ bool KestrinTransport::writeSensorsEnabled(bool enable, uint8_t rate)
 
 bool KestrinTransport::writeGameChatMix(uint8_t mix)
 {
+    // This reply is told apart by a 00 at [6]; its outcome is the byte at [8].
     static const Validator is_response_valid = [](unsigned char* r) {
-        return IsSettingReply(r, 0x82, c_settingGameChatMix) && r[2] == 0x05;
+        return r[0] == c_marker && r[1] == c_response && r[2] == 0x05 && r[3] == 0x00 && r[4] == 0x82
+            && r[5] == 0x2C && r[6] == 0x00 && r[7] == c_settingGameChatMix;
     };
     const uint8_t request[] = { c_marker, c_request, 0x05, 0x00, 0x82, 0x2C, c_settingGameChatMix, 0x00, mix };
     return exchange(request, sizeof request, false, 9, is_response_valid,
-        [](const uint8_t* reply, size_t) { return StatusAt(reply, 6); });
+        [](const uint8_t* reply, size_t) { return StatusAt(reply, 8); });
 }
 
 bool KestrinTransport::readGameChatMix(uint8_t& mix)
@@ -376,7 +384,7 @@ bool KestrinTransport::readGameChatMix(uint8_t& mix)
     uint8_t value = 0;
     if (!exchange(request, sizeof request, false, 10, is_response_valid, [&value](const uint8_t* reply, size_t) {
             value = reply[9];
-            return StatusAt(reply, 6);
+            return true;
         }))
         return false;
     mix = value;
@@ -434,7 +442,7 @@ bool KestrinTransport::readAutoPowerOff(uint16_t& seconds)
     uint16_t value = 0;
     if (!exchange(request, sizeof request, false, 17, is_response_valid, [&value](const uint8_t* reply, size_t) {
             value = uint16_t(reply[11] | reply[12] << 8);
-            return StatusAt(reply, 6);
+            return true;
         }))
         return false;
     seconds = value;
@@ -478,9 +486,11 @@ bool KestrinTransport::readAncMode(DeviceData::AncMode& mode)
     uint8_t value = 0;
     if (!exchange(request, sizeof request, false, 9, is_response_valid, [&value](const uint8_t* reply, size_t) {
             QThread::msleep(c_ancPauseMs);
+            // Taken as the headset reports it: a mode the program does not know is repaired by
+            // the device model, which can write the default back; failing the read instead would
+            // leave such a headset without its settings.
             value = reply[8];
-            // Only on, transparency and off exist: any other byte is a failed read, not a mode.
-            return StatusAt(reply, 7) && value <= uint8_t(DeviceData::AncMode::off);
+            return true;
         }))
         return false;
     mode = DeviceData::AncMode(value);

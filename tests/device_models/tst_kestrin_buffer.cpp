@@ -258,14 +258,14 @@ private slots:
         QVERIFY(f.buffer.readFailedKeys().empty());
     }
 
-    void ancBandsThatCannotBeComparedAreAFailedKey_data()
+    void ancBandsThatCannotBeComparedAreLeftAlone_data()
     {
         QTest::addColumn<bool>("loadFails");
         QTest::newRow("bands cannot be loaded") << true;
         QTest::newRow("band count differs") << false;
     }
 
-    void ancBandsThatCannotBeComparedAreAFailedKey()
+    void ancBandsThatCannotBeComparedAreLeftAlone()
     {
         QFETCH(bool, loadFails);
         auto state = withBands({7});
@@ -277,8 +277,10 @@ private slots:
         f.buffer.setEqBands(7, TestKestrinDevice::Bands({2, 2, 2, 2, 2, 2, 2, 2, 2, 2}));
         f.timers.advance(0);
         QVERIFY(f.device.calls(QStringLiteral("write")).isEmpty());
-        // Recorded, so that the model puts the edit back in the queue instead of losing it.
-        QCOMPARE(f.buffer.readFailedKeys(), std::vector<Buffer::Key>{Buffer::Key(7 << 8 | 11)});
+        // Not recorded either: the model would queue it again, and it would fail again, for ever.
+        QVERIFY(f.buffer.readFailedKeys().empty());
+        f.timers.advance(10);
+        QVERIFY(f.buffer.isFree());
 
         // Before an index change the same bands give up at once.
         f.buffer.setEqBands(7, TestKestrinDevice::Bands({2, 2, 2, 2, 2, 2, 2, 2, 2, 2}));

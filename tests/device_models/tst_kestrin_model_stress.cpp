@@ -55,13 +55,15 @@ class TestKestrinModelStress : public QObject {
     Q_OBJECT
 
     // Changes from the GUI thread as fast as it goes, with refusals and changes made on the
-    // headset itself, while the worker writes and polls.
+    // headset itself, while the worker writes and polls. (A failed load of the headset's bands
+    // is not among them: a band change that cannot be compared with them is dropped by design,
+    // so the two would not end equal.)
     static void burst(KestrinDeviceModel& model, TestKestrinDevice& device, QRandomGenerator& rng, int ms)
     {
         static const char* const refusable[] = {"setGameChatMix", "setNoiseReduction", "setAncMode", "setVpLevel",
                                                 "setAmpGain",     "setMicLevel",       "setSidetoneLevel",
                                                 "setSidetone",    "setAutoPowerOff",   "setEqIndex",
-                                                "writeUserEqBiquad", "loadEqBands"};
+                                                "writeUserEqBiquad"};
         QElapsedTimer clock;
         clock.start();
         while (clock.elapsed() < ms) {

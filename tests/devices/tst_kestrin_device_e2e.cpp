@@ -5,6 +5,7 @@
 #include "KestrinModelRig.h"
 
 #include "device_models/KestrinDeviceModel.h"
+#include "device_models/KestrinDeviceModelBuffer.h"
 #include "devices/DeviceProxy.h"
 #include "devices/KestrinDeviceImpl.h"
 #include "support/devices/ManualWorkerTimers.h"
@@ -62,12 +63,15 @@ class TestKestrinDeviceE2e : public QObject {
 
 private slots:
     void modelLoadsTheHeadset();
+    void unknownAncModeIsRepairedByTheModel();
     void settingReachesHeadset_data();
     void settingReachesHeadset();
     void refusedSettingIsRestored_data();
     void refusedSettingIsRestored();
     void eqBandReachesHeadset_data();
     void eqBandReachesHeadset();
+    void ancBandsThatCannotBeComparedAreLeftAlone_data();
+    void ancBandsThatCannotBeComparedAreLeftAlone();
     void headsetChangesComeBackThroughPolls();
     void realWorkerThread();
 };
@@ -91,6 +95,28 @@ void TestKestrinDeviceE2e::modelLoadsTheHeadset()
     QCOMPARE(e2e.model->getDongleFwVersion(), QString::fromStdString(e2e.rig.headset->dongleFirmwareVersion));
     QCOMPARE(e2e.model->getVpLevel(), uint8_t(15));
     QVERIFY(e2e.ticksUntil([&] { return e2e.rig.state->vpLevel == 15; }) > 0);
+}
+
+void TestKestrinDeviceE2e::unknownAncModeIsRepairedByTheModel()
+{
+    // The headset reports a mode that does not exist while it is being opened.
+    EndToEnd e2e(0x4BAE, true, [](Kestrin::State& s) {
+        s.ancMode = 1;
+        s.reportedAncMode = 3;
+    });
+    QVERIFY(e2e.device->isValid());
+    e2e.rig.state->reportedAncMode.reset();
+
+    QSignalSpy changed(e2e.model.get(), &KestrinDeviceModel::sigAncModeChanged);
+    QVERIFY(e2e.connect());
+    // A headset with all its settings, not a firmware-only one.
+    QVERIFY(e2e.model->isFullHw());
+    QCOMPARE(e2e.model->getAncMode(), AncMode::on);
+    QCOMPARE(changed.count(), 1);
+    // The default goes to the headset through the queue.
+    QVERIFY(e2e.ticksUntil([&] { return e2e.sent("set anc_mode 0"); }, c_fewTicks) > 0);
+    QCOMPARE(int(e2e.rig.state->ancMode), 0);
+    QVERIFY(e2e.rig.headset->violations().empty());
 }
 
 void TestKestrinDeviceE2e::settingReachesHeadset_data()
@@ -154,22 +180,26 @@ void TestKestrinDeviceE2e::refusedSettingIsRestored_data()
     QTest::addColumn<ModelChange>("change");
     QTest::addColumn<ModelValue>("modelValue");
     QTest::addColumn<QByteArray>("signal");
+    // 0: the write is refused with a status; else the reply's status is no verdict, and the write
+    // fails by going unanswered (the next request of this command id).
+    QTest::addColumn<int>("silentId");
 
     using M = KestrinDeviceModel;
     QTest::newRow("sidetone level") << 0x4B2A << "set sidetone_level 12"
                                     << ModelChange([](M& m) { return m.setSidetoneLevel(12); })
                                     << ModelValue([](const M& m) { return int(m.getSidetoneLevel()); })
-                                    << QByteArray(SIGNAL(sigSidetoneLevelChanged()));
+                                    << QByteArray(SIGNAL(sigSidetoneLevelChanged())) << 0;
     QTest::newRow("vp level through dongle") << 0x4B28 << "set vp_level 1"
                                              << ModelChange([](M& m) { return m.setVpLevel(1); })
                                              << ModelValue([](const M& m) { return int(m.getVpLevel()); })
-                                             << QByteArray(SIGNAL(sigVpLevelChanged()));
+                                             << QByteArray(SIGNAL(sigVpLevelChanged()))
+                                             << int(Kestrin::kSetParameter);
     QTest::newRow("anc mode") << 0x4BAA << "set anc_mode 2" << ModelChange([](M& m) { return m.setAncMode(AncMode::off); })
                               << ModelValue([](const M& m) { return int(m.getAncMode()); })
-                              << QByteArray(SIGNAL(sigAncModeChanged()));
+                              << QByteArray(SIGNAL(sigAncModeChanged())) << 0;
     QTest::newRow("eq index") << 0x4B1A << "set eq_index 4" << ModelChange([](M& m) { return m.setCurrentEqIndex(4); })
                               << ModelValue([](const M& m) { return int(m.getCurrentEqIndex()); })
-                              << QByteArray(SIGNAL(sigCurrentEqIndexChanged()));
+                              << QByteArray(SIGNAL(sigCurrentEqIndexChanged())) << 0;
 }
 
 void TestKestrinDeviceE2e::refusedSettingIsRestored()
@@ -179,12 +209,16 @@ void TestKestrinDeviceE2e::refusedSettingIsRestored()
     QFETCH(ModelChange, change);
     QFETCH(ModelValue, modelValue);
     QFETCH(QByteArray, signal);
+    QFETCH(int, silentId);
 
     EndToEnd e2e { uint16_t(pid) };
     QVERIFY(e2e.connect());
     const int before = modelValue(*e2e.model);
     const std::string line = refused.toStdString();
-    e2e.rig.state->refuseWhen = [line](const Request& rq) { return Kestrin::Describe(rq) == line ? 1 : 0; };
+    if (silentId)
+        e2e.rig.headset->ignore(uint16_t(silentId));
+    else
+        e2e.rig.state->refuseWhen = [line](const Request& rq) { return Kestrin::Describe(rq) == line ? 1 : 0; };
 
     QSignalSpy spy(e2e.model.get(), signal.constData());
     QVERIFY(change(*e2e.model));
@@ -239,6 +273,50 @@ void TestKestrinDeviceE2e::eqBandReachesHeadset()
     else
         QCOMPARE(e2e.rig.log().size(), size_t(5));
     QCOMPARE(ToStringList(e2e.rig.state->storeFaults), QStringList());
+}
+
+void TestKestrinDeviceE2e::ancBandsThatCannotBeComparedAreLeftAlone_data()
+{
+    QTest::addColumn<bool>("loadFails");
+    QTest::newRow("bands cannot be read") << true;
+    QTest::newRow("headset has another band count") << false;
+}
+
+void TestKestrinDeviceE2e::ancBandsThatCannotBeComparedAreLeftAlone()
+{
+    QFETCH(bool, loadFails);
+
+    KestrinRig rig(0x4BAA);
+    if (!loadFails) {
+        auto& userEq = rig.state->userEqs[7];
+        Kestrin::Biquad extra = userEq.back();
+        extra.bandId = uint8_t(extra.bandId + 1);
+        userEq.push_back(extra);
+    }
+    auto device = rig.build<Devices::KestrinDeviceImpl>();
+    QVERIFY(device->isValid());
+    if (loadFails)
+        rig.headset->ignore(Kestrin::kAncGroup); // the read of user EQ 7 goes unanswered
+    rig.headset->clearLog();
+
+    ManualWorkerTimers timers;
+    KestrinDeviceModel::Buffer buffer(timers);
+    buffer.setDevMain(device.get(), DeviceType::kestrin_2_anc);
+    std::vector<DeviceData::KestrinEqBandParams> bands;
+    for (int frequency : { 31, 62, 125, 250, 500, 1000, 2000, 4000, 8000, 16000 })
+        bands.emplace_back(frequency, 3);
+    buffer.setEqBands(8, bands);
+
+    timers.advance(0);
+    // The headset's bands were asked for once; nothing was written.
+    QCOMPARE(ToStringList(rig.takeLog()), QStringList { "get user_biquads 7" });
+    // Nor recorded as failed: the model would queue the same bands again, and they would fail
+    // the same way on every tick.
+    QVERIFY(buffer.readFailedKeys().empty());
+    timers.advance(c_queueTickMs);
+    QVERIFY(buffer.isFree());
+    QCOMPARE(rig.requestCount(), size_t(0));
+    QVERIFY(rig.headset->violations().empty());
 }
 
 void TestKestrinDeviceE2e::headsetChangesComeBackThroughPolls()

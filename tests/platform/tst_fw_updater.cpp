@@ -3,6 +3,7 @@
 #include "platform/IKestrinDriversUninstaller.h"
 #include "platform/KestrinDriversHelper.h"
 #include "platform/KestrinFwUpdater.h"
+#include "support/DriverRemovalRun.h"
 #include "support/TestAppData.h"
 #include "support/devices/TestKestrinDevice.h"
 #include "support/fw/FwTestDoubles.h"
@@ -558,6 +559,9 @@ private slots:
             connect(uninstaller.get(), &Platform::IKestrinDriversUninstaller::sigStatusChanged, this,
                     [&] { seen << uninstaller->getStatus(); });
             uninstaller->start();
+            // The program's removal run (this executable, answering as the program) has nothing
+            // to remove here.
+            QTRY_COMPARE_WITH_TIMEOUT(uninstaller->getStatus(), Platform::IKestrinDriversUninstaller::Failed, 20000);
             QCOMPARE(seen, QList<int>({Platform::IKestrinDriversUninstaller::Running,
                                        Platform::IKestrinDriversUninstaller::Failed}));
             disconnect(uninstaller.get(), nullptr, this, nullptr);
@@ -565,8 +569,9 @@ private slots:
         QCOMPARE(Platform::KestrinDriversHelper::UninstallKestrinDrivers(),
                  int(Platform::KestrinDriversHelper::OtherFailure));
         QVERIFY(LogText().mid(logBefore.size()).contains("Driver removal is not available on this system"));
+        QVERIFY(LogText().mid(logBefore.size()).contains("Error code is 3."));
     }
 };
 
-QTEST_GUILESS_MAIN(TestFwUpdater)
+VELMOR_TEST_MAIN_WITH_REMOVAL_RUN(TestFwUpdater, QTEST_QAPP_SETUP(QCoreApplication))
 #include "tst_fw_updater.moc"

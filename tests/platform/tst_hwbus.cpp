@@ -334,7 +334,7 @@ void TestHwBus::firmwareOnlyFallback()
     } else {
         Kestrin::State* state = nullptr;
         device = PlugKestrin(uint16_t(pid), &state);
-        state->refuseWhen = [](const Request& rq) { return Kestrin::Describe(rq) == "get vp_level" ? 1 : 0; };
+        state->refuseWhen = [](const Request& rq) { return Kestrin::Describe(rq) == "get earcup_balance" ? 1 : 0; };
     }
     startBus();
     const SharedDeviceImpl found = waitForArrival();
@@ -495,7 +495,7 @@ void TestHwBus::pairingOnlyOnAFirmwareOnlyDongle()
     auto device = PlugKestrin(uint16_t(pid), &state);
     device->setHeadsetLinked(linked);
     if (refuseSettings)
-        state->refuseWhen = [](const Request& rq) { return Kestrin::Describe(rq) == "get vp_level" ? 1 : 0; };
+        state->refuseWhen = [](const Request& rq) { return Kestrin::Describe(rq) == "get earcup_balance" ? 1 : 0; };
     startBus();
     const SharedDeviceImpl found = waitForArrival();
     QCOMPARE(Main(found)->isFwOnly(), !linked || refuseSettings);
