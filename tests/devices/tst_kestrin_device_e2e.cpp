@@ -113,9 +113,9 @@ void TestKestrinDeviceE2e::unknownAncModeIsRepairedByTheModel()
     QVERIFY(e2e.model->isFullHw());
     QCOMPARE(e2e.model->getAncMode(), AncMode::on);
     QCOMPARE(changed.count(), 1);
-    // The default goes to the headset through the queue.
-    QVERIFY(e2e.ticksUntil([&] { return e2e.sent("set anc_mode 0"); }, c_fewTicks) > 0);
-    QCOMPARE(int(e2e.rig.state->ancMode), 0);
+    // The default goes to the headset through the queue (its first tick may come with the first
+    // load, before the request log is cleared, so the headset's state is the witness).
+    QVERIFY(e2e.ticksUntil([&] { return int(e2e.rig.state->ancMode) == 0; }, c_fewTicks) > 0);
     QVERIFY(e2e.rig.headset->violations().empty());
 }
 
