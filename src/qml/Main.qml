@@ -45,6 +45,10 @@ Window {
         property bool popupOpened: false
         // True once the application has committed to ending; never reset.
         property bool quitting: false
+        // A press on the title bar's free area that may become a move of the window.
+        property bool movePressed: false
+        // The window manager cannot move the window (there is none): it follows the pointer.
+        property bool moveByHand: false
         readonly property bool legalTermsAccepted: App.appMediator ? App.appMediator.eulaAccepted : false
         readonly property bool minimizeToTray: App.appMediator ? App.appMediator.minimizeToTray : false
         readonly property int radius: 8
@@ -53,7 +57,11 @@ Window {
         readonly property bool isMacOS: Qt.platform.os === "osx"
         readonly property bool isWindows: Qt.platform.os === "windows"
         readonly property int titleBarSize: App.theme.titleBarSize
-        readonly property int flags: Qt.Window
+        // Windows removes the system frame with a native hook and macOS keeps its own; elsewhere
+        // the window manager would draw a second title bar above ours, so the window asks for
+        // none and moves and resizes itself through the window manager.
+        readonly property bool isFrameless: !isWindows && !isMacOS
+        readonly property int flags: isFrameless ? Qt.Window | Qt.FramelessWindowHint : Qt.Window
         readonly property Component titleBarComponent: isMacOS ? titleBarMacOSComponent : titleBarWindowsComponent
         readonly property int visibleButtons: ZelTitleBar.SystemButtons
             | (legalTermsAccepted ? ZelTitleBar.CustomButtons : 0)
@@ -75,6 +83,31 @@ Window {
                 return
             quitting = true
             Qt.quit()
+        }
+
+        // The window's geometry at the start of a resize, with the pointer moved by (dx, dy) from
+        // where it was pressed, kept at the minimum size with the opposite edges in place.
+        function resizeByHand(edges, start, dx, dy) {
+            let x = start.x
+            let y = start.y
+            let width = start.width
+            let height = start.height
+            if (edges & Qt.LeftEdge) {
+                width = Math.max(root.minimumWidth, start.width - dx)
+                x = start.x + start.width - width
+            } else if (edges & Qt.RightEdge) {
+                width = Math.max(root.minimumWidth, start.width + dx)
+            }
+            if (edges & Qt.TopEdge) {
+                height = Math.max(root.minimumHeight, start.height - dy)
+                y = start.y + start.height - height
+            } else if (edges & Qt.BottomEdge) {
+                height = Math.max(root.minimumHeight, start.height + dy)
+            }
+            root.x = x
+            root.y = y
+            root.width = width
+            root.height = height
         }
 
         function isClosingBlocked() {
@@ -104,7 +137,14 @@ Window {
                     popupLoader.open(notificationsComponent)
                 break
             case ZelTitleBar.Move:
-                root.startSystemMove()
+                // A frameless window starts the window manager's move only once the pointer
+                // moves: started on the press, a quick click ends before the window manager
+                // takes the pointer, which then keeps moving the window until the next click
+                // and swallows the second press of a double click.
+                if (isFrameless)
+                    movePressed = true
+                else
+                    root.startSystemMove()
                 break
             }
         }
@@ -190,6 +230,33 @@ Window {
                 sourceComponent: internal.titleBarComponent
                 Layout.fillWidth: true
                 Layout.preferredHeight: internal.titleBarSize
+
+                // Turns a press on the bar's free area that starts to drag into a move of the
+                // frameless window.
+                DragHandler {
+                    id: titleBarDrag
+
+                    target: null
+                    enabled: internal.isFrameless
+
+                    onActiveChanged: {
+                        if (active && internal.movePressed)
+                            internal.moveByHand = !root.startSystemMove()
+                        if (!active)
+                            internal.moveByHand = false
+                        internal.movePressed = false
+                    }
+                    onCentroidChanged: {
+                        if (!(centroid.pressedButtons & Qt.LeftButton))
+                            internal.movePressed = false
+                        // The window moves under the pointer, so the pointer comes back to where it was
+                        // pressed: each step moves the window by what the pointer moved since the last.
+                        if (internal.moveByHand && active) {
+                            root.x += centroid.scenePosition.x - centroid.scenePressPosition.x
+                            root.y += centroid.scenePosition.y - centroid.scenePressPosition.y
+                        }
+                    }
+                }
             }
 
             Loader {
@@ -214,11 +281,43 @@ Window {
     }
 
     // One resize area: shows its cursor on hover and resizes the window at its edges when pressed.
+    // A frameless window starts the window manager's resize once the pointer moves with the
+    // button held, for the reason given at the title bar's move; with no window manager to do
+    // it, the window follows the pointer itself.
     component ResizeArea: MouseArea {
+        id: area
+
         required property int edges
+        property bool resizing: false
+        property bool byHand: false
+        property point pressPosition
+        property rect pressGeometry
 
         hoverEnabled: true
-        onPressed: root.startSystemResize(edges)
+        onPressed: (mouse) => {
+            if (!internal.isFrameless) {
+                root.startSystemResize(edges)
+                return
+            }
+            resizing = false
+            byHand = false
+            pressPosition = mapToGlobal(mouse.x, mouse.y)
+            pressGeometry = Qt.rect(root.x, root.y, root.width, root.height)
+        }
+        onPositionChanged: (mouse) => {
+            if (!pressed || !internal.isFrameless)
+                return
+            const position = mapToGlobal(mouse.x, mouse.y)
+            if (!resizing) {
+                if (position === pressPosition)
+                    return
+                resizing = true
+                byHand = !root.startSystemResize(edges)
+            }
+            if (byHand)
+                internal.resizeByHand(edges, pressGeometry, position.x - pressPosition.x,
+                                      position.y - pressPosition.y)
+        }
     }
 
     // The resize areas over the outer pixels of the window, only while it is windowed.
@@ -233,7 +332,9 @@ Window {
         RowLayout {
             spacing: 0
             Layout.fillWidth: true
-            Layout.preferredHeight: internal.frameBorderSize
+            // Exactly the border: a row that only prefers its height is stretched by the layout.
+            Layout.minimumHeight: internal.frameBorderSize
+            Layout.maximumHeight: internal.frameBorderSize
 
             ResizeArea {
                 edges: Qt.TopEdge | Qt.LeftEdge
@@ -282,7 +383,9 @@ Window {
         RowLayout {
             spacing: 0
             Layout.fillWidth: true
-            Layout.preferredHeight: internal.frameBorderSize
+            // Exactly the border: a row that only prefers its height is stretched by the layout.
+            Layout.minimumHeight: internal.frameBorderSize
+            Layout.maximumHeight: internal.frameBorderSize
 
             ResizeArea {
                 edges: Qt.BottomEdge | Qt.LeftEdge

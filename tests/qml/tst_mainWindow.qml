@@ -69,7 +69,8 @@ TestCase {
         compare(main.minimumWidth, 1200)
         compare(main.minimumHeight, 688)
         compare(main.color, App.theme.colorTransparent)
-        compare(main.flags, Qt.Window)
+        // Frameless, so that no window manager draws a second title bar above ours.
+        compare(main.flags, Qt.Window | Qt.FramelessWindowHint)
         const rect = findChild(main.contentItem, "mainRect")
         compare(rect.radius, 8)
         compare(rect.border.width, 1)
@@ -234,6 +235,100 @@ TestCase {
         keyClick(Qt.Key_Return)
         tryCompare(box, "visible", false)
         compare(App.calls, ["openPermissions()"])
+    }
+
+    // The resize rows are exactly the border, whatever the window's height; the middle row, which
+    // lets the clicks through to the content, takes the rest.
+    function test_resizeRows_data() {
+        return [
+            { tag: "default size", width: 1200, height: 688 },
+            { tag: "taller and wider", width: 1500, height: 900 },
+        ]
+    }
+
+    function test_resizeRows(data) {
+        main.width = data.width
+        main.height = data.height
+        const frame = findChild(main.contentItem, "frameLayout")
+        tryCompare(frame, "height", data.height)
+        const rows = frame.children
+        compare(rows.length, 3)
+        compare(rows[0].y, 0)
+        compare(rows[0].height, 4)
+        compare(rows[1].y, 4)
+        compare(rows[1].height, data.height - 8)
+        compare(rows[2].y, data.height - 4)
+        compare(rows[2].height, 4)
+        for (let i = 0; i < rows.length; ++i) {
+            const row = rows[i]
+            compare(row.children[0].width, 4)
+            compare(row.children[2].width, 4)
+            compare(row.children[1].width, data.width - 8)
+        }
+    }
+
+    // No window manager moves the window here: dragging the title bar's free area moves it by
+    // hand, by what the pointer moved; a press on a button moves nothing.
+    function test_dragOnTheTitleBarMovesTheWindow() {
+        const bar = titleBar()
+        const x = main.x
+        const y = main.y
+        // The pointer stays where the user moves it on the screen while the window moves under it.
+        mousePress(bar, 300, 16)
+        for (let step = 1; step <= 10; ++step)
+            mouseMove(bar, 300 + step * 6 - (main.x - x), 16 + step * 3 - (main.y - y))
+        mouseRelease(bar, 360 - (main.x - x), 46 - (main.y - y))
+        // The move starts past the drag threshold; from then on the window follows the pointer.
+        verify(main.x > x + 30 && main.x <= x + 60, main.x - x)
+        verify(main.y > y + 15 && main.y <= y + 30, main.y - y)
+        compare(main.width, 1200)
+
+        const moved = Qt.point(main.x, main.y)
+        const close = findChild(bar, "button" + ZelTitleBar.Close)
+        mousePress(close, 8, 8)
+        mouseMove(close, 60, 40)
+        mouseRelease(close, 60, 40)
+        compare(Qt.point(main.x, main.y), moved)
+        compare(main.visible, true)
+    }
+
+    function test_doubleClickOnTheTitleBarMaximizesAndRestores() {
+        const bar = titleBar()
+        mouseDoubleClickSequence(bar, 300, 16)
+        tryCompare(main, "visibility", Window.Maximized)
+        mouseDoubleClickSequence(bar, 300, 16)
+        tryCompare(main, "visibility", Window.Windowed)
+    }
+
+    // With no window manager to resize it, the window follows a drag of its border by hand; a
+    // click on the border without a drag changes nothing.
+    function test_dragOnTheBorderResizesTheWindow_data() {
+        return [
+            { tag: "right edge", x: 1198, y: 300, dx: 50, dy: 10, width: 1250, height: 688, moveX: 0, moveY: 0 },
+            { tag: "bottom edge", x: 600, y: 686, dx: 10, dy: 40, width: 1200, height: 728, moveX: 0, moveY: 0 },
+            { tag: "bottom-right corner", x: 1198, y: 686, dx: 30, dy: 20, width: 1230, height: 708, moveX: 0, moveY: 0 },
+            { tag: "left edge", x: 1, y: 300, dx: -40, dy: 0, width: 1240, height: 688, moveX: -40, moveY: 0 },
+            { tag: "top-left corner", x: 1, y: 1, dx: -20, dy: -30, width: 1220, height: 718, moveX: -20, moveY: -30 },
+            { tag: "left edge, not below the minimum", x: 1, y: 300, dx: 80, dy: 0, width: 1200, height: 688, moveX: 0, moveY: 0 },
+        ]
+    }
+
+    function test_dragOnTheBorderResizesTheWindow(data) {
+        const item = main.contentItem
+        const x = main.x
+        const y = main.y
+        mouseClick(item, data.x, data.y)
+        compare(main.width, 1200)
+        compare(main.height, 688)
+        mousePress(item, data.x, data.y)
+        mouseMove(item, data.x + Math.round(data.dx / 3), data.y + Math.round(data.dy / 3))
+        // The window moves under the pointer at the left and top edges.
+        mouseMove(item, data.x + data.dx - (main.x - x), data.y + data.dy - (main.y - y))
+        mouseRelease(item, data.x + data.dx - (main.x - x), data.y + data.dy - (main.y - y))
+        compare(main.width, data.width)
+        compare(main.height, data.height)
+        compare(main.x - x, data.moveX)
+        compare(main.y - y, data.moveY)
     }
 
     function test_maximizeTogglesAndDropsTheResizeAreas() {
