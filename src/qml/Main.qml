@@ -426,9 +426,12 @@ Window {
     Loader {
         id: popup2Loader
 
+        // The dialog takes the keyboard focus from the drawer below, so that its own key rules
+        // apply and no key reaches the drawer while the dialog is up.
         function open(dlg) {
             sourceComponent = dlg
             item.open()
+            item.forceActiveFocus()
         }
 
         objectName: "popup2Loader"

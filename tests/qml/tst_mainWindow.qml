@@ -169,6 +169,53 @@ TestCase {
         tryCompare(settings, "visible", false)
     }
 
+    // The dialog opened over a drawer takes the keyboard focus, so its own keys apply: on the
+    // app update's failure page Escape does nothing, and it does not reach the drawer below.
+    function test_dialogOverADrawerTakesTheKeys_data() {
+        return [
+            { tag: "settings", button: ZelTitleBar.Settings },
+            { tag: "notifications", button: ZelTitleBar.Notifications },
+        ]
+    }
+
+    function test_dialogOverADrawerTakesTheKeys(data) {
+        main.requestActivate()
+        tryCompare(main, "active", true)
+        appMediator.updateStatus = UIAppMediator.CanDownload
+        mouseClick(findChild(titleBar(), "button" + data.button))
+        const drawer = loaded("popupLoader")
+        tryCompare(drawer, "opened", true)
+        // What the drawer's Update button or app-update card does.
+        drawer.appUpdateClicked()
+        const dialog = loaded("popup2Loader")
+        verify(isA(dialog, "DlgAppUpdate"))
+        tryCompare(dialog, "opened", true)
+        // Cancelled once and asked again: the same dialog opens again.
+        mouseClick(findChild(dialog.contentItem, "cancelButton"))
+        tryCompare(dialog, "visible", false)
+        compare(drawer.opened, true)
+        drawer.appUpdateClicked()
+        compare(loaded("popup2Loader"), dialog)
+        tryCompare(dialog, "opened", true)
+        // Escape on the question closes the dialog alone.
+        keyClick(Qt.Key_Escape)
+        tryCompare(dialog, "visible", false)
+        compare(drawer.opened, true)
+        drawer.appUpdateClicked()
+        tryCompare(dialog, "opened", true)
+        // Confirm starts the download; it fails, and the next tick shows the failure page.
+        keyClick(Qt.Key_Return)
+        compare(App.calls, ["proceedUpdate()"])
+        tryCompare(findChild(dialog.contentItem, "progressBlock"), "visible", true)
+        appMediator.reportUpdateStatus(UIAppMediator.Failed)
+        tryCompare(findChild(dialog.contentItem, "labelTitle"), "text", "App Update Failed")
+        keyClick(Qt.Key_Escape)
+        compare(dialog.visible, true)
+        compare(findChild(dialog.contentItem, "labelTitle").text, "App Update Failed")
+        compare(drawer.opened, true)
+        compare(App.calls.indexOf("exit(0)"), -1)
+    }
+
     function test_closing_data() {
         return [
             { tag: "tray on", tray: true, blocked: false, hidden: true },
