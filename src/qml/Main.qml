@@ -50,7 +50,10 @@ Window {
         // The window manager cannot move the window (there is none): it follows the pointer.
         property bool moveByHand: false
         readonly property bool legalTermsAccepted: App.appMediator ? App.appMediator.eulaAccepted : false
-        readonly property bool minimizeToTray: App.appMediator ? App.appMediator.minimizeToTray : false
+        // Without a system tray the window would hide with nothing to bring it back: closing
+        // then quits, as with the option off.
+        readonly property bool trayAvailable: systemTrayIcon.available
+        readonly property bool minimizeToTray: trayAvailable && (App.appMediator ? App.appMediator.minimizeToTray : false)
         readonly property int radius: 8
         readonly property int frameBorderSize: radius * 0.5
         readonly property int contentMargin: isWindows && root.visibility === Window.Maximized ? frameBorderSize : 0
@@ -480,6 +483,7 @@ Window {
             y: titleBarLoader.height + mainRect.border.width
             height: root.height - y - mainRect.border.width
             width: 450
+            trayAvailable: internal.trayAvailable
             onPopupOpen: (dlg) => popup2Loader.open(dlg)
             onAppUpdateClicked: popup2Loader.open(appUpdateDialog)
             onAboutToShow: internal.popupOpened = true
