@@ -5,9 +5,6 @@ import Qt.labs.platform as Platform
 import Velmor.Enums 1.0
 
 import "Controls"
-import "Dialogs"
-import "Popups"
-import "Widgets"
 
 // The application window: a rounded, dark window with its own title bar and resize areas. It
 // shows one screen at a time, chosen by the consent setting and the current UI model; it owns
@@ -65,7 +62,7 @@ Window {
         // none and moves and resizes itself through the window manager.
         readonly property bool isFrameless: !isWindows && !isMacOS
         readonly property int flags: isFrameless ? Qt.Window | Qt.FramelessWindowHint : Qt.Window
-        readonly property Component titleBarComponent: isMacOS ? titleBarMacOSComponent : titleBarWindowsComponent
+        readonly property Component titleBarComponent: isMacOS ? titleBarMacOSComponent.get() : titleBarWindowsComponent.get()
         readonly property int visibleButtons: ZelTitleBar.SystemButtons
             | (legalTermsAccepted ? ZelTitleBar.CustomButtons : 0)
         readonly property int enabledButtons: ZelTitleBar.SystemButtons
@@ -133,11 +130,11 @@ Window {
                 break
             case ZelTitleBar.Settings:
                 if (!isClosingBlocked())
-                    popupLoader.open(appSettingsComponent)
+                    popupLoader.open(appSettingsComponent.get())
                 break
             case ZelTitleBar.Notifications:
                 if (!isClosingBlocked())
-                    popupLoader.open(notificationsComponent)
+                    popupLoader.open(notificationsComponent.get())
                 break
             case ZelTitleBar.Move:
                 // A frameless window starts the window manager's move only once the pointer
@@ -234,6 +231,12 @@ Window {
                 Layout.fillWidth: true
                 Layout.preferredHeight: internal.titleBarSize
 
+                onLoaded: {
+                    item.enabledButtons = Qt.binding(() => internal.enabledButtons)
+                    item.visibleButtons = Qt.binding(() => internal.visibleButtons)
+                    item.action.connect(internal.titleBarEventHandler)
+                }
+
                 // Turns a press on the bar's free area that starts to drag into a move of the
                 // frameless window.
                 DragHandler {
@@ -274,11 +277,23 @@ Window {
                 Layout.leftMargin: internal.contentMargin
                 Layout.rightMargin: internal.contentMargin
                 Layout.bottomMargin: internal.contentMargin
-                sourceComponent: !internal.legalTermsAccepted ? legalTermsComponent
+                sourceComponent: !internal.legalTermsAccepted ? legalTermsComponent.get()
                                : !uiModel ? emptyComponent
-                               : modelType === UIModel.Kestrin ? kestrinComponent
-                               : modelType === UIModel.Solvarine ? solvarineComponent
-                               : noDeviceComponent
+                               : modelType === UIModel.Kestrin ? kestrinComponent.get()
+                               : modelType === UIModel.Solvarine ? solvarineComponent.get()
+                               : noDeviceComponent.get()
+
+                // The screens' bottom corners follow the window's rounding.
+                onLoaded: {
+                    if (item.bottomLeftRadius === undefined)
+                        return
+                    item.bottomLeftRadius = internal.radius
+                    item.bottomRightRadius = internal.radius
+                    if (item.accepted)
+                        item.accepted.connect(() => App.appMediator.eulaAccepted = true)
+                    if (item.alertRequested)
+                        item.alertRequested.connect(() => root.alert(0))
+                }
             }
         }
     }
@@ -423,6 +438,30 @@ Window {
 
         objectName: "popupLoader"
         visible: item !== null && item.visible
+
+        // Both drawers lie just below the title bar and reach down to the bottom border.
+        onLoaded: {
+            const drawer = item
+            drawer.y = Qt.binding(() => titleBarLoader.height + mainRect.border.width)
+            drawer.height = Qt.binding(() => root.height - drawer.y - mainRect.border.width)
+            drawer.aboutToShow.connect(() => internal.popupOpened = true)
+            drawer.aboutToHide.connect(() => internal.popupOpened = false)
+            drawer.appUpdateClicked.connect(() => popup2Loader.open(appUpdateDialog.get()))
+            if (drawer.popupOpen) {
+                // The application settings.
+                drawer.width = 450
+                drawer.trayAvailable = Qt.binding(() => internal.trayAvailable)
+                drawer.popupOpen.connect((dlg) => popup2Loader.open(dlg))
+            }
+            if (drawer.fwUpdateClicked) {
+                // The notifications: only the headset screen offers a firmware update;
+                // elsewhere the request is ignored.
+                drawer.fwUpdateClicked.connect(() => {
+                    if (mainLoader.item && typeof mainLoader.item.startFwUpdate === "function")
+                        mainLoader.item.startFwUpdate()
+                })
+            }
+        }
     }
 
     // One dialog at a time, above the drawers: app update or licences.
@@ -447,125 +486,51 @@ Window {
         function open() {
             if (item && item.opened)
                 return
-            sourceComponent = dlgPermissions
+            sourceComponent = dlgPermissions.get()
             item.open()
             item.forceFocus()
         }
 
         objectName: "permissionsMessageLoader"
         visible: item !== null && item.visible
-    }
 
-    Component {
-        id: titleBarWindowsComponent
-
-        WidgetTitleBarWindows {
-            enabledButtons: internal.enabledButtons
-            visibleButtons: internal.visibleButtons
-            onAction: (id) => internal.titleBarEventHandler(id)
+        onLoaded: {
+            item.title = qsTr("Grant Permissions")
+            item.text = qsTr("Please grant Input Monitoring permission for your Velmor product")
+            item.positiveText = qsTr("Open Permissions")
+            item.positiveClicked.connect(() => App.openPermissions())
         }
     }
 
-    Component {
-        id: titleBarMacOSComponent
+    // A component of one of the module's files, made when it is first needed and kept: the
+    // window's first frame does not wait for screens, drawers and dialogs (and the modules that
+    // they import) that it does not show.
+    component LazyComponent: QtObject {
+        required property string file
+        // Holds the component without notifying anyone, so that get() may run in a binding.
+        readonly property var store: ({})
 
-        WidgetTitleBarMacOS {
-            enabledButtons: internal.enabledButtons
-            visibleButtons: internal.visibleButtons
-            onAction: (id) => internal.titleBarEventHandler(id)
+        function get() {
+            if (!store.component)
+                store.component = Qt.createComponent(Qt.resolvedUrl(file))
+            return store.component
         }
     }
 
-    Component {
-        id: appSettingsComponent
-
-        PopupAppSettings {
-            y: titleBarLoader.height + mainRect.border.width
-            height: root.height - y - mainRect.border.width
-            width: 450
-            trayAvailable: internal.trayAvailable
-            onPopupOpen: (dlg) => popup2Loader.open(dlg)
-            onAppUpdateClicked: popup2Loader.open(appUpdateDialog)
-            onAboutToShow: internal.popupOpened = true
-            onAboutToHide: internal.popupOpened = false
-        }
-    }
-
-    Component {
-        id: notificationsComponent
-
-        PopupNotifications {
-            y: titleBarLoader.height + mainRect.border.width
-            height: root.height - y - mainRect.border.width
-            onFwUpdateClicked: {
-                // Only the headset screen offers it; elsewhere the request is ignored.
-                if (mainLoader.item && typeof mainLoader.item.startFwUpdate === "function")
-                    mainLoader.item.startFwUpdate()
-            }
-            onAppUpdateClicked: popup2Loader.open(appUpdateDialog)
-            onAboutToShow: internal.popupOpened = true
-            onAboutToHide: internal.popupOpened = false
-        }
-    }
+    LazyComponent { id: titleBarWindowsComponent; file: "Widgets/WidgetTitleBarWindows.qml" }
+    LazyComponent { id: titleBarMacOSComponent; file: "Widgets/WidgetTitleBarMacOS.qml" }
+    LazyComponent { id: appSettingsComponent; file: "Popups/PopupAppSettings.qml" }
+    LazyComponent { id: notificationsComponent; file: "Popups/PopupNotifications.qml" }
+    LazyComponent { id: noDeviceComponent; file: "Widgets/WidgetNoDevice.qml" }
+    LazyComponent { id: kestrinComponent; file: "Widgets/WidgetKesMain.qml" }
+    LazyComponent { id: solvarineComponent; file: "Widgets/WidgetSlvMain.qml" }
+    LazyComponent { id: legalTermsComponent; file: "Widgets/WidgetLegalTerms.qml" }
+    LazyComponent { id: appUpdateDialog; file: "Dialogs/DlgAppUpdate.qml" }
+    LazyComponent { id: dlgPermissions; file: "Dialogs/DlgConfirmBox.qml" }
 
     Component {
         id: emptyComponent
 
         Item {}
-    }
-
-    Component {
-        id: noDeviceComponent
-
-        WidgetNoDevice {
-            bottomLeftRadius: internal.radius
-            bottomRightRadius: internal.radius
-        }
-    }
-
-    Component {
-        id: kestrinComponent
-
-        WidgetKesMain {
-            bottomLeftRadius: internal.radius
-            bottomRightRadius: internal.radius
-            onAlertRequested: root.alert(0)
-        }
-    }
-
-    Component {
-        id: solvarineComponent
-
-        WidgetSlvMain {
-            bottomLeftRadius: internal.radius
-            bottomRightRadius: internal.radius
-        }
-    }
-
-    Component {
-        id: legalTermsComponent
-
-        WidgetLegalTerms {
-            bottomLeftRadius: internal.radius
-            bottomRightRadius: internal.radius
-            onAccepted: App.appMediator.eulaAccepted = true
-        }
-    }
-
-    Component {
-        id: appUpdateDialog
-
-        DlgAppUpdate {}
-    }
-
-    Component {
-        id: dlgPermissions
-
-        DlgConfirmBox {
-            title: qsTr("Grant Permissions")
-            text: qsTr("Please grant Input Monitoring permission for your Velmor product")
-            positiveText: qsTr("Open Permissions")
-            onPositiveClicked: App.openPermissions()
-        }
     }
 }
