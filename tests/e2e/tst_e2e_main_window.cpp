@@ -10,6 +10,8 @@
 #include "support/TestAppData.h"
 #include "utils/Utils.h"
 
+#include <QDir>
+#include <QProcess>
 #include <QQmlApplicationEngine>
 #include <QQmlContext>
 #include <QQuickItem>
@@ -69,6 +71,9 @@ private:
     // A left click at the centre of the item's visible part, as the user makes it.
     void click(QQuickItem* item, QPointF at = QPointF(-1, -1)) const;
     QQuickItem* page(const char* name) const;
+    // With VELMOR_SCREENSHOT_DIR set (a run on a real X server, for a person to look at): a
+    // picture of the whole screen, window manager included, once the window has drawn.
+    void screenshot(const QString& name) const;
 
     App& m_app;
     std::unique_ptr<QQmlApplicationEngine> m_engine;
@@ -141,6 +146,21 @@ QQuickItem* TestE2eMainWindow::page(const char* name) const
     return find(name, loaded("mainLoader"));
 }
 
+void TestE2eMainWindow::screenshot(const QString& name) const
+{
+    const QString folder = qEnvironmentVariable("VELMOR_SCREENSHOT_DIR");
+    if (folder.isEmpty())
+        return;
+    // Animations (drawer slides) end within half a second; then a fresh frame is on screen.
+    QTest::qWait(600);
+    QSignalSpy swapped(window(), &QQuickWindow::frameSwapped);
+    window()->update();
+    QVERIFY(swapped.wait(5000));
+    const int result = QProcess::execute(QStringLiteral("import"),
+        {QStringLiteral("-window"), QStringLiteral("root"), QDir(folder).filePath(name + QStringLiteral(".png"))});
+    QCOMPARE(result, 0);
+}
+
 void TestE2eMainWindow::initTestCase()
 {
     Bus::instance().reset();
@@ -165,6 +185,7 @@ void TestE2eMainWindow::legalTermsAreAcceptedByClicks()
     QQuickItem* agree = page("agreeCheckBox");
     QQuickItem* continueButton = page("continueButton");
     QVERIFY(!continueButton->isEnabled());
+    screenshot(QStringLiteral("01-legal-terms"));
     click(agree);
     QTRY_VERIFY(agree->property("checked").toBool());
     QVERIFY(continueButton->isEnabled());
@@ -172,6 +193,7 @@ void TestE2eMainWindow::legalTermsAreAcceptedByClicks()
     QTRY_VERIFY(appMediator->property("eulaAccepted").toBool());
     QTRY_VERIFY_WITH_TIMEOUT(IsA(loaded("mainLoader"), "WidgetNoDevice"), WaitMs);
     QVERIFY(titleButton(SettingsButton)->isVisible());
+    screenshot(QStringLiteral("02-no-device"));
 }
 
 void TestE2eMainWindow::pluggedHeadsetShowsItsScreen()
@@ -195,6 +217,7 @@ void TestE2eMainWindow::sideMenuEntriesChangePages()
         shown << entry;
         click(item);
         QTRY_COMPARE(pages->property("currentIndex").toInt(), entry);
+        screenshot(QStringLiteral("03-headset-page-%1").arg(entry));
     }
     QVERIFY2(shown.contains(1) && shown.contains(4) && shown.contains(0) && !shown.contains(3),
         QByteArray::number(shown.size()));
@@ -251,6 +274,7 @@ void TestE2eMainWindow::drawerButtonsOpenTheirDrawers()
     QObject* opened = loaded("popupLoader");
     QVERIFY(IsA(opened, drawer.toUtf8().constData()));
     QTRY_VERIFY(opened->property("opened").toBool());
+    screenshot(QStringLiteral("04-drawer-") + QString::fromLatin1(QTest::currentDataTag()));
     // While it is open, the drawer buttons do not react; its own close button closes it.
     QVERIFY(!titleButton(button)->isEnabled());
     click(find("closeBtn", opened));
