@@ -364,6 +364,7 @@ int main(int argc, char** argv)
 {
     TestSupport::UseTestAppData();
     TestSupport::ClearAppData();
+    QCoreApplication::setApplicationVersion(QStringLiteral("1.2.48"));
     // As the start-up does: the types that screens import exist before the window loads.
     MetadataInitializer metadata;
     Utils::SetUpMainThread();

@@ -295,7 +295,7 @@ TestCase {
         compare(traySwitch.checked, true)
         compare(traySwitch.enabled, trayAvailable())
         compare(traySwitch.hint, trayAvailable() ? ""
-                : "This desktop shows no system tray: closing the window quits the app.")
+                : "No system tray here: closing quits the app.")
         settings.close()
     }
 

@@ -199,7 +199,7 @@ ZelDrawer {
                 Layout.fillWidth: true
                 text: qsTr("Close to System Tray")
                 enabled: root.trayAvailable
-                hint: root.trayAvailable ? "" : qsTr("This desktop shows no system tray: closing the window quits the app.")
+                hint: root.trayAvailable ? "" : qsTr("No system tray here: closing quits the app.")
 
                 onToggled: {
                     if (!internal.appMediator)
