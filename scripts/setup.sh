@@ -15,6 +15,7 @@ packages=(
   libqt6svg6 qt6-qpa-plugins
   libhidapi-dev
   xvfb xauth
+  dbus-daemon dbus-bin
   fonts-dejavu-core
   clang libclang-rt-14-dev
 )
