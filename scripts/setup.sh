@@ -15,7 +15,7 @@ packages=(
   libqt6svg6 qt6-qpa-plugins
   libhidapi-dev
   xvfb xauth
-  dbus-daemon desktop-file-utils
+  dbus-daemon dbus-bin desktop-file-utils
   fonts-dejavu-core
   clang libclang-rt-14-dev
 )

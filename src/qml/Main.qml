@@ -5,9 +5,6 @@ import Qt.labs.platform as Platform
 import Velmor.Enums 1.0
 
 import "Controls"
-import "Dialogs"
-import "Popups"
-import "Widgets"
 
 // The application window: a rounded, dark window with its own title bar and resize areas. It
 // shows one screen at a time, chosen by the consent setting and the current UI model; it owns
@@ -45,16 +42,27 @@ Window {
         property bool popupOpened: false
         // True once the application has committed to ending; never reset.
         property bool quitting: false
+        // A press on the title bar's free area that may become a move of the window.
+        property bool movePressed: false
+        // The window manager cannot move the window (there is none): it follows the pointer.
+        property bool moveByHand: false
         readonly property bool legalTermsAccepted: App.appMediator ? App.appMediator.eulaAccepted : false
-        readonly property bool minimizeToTray: App.appMediator ? App.appMediator.minimizeToTray : false
+        // Without a system tray the window would hide with nothing to bring it back: closing
+        // then quits, as with the option off.
+        readonly property bool trayAvailable: systemTrayIcon.available
+        readonly property bool minimizeToTray: trayAvailable && (App.appMediator ? App.appMediator.minimizeToTray : false)
         readonly property int radius: 8
         readonly property int frameBorderSize: radius * 0.5
         readonly property int contentMargin: isWindows && root.visibility === Window.Maximized ? frameBorderSize : 0
         readonly property bool isMacOS: Qt.platform.os === "osx"
         readonly property bool isWindows: Qt.platform.os === "windows"
         readonly property int titleBarSize: App.theme.titleBarSize
-        readonly property int flags: Qt.Window
-        readonly property Component titleBarComponent: isMacOS ? titleBarMacOSComponent : titleBarWindowsComponent
+        // Windows removes the system frame with a native hook and macOS keeps its own; elsewhere
+        // the window manager would draw a second title bar above ours, so the window asks for
+        // none and moves and resizes itself through the window manager.
+        readonly property bool isFrameless: !isWindows && !isMacOS
+        readonly property int flags: isFrameless ? Qt.Window | Qt.FramelessWindowHint : Qt.Window
+        readonly property Component titleBarComponent: isMacOS ? titleBarMacOSComponent.get() : titleBarWindowsComponent.get()
         readonly property int visibleButtons: ZelTitleBar.SystemButtons
             | (legalTermsAccepted ? ZelTitleBar.CustomButtons : 0)
         readonly property int enabledButtons: ZelTitleBar.SystemButtons
@@ -77,6 +85,31 @@ Window {
             Qt.quit()
         }
 
+        // The window's geometry at the start of a resize, with the pointer moved by (dx, dy) from
+        // where it was pressed, kept at the minimum size with the opposite edges in place.
+        function resizeByHand(edges, start, dx, dy) {
+            let x = start.x
+            let y = start.y
+            let width = start.width
+            let height = start.height
+            if (edges & Qt.LeftEdge) {
+                width = Math.max(root.minimumWidth, start.width - dx)
+                x = start.x + start.width - width
+            } else if (edges & Qt.RightEdge) {
+                width = Math.max(root.minimumWidth, start.width + dx)
+            }
+            if (edges & Qt.TopEdge) {
+                height = Math.max(root.minimumHeight, start.height - dy)
+                y = start.y + start.height - height
+            } else if (edges & Qt.BottomEdge) {
+                height = Math.max(root.minimumHeight, start.height + dy)
+            }
+            root.x = x
+            root.y = y
+            root.width = width
+            root.height = height
+        }
+
         function isClosingBlocked() {
             return App.appMediator ? App.appMediator.isClosingBlocked() : false
         }
@@ -97,14 +130,21 @@ Window {
                 break
             case ZelTitleBar.Settings:
                 if (!isClosingBlocked())
-                    popupLoader.open(appSettingsComponent)
+                    popupLoader.open(appSettingsComponent.get())
                 break
             case ZelTitleBar.Notifications:
                 if (!isClosingBlocked())
-                    popupLoader.open(notificationsComponent)
+                    popupLoader.open(notificationsComponent.get())
                 break
             case ZelTitleBar.Move:
-                root.startSystemMove()
+                // A frameless window starts the window manager's move only once the pointer
+                // moves: started on the press, a quick click ends before the window manager
+                // takes the pointer, which then keeps moving the window until the next click
+                // and swallows the second press of a double click.
+                if (isFrameless)
+                    movePressed = true
+                else
+                    root.startSystemMove()
                 break
             }
         }
@@ -190,6 +230,39 @@ Window {
                 sourceComponent: internal.titleBarComponent
                 Layout.fillWidth: true
                 Layout.preferredHeight: internal.titleBarSize
+
+                onLoaded: {
+                    item.enabledButtons = Qt.binding(() => internal.enabledButtons)
+                    item.visibleButtons = Qt.binding(() => internal.visibleButtons)
+                    item.action.connect(internal.titleBarEventHandler)
+                }
+
+                // Turns a press on the bar's free area that starts to drag into a move of the
+                // frameless window.
+                DragHandler {
+                    id: titleBarDrag
+
+                    target: null
+                    enabled: internal.isFrameless
+
+                    onActiveChanged: {
+                        if (active && internal.movePressed)
+                            internal.moveByHand = !root.startSystemMove()
+                        if (!active)
+                            internal.moveByHand = false
+                        internal.movePressed = false
+                    }
+                    onCentroidChanged: {
+                        if (!(centroid.pressedButtons & Qt.LeftButton))
+                            internal.movePressed = false
+                        // The window moves under the pointer, so the pointer comes back to where it was
+                        // pressed: each step moves the window by what the pointer moved since the last.
+                        if (internal.moveByHand && active) {
+                            root.x += centroid.scenePosition.x - centroid.scenePressPosition.x
+                            root.y += centroid.scenePosition.y - centroid.scenePressPosition.y
+                        }
+                    }
+                }
             }
 
             Loader {
@@ -204,21 +277,65 @@ Window {
                 Layout.leftMargin: internal.contentMargin
                 Layout.rightMargin: internal.contentMargin
                 Layout.bottomMargin: internal.contentMargin
-                sourceComponent: !internal.legalTermsAccepted ? legalTermsComponent
+                sourceComponent: !internal.legalTermsAccepted ? legalTermsComponent.get()
                                : !uiModel ? emptyComponent
-                               : modelType === UIModel.Kestrin ? kestrinComponent
-                               : modelType === UIModel.Solvarine ? solvarineComponent
-                               : noDeviceComponent
+                               : modelType === UIModel.Kestrin ? kestrinComponent.get()
+                               : modelType === UIModel.Solvarine ? solvarineComponent.get()
+                               : noDeviceComponent.get()
+
+                // The screens' bottom corners follow the window's rounding.
+                onLoaded: {
+                    if (item.bottomLeftRadius === undefined)
+                        return
+                    item.bottomLeftRadius = internal.radius
+                    item.bottomRightRadius = internal.radius
+                    if (item.accepted)
+                        item.accepted.connect(() => App.appMediator.eulaAccepted = true)
+                    if (item.alertRequested)
+                        item.alertRequested.connect(() => root.alert(0))
+                }
             }
         }
     }
 
     // One resize area: shows its cursor on hover and resizes the window at its edges when pressed.
+    // A frameless window starts the window manager's resize once the pointer moves with the
+    // button held, for the reason given at the title bar's move; with no window manager to do
+    // it, the window follows the pointer itself.
     component ResizeArea: MouseArea {
+        id: area
+
         required property int edges
+        property bool resizing: false
+        property bool byHand: false
+        property point pressPosition
+        property rect pressGeometry
 
         hoverEnabled: true
-        onPressed: root.startSystemResize(edges)
+        onPressed: (mouse) => {
+            if (!internal.isFrameless) {
+                root.startSystemResize(edges)
+                return
+            }
+            resizing = false
+            byHand = false
+            pressPosition = mapToGlobal(mouse.x, mouse.y)
+            pressGeometry = Qt.rect(root.x, root.y, root.width, root.height)
+        }
+        onPositionChanged: (mouse) => {
+            if (!pressed || !internal.isFrameless)
+                return
+            const position = mapToGlobal(mouse.x, mouse.y)
+            if (!resizing) {
+                if (position === pressPosition)
+                    return
+                resizing = true
+                byHand = !root.startSystemResize(edges)
+            }
+            if (byHand)
+                internal.resizeByHand(edges, pressGeometry, position.x - pressPosition.x,
+                                      position.y - pressPosition.y)
+        }
     }
 
     // The resize areas over the outer pixels of the window, only while it is windowed.
@@ -233,7 +350,9 @@ Window {
         RowLayout {
             spacing: 0
             Layout.fillWidth: true
-            Layout.preferredHeight: internal.frameBorderSize
+            // Exactly the border: a row that only prefers its height is stretched by the layout.
+            Layout.minimumHeight: internal.frameBorderSize
+            Layout.maximumHeight: internal.frameBorderSize
 
             ResizeArea {
                 edges: Qt.TopEdge | Qt.LeftEdge
@@ -282,7 +401,9 @@ Window {
         RowLayout {
             spacing: 0
             Layout.fillWidth: true
-            Layout.preferredHeight: internal.frameBorderSize
+            // Exactly the border: a row that only prefers its height is stretched by the layout.
+            Layout.minimumHeight: internal.frameBorderSize
+            Layout.maximumHeight: internal.frameBorderSize
 
             ResizeArea {
                 edges: Qt.BottomEdge | Qt.LeftEdge
@@ -317,15 +438,42 @@ Window {
 
         objectName: "popupLoader"
         visible: item !== null && item.visible
+
+        // Both drawers lie just below the title bar and reach down to the bottom border.
+        onLoaded: {
+            const drawer = item
+            drawer.y = Qt.binding(() => titleBarLoader.height + mainRect.border.width)
+            drawer.height = Qt.binding(() => root.height - drawer.y - mainRect.border.width)
+            drawer.aboutToShow.connect(() => internal.popupOpened = true)
+            drawer.aboutToHide.connect(() => internal.popupOpened = false)
+            drawer.appUpdateClicked.connect(() => popup2Loader.open(appUpdateDialog.get()))
+            if (drawer.popupOpen) {
+                // The application settings.
+                drawer.width = 450
+                drawer.trayAvailable = Qt.binding(() => internal.trayAvailable)
+                drawer.popupOpen.connect((dlg) => popup2Loader.open(dlg))
+            }
+            if (drawer.fwUpdateClicked) {
+                // The notifications: only the headset screen offers a firmware update;
+                // elsewhere the request is ignored.
+                drawer.fwUpdateClicked.connect(() => {
+                    if (mainLoader.item && typeof mainLoader.item.startFwUpdate === "function")
+                        mainLoader.item.startFwUpdate()
+                })
+            }
+        }
     }
 
     // One dialog at a time, above the drawers: app update or licences.
     Loader {
         id: popup2Loader
 
+        // The dialog takes the keyboard focus from the drawer below, so that its own key rules
+        // apply and no key reaches the drawer while the dialog is up.
         function open(dlg) {
             sourceComponent = dlg
             item.open()
+            item.forceActiveFocus()
         }
 
         objectName: "popup2Loader"
@@ -338,124 +486,51 @@ Window {
         function open() {
             if (item && item.opened)
                 return
-            sourceComponent = dlgPermissions
+            sourceComponent = dlgPermissions.get()
             item.open()
             item.forceFocus()
         }
 
         objectName: "permissionsMessageLoader"
         visible: item !== null && item.visible
-    }
 
-    Component {
-        id: titleBarWindowsComponent
-
-        WidgetTitleBarWindows {
-            enabledButtons: internal.enabledButtons
-            visibleButtons: internal.visibleButtons
-            onAction: (id) => internal.titleBarEventHandler(id)
+        onLoaded: {
+            item.title = qsTr("Grant Permissions")
+            item.text = qsTr("Please grant Input Monitoring permission for your Velmor product")
+            item.positiveText = qsTr("Open Permissions")
+            item.positiveClicked.connect(() => App.openPermissions())
         }
     }
 
-    Component {
-        id: titleBarMacOSComponent
+    // A component of one of the module's files, made when it is first needed and kept: the
+    // window's first frame does not wait for screens, drawers and dialogs (and the modules that
+    // they import) that it does not show.
+    component LazyComponent: QtObject {
+        required property string file
+        // Holds the component without notifying anyone, so that get() may run in a binding.
+        readonly property var store: ({})
 
-        WidgetTitleBarMacOS {
-            enabledButtons: internal.enabledButtons
-            visibleButtons: internal.visibleButtons
-            onAction: (id) => internal.titleBarEventHandler(id)
+        function get() {
+            if (!store.component)
+                store.component = Qt.createComponent(Qt.resolvedUrl(file))
+            return store.component
         }
     }
 
-    Component {
-        id: appSettingsComponent
-
-        PopupAppSettings {
-            y: titleBarLoader.height + mainRect.border.width
-            height: root.height - y - mainRect.border.width
-            width: 450
-            onPopupOpen: (dlg) => popup2Loader.open(dlg)
-            onAppUpdateClicked: popup2Loader.open(appUpdateDialog)
-            onAboutToShow: internal.popupOpened = true
-            onAboutToHide: internal.popupOpened = false
-        }
-    }
-
-    Component {
-        id: notificationsComponent
-
-        PopupNotifications {
-            y: titleBarLoader.height + mainRect.border.width
-            height: root.height - y - mainRect.border.width
-            onFwUpdateClicked: {
-                // Only the headset screen offers it; elsewhere the request is ignored.
-                if (mainLoader.item && typeof mainLoader.item.startFwUpdate === "function")
-                    mainLoader.item.startFwUpdate()
-            }
-            onAppUpdateClicked: popup2Loader.open(appUpdateDialog)
-            onAboutToShow: internal.popupOpened = true
-            onAboutToHide: internal.popupOpened = false
-        }
-    }
+    LazyComponent { id: titleBarWindowsComponent; file: "Widgets/WidgetTitleBarWindows.qml" }
+    LazyComponent { id: titleBarMacOSComponent; file: "Widgets/WidgetTitleBarMacOS.qml" }
+    LazyComponent { id: appSettingsComponent; file: "Popups/PopupAppSettings.qml" }
+    LazyComponent { id: notificationsComponent; file: "Popups/PopupNotifications.qml" }
+    LazyComponent { id: noDeviceComponent; file: "Widgets/WidgetNoDevice.qml" }
+    LazyComponent { id: kestrinComponent; file: "Widgets/WidgetKesMain.qml" }
+    LazyComponent { id: solvarineComponent; file: "Widgets/WidgetSlvMain.qml" }
+    LazyComponent { id: legalTermsComponent; file: "Widgets/WidgetLegalTerms.qml" }
+    LazyComponent { id: appUpdateDialog; file: "Dialogs/DlgAppUpdate.qml" }
+    LazyComponent { id: dlgPermissions; file: "Dialogs/DlgConfirmBox.qml" }
 
     Component {
         id: emptyComponent
 
         Item {}
-    }
-
-    Component {
-        id: noDeviceComponent
-
-        WidgetNoDevice {
-            bottomLeftRadius: internal.radius
-            bottomRightRadius: internal.radius
-        }
-    }
-
-    Component {
-        id: kestrinComponent
-
-        WidgetKesMain {
-            bottomLeftRadius: internal.radius
-            bottomRightRadius: internal.radius
-            onAlertRequested: root.alert(0)
-        }
-    }
-
-    Component {
-        id: solvarineComponent
-
-        WidgetSlvMain {
-            bottomLeftRadius: internal.radius
-            bottomRightRadius: internal.radius
-        }
-    }
-
-    Component {
-        id: legalTermsComponent
-
-        WidgetLegalTerms {
-            bottomLeftRadius: internal.radius
-            bottomRightRadius: internal.radius
-            onAccepted: App.appMediator.eulaAccepted = true
-        }
-    }
-
-    Component {
-        id: appUpdateDialog
-
-        DlgAppUpdate {}
-    }
-
-    Component {
-        id: dlgPermissions
-
-        DlgConfirmBox {
-            title: qsTr("Grant Permissions")
-            text: qsTr("Please grant Input Monitoring permission for your Velmor product")
-            positiveText: qsTr("Open Permissions")
-            onPositiveClicked: App.openPermissions()
-        }
     }
 }

@@ -43,6 +43,7 @@ private slots:
     void trayHidesTheWindowEvenWhileBlocked();
     void quitAppQuitsOnce();
     void closeAfterQuitEndsTheWindow();
+    void withoutATrayClosingEndsTheProgram();
     void everyModuleFileCompiles();
     void moduleImportsByName();
     void sharedDeviceTypeIsRegistered();
@@ -57,6 +58,7 @@ private:
     QObject* loaded(const char* loaderName) const;
     QObject* appMediator() const { return m_app.getAppMediator(); }
     bool titleBarAction(int id) const;
+    bool trayAvailable() const;
 
     App& m_app;
     std::unique_ptr<QQmlApplicationEngine> m_engine;
@@ -88,6 +90,12 @@ bool TestAppWindow::titleBarAction(int id) const
 {
     QObject* titleBar = loaded("titleBarLoader");
     return titleBar && QMetaObject::invokeMethod(titleBar, "action", Q_ARG(int, id));
+}
+
+bool TestAppWindow::trayAvailable() const
+{
+    QObject* tray = window()->findChild<QObject*>(QStringLiteral("systemTrayIcon"));
+    return tray && tray->property("available").toBool();
 }
 
 namespace {
@@ -215,6 +223,8 @@ void TestAppWindow::closingBlockRefusesCloseQuitAndDrawers()
 
 void TestAppWindow::trayHidesTheWindowEvenWhileBlocked()
 {
+    if (!trayAvailable())
+        QSKIP("no system tray on this desktop");
     QQuickWindow* root = window();
     root->show();
     QSignalSpy quit(m_engine.get(), &QQmlEngine::quit);
@@ -247,11 +257,42 @@ void TestAppWindow::closeAfterQuitEndsTheWindow()
     // Committed to ending: the tray option no longer hides the window, the close goes through.
     QQuickWindow* root = window();
     root->show();
-    QCOMPARE(appMediator()->property("minimizeToTray").toBool(), true);
+    QVERIFY(appMediator()->setProperty("minimizeToTray", true));
     m_app.setQuitOnLastWindowClosed(false);
     QVERIFY(root->close());
     QVERIFY(!root->isVisible());
     m_app.setQuitOnLastWindowClosed(true);
+    QVERIFY(appMediator()->setProperty("minimizeToTray", false));
+}
+
+void TestAppWindow::withoutATrayClosingEndsTheProgram()
+{
+    if (trayAvailable())
+        QSKIP("this desktop has a system tray");
+    QQuickWindow* root = window();
+    root->show();
+    QVERIFY(appMediator()->setProperty("minimizeToTray", true));
+    QObject* tray = window()->findChild<QObject*>(QStringLiteral("systemTrayIcon"));
+    QVERIFY(!tray->property("visible").toBool());
+
+    // The drawer's switch keeps the stored option but is disabled and says why.
+    QVERIFY(titleBarAction(SettingsButton));
+    QObject* drawer = loaded("popupLoader");
+    QTRY_VERIFY(drawer->property("opened").toBool());
+    QObject* traySwitch = drawer->findChild<QObject*>(QStringLiteral("traySwitch"));
+    QVERIFY(traySwitch);
+    QVERIFY(traySwitch->property("checked").toBool());
+    QVERIFY(!traySwitch->property("enabled").toBool());
+    QVERIFY(!traySwitch->property("hint").toString().isEmpty());
+    QVERIFY(QMetaObject::invokeMethod(drawer, "close"));
+    QTRY_VERIFY(!drawer->property("visible").toBool());
+
+    // Closing goes through instead of hiding the window (a hidden window refuses the close):
+    // the last window closes, which ends the program (held back here so that the test goes on).
+    m_app.setQuitOnLastWindowClosed(false);
+    QVERIFY(root->close());
+    m_app.setQuitOnLastWindowClosed(true);
+    QVERIFY(!root->isVisible());
     QVERIFY(appMediator()->setProperty("minimizeToTray", false));
 }
 

@@ -69,7 +69,8 @@ TestCase {
         compare(main.minimumWidth, 1200)
         compare(main.minimumHeight, 688)
         compare(main.color, App.theme.colorTransparent)
-        compare(main.flags, Qt.Window)
+        // Frameless, so that no window manager draws a second title bar above ours.
+        compare(main.flags, Qt.Window | Qt.FramelessWindowHint)
         const rect = findChild(main.contentItem, "mainRect")
         compare(rect.radius, 8)
         compare(rect.border.width, 1)
@@ -168,11 +169,68 @@ TestCase {
         tryCompare(settings, "visible", false)
     }
 
+    // The dialog opened over a drawer takes the keyboard focus, so its own keys apply: on the
+    // app update's failure page Escape does nothing, and it does not reach the drawer below.
+    function test_dialogOverADrawerTakesTheKeys_data() {
+        return [
+            { tag: "settings", button: ZelTitleBar.Settings },
+            { tag: "notifications", button: ZelTitleBar.Notifications },
+        ]
+    }
+
+    function test_dialogOverADrawerTakesTheKeys(data) {
+        main.requestActivate()
+        tryCompare(main, "active", true)
+        appMediator.updateStatus = UIAppMediator.CanDownload
+        mouseClick(findChild(titleBar(), "button" + data.button))
+        const drawer = loaded("popupLoader")
+        tryCompare(drawer, "opened", true)
+        // What the drawer's Update button or app-update card does.
+        drawer.appUpdateClicked()
+        const dialog = loaded("popup2Loader")
+        verify(isA(dialog, "DlgAppUpdate"))
+        tryCompare(dialog, "opened", true)
+        // Cancelled once and asked again: the same dialog opens again.
+        mouseClick(findChild(dialog.contentItem, "cancelButton"))
+        tryCompare(dialog, "visible", false)
+        compare(drawer.opened, true)
+        drawer.appUpdateClicked()
+        compare(loaded("popup2Loader"), dialog)
+        tryCompare(dialog, "opened", true)
+        // Escape on the question closes the dialog alone.
+        keyClick(Qt.Key_Escape)
+        tryCompare(dialog, "visible", false)
+        compare(drawer.opened, true)
+        drawer.appUpdateClicked()
+        tryCompare(dialog, "opened", true)
+        // Confirm starts the download; it fails, and the next tick shows the failure page.
+        keyClick(Qt.Key_Return)
+        compare(App.calls, ["proceedUpdate()"])
+        tryCompare(findChild(dialog.contentItem, "progressBlock"), "visible", true)
+        appMediator.reportUpdateStatus(UIAppMediator.Failed)
+        tryCompare(findChild(dialog.contentItem, "labelTitle"), "text", "App Update Failed")
+        keyClick(Qt.Key_Escape)
+        compare(dialog.visible, true)
+        compare(findChild(dialog.contentItem, "labelTitle").text, "App Update Failed")
+        compare(drawer.opened, true)
+        compare(App.calls.indexOf("exit(0)"), -1)
+    }
+
+    function trayAvailable() {
+        return findChild(main, "systemTrayIcon").available
+    }
+
+    // This file runs twice: on a desktop with a system tray and on one without.
+    function test_desktop() {
+        compare(trayAvailable(), Qt.platform.pluginName === "xcb")
+    }
+
+    // Without a system tray the option cannot hide the window: closing goes on as with it off.
     function test_closing_data() {
         return [
-            { tag: "tray on", tray: true, blocked: false, hidden: true },
-            { tag: "tray on, blocked", tray: true, blocked: true, hidden: true },
-            { tag: "tray off, blocked", tray: false, blocked: true, hidden: false },
+            { tag: "tray on", tray: true, blocked: false },
+            { tag: "tray on, blocked", tray: true, blocked: true },
+            { tag: "tray off, blocked", tray: false, blocked: true },
         ]
     }
 
@@ -181,7 +239,10 @@ TestCase {
         if (data.blocked)
             appMediator.addClosingBlock()
         titleBar().action(ZelTitleBar.Close)
-        compare(main.visible, !data.hidden)
+        const hiddenToTray = data.tray && trayAvailable()
+        const refused = data.blocked && !hiddenToTray
+        compare(main.visible, refused)
+        compare(findChild(main, "systemTrayIcon").visible, hiddenToTray)
         App.showAppWindow()
         compare(main.visible, true)
         // A quit request while blocked does nothing (an unblocked one ends the engine).
@@ -196,6 +257,8 @@ TestCase {
         const openItem = findChild(main, "trayOpenItem")
         const quitItem = findChild(main, "trayQuitItem")
         verify(tray && openItem && quitItem)
+        if (!tray.available)
+            skip("no system tray on this desktop")
         compare(tray.icon.source, "qrc:/icons/velmor.png")
         compare(tray.visible, false)
         appMediator.minimizeToTray = true
@@ -222,6 +285,20 @@ TestCase {
         compare(main.visible, true)
     }
 
+    // The drawer's switch has no effect without a tray and says so; with a tray it is as ever.
+    function test_traySwitchFollowsTheDesktop() {
+        appMediator.minimizeToTray = true
+        mouseClick(findChild(titleBar(), "button" + ZelTitleBar.Settings))
+        const settings = loaded("popupLoader")
+        tryCompare(settings, "opened", true)
+        const traySwitch = findChild(settings.contentItem, "traySwitch")
+        compare(traySwitch.checked, true)
+        compare(traySwitch.enabled, trayAvailable())
+        compare(traySwitch.hint, trayAvailable() ? ""
+                : "No system tray here: closing quits the app.")
+        settings.close()
+    }
+
     function test_permissionBox() {
         main.requestActivate()
         tryCompare(main, "active", true)
@@ -234,6 +311,100 @@ TestCase {
         keyClick(Qt.Key_Return)
         tryCompare(box, "visible", false)
         compare(App.calls, ["openPermissions()"])
+    }
+
+    // The resize rows are exactly the border, whatever the window's height; the middle row, which
+    // lets the clicks through to the content, takes the rest.
+    function test_resizeRows_data() {
+        return [
+            { tag: "default size", width: 1200, height: 688 },
+            { tag: "taller and wider", width: 1500, height: 900 },
+        ]
+    }
+
+    function test_resizeRows(data) {
+        main.width = data.width
+        main.height = data.height
+        const frame = findChild(main.contentItem, "frameLayout")
+        tryCompare(frame, "height", data.height)
+        const rows = frame.children
+        compare(rows.length, 3)
+        compare(rows[0].y, 0)
+        compare(rows[0].height, 4)
+        compare(rows[1].y, 4)
+        compare(rows[1].height, data.height - 8)
+        compare(rows[2].y, data.height - 4)
+        compare(rows[2].height, 4)
+        for (let i = 0; i < rows.length; ++i) {
+            const row = rows[i]
+            compare(row.children[0].width, 4)
+            compare(row.children[2].width, 4)
+            compare(row.children[1].width, data.width - 8)
+        }
+    }
+
+    // No window manager moves the window here: dragging the title bar's free area moves it by
+    // hand, by what the pointer moved; a press on a button moves nothing.
+    function test_dragOnTheTitleBarMovesTheWindow() {
+        const bar = titleBar()
+        const x = main.x
+        const y = main.y
+        // The pointer stays where the user moves it on the screen while the window moves under it.
+        mousePress(bar, 300, 16)
+        for (let step = 1; step <= 10; ++step)
+            mouseMove(bar, 300 + step * 6 - (main.x - x), 16 + step * 3 - (main.y - y))
+        mouseRelease(bar, 360 - (main.x - x), 46 - (main.y - y))
+        // The move starts past the drag threshold; from then on the window follows the pointer.
+        verify(main.x > x + 30 && main.x <= x + 60, main.x - x)
+        verify(main.y > y + 15 && main.y <= y + 30, main.y - y)
+        compare(main.width, 1200)
+
+        const moved = Qt.point(main.x, main.y)
+        const close = findChild(bar, "button" + ZelTitleBar.Close)
+        mousePress(close, 8, 8)
+        mouseMove(close, 60, 40)
+        mouseRelease(close, 60, 40)
+        compare(Qt.point(main.x, main.y), moved)
+        compare(main.visible, true)
+    }
+
+    function test_doubleClickOnTheTitleBarMaximizesAndRestores() {
+        const bar = titleBar()
+        mouseDoubleClickSequence(bar, 300, 16)
+        tryCompare(main, "visibility", Window.Maximized)
+        mouseDoubleClickSequence(bar, 300, 16)
+        tryCompare(main, "visibility", Window.Windowed)
+    }
+
+    // With no window manager to resize it, the window follows a drag of its border by hand; a
+    // click on the border without a drag changes nothing.
+    function test_dragOnTheBorderResizesTheWindow_data() {
+        return [
+            { tag: "right edge", x: 1198, y: 300, dx: 50, dy: 10, width: 1250, height: 688, moveX: 0, moveY: 0 },
+            { tag: "bottom edge", x: 600, y: 686, dx: 10, dy: 40, width: 1200, height: 728, moveX: 0, moveY: 0 },
+            { tag: "bottom-right corner", x: 1198, y: 686, dx: 30, dy: 20, width: 1230, height: 708, moveX: 0, moveY: 0 },
+            { tag: "left edge", x: 1, y: 300, dx: -40, dy: 0, width: 1240, height: 688, moveX: -40, moveY: 0 },
+            { tag: "top-left corner", x: 1, y: 1, dx: -20, dy: -30, width: 1220, height: 718, moveX: -20, moveY: -30 },
+            { tag: "left edge, not below the minimum", x: 1, y: 300, dx: 80, dy: 0, width: 1200, height: 688, moveX: 0, moveY: 0 },
+        ]
+    }
+
+    function test_dragOnTheBorderResizesTheWindow(data) {
+        const item = main.contentItem
+        const x = main.x
+        const y = main.y
+        mouseClick(item, data.x, data.y)
+        compare(main.width, 1200)
+        compare(main.height, 688)
+        mousePress(item, data.x, data.y)
+        mouseMove(item, data.x + Math.round(data.dx / 3), data.y + Math.round(data.dy / 3))
+        // The window moves under the pointer at the left and top edges.
+        mouseMove(item, data.x + data.dx - (main.x - x), data.y + data.dy - (main.y - y))
+        mouseRelease(item, data.x + data.dx - (main.x - x), data.y + data.dy - (main.y - y))
+        compare(main.width, data.width)
+        compare(main.height, data.height)
+        compare(main.x - x, data.moveX)
+        compare(main.y - y, data.moveY)
     }
 
     function test_maximizeTogglesAndDropsTheResizeAreas() {

@@ -17,6 +17,10 @@ ZelDrawer {
     signal popupOpen(Component dlg)
     signal appUpdateClicked()
 
+    // Whether the desktop shows a system tray; without one the window cannot close to it, so the
+    // option has no effect and the switch says why.
+    property bool trayAvailable: true
+
     function forceFocus() {
         closeBtn.forceActiveFocus()
     }
@@ -194,6 +198,8 @@ ZelDrawer {
 
                 Layout.fillWidth: true
                 text: qsTr("Close to System Tray")
+                enabled: root.trayAvailable
+                hint: root.trayAvailable ? "" : qsTr("No system tray here: closing quits the app.")
 
                 onToggled: {
                     if (!internal.appMediator)

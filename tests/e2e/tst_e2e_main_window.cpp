@@ -1,0 +1,378 @@
+// The user's path through the real main window: the application object with its real hardware bus
+// and HID client over the emulated headset, the real Main.qml, the window at its default size,
+// driven only by mouse clicks at the visible centre of items. Each click must do its job: the
+// headset receives the write, the drawer opens, the page changes.
+
+#include "HeadsetPlugging.h"
+
+#include "app/App.h"
+#include "app/MetadataInitializer.h"
+#include "support/TestAppData.h"
+#include "utils/Utils.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QQmlApplicationEngine>
+#include <QQmlContext>
+#include <QQuickItem>
+#include <QQuickWindow>
+#include <QSignalSpy>
+#include <QtTest>
+
+#include <memory>
+
+using namespace HidEmu;
+
+namespace {
+
+// Polls run every second; generous for a slow, sanitised CI machine.
+constexpr int WaitMs = 20000;
+
+// The title-bar buttons' values (ZelTitleBar.TitleBarButton).
+constexpr int CloseButton = 1;
+constexpr int MinimizeButton = 2;
+constexpr int MaximizeButton = 4;
+constexpr int SettingsButton = 8;
+constexpr int NotificationsButton = 16;
+
+bool IsA(QObject* object, const char* qmlType)
+{
+    return object && QByteArray(object->metaObject()->className()).startsWith(qmlType);
+}
+
+} // namespace
+
+class TestE2eMainWindow : public QObject {
+    Q_OBJECT
+
+public:
+    explicit TestE2eMainWindow(App& app) : m_app(app) {}
+
+private slots:
+    void initTestCase();
+    void legalTermsAreAcceptedByClicks();
+    void pluggedHeadsetShowsItsScreen();
+    void sideMenuEntriesChangePages();
+    void soundPageControlsWriteToTheHeadset();
+    void equalizerPresetIsWritten();
+    void drawerButtonsOpenTheirDrawers_data();
+    void drawerButtonsOpenTheirDrawers();
+    void onlyTheBorderStartsAResize_data();
+    void onlyTheBorderStartsAResize();
+    void maximizeAndMinimizeButtons();
+    void closeButtonEndsTheProgram();
+    void cleanupTestCase();
+
+private:
+    QQuickWindow* window() const;
+    QQuickItem* find(const char* name, QObject* in = nullptr) const;
+    QObject* loaded(const char* loaderName) const;
+    QQuickItem* titleButton(int id) const;
+    // A left click at the centre of the item's visible part, as the user makes it.
+    void click(QQuickItem* item, QPointF at = QPointF(-1, -1)) const;
+    QQuickItem* page(const char* name) const;
+    // With VELMOR_SCREENSHOT_DIR set (a run on a real X server, for a person to look at): a
+    // picture of the whole screen, window manager included, once the window has drawn.
+    void screenshot(const QString& name) const;
+
+    App& m_app;
+    std::unique_ptr<QQmlApplicationEngine> m_engine;
+    std::shared_ptr<Headset> m_headset;
+    Kestrin::State* m_state = nullptr;
+};
+
+QQuickWindow* TestE2eMainWindow::window() const
+{
+    return qobject_cast<QQuickWindow*>(m_engine->rootObjects().value(0));
+}
+
+namespace {
+
+// The item of that name in the visual tree below `from` (what the user sees), or null.
+QQuickItem* FindVisual(QQuickItem* from, const QString& name)
+{
+    if (!from)
+        return nullptr;
+    if (from->objectName() == name)
+        return from;
+    const auto children = from->childItems();
+    for (QQuickItem* child : children) {
+        if (QQuickItem* found = FindVisual(child, name))
+            return found;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+QQuickItem* TestE2eMainWindow::find(const char* name, QObject* in) const
+{
+    QQuickItem* from = in ? qobject_cast<QQuickItem*>(in) : window()->contentItem();
+    if (!from && in)
+        from = in->property("contentItem").value<QQuickItem*>();
+    return FindVisual(from, QLatin1String(name));
+}
+
+QObject* TestE2eMainWindow::loaded(const char* loaderName) const
+{
+    QObject* loader = window()->findChild<QObject*>(QLatin1String(loaderName));
+    return loader ? loader->property("item").value<QObject*>() : nullptr;
+}
+
+QQuickItem* TestE2eMainWindow::titleButton(int id) const
+{
+    return find(QByteArray("button" + QByteArray::number(id)).constData(), loaded("titleBarLoader"));
+}
+
+void TestE2eMainWindow::click(QQuickItem* item, QPointF at) const
+{
+    QVERIFY(item);
+    QVERIFY2(item->isVisible() && item->isEnabled(), item->objectName().toUtf8());
+    const bool centre = at.x() < 0;
+    const auto scenePoint = [&] {
+        return item->mapToScene(centre ? QPointF(item->width() / 2, item->height() / 2) : at).toPoint();
+    };
+    // After a change of the window's size the layouts settle before the user can aim.
+    QTRY_VERIFY2(QRect(QPoint(0, 0), window()->size()).contains(scenePoint()), item->objectName().toUtf8());
+    const QPoint scene = scenePoint();
+    // What lies under the pointer takes the click: the item itself or one of its own children.
+    QQuickItem* under = window()->contentItem()->childAt(scene.x(), scene.y());
+    QVERIFY(under);
+    QTest::mouseClick(window(), Qt::LeftButton, {}, scene);
+}
+
+QQuickItem* TestE2eMainWindow::page(const char* name) const
+{
+    return find(name, loaded("mainLoader"));
+}
+
+void TestE2eMainWindow::screenshot(const QString& name) const
+{
+    const QString folder = qEnvironmentVariable("VELMOR_SCREENSHOT_DIR");
+    if (folder.isEmpty())
+        return;
+    // Animations (drawer slides) end within half a second; then a fresh frame is on screen.
+    QTest::qWait(600);
+    QSignalSpy swapped(window(), &QQuickWindow::frameSwapped);
+    window()->update();
+    QVERIFY(swapped.wait(5000));
+    const int result = QProcess::execute(QStringLiteral("import"),
+        {QStringLiteral("-window"), QStringLiteral("root"), QDir(folder).filePath(name + QStringLiteral(".png"))});
+    QCOMPARE(result, 0);
+}
+
+void TestE2eMainWindow::initTestCase()
+{
+    Bus::instance().reset();
+    m_engine = std::make_unique<QQmlApplicationEngine>();
+    QSignalSpy warnings(m_engine.get(), &QQmlEngine::warnings);
+    m_engine->rootContext()->setContextProperty(QStringLiteral("App"), &m_app);
+    m_engine->addImportPath(QStringLiteral(":/qml"));
+    m_engine->load(QUrl(QStringLiteral("qrc:/qml/Velmor/Main.qml")));
+    QCOMPARE(m_engine->rootObjects().size(), 1);
+    QVERIFY(QTest::qWaitForWindowExposed(window()));
+    // Windowed, at its default size, which is also its minimum.
+    QCOMPARE(window()->visibility(), QWindow::Windowed);
+    QCOMPARE(window()->size(), QSize(1200, 688));
+    QCOMPARE(window()->minimumSize(), QSize(1200, 688));
+    QCOMPARE(warnings.count(), 0);
+}
+
+void TestE2eMainWindow::legalTermsAreAcceptedByClicks()
+{
+    QObject* appMediator = m_app.getAppMediator();
+    QVERIFY(IsA(loaded("mainLoader"), "WidgetLegalTerms"));
+    QQuickItem* agree = page("agreeCheckBox");
+    QQuickItem* continueButton = page("continueButton");
+    QVERIFY(!continueButton->isEnabled());
+    screenshot(QStringLiteral("01-legal-terms"));
+    click(agree);
+    QTRY_VERIFY(agree->property("checked").toBool());
+    QVERIFY(continueButton->isEnabled());
+    click(continueButton);
+    QTRY_VERIFY(appMediator->property("eulaAccepted").toBool());
+    QTRY_VERIFY_WITH_TIMEOUT(IsA(loaded("mainLoader"), "WidgetNoDevice"), WaitMs);
+    QVERIFY(titleButton(SettingsButton)->isVisible());
+    screenshot(QStringLiteral("02-no-device"));
+}
+
+void TestE2eMainWindow::pluggedHeadsetShowsItsScreen()
+{
+    m_headset = PlugKestrin(0x4B2E, &m_state);
+    QTRY_VERIFY_WITH_TIMEOUT(IsA(loaded("mainLoader"), "WidgetKesMain"), WaitMs);
+    QTRY_VERIFY_WITH_TIMEOUT(page("sidetoneSwitch") && page("sidetoneSwitch")->isEnabled(), WaitMs);
+    QCOMPARE(page("pages")->property("currentIndex").toInt(), 0);
+}
+
+void TestE2eMainWindow::sideMenuEntriesChangePages()
+{
+    QQuickItem* pages = page("pages");
+    // Every entry the headset offers, then back to Sound; head tracking has no entry.
+    QList<int> shown;
+    for (int entry : {1, 2, 3, 4, 0}) {
+        QQuickItem* item = page(QByteArray("menuItem" + QByteArray::number(entry)).constData());
+        QVERIFY(item);
+        if (!item->isVisible())
+            continue;
+        shown << entry;
+        click(item);
+        QTRY_COMPARE(pages->property("currentIndex").toInt(), entry);
+        screenshot(QStringLiteral("03-headset-page-%1").arg(entry));
+    }
+    QVERIFY2(shown.contains(1) && shown.contains(4) && shown.contains(0) && !shown.contains(3),
+        QByteArray::number(shown.size()));
+}
+
+void TestE2eMainWindow::soundPageControlsWriteToTheHeadset()
+{
+    QTRY_COMPARE(page("pages")->property("currentIndex").toInt(), 0);
+    QVERIFY(!m_state->sidetoneOn);
+    m_headset->clearLog();
+    click(page("sidetoneSwitch"));
+    QTRY_VERIFY_WITH_TIMEOUT(m_state->sidetoneOn, WaitMs);
+
+    // The slider goes to where it is clicked: its middle.
+    const int level = m_state->sidetoneLevel;
+    QQuickItem* slider = page("sidetoneSlider");
+    QTRY_VERIFY(slider->isEnabled());
+    click(slider);
+    QTRY_VERIFY_WITH_TIMEOUT(m_state->sidetoneLevel != level, WaitMs);
+
+    // The dial turns to where it is clicked on its ring: its left side is towards the game end.
+    const int mix = m_state->gameChatMix;
+    QQuickItem* dial = page("gameChatDial");
+    click(dial, QPointF(dial->width() * 0.15, dial->height() / 2));
+    QTRY_VERIFY_WITH_TIMEOUT(m_state->gameChatMix != mix, WaitMs);
+    QVERIFY(!m_headset->requests().empty());
+    QVERIFY(m_headset->violations().empty());
+}
+
+void TestE2eMainWindow::equalizerPresetIsWritten()
+{
+    click(page("menuItem1"));
+    QTRY_COMPARE(page("pages")->property("currentIndex").toInt(), 1);
+    QCOMPARE(int(m_state->eqIndex), 1);
+    QQuickItem* preset = page("preset3");
+    click(preset);
+    QTRY_COMPARE_WITH_TIMEOUT(int(m_state->eqIndex), 3, WaitMs);
+    QVERIFY(m_headset->violations().empty());
+}
+
+void TestE2eMainWindow::drawerButtonsOpenTheirDrawers_data()
+{
+    QTest::addColumn<int>("button");
+    QTest::addColumn<QString>("drawer");
+    QTest::newRow("settings") << SettingsButton << QStringLiteral("PopupAppSettings");
+    QTest::newRow("notifications") << NotificationsButton << QStringLiteral("PopupNotifications");
+}
+
+void TestE2eMainWindow::drawerButtonsOpenTheirDrawers()
+{
+    QFETCH(int, button);
+    QFETCH(QString, drawer);
+    click(titleButton(button));
+    QObject* opened = loaded("popupLoader");
+    QVERIFY(IsA(opened, drawer.toUtf8().constData()));
+    QTRY_VERIFY(opened->property("opened").toBool());
+    screenshot(QStringLiteral("04-drawer-") + QString::fromLatin1(QTest::currentDataTag()));
+    // While it is open, the drawer buttons do not react; its own close button closes it.
+    QVERIFY(!titleButton(button)->isEnabled());
+    click(find("closeBtn", opened));
+    QTRY_VERIFY(!opened->property("visible").toBool());
+    QTRY_VERIFY(titleButton(button)->isEnabled());
+}
+
+void TestE2eMainWindow::onlyTheBorderStartsAResize_data()
+{
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<QPoint>("press");
+    QTest::addColumn<bool>("resizes");
+    for (const QSize size : {QSize(1200, 688), QSize(1400, 820)}) {
+        const QByteArray tag = QByteArray::number(size.width()) + "x" + QByteArray::number(size.height());
+        const int w = size.width();
+        const int h = size.height();
+        QTest::newRow(tag + " top edge") << size << QPoint(w / 3, 1) << true;
+        QTest::newRow(tag + " top edge, inner pixel") << size << QPoint(w / 3, 3) << true;
+        QTest::newRow(tag + " title bar below the edge") << size << QPoint(w / 3, 5) << false;
+        QTest::newRow(tag + " left edge") << size << QPoint(2, h / 2) << true;
+        QTest::newRow(tag + " right edge") << size << QPoint(w - 2, h / 2) << true;
+        QTest::newRow(tag + " bottom edge") << size << QPoint(w / 2, h - 1) << true;
+        QTest::newRow(tag + " bottom-right corner") << size << QPoint(w - 1, h - 1) << true;
+        QTest::newRow(tag + " inside the left edge") << size << QPoint(5, h / 2) << false;
+        QTest::newRow(tag + " above the bottom edge") << size << QPoint(w / 2, h - 6) << false;
+        QTest::newRow(tag + " middle") << size << QPoint(w / 2, h / 2) << false;
+    }
+}
+
+void TestE2eMainWindow::onlyTheBorderStartsAResize()
+{
+    QFETCH(QSize, size);
+    QFETCH(QPoint, press);
+    QFETCH(bool, resizes);
+    QQuickWindow* root = window();
+    root->resize(size);
+    QTRY_COMPARE(root->contentItem()->size().toSize(), size);
+    QTRY_COMPARE(find("frameLayout")->height(), qreal(size.height()));
+
+    // Outward from the nearest edges, so that a resize grows the window.
+    const QPoint out((press.x() < size.width() / 2 ? -1 : 1) * 30, (press.y() < size.height() / 2 ? -1 : 1) * 30);
+    const QPoint start = root->position();
+    QTest::mousePress(root, Qt::LeftButton, {}, press);
+    QTest::mouseMove(root, press + out / 3);
+    QTest::mouseMove(root, press + out - (root->position() - start));
+    QTest::mouseRelease(root, Qt::LeftButton, {}, press + out - (root->position() - start));
+    QCOMPARE(root->size() != size, resizes);
+    root->resize(size);
+    root->setPosition(start);
+}
+
+void TestE2eMainWindow::maximizeAndMinimizeButtons()
+{
+    QQuickWindow* root = window();
+    root->resize(1200, 688);
+    QTRY_COMPARE(root->contentItem()->size().toSize(), QSize(1200, 688));
+    click(titleButton(MaximizeButton));
+    QTRY_COMPARE(root->visibility(), QWindow::Maximized);
+    QTRY_VERIFY(!find("frameLayout")->isVisible());
+    click(titleButton(MaximizeButton));
+    QTRY_COMPARE(root->visibility(), QWindow::Windowed);
+    QTRY_VERIFY(find("frameLayout")->isVisible());
+
+    click(titleButton(MinimizeButton));
+    QTRY_COMPARE(root->visibility(), QWindow::Minimized);
+    root->showNormal();
+    QTRY_COMPARE(root->visibility(), QWindow::Windowed);
+}
+
+void TestE2eMainWindow::closeButtonEndsTheProgram()
+{
+    // "Close to System Tray" is off: Close closes the last window, which ends the program (held
+    // back here so that the test can finish).
+    QQuickWindow* root = window();
+    m_app.setQuitOnLastWindowClosed(false);
+    click(titleButton(CloseButton));
+    QTRY_VERIFY(!root->isVisible());
+}
+
+void TestE2eMainWindow::cleanupTestCase()
+{
+    m_engine.reset();
+    m_headset.reset();
+}
+
+int main(int argc, char** argv)
+{
+    TestSupport::UseTestAppData();
+    TestSupport::ClearAppData();
+    QCoreApplication::setApplicationVersion(QStringLiteral("1.2.48"));
+    // As the start-up does: the types that screens import exist before the window loads.
+    MetadataInitializer metadata;
+    Utils::SetUpMainThread();
+    App app(argc, argv);
+    TestE2eMainWindow test(app);
+    QTEST_SET_MAIN_SOURCE_PATH
+    const int result = QTest::qExec(&test, argc, argv);
+    return result;
+}
+
+#include "tst_e2e_main_window.moc"
