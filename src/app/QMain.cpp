@@ -9,6 +9,7 @@
 
 #include <QQmlApplicationEngine>
 #include <QQmlContext>
+#include <QQuickWindow>
 #include <QUrl>
 
 #include <cstring>
@@ -75,5 +76,6 @@ int qMain(int argc, char** argv)
     engine.load(QUrl(QString::fromLatin1(MainComponentUrl)));
     if (engine.rootObjects().isEmpty())
         return -1;
+    app.runChecksAfterFirstFrame(qobject_cast<QQuickWindow*>(engine.rootObjects().constFirst()));
     return app.exec();
 }

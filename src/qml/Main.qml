@@ -208,7 +208,8 @@ Window {
                                : !uiModel ? emptyComponent
                                : modelType === UIModel.Kestrin ? kestrinComponent
                                : modelType === UIModel.Solvarine ? solvarineComponent
-                               : noDeviceComponent
+                               : App.deviceSearchDone ? noDeviceComponent
+                               : emptyComponent
             }
         }
     }
