@@ -22,7 +22,6 @@
 
 namespace {
 
-constexpr int BusStartDelayMs = 50;
 // The app-update and news checks wait for the first frame, but not for ever: a window that
 // starts hidden draws none.
 constexpr int StartupChecksFallbackMs = 3000;
@@ -180,7 +179,9 @@ void App::initHwBus()
     connect(m_hwBus.get(), &Platform::IHwBus::notPermitted, this, &App::onNotPermitted, Qt::QueuedConnection);
     // Queued like the arrivals, so that it reaches us after the arrivals of the same probe.
     connect(m_hwBus.get(), &Platform::IHwBus::firstProbeDone, this, &App::onFirstProbeDone, Qt::QueuedConnection);
-    QTimer::singleShot(BusStartDelayMs, this, &App::runBus);
+    // At once: the probe runs on the bus's worker, so setting a headset up overlaps the loading
+    // of the window instead of following it.
+    runBus();
 }
 
 void App::runBus()

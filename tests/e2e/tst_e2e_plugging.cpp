@@ -241,10 +241,13 @@ void TestE2ePlugging::deviceSearchDoneFollowsTheFirstProbe()
         };
     }
 
-    startApp();
-    QVERIFY(!m_app->isDeviceSearchDone());
-    connect(m_app->getHwBus(), &Platform::IHwBus::deviceArrived, this, [watch] { watch->announced = true; },
+    // The bus starts probing while App is being built: watched from before that.
+    auto bus = Platform::CreateHardwareBus();
+    connect(bus.get(), &Platform::IHwBus::deviceArrived, this, [watch] { watch->announced = true; },
             Qt::DirectConnection);
+    m_app = new App(m_argc, m_argv, std::move(bus));
+    m_uiModelChanged = std::make_unique<QSignalSpy>(m_app, &App::uiModelChanged);
+    QVERIFY(!m_app->isDeviceSearchDone());
     size_t devicesWhenDone = 0;
     QObject* modelWhenDone = nullptr;
     connect(m_app, &App::deviceSearchDoneChanged, this, [&] {
