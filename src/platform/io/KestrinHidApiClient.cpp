@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <set>
 
 #include <hidapi.h>
 
@@ -46,16 +47,17 @@ hid_device* KestrinHidApiClient::openDevice()
     if (m_handle)
         return nullptr;
 
-    // Every control interface present now, to forget the refusals of devices that were unplugged
-    // (plugged in again, a device is tried and reported afresh).
+    // The control interfaces of the products looked at, to forget the refusals of devices that
+    // were unplugged (plugged in again, a device is tried and reported afresh).
+    std::set<uint16_t> examined;
     std::set<std::string> present;
     // The first product that enumerates is the one to open, unless none of its control
     // interfaces opens: then the next one is tried, so that a device that cannot be opened never
     // hides one that can.
-    bool decided = false;
     for (const auto& product : SupportedVidPids::KestrinProducts()) {
         hid_device_info* list = hid_enumerate(SupportedVidPids::KestrinVendorId, product.pid);
-        if (list && !decided) {
+        examined.insert(product.pid);
+        if (list) {
             m_type.store(product.type);
             m_dongle = product.dongle;
         }
@@ -64,21 +66,19 @@ hid_device* KestrinHidApiClient::openDevice()
             if (entry->usage_page != SupportedVidPids::KestrinUsagePage || entry->usage != SupportedVidPids::KestrinUsage)
                 continue;
             present.insert(entry->path ? entry->path : "");
-            if (decided)
-                continue;
-            if (tryOpenUnsafe(*entry))
-                decided = true;
-            else
+            if (!m_handle && !tryOpenUnsafe(*entry))
                 refused = true;
         }
-        if (list && !refused)
-            decided = true;
         hid_free_enumeration(list);
+        if (m_handle || (list && !refused))
+            break;
     }
 
     std::lock_guard<std::mutex> refusedLock(m_refusedMutex);
-    for (auto it = m_refusedPaths.begin(); it != m_refusedPaths.end();)
-        it = present.count(*it) ? std::next(it) : m_refusedPaths.erase(it);
+    for (auto it = m_refusedPaths.begin(); it != m_refusedPaths.end();) {
+        const bool gone = examined.count(it->second) && !present.count(it->first);
+        it = gone ? m_refusedPaths.erase(it) : std::next(it);
+    }
     return m_handle;
 }
 
@@ -102,7 +102,7 @@ hid_device* KestrinHidApiClient::tryOpenUnsafe(const hid_device_info& entry)
     {
         // Polls retry every second (access may be granted in place); the reason is told once.
         std::lock_guard<std::mutex> refusedLock(m_refusedMutex);
-        if (!m_refusedPaths.insert(path).second)
+        if (!m_refusedPaths.emplace(path, entry.product_id).second)
             return nullptr;
     }
     const QByteArray reason = HidErrorText(nullptr);

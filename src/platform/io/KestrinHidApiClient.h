@@ -9,7 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
-#include <set>
+#include <map>
 #include <string>
 
 struct hid_device_;
@@ -99,7 +99,7 @@ private:
     // Paths of the control interfaces whose last open failed: logged already, and not taken for a
     // wired headset that would win over a working dongle. A leaf lock of its own, because
     // isWiredDeviceConnected runs without the client's.
-    std::set<std::string> m_refusedPaths;
+    std::map<std::string, uint16_t> m_refusedPaths; // path -> product id
     mutable std::mutex m_refusedMutex;
 };
 
