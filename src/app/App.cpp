@@ -17,12 +17,14 @@
 
 #include <QCursor>
 #include <QFile>
+#include <QQuickWindow>
 #include <QTimer>
 
 namespace {
 
-constexpr int BusStartDelayMs = 50;
-constexpr int DeviceSearchGraceMs = 50;
+// The app-update and news checks wait for the first frame, but not for ever: a window that
+// starts hidden draws none.
+constexpr int StartupChecksFallbackMs = 3000;
 constexpr int UpdatesIntervalMs = 6 * 60 * 60 * 1000;
 
 } // namespace
@@ -65,8 +67,7 @@ App::App(int& argc, char** argv, std::unique_ptr<Platform::IHwBus> bus)
     connect(m_updatesTimer, &QTimer::timeout, this, &App::onUpdatesTimeout);
     m_updatesTimer->start();
 
-    m_networkUpdater->checkForAppUpdate();
-    m_networkUpdater->checkForNotifications();
+    QTimer::singleShot(StartupChecksFallbackMs, this, &App::runStartupChecks);
 
     connect(&m_deviceProxy, &Devices::DeviceProxy::deviceReady, this, &App::onDeviceReady);
     connect(&m_deviceProxy, &Devices::DeviceProxy::deviceLost, this, &App::onDeviceLost);
@@ -176,19 +177,49 @@ void App::initHwBus()
     connect(m_hwBus.get(), &Platform::IHwBus::deviceArrived, this, &App::onDeviceArrival, Qt::QueuedConnection);
     connect(m_hwBus.get(), &Platform::IHwBus::deviceRemoved, this, &App::onDeviceRemoval, Qt::QueuedConnection);
     connect(m_hwBus.get(), &Platform::IHwBus::notPermitted, this, &App::onNotPermitted, Qt::QueuedConnection);
-    QTimer::singleShot(BusStartDelayMs, this, &App::runBus);
+    // Queued like the arrivals, so that it reaches us after the arrivals of the same probe.
+    connect(m_hwBus.get(), &Platform::IHwBus::firstProbeDone, this, &App::onFirstProbeDone, Qt::QueuedConnection);
+    // At once: the probe runs on the bus's worker, so setting a headset up overlaps the loading
+    // of the window instead of following it.
+    runBus();
 }
 
 void App::runBus()
 {
+    // Returns at once: the bus probes on its own worker and tells when its first probe is done.
     m_hwBus->runBus();
-    QTimer::singleShot(DeviceSearchGraceMs, this, [this] {
-        // A device that did arrive brings its UI model through onModelReady.
-        if (m_devices.size() > m_simulatedCount)
-            return;
+}
+
+void App::onFirstProbeDone()
+{
+    // The bus tells this again after each restart (a firmware update stops and restarts it).
+    if (m_deviceSearchDone)
+        return;
+    // A device that did arrive brings its UI model through onModelReady.
+    if (m_devices.size() <= m_simulatedCount) {
         chooseUiModel(m_deviceProxy.getDeviceType());
         GlobalLogger::Instance()->message(QtDebugMsg, "Device not found.");
-    });
+    }
+    m_deviceSearchDone = true;
+    emit deviceSearchDoneChanged();
+}
+
+void App::runChecksAfterFirstFrame(QQuickWindow* window)
+{
+    if (!window)
+        return;
+    // frameSwapped comes from the render thread where there is one; queued to ours.
+    connect(window, &QQuickWindow::frameSwapped, this, &App::runStartupChecks,
+            Qt::ConnectionType(Qt::QueuedConnection | Qt::SingleShotConnection));
+}
+
+void App::runStartupChecks()
+{
+    if (m_startupChecksDone)
+        return;
+    m_startupChecksDone = true;
+    m_networkUpdater->checkForAppUpdate();
+    m_networkUpdater->checkForNotifications();
 }
 
 void App::chooseUiModel(DeviceType type)

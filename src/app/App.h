@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+class QQuickWindow;
 class QTimer;
 
 namespace Platform {
@@ -48,6 +49,7 @@ class App : public QApplication, public UIModels::IAppServices {
     Q_PROPERTY(QObject* notificationsMediator READ getNotificationsMediator CONSTANT)
     Q_PROPERTY(bool animationsEnabled READ animationsEnabled CONSTANT)
     Q_PROPERTY(int deviceId READ getDeviceId NOTIFY deviceIdChanged)
+    Q_PROPERTY(bool deviceSearchDone READ isDeviceSearchDone NOTIFY deviceSearchDoneChanged)
 
 public:
     // `argc` must outlive the object, as for every QApplication.
@@ -65,6 +67,14 @@ public:
     bool animationsEnabled() const { return areAnimationsEnabled(); }
     // Instance id of the device last made current through App, truncated; -1 before the first.
     int getDeviceId() const { return m_deviceId; }
+    // False until the bus's first probe has finished and the device it found, if any, has been
+    // taken in: until then the window must not claim that no device is connected.
+    bool isDeviceSearchDone() const { return m_deviceSearchDone; }
+
+    // Runs the app-update and news checks once `window` has drawn its first frame (or a few
+    // seconds after start when no frame comes): they load the TLS back end, which the first
+    // frame must not wait for.
+    void runChecksAfterFirstFrame(QQuickWindow* window);
 
     // UIModels::IAppServices
     Preferences* getPreferences() const override { return m_preferences; }
@@ -106,6 +116,7 @@ signals:
     void themeChanged();
     void uiModelChanged();
     void deviceIdChanged();
+    void deviceSearchDoneChanged();
 
 private slots:
     void onModelReady();
@@ -116,6 +127,8 @@ private slots:
     void onDeviceRemoval(Devices::SharedDeviceImpl device);
     void onNotPermitted() {}
     void runBus();
+    void onFirstProbeDone();
+    void runStartupChecks();
 
 private:
     void initHwBus();
@@ -141,4 +154,6 @@ private:
     size_t m_simulatedCount = 0;
     int m_deviceId = -1;
     bool m_simulationAllowed = false;
+    bool m_deviceSearchDone = false;
+    bool m_startupChecksDone = false;
 };

@@ -10,6 +10,7 @@
 
 #include <QQmlApplicationEngine>
 #include <QQmlContext>
+#include <QQuickWindow>
 #include <QUrl>
 
 #include <cstdio>
@@ -109,5 +110,6 @@ int qMain(int argc, char** argv)
     engine.load(QUrl(QString::fromLatin1(MainComponentUrl)));
     if (engine.rootObjects().isEmpty())
         return -1;
+    app.runChecksAfterFirstFrame(qobject_cast<QQuickWindow*>(engine.rootObjects().constFirst()));
     return app.exec();
 }

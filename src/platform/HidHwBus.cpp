@@ -5,7 +5,9 @@
 #include "devices/KestrinDeviceImpl.h"
 #include "devices/KestrinFwOnlyDeviceImpl.h"
 #include "devices/KestrinTransport.h"
+#include "devices/SolvarineDeviceImpl.h"
 #include "platform/io/KestrinHidApiClient.h"
+#include "platform/io/PosixSolvarineSerialPortClient.h"
 
 namespace Platform {
 
@@ -36,10 +38,29 @@ std::shared_ptr<Device> Build(KestrinHidApiClient& client)
     return std::make_shared<Device>(client, opened.vid, opened.pid, opened.type, opened.hwType, opened.dongle);
 }
 
+// Whether the device the client has open is the product `device` was built for.
+bool IsOpenedProduct(KestrinHidApiClient& client, const Devices::SharedDeviceImpl& device)
+{
+    Devices::IKestrinDeviceMain* kestrin = device ? device->getKestrinDevice() : nullptr;
+    uint16_t heldVid = 0, heldPid = 0, vid = 0, pid = 0;
+    if (!kestrin || !kestrin->getVidPid(heldVid, heldPid) || !client.getOpenedVidPid(vid, pid))
+        return false;
+    return heldVid == vid && heldPid == pid;
+}
+
+// A job that runs once on the bus worker, at once.
+Utils::TimersThread::StartParams OneShot()
+{
+    Utils::TimersThread::StartParams params;
+    params.mode = 1;
+    return params;
+}
+
 } // namespace
 
-HidHwBus::HidHwBus(KestrinHidApiClient* client)
+HidHwBus::HidHwBus(KestrinHidApiClient* client, ISolvarineSerialPortClient* serial)
     : m_client(client ? *client : *KestrinHidApiClient::GetKestrinHidApiClient())
+    , m_serial(serial ? *serial : *PosixSolvarineSerialPortClient::GetPosixSolvarineSerialPortClient())
 {
     // The client may close the device on any thread; the removal is handled here, on ours.
     connect(&m_client, &KestrinHidApiClient::deviceGone, this, &HidHwBus::onKestrinDeviceGone, Qt::QueuedConnection);
@@ -48,37 +69,49 @@ HidHwBus::HidHwBus(KestrinHidApiClient* client)
 HidHwBus::~HidHwBus()
 {
     stopBus(true);
-    // A pairing job may still be running; it takes the mutex too.
+    // A pairing or removal job may still be running; it takes the mutex too.
     std::lock_guard<std::mutex> lock(m_mutex);
+    m_solvarine.reset();
     m_kestrin.reset();
     m_kestrinHandle = nullptr;
 }
 
 void HidHwBus::runBus()
 {
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        if (m_pollTimer != -1)
-            return;
-    }
-    tryPorts();
-    runTimer();
-}
-
-void HidHwBus::runTimer()
-{
     std::lock_guard<std::mutex> lock(m_mutex);
     if (m_pollTimer != -1)
         return;
     Utils::TimersThread::StartParams params;
     params.mode = 2; // a slow probe never makes the next one come sooner
-    m_pollTimer = m_timers.startTimer(0, PollIntervalMs, [this] { tryPorts(); }, params);
+    // The first probe runs at once, on the worker: setting a headset up takes a dozen paced
+    // exchanges, which the caller's thread must not wait for.
+    params.hasFirstDelay = true;
+    params.firstDelayMs = 0;
+    m_firstProbePending = true;
+    m_pollTimer = m_timers.startTimer(0, PollIntervalMs, [this] { poll(); }, params);
+    if (m_pollTimer == -1) {
+        m_firstProbePending = false;
+        GlobalLogger::Instance()->message(QtCriticalMsg, "Cannot start polling for devices.");
+    }
+}
+
+void HidHwBus::poll()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    tryKestrinUnsafe();
+    trySolvarineUnsafe();
+    if (m_firstProbePending) {
+        m_firstProbePending = false;
+        // After the arrivals of this probe, so that a queued receiver handles them first.
+        emit firstProbeDone();
+    }
 }
 
 void HidHwBus::tryPorts()
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     tryKestrinUnsafe();
+    trySolvarineUnsafe();
 }
 
 void HidHwBus::stopBus(bool closeDevices)
@@ -92,6 +125,7 @@ void HidHwBus::stopBus(bool closeDevices)
             m_client.closeDevice();
             if (m_kestrin && hasKestrinFwOnlyUnsafe())
                 removeKestrinImplUnsafe();
+            m_serial.closeDevice();
         }
         poll = m_pollTimer;
         m_pollTimer = -1;
@@ -103,8 +137,6 @@ void HidHwBus::stopBus(bool closeDevices)
 
 void HidHwBus::tryPairKestrinDongle()
 {
-    Utils::TimersThread::StartParams params;
-    params.mode = 1;
     m_timers.startTimer(1, 0, [this] {
         std::lock_guard<std::mutex> lock(m_mutex);
         // A dongle that answers as a full device already has its headset.
@@ -115,7 +147,7 @@ void HidHwBus::tryPairKestrinDongle()
             transport.pairing();
         }
         m_client.closeDevice();
-    }, params);
+    }, OneShot());
 }
 
 bool HidHwBus::hasKestrinFwOnly()
@@ -141,6 +173,12 @@ void HidHwBus::tryKestrinUnsafe()
         if (hasKestrinFwOnlyUnsafe())
             removeKestrinImplUnsafe(); // the firmware-only device was unplugged
         return;
+    }
+    if (hasKestrinFwOnlyUnsafe() && !IsOpenedProduct(m_client, m_kestrin)) {
+        // Another product took the firmware-only device's place between two polls: the old one
+        // leaves, so that nothing (a firmware update above all) aims at a product that is gone.
+        GlobalLogger::Instance()->message(QtDebugMsg, "Kestrin device for FW update only was replaced.");
+        removeKestrinImplUnsafe();
     }
 
     auto full = Build<Devices::KestrinDeviceImpl>(m_client);
@@ -177,12 +215,30 @@ void HidHwBus::tryKestrinUnsafe()
     m_client.closeDevice();
 }
 
+void HidHwBus::trySolvarineUnsafe()
+{
+    if (m_solvarine || !m_serial.openDevice())
+        return;
+    // Talks the unit into its bootloader while it is built, which takes seconds: on the worker.
+    auto device = std::make_shared<Devices::SolvarineDeviceImpl>(m_serial);
+    if (device->isValid()) {
+        onDeviceDetectedUnsafe(device);
+        return;
+    }
+    GlobalLogger::Instance()->message(QtWarningMsg, "Solvarine device seems to be invalid, closing...");
+    m_serial.closeDevice();
+}
+
 bool HidHwBus::onDeviceDetectedUnsafe(const Devices::SharedDeviceImpl& device)
 {
     GlobalLogger::Instance()->message(QtDebugMsg, "deviceArrived");
-    if (!IsLikeKestrin(device->getDeviceType()))
+    const DeviceType type = device->getDeviceType();
+    if (IsLikeKestrin(type))
+        m_kestrin = device;
+    else if (type == DeviceType::solvarine)
+        m_solvarine = device;
+    else
         return false;
-    m_kestrin = device;
     emit deviceArrived(device);
     return true;
 }
@@ -202,7 +258,25 @@ void HidHwBus::onKestrinDeviceGone(void* handle)
     // waiting for a poll that may be talking to the device.
     if (m_kestrinFwOnly.load())
         return;
-    std::lock_guard<std::mutex> lock(m_mutex);
+    std::unique_lock<std::mutex> lock(m_mutex, std::try_to_lock);
+    if (lock.owns_lock()) {
+        removeKestrinIfGoneUnsafe(handle);
+        return;
+    }
+    // A poll holds the mutex, for as long as it sets a device up: the check waits for it on the
+    // worker, never on this (the GUI) thread.
+    const bool queued = m_timers.startTimer(1, 0, [this, handle] {
+        std::lock_guard<std::mutex> workerLock(m_mutex);
+        removeKestrinIfGoneUnsafe(handle);
+    }, OneShot()) != -1;
+    if (!queued) {
+        lock.lock();
+        removeKestrinIfGoneUnsafe(handle);
+    }
+}
+
+void HidHwBus::removeKestrinIfGoneUnsafe(void* handle)
+{
     if (!m_kestrin || hasKestrinFwOnlyUnsafe() || handle != m_kestrinHandle)
         return;
     // The allocator may hand a freed handle's address to a later open, so a late notice of an
@@ -212,6 +286,17 @@ void HidHwBus::onKestrinDeviceGone(void* handle)
         return;
     GlobalLogger::Instance()->message(QtDebugMsg, "Kestrin device removed");
     removeKestrinImplUnsafe();
+}
+
+void HidHwBus::onSolvarineDeviceGone()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (!m_solvarine)
+        return;
+    GlobalLogger::Instance()->message(QtDebugMsg, "Solvarine device removed");
+    const Devices::SharedDeviceImpl removed = m_solvarine;
+    m_solvarine.reset();
+    emit deviceRemoved(removed);
 }
 
 } // namespace Platform

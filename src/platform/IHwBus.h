@@ -18,7 +18,8 @@ public:
     using QObject::QObject;
     ~IHwBus() override = default;
 
-    // Starts probing: one probe at once, then one every second.
+    // Starts probing: one probe at once, then one every second. The probes may run on a thread of
+    // the bus's own; firstProbeDone tells when the first one has finished.
     virtual void runBus() = 0;
     // Stops probing; with closeDevices the devices found are closed and announced as removed.
     virtual void stopBus(bool closeDevices) = 0;
@@ -28,6 +29,9 @@ public:
 signals:
     void deviceArrived(Devices::SharedDeviceImpl device);
     void deviceRemoved(Devices::SharedDeviceImpl device);
+    // The first probe after runBus has finished; the devices it found were announced before it,
+    // so a receiver connected queued has handled their arrival when this reaches it.
+    void firstProbeDone();
     // Declared for platforms that ask the user for device access; never emitted here.
     void notPermitted();
 };

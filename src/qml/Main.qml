@@ -281,7 +281,8 @@ Window {
                                : !uiModel ? emptyComponent
                                : modelType === UIModel.Kestrin ? kestrinComponent.get()
                                : modelType === UIModel.Solvarine ? solvarineComponent.get()
-                               : noDeviceComponent.get()
+                               : App.deviceSearchDone ? noDeviceComponent.get()
+                               : emptyComponent
 
                 // The screens' bottom corners follow the window's rounding.
                 onLoaded: {

@@ -18,7 +18,11 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <atomic>
 #include <memory>
+#include <mutex>
+#include <set>
+#include <thread>
 
 using namespace HidEmu;
 using Devices::DeviceCategory;
@@ -55,6 +59,8 @@ private slots:
     void pluggedHeadsetBecomesCurrent_data();
     void pluggedHeadsetBecomesCurrent();
     void headsetPluggedBeforeStartSkipsTheNoDeviceScreen();
+    void deviceSearchDoneFollowsTheFirstProbe_data();
+    void deviceSearchDoneFollowsTheFirstProbe();
     void unpluggingTheCurrentHeadsetFallsBackToTheNullDevice();
     void unpluggingWhileSimulationIsAllowedKeepsTheSimulatedHeadset();
     void anotherHeadsetTakesOverAfterUnplugging();
@@ -203,6 +209,68 @@ void TestE2ePlugging::headsetPluggedBeforeStartSkipsTheNoDeviceScreen()
     waitForHeadset(0x4B2A);
     // The bus's first probe runs at start, so the no-device screen never shows.
     QCOMPARE(m_uiModelChanged->count(), 1);
+}
+
+void TestE2ePlugging::deviceSearchDoneFollowsTheFirstProbe_data()
+{
+    QTest::addColumn<bool>("dongle");
+    QTest::newRow("nothing plugged in") << false;
+    QTest::newRow("dongle plugged in at start") << true;
+}
+
+void TestE2ePlugging::deviceSearchDoneFollowsTheFirstProbe()
+{
+    QFETCH(bool, dongle);
+
+    // The threads the dongle's set-up talked to it on, until the bus announced it.
+    struct Watch {
+        std::mutex mutex;
+        std::set<std::thread::id> threads;
+        std::atomic<bool> announced{false};
+    };
+    const auto watch = std::make_shared<Watch>();
+    if (dongle) {
+        Kestrin::State* state = nullptr;
+        PlugKestrin(0x4B29, &state);
+        state->refuseWhen = [watch](const Request&) {
+            if (!watch->announced) {
+                std::lock_guard<std::mutex> lock(watch->mutex);
+                watch->threads.insert(std::this_thread::get_id());
+            }
+            return uint8_t(0);
+        };
+    }
+
+    // The bus starts probing while App is being built: watched from before that.
+    auto bus = Platform::CreateHardwareBus();
+    connect(bus.get(), &Platform::IHwBus::deviceArrived, this, [watch] { watch->announced = true; },
+            Qt::DirectConnection);
+    m_app = new App(m_argc, m_argv, std::move(bus));
+    m_uiModelChanged = std::make_unique<QSignalSpy>(m_app, &App::uiModelChanged);
+    QVERIFY(!m_app->isDeviceSearchDone());
+    size_t devicesWhenDone = 0;
+    QObject* modelWhenDone = nullptr;
+    connect(m_app, &App::deviceSearchDoneChanged, this, [&] {
+        devicesWhenDone = m_app->devices().size();
+        modelWhenDone = m_app->uiModel();
+    });
+    QTRY_VERIFY_WITH_TIMEOUT(m_app->isDeviceSearchDone(), WaitMs);
+
+    if (!dongle) {
+        // The no-device screen's model is chosen by then.
+        QCOMPARE(devicesWhenDone, size_t(1));
+        QCOMPARE(modelWhenDone, static_cast<QObject*>(m_app->stubModel()));
+        return;
+    }
+    // The dongle was taken in before the search counted as done, and the stub model (the
+    // no-device screen) was never chosen on the way to the headset's.
+    QCOMPARE(devicesWhenDone, size_t(2));
+    waitForHeadset(0x4B29);
+    QCOMPARE(m_uiModelChanged->count(), 1);
+    // Its whole set-up ran on the bus's worker, none of it on the GUI thread.
+    std::lock_guard<std::mutex> lock(watch->mutex);
+    QVERIFY(!watch->threads.empty());
+    QVERIFY(!watch->threads.count(std::this_thread::get_id()));
 }
 
 void TestE2ePlugging::unpluggingTheCurrentHeadsetFallsBackToTheNullDevice()

@@ -5,8 +5,11 @@
 
 #include "app/core/GlobalLogger.h"
 #include "devices/IKestrinDeviceMain.h"
+#include "devices/ISolvarineDeviceMain.h"
 #include "platform/HidHwBus.h"
 #include "platform/io/KestrinHidApiClient.h"
+
+#include "ScriptedSerialPeer.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -16,6 +19,9 @@
 #include <algorithm>
 #include <atomic>
 #include <memory>
+#include <mutex>
+#include <set>
+#include <thread>
 #include <vector>
 
 using namespace HidEmu;
@@ -40,6 +46,8 @@ public:
                 [this](const SharedDeviceImpl& device) { events.push_back({true, device}); }, Qt::QueuedConnection);
         connect(&bus, &Platform::IHwBus::deviceRemoved, this,
                 [this](const SharedDeviceImpl& device) { events.push_back({false, device}); }, Qt::QueuedConnection);
+        connect(&bus, &Platform::IHwBus::firstProbeDone, this,
+                [this] { firstProbesAfter.push_back(events.size()); }, Qt::QueuedConnection);
     }
 
     int count(bool arrived) const
@@ -61,7 +69,44 @@ public:
     }
 
     std::vector<Event> events;
+    // For each firstProbeDone received: how many announcements had been received before it.
+    std::vector<size_t> firstProbesAfter;
 };
+
+// Which threads the emulated devices received requests on.
+class RequestThreads {
+public:
+    // The record outlives the test: the device may still be asked after it.
+    static void Watch(Kestrin::State& state, const std::shared_ptr<RequestThreads>& threads)
+    {
+        state.refuseWhen = [threads](const Request&) {
+            std::lock_guard<std::mutex> lock(threads->m_mutex);
+            threads->m_threads.insert(std::this_thread::get_id());
+            return uint8_t(0);
+        };
+    }
+    bool any() const
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return !m_threads.empty();
+    }
+    bool includes(std::thread::id thread) const
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_threads.count(thread) != 0;
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    std::set<std::thread::id> m_threads;
+};
+
+QByteArray ReadLog(const QString& path)
+{
+    GlobalLogger::Instance()->initFile(path + ".next"); // flushes and closes `path`
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
 
 Devices::IKestrinDeviceMain* Main(const SharedDeviceImpl& device)
 {
@@ -122,6 +167,14 @@ private slots:
     void lateCloseNoticeOfAnEarlierHandleIsIgnored();
     void destroyingTheBusClosesTheDevice();
     void logLines();
+    void firstProbeDoneFollowsItsArrivals();
+    void noDeviceIoOnTheCallersThread_data();
+    void noDeviceIoOnTheCallersThread();
+    void unopenableDeviceIsReportedOnceAndHidesNoOther_data();
+    void unopenableDeviceIsReportedOnceAndHidesNoOther();
+    void firmwareOnlyDeviceSwappedForAnotherIsReplaced();
+    void solvarineProbe_data();
+    void solvarineProbe();
 
 private:
     void startBus();
@@ -137,6 +190,7 @@ private:
     std::atomic<int> m_enumeratesAtArrival{-1};
     std::atomic<int> m_directArrivals{0};
     std::atomic<int> m_directRemovals{0};
+    std::atomic<int> m_firstProbes{0};
 };
 
 void TestHwBus::initTestCase()
@@ -157,6 +211,8 @@ void TestHwBus::init()
     m_enumeratesAtArrival = -1;
     m_directArrivals = 0;
     m_directRemovals = 0;
+    m_firstProbes = 0;
+    connect(m_bus.get(), &Platform::IHwBus::firstProbeDone, this, [this] { ++m_firstProbes; }, Qt::DirectConnection);
     connect(m_bus.get(), &Platform::IHwBus::deviceArrived, this, [this] {
         m_enumeratesAtArrival = Bus::instance().enumerateCalls();
         ++m_directArrivals;
@@ -174,7 +230,10 @@ void TestHwBus::cleanup()
 
 void TestHwBus::startBus()
 {
+    // The first probe runs on the bus's worker; its end is announced.
+    const int before = m_firstProbes;
     m_bus->runBus();
+    QTRY_VERIFY_WITH_TIMEOUT(m_firstProbes > before, ArrivalTimeoutMs);
 }
 
 void TestHwBus::waitForPolls(const std::shared_ptr<Headset>& device, const std::string& request, int polls)
@@ -240,8 +299,8 @@ void TestHwBus::secondRunBusNeitherProbesNorPollsTwice()
     const int afterFirst = Bus::instance().enumerateCalls();
     QCOMPARE(afterFirst, EnumeratesPerEmptyProbe); // the immediate probe
     m_bus->runBus();
-    // The second call did not probe (a probe enumerates at once, on this thread).
-    QVERIFY(Bus::instance().enumerateCalls() < afterFirst + EnumeratesPerEmptyProbe);
+    // The second call did not start another first probe.
+    QVERIFY(!QTest::qWaitFor([&] { return m_firstProbes > 1; }, int(HidHwBus::PollIntervalMs / 2)));
 
     // Nor did it start a second poll job: once stopped, nothing polls any more.
     m_bus->stopBus(false);
@@ -250,8 +309,9 @@ void TestHwBus::secondRunBusNeitherProbesNorPollsTwice()
     QCOMPARE(m_recorder->arrivals(), 0);
 
     // And a stopped bus starts again, with its immediate probe.
-    m_bus->runBus();
+    startBus();
     QCOMPARE(m_directArrivals.load(), 1);
+    QCOMPARE(m_firstProbes.load(), 2);
 }
 
 void TestHwBus::workingDeviceIsNotProbedAgain()
@@ -534,7 +594,7 @@ void TestHwBus::lateCloseNoticeOfAnEarlierHandleIsIgnored()
     QVERIFY(closed);
     QVERIFY(m_client->openDevice());
 
-    QCoreApplication::sendPostedEvents(); // delivers the queued notice
+    QCoreApplication::sendPostedEvents(); // delivers the queued notice; no poll holds the mutex
     QCOMPARE(m_recorder->removals(), 0);
     QCOMPARE(m_directRemovals.load(), 0);
     uint8_t level = 0;
@@ -587,6 +647,175 @@ void TestHwBus::logLines()
     QCOMPARE(log.count("Kestrin device removed"), 1);
     QVERIFY(log.indexOf("Kestrin device for FW update only found.") < log.indexOf("deviceArrived"));
     QVERIFY(log.lastIndexOf("deviceArrived") < log.indexOf("Kestrin device removed"));
+}
+
+void TestHwBus::firstProbeDoneFollowsItsArrivals()
+{
+    PlugKestrin(0x4B2A);
+    startBus();
+    QTRY_COMPARE_WITH_TIMEOUT(m_recorder->firstProbesAfter.size(), size_t(1), ArrivalTimeoutMs);
+    // Received queued, after the arrival that the same probe announced.
+    QCOMPARE(m_recorder->firstProbesAfter.front(), size_t(1));
+    QCOMPARE(m_recorder->arrivals(), 1);
+
+    // Later polls are no first probes.
+    QVERIFY(!QTest::qWaitFor([&] { return m_firstProbes > 1; }, int(2 * HidHwBus::PollIntervalMs)));
+}
+
+void TestHwBus::noDeviceIoOnTheCallersThread_data()
+{
+    QTest::addColumn<int>("pid");
+    QTest::addColumn<bool>("pair");
+    // The first probe sets a cabled headset up: a dozen exchanges.
+    QTest::newRow("headset set up") << 0x4B2A << false;
+    // A dongle without its headset, paired.
+    QTest::newRow("dongle paired") << 0x4B28 << true;
+}
+
+void TestHwBus::noDeviceIoOnTheCallersThread()
+{
+    QFETCH(int, pid);
+    QFETCH(bool, pair);
+
+    Kestrin::State* state = nullptr;
+    auto device = pair ? PlugDongleWithoutHeadset(uint16_t(pid), &state) : PlugKestrin(uint16_t(pid), &state);
+    const auto threads = std::make_shared<RequestThreads>();
+    RequestThreads::Watch(*state, threads);
+
+    m_bus->runBus();
+    const SharedDeviceImpl found = waitForArrival();
+    QCOMPARE(Main(found)->isFwOnly(), pair);
+    if (pair) {
+        m_bus->tryPairKestrinDongle();
+        QTRY_COMPARE_WITH_TIMEOUT(state->pairings, 1, ArrivalTimeoutMs);
+    }
+
+    QVERIFY(threads->any());
+    QVERIFY(!threads->includes(std::this_thread::get_id()));
+}
+
+void TestHwBus::unopenableDeviceIsReportedOnceAndHidesNoOther_data()
+{
+    QTest::addColumn<QString>("reason");
+    QTest::addColumn<bool>("namesTheRule");
+    QTest::newRow("no permission") << "Permission denied" << true;
+    QTest::newRow("busy") << "Device or resource busy" << false;
+}
+
+void TestHwBus::unopenableDeviceIsReportedOnceAndHidesNoOther()
+{
+    QFETCH(QString, reason);
+    QFETCH(bool, namesTheRule);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath("bus.log");
+    GlobalLogger::Instance()->initFile(path);
+
+    // A cabled headset comes first in the client's order and would win over the dongle.
+    auto headset = PlugKestrin(0x4B2E);
+    headset->refuseOpen(reason.toStdString());
+    auto dongle = PlugKestrin(0x4B29);
+    startBus();
+    const SharedDeviceImpl found = waitForArrival();
+    QCOMPARE(int(Pid(found)), 0x4B29);
+    QVERIFY(!Main(found)->isFwOnly());
+
+    // Several polls later the dongle is still in use, and the headset was reported once.
+    const int enumerates = Bus::instance().enumerateCalls();
+    QTRY_VERIFY_WITH_TIMEOUT(Bus::instance().enumerateCalls() > enumerates + 12, ArrivalTimeoutMs);
+    QCOMPARE(m_recorder->events.size(), size_t(1));
+    QVERIFY(m_client->hasDevice());
+    uint8_t level = 0;
+    QVERIFY(Main(found)->readBatteryLevel(level));
+
+    const QByteArray log = ReadLog(path);
+    QCOMPARE(log.count("Cannot open"), 1);
+    const int line = log.indexOf("Cannot open");
+    const QByteArray message = log.mid(line, log.indexOf('\n', line) - line);
+    QVERIFY2(message.contains("PID 0x4B2E"), message.constData());
+    QVERIFY2(message.contains(reason.toUtf8()), message.constData());
+    QCOMPARE(message.contains("\"60-velmor-kestrin.rules\""), namesTheRule);
+    QVERIFY(!log.contains("Failed to open VID"));
+    QVERIFY(!log.contains("with error:"));
+}
+
+void TestHwBus::firmwareOnlyDeviceSwappedForAnotherIsReplaced()
+{
+    auto dongle = PlugDongleWithoutHeadset(0x4B28);
+    startBus();
+    const SharedDeviceImpl old = waitForArrival();
+    QVERIFY(Main(old)->isFwOnly());
+
+    // Swapped between two probes: a firmware-only headset where the dongle was.
+    m_bus->stopBus(false);
+    Unplug(dongle);
+    Kestrin::State* state = nullptr;
+    PlugKestrin(0x4B1E, &state);
+    state->refuseWhen = [](const Request& rq) { return Kestrin::Describe(rq) == "get vp_level" ? 1 : 0; };
+    startBus();
+
+    const SharedDeviceImpl replacement = waitForArrival(2);
+    QCOMPARE(m_recorder->events.size(), size_t(3));
+    QVERIFY(!m_recorder->events[1].arrived);
+    QCOMPARE(m_recorder->events[1].device->getInstanceId(), old->getInstanceId());
+    QVERIFY(Main(replacement)->isFwOnly());
+    QVERIFY(!Main(replacement)->isDongle());
+    QCOMPARE(int(Pid(replacement)), 0x4B1E);
+    QVERIFY(m_bus->hasKestrinFwOnly());
+
+    // And it stays: later polls find the same device.
+    QVERIFY(!QTest::qWaitFor([&] { return m_recorder->events.size() > 3; }, int(2 * HidHwBus::PollIntervalMs)));
+}
+
+void TestHwBus::solvarineProbe_data()
+{
+    QTest::addColumn<bool>("answers");
+    QTest::newRow("unit in its bootloader") << true;
+    QTest::newRow("silent unit") << false;
+}
+
+void TestHwBus::solvarineProbe()
+{
+    QFETCH(bool, answers);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath("bus.log");
+    GlobalLogger::Instance()->initFile(path);
+
+    // A serial client that holds a port (the product's never does), on a bus of its own.
+    ScriptedSerialPeer serial;
+    if (answers)
+        ScriptedSerialPeer::ScriptUnitInBootloader(serial, "SLV 3.1.4");
+    m_recorder.reset();
+    m_bus = std::make_unique<HidHwBus>(m_client.get(), &serial);
+    m_recorder = std::make_unique<Recorder>(*m_bus);
+    m_bus->runBus();
+
+    if (answers) {
+        const SharedDeviceImpl found = waitForArrival();
+        QCOMPARE(int(found->getDeviceType()), int(DeviceType::solvarine));
+        QCOMPARE(found->getCategory(), Devices::DeviceCategory::Hardware);
+        QString version;
+        QVERIFY(found->getSolvarineDevice()->loadFwVersion(version));
+        QCOMPARE(version, QStringLiteral("SLV 3.1.4"));
+    } else {
+        QTRY_COMPARE_WITH_TIMEOUT(m_recorder->firstProbesAfter.size(), size_t(1), ArrivalTimeoutMs);
+    }
+    // A held device is not probed again; a failed one is tried on every poll. Each poll
+    // enumerates the headsets too, which counts the polls.
+    const int enumerates = Bus::instance().enumerateCalls();
+    QTRY_VERIFY_WITH_TIMEOUT(Bus::instance().enumerateCalls() >= enumerates + 2 * EnumeratesPerEmptyProbe, ArrivalTimeoutMs);
+    m_bus->stopBus(false);
+    const int resets = int(serial.writes().count("SRST"));
+    QCOMPARE(m_recorder->arrivals(), answers ? 1 : 0);
+    QVERIFY2(answers ? resets == 1 : resets >= 2, qPrintable(QString::number(resets)));
+
+    const QByteArray log = ReadLog(path);
+    QCOMPARE(log.count("deviceArrived"), answers ? 1 : 0);
+    QCOMPARE(log.count("Solvarine device seems to be invalid, closing...") >= 2, !answers);
+    m_bus.reset(); // before the serial client goes
 }
 
 QTEST_GUILESS_MAIN(TestHwBus)

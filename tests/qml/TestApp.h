@@ -27,6 +27,7 @@ class TestApp : public QObject
     Q_PROPERTY(QString applicationVersion READ applicationVersion CONSTANT)
     Q_PROPERTY(QStringList openedUrls READ openedUrls NOTIFY openedUrlsChanged)
     Q_PROPERTY(QObject* uiModel READ uiModel WRITE setUiModel NOTIFY uiModelChanged)
+    Q_PROPERTY(bool deviceSearchDone MEMBER m_deviceSearchDone NOTIFY deviceSearchDoneChanged)
     Q_PROPERTY(QObject* appMediator READ appMediator WRITE setAppMediator NOTIFY appMediatorChanged)
     Q_PROPERTY(QObject* notificationsMediator READ notificationsMediator WRITE setNotificationsMediator
             NOTIFY notificationsMediatorChanged)
@@ -77,6 +78,7 @@ signals:
     void animationsEnabledChanged();
     void openedUrlsChanged();
     void uiModelChanged();
+    void deviceSearchDoneChanged();
     void appMediatorChanged();
     void notificationsMediatorChanged();
     void callsChanged();
@@ -91,6 +93,7 @@ private:
     bool m_capturing = false;
     QStringList m_openedUrls;
     QPointer<QObject> m_uiModel;
+    bool m_deviceSearchDone = true;
     QPointer<QObject> m_appMediator;
     QPointer<QObject> m_notificationsMediator;
     QStringList m_calls;

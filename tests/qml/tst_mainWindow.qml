@@ -39,6 +39,7 @@ TestCase {
         App.appMediator = appMediator
         App.notificationsMediator = notificationsMediator
         App.uiModel = null
+        App.deviceSearchDone = true
         App.clearCalls()
         const component = Qt.createComponent("qrc:/qml/Velmor/Main.qml")
         compare(component.status, Component.Ready, component.errorString())
@@ -84,6 +85,8 @@ TestCase {
             { tag: "no consent", eula: false, model: null, screen: "WidgetLegalTerms", buttons: ZelTitleBar.SystemButtons },
             { tag: "no model yet", eula: true, model: null, screen: "QQuickItem", buttons: ZelTitleBar.AllButtons },
             { tag: "no device", eula: true, model: "stub", screen: "WidgetNoDevice", buttons: ZelTitleBar.AllButtons },
+            // While the first search for devices runs, the window does not claim there is none.
+            { tag: "no device yet, search running", eula: true, model: "stub", searchDone: false, screen: "QQuickItem", buttons: ZelTitleBar.AllButtons },
             { tag: "Solvarine", eula: true, model: "solvarine", screen: "WidgetSlvMain", buttons: ZelTitleBar.AllButtons },
             { tag: "no consent with a device", eula: false, model: "stub", screen: "WidgetLegalTerms", buttons: ZelTitleBar.SystemButtons },
         ]
@@ -91,6 +94,7 @@ TestCase {
 
     function test_screenChoice(data) {
         appMediator.eulaAccepted = data.eula
+        App.deviceSearchDone = data.searchDone !== false
         App.uiModel = data.model === "stub" ? stubModel : data.model === "solvarine" ? solvarineModel : null
         const screen = loaded("mainLoader")
         verify(isA(screen, data.screen), String(screen))

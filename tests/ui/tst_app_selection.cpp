@@ -36,7 +36,11 @@ public:
         delete m_context;
     }
 
-    void runBus() override { ++runs; }
+    void runBus() override
+    {
+        ++runs;
+        emit firstProbeDone();
+    }
     void stopBus(bool) override {}
     void tryPairKestrinDongle() override {}
 

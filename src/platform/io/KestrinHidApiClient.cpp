@@ -5,6 +5,10 @@
 
 #include <QThread>
 
+#include <cerrno>
+#include <cstring>
+#include <set>
+
 #include <hidapi.h>
 
 namespace Platform {
@@ -43,40 +47,82 @@ hid_device* KestrinHidApiClient::openDevice()
     if (m_handle)
         return nullptr;
 
-    hid_device_info* list = nullptr;
-    const SupportedVidPids::KestrinProduct* found = nullptr;
+    // The control interfaces of the products looked at, to forget the refusals of devices that
+    // were unplugged (plugged in again, a device is tried and reported afresh).
+    std::set<uint16_t> examined;
+    std::set<std::string> present;
+    // The first product that enumerates is the one to open, unless none of its control
+    // interfaces opens: then the next one is tried, so that a device that cannot be opened never
+    // hides one that can.
     for (const auto& product : SupportedVidPids::KestrinProducts()) {
-        list = hid_enumerate(SupportedVidPids::KestrinVendorId, product.pid);
+        hid_device_info* list = hid_enumerate(SupportedVidPids::KestrinVendorId, product.pid);
+        examined.insert(product.pid);
         if (list) {
-            found = &product;
-            break;
+            m_type.store(product.type);
+            m_dongle = product.dongle;
         }
-    }
-    if (found) {
-        // Only this product id is considered, even when its open fails below: the next poll
-        // tries again.
-        m_type.store(found->type);
-        m_dongle = found->dongle;
+        bool refused = false;
         for (hid_device_info* entry = list; entry; entry = entry->next) {
             if (entry->usage_page != SupportedVidPids::KestrinUsagePage || entry->usage != SupportedVidPids::KestrinUsage)
                 continue;
-            hid_device* handle = hid_open_path(entry->path);
-            if (handle) {
-                m_handle = handle;
-                m_vid = entry->vendor_id;
-                m_pid = entry->product_id;
-                GlobalLogger::Instance()->message(QtDebugMsg, "%s %s VID 0x%04X, PID 0x%04X opened", CodeName(found->type).constData(),
-                                                  m_dongle ? "dongle" : "headset", m_vid, m_pid);
-            } else {
-                GlobalLogger::Instance()->message(QtCriticalMsg, "Failed to open VID 0x%04X, PID 0x%04X, path %s ...",
-                                                  entry->vendor_id, entry->product_id, entry->path ? entry->path : "");
-                GlobalLogger::Instance()->message(QtCriticalMsg, "with error: %s", HidErrorText(nullptr).constData());
-            }
-            break;
+            present.insert(entry->path ? entry->path : "");
+            if (!m_handle && !tryOpenUnsafe(*entry))
+                refused = true;
         }
+        hid_free_enumeration(list);
+        if (m_handle || (list && !refused))
+            break;
     }
-    hid_free_enumeration(list);
+
+    std::lock_guard<std::mutex> refusedLock(m_refusedMutex);
+    for (auto it = m_refusedPaths.begin(); it != m_refusedPaths.end();) {
+        const bool gone = examined.count(it->second) && !present.count(it->first);
+        it = gone ? m_refusedPaths.erase(it) : std::next(it);
+    }
     return m_handle;
+}
+
+hid_device* KestrinHidApiClient::tryOpenUnsafe(const hid_device_info& entry)
+{
+    const std::string path = entry.path ? entry.path : "";
+    errno = 0;
+    hid_device* handle = hid_open_path(entry.path);
+    const int openErrno = errno;
+    if (handle) {
+        m_handle = handle;
+        m_vid = entry.vendor_id;
+        m_pid = entry.product_id;
+        GlobalLogger::Instance()->message(QtDebugMsg, "%s %s VID 0x%04X, PID 0x%04X opened", CodeName(m_type.load()).constData(),
+                                          m_dongle ? "dongle" : "headset", m_vid, m_pid);
+        std::lock_guard<std::mutex> refusedLock(m_refusedMutex);
+        m_refusedPaths.erase(path);
+        return handle;
+    }
+
+    {
+        // Polls retry every second (access may be granted in place); the reason is told once.
+        std::lock_guard<std::mutex> refusedLock(m_refusedMutex);
+        if (!m_refusedPaths.emplace(path, entry.product_id).second)
+            return nullptr;
+    }
+    const QByteArray reason = HidErrorText(nullptr);
+    // hidapi words the kernel's refusal with strerror, in the user's language.
+    const bool denied = openErrno == EACCES || openErrno == EPERM || reason.contains(std::strerror(EACCES))
+                        || reason.contains("Permission denied");
+    const bool busy = openErrno == EBUSY || reason.contains(std::strerror(EBUSY));
+    const char* hint = denied ? "The user may not open it: install the udev rule \"60-velmor-kestrin.rules\" and plug the device in again."
+                       : busy ? "Another program holds it."
+                              : "";
+    GlobalLogger::Instance()->message(QtCriticalMsg, "Cannot open %s %s VID 0x%04X, PID 0x%04X, path %s: %s. %s",
+                                      CodeName(m_type.load()).constData(), m_dongle ? "dongle" : "headset", entry.vendor_id,
+                                      entry.product_id, path.c_str(), reason.constData(), hint);
+    return nullptr;
+}
+
+bool KestrinHidApiClient::isRefused(const std::string& path) const
+{
+    std::lock_guard<std::mutex> refusedLock(m_refusedMutex);
+    return m_refusedPaths.count(path) != 0;
 }
 
 bool KestrinHidApiClient::closeDevice()
@@ -211,14 +257,22 @@ int KestrinHidApiClient::read_hid_timeout(uint8_t* buf, size_t len, int timeoutM
 
 bool KestrinHidApiClient::isWiredDeviceConnected() const
 {
-    for (int i = 0; i < SupportedVidPids::KestrinWiredCount; ++i) {
+    bool found = false;
+    for (int i = 0; i < SupportedVidPids::KestrinWiredCount && !found; ++i) {
         hid_device_info* list = hid_enumerate(SupportedVidPids::KestrinVendorId, SupportedVidPids::KestrinProducts()[i].pid);
-        const bool found = list != nullptr;
+        // A headset whose control interfaces were all refused must not push out a dongle that works.
+        bool control = false;
+        bool openable = false;
+        for (hid_device_info* entry = list; entry; entry = entry->next) {
+            if (entry->usage_page != SupportedVidPids::KestrinUsagePage || entry->usage != SupportedVidPids::KestrinUsage)
+                continue;
+            control = true;
+            openable = openable || !isRefused(entry->path ? entry->path : "");
+        }
+        found = list && (!control || openable);
         hid_free_enumeration(list);
-        if (found)
-            return true;
     }
-    return false;
+    return found;
 }
 
 void KestrinHidApiClient::setReadPacing(int cabledMs, int dongleMs)

@@ -9,9 +9,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
+#include <map>
+#include <string>
 
 struct hid_device_;
 typedef struct hid_device_ hid_device;
+struct hid_device_info;
 
 namespace Platform {
 
@@ -33,8 +36,10 @@ public:
     KestrinHidApiClient(const KestrinHidApiClient&) = delete;
     KestrinHidApiClient& operator=(const KestrinHidApiClient&) = delete;
 
-    // Opens the first supported device: the new handle, or null when one is already open or none
-    // could be opened.
+    // Opens the first supported device that can be opened (wired headsets first): the new handle,
+    // or null when one is already open or none could be opened. A device the user may not open,
+    // or that another program holds, is skipped, so it never hides one behind it; why it cannot
+    // be opened is logged once for as long as it stays plugged in.
     hid_device* openDevice();
     // Closes the open handle and emits deviceGone with it; false when nothing was open.
     bool closeDevice();
@@ -62,7 +67,8 @@ public:
     // Returns `ok`; when false, logs the failed command and closes the device first.
     bool failFilter(bool ok, bool isWrite);
 
-    // A wired headset is attached, open or not. Takes no lock.
+    // A wired headset that can be opened is attached, open or not; one that was refused at its
+    // last open does not count. Takes no lock of the client's.
     bool isWiredDeviceConnected() const;
 
     // The pause before each GET_REPORT, which gives the headset (and the dongle's radio link)
@@ -76,6 +82,9 @@ signals:
 
 private:
     void logCommandFailed(bool isWrite) const;
+    // Tries one enumerated control interface; logs a refusal once per path.
+    hid_device* tryOpenUnsafe(const ::hid_device_info& entry);
+    bool isRefused(const std::string& path) const;
 
     HidApiInitializer& m_hidApi;
     hid_device* m_handle = nullptr;
@@ -87,6 +96,11 @@ private:
     int m_cabledReadDelayMs = 10;
     int m_dongleReadDelayMs = 50;
     mutable std::mutex m_mutex;
+    // Paths of the control interfaces whose last open failed: logged already, and not taken for a
+    // wired headset that would win over a working dongle. A leaf lock of its own, because
+    // isWiredDeviceConnected runs without the client's.
+    std::map<std::string, uint16_t> m_refusedPaths; // path -> product id
+    mutable std::mutex m_refusedMutex;
 };
 
 } // namespace Platform

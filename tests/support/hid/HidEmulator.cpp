@@ -283,6 +283,18 @@ void Headset::setHeadsetLinked(bool linked)
     m_headsetLinked = linked;
 }
 
+void Headset::refuseOpen(const std::string& reason)
+{
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    m_openRefusal = reason;
+}
+
+std::string Headset::openRefusal() const
+{
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    return m_openRefusal;
+}
+
 void Headset::failWrites(int count)
 {
     std::lock_guard<std::recursive_mutex> lock(m_mutex);
@@ -664,6 +676,12 @@ std::shared_ptr<Headset> Bus::open(const std::string& path, int* interfaceNumber
         if (path.compare(0, prefix.size(), prefix) != 0)
             continue;
         const int number = std::atoi(path.c_str() + prefix.size());
+        const std::string refusal = device->openRefusal();
+        if (!refusal.empty()) {
+            // Worded as hidapi's hidraw back end words it.
+            *error = "Failed to open a device with path '" + path + "': " + refusal;
+            return nullptr;
+        }
         for (const Interface& iface : device->interfaces()) {
             if (iface.number == number) {
                 *interfaceNumber = number;

@@ -164,6 +164,10 @@ public:
     void shortWrites(int count);
     // The next `count` hid_get_input_report calls fail (-1).
     void failReads(int count);
+    // While not empty, every hid_open_path of this device fails with this reason (for example
+    // "Permission denied", as the kernel refuses a node the user may not open); "" opens again.
+    void refuseOpen(const std::string& reason);
+    std::string openRefusal() const;
 
     // --- interrupt-pipe input (sensor reports), read by hid_read_timeout ---
     void queueInputReport(const Bytes& report);
@@ -228,6 +232,7 @@ private:
     int m_shortWrites = 0;
     int m_failReads = 0;
     bool m_unplugged = false;
+    std::string m_openRefusal;
 
     std::vector<Request> m_requests;
     std::vector<Bytes> m_outReports;
