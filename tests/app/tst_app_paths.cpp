@@ -82,7 +82,11 @@ public:
         delete m_context;
     }
 
-    void runBus() override {}
+    // A probe that finds nothing, finished on the bus's thread as the real bus's first probe.
+    void runBus() override
+    {
+        QMetaObject::invokeMethod(m_context, [this] { emit firstProbeDone(); }, Qt::QueuedConnection);
+    }
     void stopBus(bool) override {}
     void tryPairKestrinDongle() override {}
 

@@ -752,7 +752,7 @@ void TestHwBus::firmwareOnlyDeviceSwappedForAnotherIsReplaced()
     Unplug(dongle);
     Kestrin::State* state = nullptr;
     PlugKestrin(0x4B1E, &state);
-    state->refuseWhen = [](const Request& rq) { return Kestrin::Describe(rq) == "get vp_level" ? 1 : 0; };
+    state->refuseWhen = [](const Request& rq) { return Kestrin::Describe(rq) == "get earcup_balance" ? 1 : 0; };
     startBus();
 
     const SharedDeviceImpl replacement = waitForArrival(2);
