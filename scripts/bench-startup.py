@@ -29,11 +29,12 @@ ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 
 def build(build_dir):
     if not os.path.exists(os.path.join(build_dir, "build.ninja")):
+        launcher = []
+        if shutil.which("ccache"):
+            launcher = ["-DCMAKE_CXX_COMPILER_LAUNCHER=ccache", "-DCMAKE_C_COMPILER_LAUNCHER=ccache"]
         subprocess.run(["cmake", "-S", ROOT, "-B", build_dir, "-G", "Ninja",
                         "-DCMAKE_BUILD_TYPE=Release", "-DVELMOR_SANITIZE=OFF",
-                        "-DVELMOR_BUILD_TESTS=ON",
-                        "-DCMAKE_CXX_COMPILER_LAUNCHER=ccache",
-                        "-DCMAKE_C_COMPILER_LAUNCHER=ccache"],
+                        "-DVELMOR_BUILD_TESTS=ON"] + launcher,
                        check=True, stdout=subprocess.DEVNULL)
     subprocess.run(["cmake", "--build", build_dir, "--target", "bench_startup_bare",
                     "bench_startup_app", "--", "-j4"], check=True, stdout=subprocess.DEVNULL)
