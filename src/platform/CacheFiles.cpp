@@ -32,6 +32,24 @@ QString DescribeWriteFailure(const QFileDevice& file)
     return QStringLiteral("cannot write %1: %2").arg(file.fileName(), file.errorString());
 }
 
+bool WriteDownloadPiece(std::unique_ptr<QSaveFile>& file, const QString& path, const QByteArray& piece,
+                        QString& problem)
+{
+    if (!file) {
+        file = std::make_unique<QSaveFile>(path);
+        if (!file->open(QIODevice::WriteOnly)) {
+            problem = DescribeWriteFailure(*file);
+            file.reset();
+            return false;
+        }
+    }
+    if (file->write(piece) != piece.size()) {
+        problem = DescribeWriteFailure(*file);
+        return false;
+    }
+    return true;
+}
+
 bool ReadCacheMarker(const QDir& folder, const QString& name, QByteArray& out, qint64 maxSize)
 {
     QFile file(folder.absoluteFilePath(name));

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QDir>
+#include <QSaveFile>
 #include <QString>
 
 #include <memory>
@@ -19,6 +20,11 @@ bool IsPlainFileName(const QString& name);
 
 // Plain words for a file that could not be written or saved, a full disk above all.
 QString DescribeWriteFailure(const QFileDevice& file);
+
+// Writes one piece of a download as it arrives into `file`, which is opened on `path` with the
+// first piece; false with `problem` set when the file cannot be opened or written.
+bool WriteDownloadPiece(std::unique_ptr<QSaveFile>& file, const QString& path, const QByteArray& piece,
+                        QString& problem);
 
 // Reads a small marker file of the download cache ("ver", "fw_ver"); false when it cannot be
 // opened or is larger than `maxSize` bytes, which makes the cache count as empty.

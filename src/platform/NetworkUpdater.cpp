@@ -517,6 +517,7 @@ void NetworkUpdater::downloadAppUpdate()
 
 bool NetworkUpdater::writeInstaller(QNetworkReply* reply, const QByteArray& piece, QString& problem)
 {
+    QString path;
     if (!m_installer) {
         // The data comes from the URL finally reached, after any redirection: its file name is the
         // installer's.
@@ -525,18 +526,9 @@ bool NetworkUpdater::writeInstaller(QNetworkReply* reply, const QByteArray& piec
             problem = QStringLiteral("its URL names no usable file name");
             return false;
         }
-        m_installer = std::make_unique<QSaveFile>(getAppUpdateDir().absoluteFilePath(name));
-        if (!m_installer->open(QIODevice::WriteOnly)) {
-            problem = DescribeWriteFailure(*m_installer);
-            m_installer.reset();
-            return false;
-        }
+        path = getAppUpdateDir().absoluteFilePath(name);
     }
-    if (m_installer->write(piece) != piece.size()) {
-        problem = DescribeWriteFailure(*m_installer);
-        return false;
-    }
-    return true;
+    return WriteDownloadPiece(m_installer, path, piece, problem);
 }
 
 void NetworkUpdater::onAppInstaller(QNetworkReply* reply)
@@ -670,20 +662,8 @@ void NetworkUpdater::onKestrinManifest(DeviceType type, const QByteArray& body)
                          problem = QStringLiteral("the check it belongs to has ended");
                          return false;
                      }
-                     std::unique_ptr<QSaveFile>& file = slot->second.file;
-                     if (!file) {
-                         file = std::make_unique<QSaveFile>(getKestrinDir(type).absoluteFilePath(getFwFileName(hw)));
-                         if (!file->open(QIODevice::WriteOnly)) {
-                             problem = DescribeWriteFailure(*file);
-                             file.reset();
-                             return false;
-                         }
-                     }
-                     if (file->write(piece) != piece.size()) {
-                         problem = DescribeWriteFailure(*file);
-                         return false;
-                     }
-                     return true;
+                     return WriteDownloadPiece(slot->second.file,
+                                               getKestrinDir(type).absoluteFilePath(getFwFileName(hw)), piece, problem);
                  }},
             [&rec, generation] { return generation == rec.generation; }, [this, type] { onKestrinFwFailed(type); },
             [this, type] { onKestrinFwFailed(type); },
@@ -882,20 +862,9 @@ void NetworkUpdater::onSolvarineManifest(const QByteArray& body)
         image,
         Body{"firmware image", m_limits.serialImage,
              [this](QNetworkReply*, const QByteArray& piece, QString& problem) {
-                 if (!m_solvarineDownload) {
-                     m_solvarineDownload = std::make_unique<QSaveFile>(
-                         getSolvarineDir().absoluteFilePath(getSolvarineFwFileName()));
-                     if (!m_solvarineDownload->open(QIODevice::WriteOnly)) {
-                         problem = DescribeWriteFailure(*m_solvarineDownload);
-                         m_solvarineDownload.reset();
-                         return false;
-                     }
-                 }
-                 if (m_solvarineDownload->write(piece) != piece.size()) {
-                     problem = DescribeWriteFailure(*m_solvarineDownload);
-                     return false;
-                 }
-                 return true;
+                 return WriteDownloadPiece(m_solvarineDownload,
+                                           getSolvarineDir().absoluteFilePath(getSolvarineFwFileName()), piece,
+                                           problem);
              }},
         [this, generation] { return generation == m_solvarineGeneration; }, [this] { onSolvarineFwFailed(); },
         [this] { onSolvarineFwFailed(); }, [this](QNetworkReply* r, const QByteArray&) { onSolvarineImage(r); });
