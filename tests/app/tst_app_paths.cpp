@@ -12,6 +12,7 @@
 #include "TestHttpServer.h"
 
 #include "app/App.h"
+#include "support/WorkerThreadBus.h"
 #include "app/core/Enumer.h"
 #include "app/core/Notification.h"
 #include "devices/DeviceProxy.h"
@@ -65,46 +66,7 @@ Notification TextNews(int id, std::initializer_list<DeviceType> devices)
     return news;
 }
 
-// A device bus driven by the test, for more than the one device at a time that the HID client
-// opens. Like the real bus it announces devices from a worker thread of its own.
-class WorkerThreadBus final : public Platform::IHwBus {
-public:
-    WorkerThreadBus()
-        : m_context(new QObject)
-    {
-        m_context->moveToThread(&m_worker);
-        m_worker.start();
-    }
-    ~WorkerThreadBus() override
-    {
-        m_worker.quit();
-        m_worker.wait();
-        delete m_context;
-    }
-
-    // A probe that finds nothing, finished on the bus's thread as the real bus's first probe.
-    void runBus() override
-    {
-        QMetaObject::invokeMethod(m_context, [this] { emit firstProbeDone(); }, Qt::QueuedConnection);
-    }
-    void stopBus(bool) override {}
-    void tryPairKestrinDongle() override {}
-
-    void arrive(const Devices::SharedDeviceImpl& device)
-    {
-        QMetaObject::invokeMethod(m_context, [this, device] { emit deviceArrived(device); },
-                                  Qt::BlockingQueuedConnection);
-    }
-    void remove(const Devices::SharedDeviceImpl& device)
-    {
-        QMetaObject::invokeMethod(m_context, [this, device] { emit deviceRemoved(device); },
-                                  Qt::BlockingQueuedConnection);
-    }
-
-private:
-    QThread m_worker;
-    QObject* m_context;
-};
+using TestSupport::WorkerThreadBus;
 
 Devices::SharedDeviceImpl HardwareDevice(DeviceType type)
 {

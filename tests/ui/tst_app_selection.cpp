@@ -1,6 +1,7 @@
 #include "ScriptedHeadset.h"
 
 #include "app/App.h"
+#include "support/WorkerThreadBus.h"
 #include "app/core/GlobalLogger.h"
 #include "devices/DeviceProxy.h"
 #include "platform/IHwBus.h"
@@ -19,48 +20,7 @@
 
 using Devices::DeviceCategory;
 
-// A device bus driven by the test. Like the real one it announces devices from a worker thread
-// of its own, so App receives them through queued connections.
-class WorkerThreadBus final : public Platform::IHwBus {
-public:
-    WorkerThreadBus()
-        : m_context(new QObject)
-    {
-        m_context->moveToThread(&m_worker);
-        m_worker.start();
-    }
-    ~WorkerThreadBus() override
-    {
-        m_worker.quit();
-        m_worker.wait();
-        delete m_context;
-    }
-
-    void runBus() override
-    {
-        ++runs;
-        emit firstProbeDone();
-    }
-    void stopBus(bool) override {}
-    void tryPairKestrinDongle() override {}
-
-    void arrive(const Devices::SharedDeviceImpl& device)
-    {
-        QMetaObject::invokeMethod(m_context, [this, device] { emit deviceArrived(device); },
-                                  Qt::BlockingQueuedConnection);
-    }
-    void remove(const Devices::SharedDeviceImpl& device)
-    {
-        QMetaObject::invokeMethod(m_context, [this, device] { emit deviceRemoved(device); },
-                                  Qt::BlockingQueuedConnection);
-    }
-
-    std::atomic<int> runs{0};
-
-private:
-    QThread m_worker;
-    QObject* m_context;
-};
+using TestSupport::WorkerThreadBus;
 
 class TestAppSelection : public QObject {
     Q_OBJECT
