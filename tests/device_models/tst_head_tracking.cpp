@@ -6,6 +6,7 @@
 #include "devices/DeviceProxy.h"
 #include "devices/FakeKestrinDeviceImpl.h"
 #include "support/devices/ManualWorkerTimers.h"
+#include "support/devices/WorkerJobs.h"
 #include "support/devices/TestKestrinDevice.h"
 
 #include <QElapsedTimer>
@@ -60,27 +61,9 @@ struct Fixture {
         device->clearCalls();
     }
 
-    // Runs the worker jobs due now (the sensor switches among them) and hands over their results.
-    void runJobs()
-    {
-        timers->advance(0);
-        QCoreApplication::sendPostedEvents();
-    }
-
-    // Runs the events and the worker jobs they queue until `done` holds, without moving the
-    // worker's clock; false after 5 s.
-    bool waitUntil(const std::function<bool()>& done)
-    {
-        QElapsedTimer clock;
-        clock.start();
-        while (clock.elapsed() < 5000) {
-            runJobs();
-            if (done())
-                return true;
-            QTest::qWait(5);
-        }
-        return false;
-    }
+    // The worker's jobs due now (the sensor switches among them), their results handed over.
+    void runJobs() { TestSupport::RunDueJobs(*timers); }
+    bool waitUntil(const std::function<bool()>& done) { return TestSupport::RunJobsUntil(*timers, done); }
 
     // The 100 ms step between switching the sensors off and on is pending.
     bool stepPending() const

@@ -8,6 +8,7 @@
 #include "device_models/KestrinDeviceModel.h"
 #include "devices/DeviceProxy.h"
 #include "support/devices/ManualWorkerTimers.h"
+#include "support/devices/WorkerJobs.h"
 #include "support/devices/TestKestrinDevice.h"
 #include "ui_mediators/UIKesHeadMediator.h"
 #include "ui_models/UIKestrinModel.h"
@@ -63,28 +64,9 @@ struct Fixture {
         runJobs();
     }
 
-    // Runs the model's worker jobs due now (the sensor switches among them) and hands over their
-    // results.
-    void runJobs()
-    {
-        timers->advance(0);
-        QCoreApplication::sendPostedEvents();
-    }
-
-    // Runs the events and the worker jobs they queue until `done` holds, without moving the
-    // worker's clock; false after 5 s.
-    bool waitUntil(const std::function<bool()>& done)
-    {
-        QElapsedTimer clock;
-        clock.start();
-        while (clock.elapsed() < 5000) {
-            runJobs();
-            if (done())
-                return true;
-            QTest::qWait(5);
-        }
-        return false;
-    }
+    // The worker's jobs due now (the sensor switches among them), their results handed over.
+    void runJobs() { TestSupport::RunDueJobs(*timers); }
+    bool waitUntil(const std::function<bool()>& done) { return TestSupport::RunJobsUntil(*timers, done); }
 
     // Head tracking on, through the head-tracking page as a screen would ask for it.
     void enableHeadTracking()
