@@ -1013,7 +1013,7 @@ void KestrinDeviceModel::updatePosition(Devices::IKestrinDeviceMain* devMain)
     QQuaternion position;
     if (!devMain->readPosition(position))
         return;
-    std::lock_guard<SpinLock> lock(m_positionLock);
+    Utils::SpinGuard lock(m_positionLock);
     m_pendingHeadPosition = position;
     m_pendingHeadPositionNew = true;
 }
@@ -1030,7 +1030,7 @@ void KestrinDeviceModel::onHtTimeout()
 {
     bool changed = false;
     {
-        std::lock_guard<SpinLock> lock(m_positionLock);
+        Utils::SpinGuard lock(m_positionLock);
         if (m_pendingHeadPositionNew) {
             m_headPosition = m_pendingHeadPosition;
             m_pendingHeadPositionNew = false;

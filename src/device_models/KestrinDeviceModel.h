@@ -3,7 +3,7 @@
 #include "app/core/DeviceType.h"
 #include "device_data/AncMode.h"
 #include "device_data/KestrinEqBandParams.h"
-#include "device_models/SpinLock.h"
+#include "utils/SpinLock.h"
 #include "device_models/WorkerTimers.h"
 #include "devices/DeviceSignals.h"
 #include "devices/IDeviceImpl.h"
@@ -254,7 +254,7 @@ private:
     std::atomic<uint8_t> m_pendingBatteryLevel{0};
     std::atomic<bool> m_pendingMicMute{false};
     std::unique_ptr<Buffer> m_buffer;
-    SpinLock m_positionLock; // guards the pending head position and its flag
+    Utils::SpinLock m_positionLock; // guards the pending head position and its flag
 
     // Worker jobs, run in the order posted.
     std::mutex m_jobsMutex;
