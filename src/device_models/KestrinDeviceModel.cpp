@@ -121,7 +121,7 @@ void KestrinDeviceModel::postJob(std::function<void()> job)
     if (m_jobTimerId != -1)
         return;
     IWorkerTimers::StartParams params;
-    params.mode = 2;
+    params.mode = IWorkerTimers::Mode::AfterRunEnd;
     params.hasFirstDelay = true;
     params.firstDelayMs = 0;
     m_jobTimerId = m_timers->startTimer(0, JobGapMs, [this] { runNextJob(); }, params);
@@ -529,7 +529,7 @@ void KestrinDeviceModel::updatePollingParam()
     case PollingParam::normal:
         if (m_stateTimerId == -1) {
             IWorkerTimers::StartParams params;
-            params.mode = 2;
+            params.mode = IWorkerTimers::Mode::AfterRunEnd;
             params.hasFirstDelay = true;
             params.firstDelayMs = FirstPollDelayMs;
             m_stateTimerId = m_timers->startTimer(0, StatePollMs, [this] { updateData(); }, params);
@@ -997,7 +997,7 @@ void KestrinDeviceModel::startHtTimer()
     if (m_positionTimerId != -1)
         return;
     IWorkerTimers::StartParams params;
-    params.mode = 0; // fixed rate: a slow read does not push the later ones back
+    params.mode = IWorkerTimers::Mode::FixedRate; // a slow read does not push the later ones back
     params.hasFirstDelay = true;
     params.firstDelayMs = 0;
     params.minGapMs = 0;

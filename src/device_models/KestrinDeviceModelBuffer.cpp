@@ -59,7 +59,7 @@ void KestrinDeviceModel::Buffer::startTimer()
     if (m_timerRunning)
         return;
     IWorkerTimers::StartParams params;
-    params.mode = 2;
+    params.mode = IWorkerTimers::Mode::AfterRunEnd;
     params.hasFirstDelay = true;
     params.firstDelayMs = 0;
     params.wantedId = m_timerId;

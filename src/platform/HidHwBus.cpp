@@ -71,7 +71,7 @@ void HidHwBus::runTimer()
     if (m_pollTimer != -1)
         return;
     Utils::TimersThread::StartParams params;
-    params.mode = 2; // a slow probe never makes the next one come sooner
+    params.mode = Utils::TimersThread::Mode::AfterRunEnd; // a slow probe never makes the next one come sooner
     m_pollTimer = m_timers.startTimer(0, PollIntervalMs, [this] { tryPorts(); }, params);
 }
 
@@ -104,7 +104,7 @@ void HidHwBus::stopBus(bool closeDevices)
 void HidHwBus::tryPairKestrinDongle()
 {
     Utils::TimersThread::StartParams params;
-    params.mode = 1;
+    params.mode = Utils::TimersThread::Mode::AfterRunStart;
     m_timers.startTimer(1, 0, [this] {
         std::lock_guard<std::mutex> lock(m_mutex);
         // A dongle that answers as a full device already has its headset.
