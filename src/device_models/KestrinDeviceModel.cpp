@@ -34,13 +34,6 @@ constexpr uint8_t MaxEarcupBalance = 134;
 constexpr int MinEqGain = -12;
 constexpr int MaxEqGain = 12;
 
-// Head tracking: the sensors' sample setting, the pause between switching them off and on, and
-// the rate of position reads and of publishing them.
-constexpr uint8_t SensorRate = 60;
-constexpr int HtStepMs = 100;
-constexpr uint32_t PositionReadMs = 4;
-constexpr int HtPublishMs = 4;
-
 // Interval of the worker's job timer; a run takes every job queued and stops the timer.
 constexpr uint32_t JobGapMs = 1;
 
@@ -91,29 +84,6 @@ KestrinDeviceModel::~KestrinDeviceModel()
 
 // --- Worker jobs ----------------------------------------------------------------------------------
 
-template <typename Work, typename Done>
-void KestrinDeviceModel::runOnWorker(Work work, Done done, bool write)
-{
-    const uint64_t generation = m_generation;
-    if (write)
-        ++m_writeJobs;
-    Devices::SharedDeviceImpl device = m_device;
-    postJob([this, generation, device, work, done, write]() mutable {
-        (void)device; // keeps the interface alive while the job runs
-        auto result = work();
-        QMetaObject::invokeMethod(
-            this,
-            [this, generation, result, done, write]() mutable {
-                if (generation != m_generation)
-                    return; // another device by now
-                if (write)
-                    --m_writeJobs;
-                done(result);
-            },
-            Qt::QueuedConnection);
-    });
-}
-
 void KestrinDeviceModel::postJob(std::function<void()> job)
 {
     std::lock_guard<std::mutex> lock(m_jobsMutex);
@@ -121,7 +91,7 @@ void KestrinDeviceModel::postJob(std::function<void()> job)
     if (m_jobTimerId != -1)
         return;
     IWorkerTimers::StartParams params;
-    params.mode = 2;
+    params.mode = IWorkerTimers::Mode::AfterRunEnd;
     params.hasFirstDelay = true;
     params.firstDelayMs = 0;
     m_jobTimerId = m_timers->startTimer(0, JobGapMs, [this] { runNextJob(); }, params);
@@ -166,11 +136,6 @@ void KestrinDeviceModel::cancelJobs()
     m_timers->stopTimer(id);
     m_balanceWrite.clear();
     m_eqIndexWrite.clear();
-}
-
-bool KestrinDeviceModel::hasHeadtracking() const
-{
-    return m_htState == HtEnabled;
 }
 
 int KestrinDeviceModel::getEqBandGain(size_t band) const
@@ -432,25 +397,6 @@ void KestrinDeviceModel::takeEqBands(uint8_t eqIndex, EqBands bands, bool signal
     emit sigEqBandsLoaded(eqIndex);
 }
 
-bool KestrinDeviceModel::centralize()
-{
-    if (!m_devMain)
-        return false;
-    // Simulated and firmware-only headsets answer at once, with no device behind them.
-    if (!isFullHw())
-        return m_devMain->centralize();
-    // A real headset's transport may be in the middle of a position read, which can wait for
-    // its report: the worker takes the turn. Centring itself cannot fail there.
-    Devices::IKestrinDeviceMain* const devMain = m_devMain;
-    runOnWorker([devMain] { return devMain->centralize(); }, [](bool) {});
-    return true;
-}
-
-bool KestrinDeviceModel::calibrate(double seconds)
-{
-    return m_devMain && m_devMain->calibrate(seconds);
-}
-
 namespace {
 
 struct ResetOutcome {
@@ -529,7 +475,7 @@ void KestrinDeviceModel::updatePollingParam()
     case PollingParam::normal:
         if (m_stateTimerId == -1) {
             IWorkerTimers::StartParams params;
-            params.mode = 2;
+            params.mode = IWorkerTimers::Mode::AfterRunEnd;
             params.hasFirstDelay = true;
             params.firstDelayMs = FirstPollDelayMs;
             m_stateTimerId = m_timers->startTimer(0, StatePollMs, [this] { updateData(); }, params);
@@ -912,133 +858,6 @@ void KestrinDeviceModel::onDeviceLost()
         m_device.reset();
     }
     emit deviceLost();
-}
-
-// --- Head tracking --------------------------------------------------------------------------------
-
-void KestrinDeviceModel::requestHt()
-{
-    if (m_htGuard)
-        return;
-    m_htGuard = true;
-    if (m_devMain && isFullHw()) {
-        GlobalLogger::Instance()->message(QtDebugMsg, "Trying to enable Kestrin HT...");
-        processHtState();
-    }
-}
-
-void KestrinDeviceModel::initHt()
-{
-    requestHt();
-}
-
-// One step of switching the sensors on. The headset takes the enable only after they have been
-// off for a moment, so the sensors are switched off first and on again 100 ms later. Each switch
-// waits for the headset's answer (switching on even for its first sample): the worker sends them.
-void KestrinDeviceModel::processHtState()
-{
-    const auto fail = [this] {
-        m_htState = HtFailed;
-        disconnect(m_htTimer, &QTimer::timeout, this, nullptr);
-        m_htTimer->stop();
-    };
-    Devices::IKestrinDeviceMain* const devMain = m_devMain;
-
-    switch (m_htState) {
-    case HtIdle:
-        if (!devMain || !m_poweredOn)
-            return fail();
-        runOnWorker([devMain] { return devMain->setGyroSensorEnabled(false, SensorRate); },
-                    [this, fail](bool switchedOff) {
-                        if (!switchedOff)
-                            return fail();
-                        m_htState = HtSensorsOff;
-                        m_htTimer->setSingleShot(true);
-                        m_htTimer->setInterval(HtStepMs);
-                        connect(m_htTimer, &QTimer::timeout, this, &KestrinDeviceModel::processHtState);
-                        m_htTimer->start();
-                    });
-        break;
-    case HtSensorsOff:
-        disconnect(m_htTimer, &QTimer::timeout, this, nullptr);
-        if (!devMain)
-            return fail();
-        runOnWorker(
-            [devMain] {
-                if (!devMain->setGyroSensorEnabled(true, SensorRate))
-                    return false;
-                GlobalLogger::Instance()->message(QtDebugMsg, "Kestrin HT enabled.");
-                // Samples that queued up while the sensors started feed the calibration, then the
-                // current orientation becomes straight ahead.
-                devMain->processAvailablePositionSensors();
-                devMain->centralize();
-                return true;
-            },
-            [this, fail](bool switchedOn) {
-                if (!switchedOn)
-                    return fail();
-                m_htState = HtEnabled;
-                startHtTimer();
-                updatePollingParam();
-                emit sigHasHtChanged();
-                m_htTimer->setSingleShot(false);
-                m_htTimer->setInterval(HtPublishMs);
-                connect(m_htTimer, &QTimer::timeout, this, &KestrinDeviceModel::onHtTimeout);
-                m_htTimer->start();
-            });
-        break;
-    default: // enabled, or failed until the next device
-        break;
-    }
-}
-
-void KestrinDeviceModel::startHtTimer()
-{
-    if (m_positionTimerId != -1)
-        return;
-    IWorkerTimers::StartParams params;
-    params.mode = 0; // fixed rate: a slow read does not push the later ones back
-    params.hasFirstDelay = true;
-    params.firstDelayMs = 0;
-    params.minGapMs = 0;
-    // The read runs on the worker; the interface it uses stays valid until this timer is stopped,
-    // which happens before the model lets go of the device.
-    Devices::IKestrinDeviceMain* const devMain = m_devMain;
-    m_positionTimerId = m_timers->startTimer(0, PositionReadMs, [this, devMain] { updatePosition(devMain); }, params);
-}
-
-// Worker thread.
-void KestrinDeviceModel::updatePosition(Devices::IKestrinDeviceMain* devMain)
-{
-    QQuaternion position;
-    if (!devMain->readPosition(position))
-        return;
-    std::lock_guard<SpinLock> lock(m_positionLock);
-    m_pendingHeadPosition = position;
-    m_pendingHeadPositionNew = true;
-}
-
-void KestrinDeviceModel::resetHtState()
-{
-    m_htGuard = false;
-    m_htState = HtIdle;
-    disconnect(m_htTimer, &QTimer::timeout, this, nullptr);
-    m_htTimer->stop();
-}
-
-void KestrinDeviceModel::onHtTimeout()
-{
-    bool changed = false;
-    {
-        std::lock_guard<SpinLock> lock(m_positionLock);
-        if (m_pendingHeadPositionNew) {
-            m_headPosition = m_pendingHeadPosition;
-            m_pendingHeadPositionNew = false;
-            changed = true;
-        }
-    }
-    if (changed)
-        emit sigHeadPositionChanged();
 }
 
 } // namespace DeviceModels

@@ -3,11 +3,12 @@
 #include "app/core/DeviceType.h"
 #include "device_data/AncMode.h"
 #include "device_data/KestrinEqBandParams.h"
-#include "device_models/SpinLock.h"
 #include "device_models/WorkerTimers.h"
 #include "devices/DeviceSignals.h"
 #include "devices/IDeviceImpl.h"
+#include "utils/SpinLock.h"
 
+#include <QMetaObject>
 #include <QQuaternion>
 #include <QString>
 
@@ -254,7 +255,7 @@ private:
     std::atomic<uint8_t> m_pendingBatteryLevel{0};
     std::atomic<bool> m_pendingMicMute{false};
     std::unique_ptr<Buffer> m_buffer;
-    SpinLock m_positionLock; // guards the pending head position and its flag
+    Utils::SpinLock m_positionLock; // guards the pending head position and its flag
 
     // Worker jobs, run in the order posted.
     std::mutex m_jobsMutex;
@@ -281,5 +282,29 @@ private:
     LatestWrite m_balanceWrite;
     LatestWrite m_eqIndexWrite;
 };
+
+// Defined here because the model's parts in several source files post worker jobs.
+template <typename Work, typename Done>
+inline void KestrinDeviceModel::runOnWorker(Work work, Done done, bool write)
+{
+    const uint64_t generation = m_generation;
+    if (write)
+        ++m_writeJobs;
+    Devices::SharedDeviceImpl device = m_device;
+    postJob([this, generation, device, work, done, write]() mutable {
+        (void)device; // keeps the interface alive while the job runs
+        auto result = work();
+        QMetaObject::invokeMethod(
+            this,
+            [this, generation, result, done, write]() mutable {
+                if (generation != m_generation)
+                    return; // another device by now
+                if (write)
+                    --m_writeJobs;
+                done(result);
+            },
+            Qt::QueuedConnection);
+    });
+}
 
 } // namespace DeviceModels

@@ -23,20 +23,20 @@ KestrinDeviceModel::Buffer::~Buffer()
 
 bool KestrinDeviceModel::Buffer::isFree() const
 {
-    std::lock_guard<SpinLock> timerLock(m_timerLock);
+    Utils::SpinGuard timerLock(m_timerLock);
     return !m_timerRunning;
 }
 
 bool KestrinDeviceModel::Buffer::isPending(Key key) const
 {
-    std::lock_guard<SpinLock> valueLock(m_valueLock);
+    Utils::SpinGuard valueLock(m_valueLock);
     return key == m_inFlightKey || std::find(m_pendingKeys.begin(), m_pendingKeys.end(), key) != m_pendingKeys.end();
 }
 
 std::vector<KestrinDeviceModel::Buffer::Key> KestrinDeviceModel::Buffer::readFailedKeys()
 {
     std::vector<Key> keys;
-    std::lock_guard<SpinLock> valueLock(m_valueLock);
+    Utils::SpinGuard valueLock(m_valueLock);
     keys.swap(m_failedKeys);
     return keys;
 }
@@ -46,7 +46,7 @@ void KestrinDeviceModel::Buffer::setDevMain(Devices::IKestrinDeviceMain* devMain
     // Once the timer is stopped no tick uses the old interface any more, so the caller may drop it.
     stopTimer();
     std::lock_guard<std::mutex> writeLock(m_writeMutex);
-    std::lock_guard<SpinLock> valueLock(m_valueLock);
+    Utils::SpinGuard valueLock(m_valueLock);
     m_pendingKeys.clear();
     m_failedKeys.clear();
     m_devMain = devMain;
@@ -55,11 +55,11 @@ void KestrinDeviceModel::Buffer::setDevMain(Devices::IKestrinDeviceMain* devMain
 
 void KestrinDeviceModel::Buffer::startTimer()
 {
-    std::lock_guard<SpinLock> timerLock(m_timerLock);
+    Utils::SpinGuard timerLock(m_timerLock);
     if (m_timerRunning)
         return;
     IWorkerTimers::StartParams params;
-    params.mode = 2;
+    params.mode = IWorkerTimers::Mode::AfterRunEnd;
     params.hasFirstDelay = true;
     params.firstDelayMs = 0;
     params.wantedId = m_timerId;
@@ -82,7 +82,7 @@ void KestrinDeviceModel::Buffer::stopTimer()
 {
     IWorkerTimers::TimerId id;
     {
-        std::lock_guard<SpinLock> timerLock(m_timerLock);
+        Utils::SpinGuard timerLock(m_timerLock);
         m_timerRunning = false;
         id = m_timerId; // the id is kept and asked for again at the next start
     }
@@ -101,7 +101,7 @@ void KestrinDeviceModel::Buffer::checkParamAndStartUnsafe(Key key)
 template <typename T>
 void KestrinDeviceModel::Buffer::store(T Values::*field, T value, Kind kind)
 {
-    std::lock_guard<SpinLock> valueLock(m_valueLock);
+    Utils::SpinGuard valueLock(m_valueLock);
     m_values.*field = value;
     checkParamAndStartUnsafe(MakeKey(kind));
 }
@@ -131,14 +131,14 @@ void KestrinDeviceModel::Buffer::setAutoPowerOff(uint16_t seconds)
 
 void KestrinDeviceModel::Buffer::setEqBands(uint8_t eqIndex, const std::vector<KestrinEqBandParams>& bands)
 {
-    std::lock_guard<SpinLock> valueLock(m_valueLock);
+    Utils::SpinGuard valueLock(m_valueLock);
     m_pendingBands[eqIndex] = bands;
     checkParamAndStartUnsafe(MakeKey(Kind::eqBands, eqIndex));
 }
 
 void KestrinDeviceModel::Buffer::addFailedKey(Key key)
 {
-    std::lock_guard<SpinLock> valueLock(m_valueLock);
+    Utils::SpinGuard valueLock(m_valueLock);
     m_failedKeys.push_back(key);
 }
 
@@ -206,11 +206,11 @@ void KestrinDeviceModel::Buffer::process()
     Values values;
     std::vector<KestrinEqBandParams> bands;
     {
-        std::lock_guard<SpinLock> valueLock(m_valueLock);
+        Utils::SpinGuard valueLock(m_valueLock);
         if (m_pendingKeys.empty()) {
             IWorkerTimers::TimerId id;
             {
-                std::lock_guard<SpinLock> timerLock(m_timerLock);
+                Utils::SpinGuard timerLock(m_timerLock);
                 m_timerRunning = false;
                 id = m_timerId;
             }
@@ -245,7 +245,7 @@ void KestrinDeviceModel::Buffer::process()
     }
     // The failure and the end of the write become visible together: to the model the key is
     // always either in flight or failed, never briefly neither.
-    std::lock_guard<SpinLock> valueLock(m_valueLock);
+    Utils::SpinGuard valueLock(m_valueLock);
     if (!ok)
         m_failedKeys.push_back(key);
     m_inFlightKey = NoKey;
@@ -284,7 +284,7 @@ void KestrinDeviceModel::Buffer::setCurrentEqIndex(uint8_t eqIndex)
             DeviceType type;
             std::vector<KestrinEqBandParams> bands;
             {
-                std::lock_guard<SpinLock> valueLock(m_valueLock);
+                Utils::SpinGuard valueLock(m_valueLock);
                 auto it = std::find_if(m_pendingKeys.begin(), m_pendingKeys.end(),
                                        [](Key k) { return KindOf(k) == uint8_t(Kind::eqBands); });
                 if (it == m_pendingKeys.end())
@@ -311,7 +311,7 @@ void KestrinDeviceModel::Buffer::setCurrentEqIndex(uint8_t eqIndex)
 
         Devices::IKestrinDeviceMain* devMain;
         {
-            std::lock_guard<SpinLock> valueLock(m_valueLock);
+            Utils::SpinGuard valueLock(m_valueLock);
             devMain = m_devMain;
         }
         if (indexAllowed && devMain && !devMain->setEqIndex(eqIndex))

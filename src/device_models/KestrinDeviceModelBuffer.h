@@ -1,7 +1,7 @@
 #pragma once
 
 #include "device_models/KestrinDeviceModel.h"
-#include "device_models/SpinLock.h"
+#include "utils/SpinLock.h"
 
 #include <map>
 #include <mutex>
@@ -127,8 +127,8 @@ private:
     // The key a tick is writing now; NoKey between writes.
     static constexpr Key NoKey = 0xFFFF;
     Key m_inFlightKey = NoKey;
-    mutable SpinLock m_timerLock;
-    mutable SpinLock m_valueLock;
+    mutable Utils::SpinLock m_timerLock;
+    mutable Utils::SpinLock m_valueLock;
     std::atomic<bool> m_paused{false};
     std::mutex m_writeMutex;
 };

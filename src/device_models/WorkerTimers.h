@@ -1,5 +1,7 @@
 #pragma once
 
+#include "utils/TimersThread.h"
+
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -12,11 +14,11 @@ class IWorkerTimers {
 public:
     // -1 names no timer.
     using TimerId = int32_t;
+    // When a periodic job's next run falls due; the same choices as the timer thread's.
+    using Mode = Utils::TimersThread::Mode;
 
     struct StartParams {
-        // 0: next run = previous due time + interval; 1: start of the last run + interval;
-        // 2: end of the last run + interval.
-        uint32_t mode = 0;
+        Mode mode = Mode::FixedRate;
         bool hasFirstDelay = false;
         // Delay of the first run when hasFirstDelay is set; otherwise one interval.
         int32_t firstDelayMs = 0;

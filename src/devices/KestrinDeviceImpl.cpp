@@ -3,34 +3,16 @@
 #include "app/core/GlobalLogger.h"
 #include "devices/KestrinTransport.h"
 #include "platform/io/KestrinHidApiClient.h"
+#include "utils/SpinLock.h"
 
 #include <QThread>
 
-#include <atomic>
 #include <cmath>
-#include <thread>
 #include <unordered_map>
 
 namespace Devices {
 
 namespace {
-
-// Guards short copies in and out of the cache; never held across device traffic.
-class SpinGuard {
-public:
-    explicit SpinGuard(std::atomic<uint8_t>& flag) : m_flag(flag)
-    {
-        // Yields while waiting, so that a holder preempted on a busy machine gets to finish.
-        while (m_flag.exchange(1, std::memory_order_acquire) != 0)
-            std::this_thread::yield();
-    }
-    ~SpinGuard() { m_flag.store(0, std::memory_order_release); }
-    SpinGuard(const SpinGuard&) = delete;
-    SpinGuard& operator=(const SpinGuard&) = delete;
-
-private:
-    std::atomic<uint8_t>& m_flag;
-};
 
 constexpr uint8_t c_firstCustomEq = 7;
 constexpr uint8_t c_lastCustomEq = 10;
@@ -77,7 +59,7 @@ public:
     {
         if (!valid)
             return false;
-        SpinGuard guard(cacheLock);
+        Utils::SpinGuard guard(cacheLock);
         out = field;
         return true;
     }
@@ -85,13 +67,14 @@ public:
     template <typename T>
     void storeCached(T& field, const T& value)
     {
-        SpinGuard guard(cacheLock);
+        Utils::SpinGuard guard(cacheLock);
         field = value;
     }
 
     Platform::KestrinHidApiClient& client;
     KestrinTransport transport;
-    std::atomic<uint8_t> cacheLock { 0 };
+    // Guards short copies in and out of the caches; never held across device traffic.
+    Utils::SpinLock cacheLock;
     std::unordered_map<int, KestrinEq> peqCache;
     std::unordered_map<int, Kestrin2AncEq> ancEqCache;
     QString fwVersion;
@@ -207,7 +190,7 @@ void KestrinDeviceImpl::Impl::refreshAfterReset()
 
     std::vector<int> cachedSlots;
     {
-        SpinGuard guard(cacheLock);
+        Utils::SpinGuard guard(cacheLock);
         if (isAnc()) {
             for (const auto& entry : ancEqCache)
                 cachedSlots.push_back(entry.first);
@@ -226,21 +209,21 @@ bool KestrinDeviceImpl::Impl::updateEqBands(int slot)
         Kestrin2AncEq record;
         if (!transport.readUserBiquad(uint8_t(slot + 6), record))
             return false;
-        SpinGuard guard(cacheLock);
+        Utils::SpinGuard guard(cacheLock);
         ancEqCache[slot] = std::move(record);
         return true;
     }
     KestrinEq record;
     if (!transport.readEqBands(uint8_t(slot), record))
         return false;
-    SpinGuard guard(cacheLock);
+    Utils::SpinGuard guard(cacheLock);
     peqCache[slot] = std::move(record);
     return true;
 }
 
 bool KestrinDeviceImpl::Impl::hasCachedSlot(int slot)
 {
-    SpinGuard guard(cacheLock);
+    Utils::SpinGuard guard(cacheLock);
     return isAnc() ? ancEqCache.count(slot) != 0 : peqCache.count(slot) != 0;
 }
 
@@ -253,7 +236,7 @@ bool KestrinDeviceImpl::Impl::uploadEqBands(uint8_t eqIndex,
 
     KestrinEq updated;
     {
-        SpinGuard guard(cacheLock);
+        Utils::SpinGuard guard(cacheLock);
         const auto found = peqCache.find(slot);
         if (found == peqCache.end())
             return false;
@@ -278,7 +261,7 @@ bool KestrinDeviceImpl::Impl::uploadEqBands(uint8_t eqIndex,
     if (type == DeviceType::kestrin_2 && !dongle)
         reloadPresetOnKestrin2();
 
-    SpinGuard guard(cacheLock);
+    Utils::SpinGuard guard(cacheLock);
     peqCache[slot] = std::move(updated);
     return true;
 }
@@ -291,7 +274,7 @@ void KestrinDeviceImpl::Impl::reloadPresetOnKestrin2()
     uint8_t savedIndex = 0;
     uint8_t savedLevel = 0;
     {
-        SpinGuard guard(cacheLock);
+        Utils::SpinGuard guard(cacheLock);
         savedIndex = eqIndex;
         savedLevel = vpLevel;
     }
@@ -564,7 +547,7 @@ bool KestrinDeviceImpl::loadEqBands(uint8_t eqIndex, std::vector<DeviceData::Kes
     if (!m_impl->hasCachedSlot(slot) && !m_impl->updateEqBands(slot))
         return false;
 
-    SpinGuard guard(m_impl->cacheLock);
+    Utils::SpinGuard guard(m_impl->cacheLock);
     bands.clear();
     if (m_impl->isAnc()) {
         const Kestrin2AncEq& record = m_impl->ancEqCache.at(slot);
@@ -694,7 +677,7 @@ bool KestrinDeviceImpl::writeUserEqBiquad(uint8_t eqIndex, uint8_t band, DeviceD
     uint8_t bandId = 0;
     float middle = 0.0f;
     {
-        SpinGuard guard(m_impl->cacheLock);
+        Utils::SpinGuard guard(m_impl->cacheLock);
         const auto found = m_impl->ancEqCache.find(slot);
         // The caller loads the preset first; an unknown preset or band has no middle value to
         // send, and guessing one would change the filter's shape.
@@ -707,7 +690,7 @@ bool KestrinDeviceImpl::writeUserEqBiquad(uint8_t eqIndex, uint8_t band, DeviceD
     if (!m_impl->transport.writeUserEqBiquad(uint8_t(eqIndex - 1), bandId, type, frequency, middle, gain))
         return false;
 
-    SpinGuard guard(m_impl->cacheLock);
+    Utils::SpinGuard guard(m_impl->cacheLock);
     auto found = m_impl->ancEqCache.find(slot);
     if (found != m_impl->ancEqCache.end() && band < found->second.bands.size()) {
         auto& record = found->second.bands[band];

@@ -1,10 +1,9 @@
 #include "devices/SolvarineDeviceImpl.h"
 
 #include "devices/SolvarineTransport.h"
+#include "utils/SpinLock.h"
 
-#include <atomic>
 #include <cstdint>
-#include <thread>
 
 namespace Devices {
 
@@ -29,16 +28,14 @@ public:
     {
         if (!valid)
             return false;
-        while (lock.exchange(1, std::memory_order_acquire) != 0)
-            std::this_thread::yield();
+        Utils::SpinGuard guard(lock);
         version = fwDescription;
-        lock.store(0, std::memory_order_release);
         return true;
     }
 
     Platform::ISolvarineSerialPortClient& client;
     std::unique_ptr<SolvarineTransport> transport;
-    std::atomic<uint8_t> lock{0}; // guards fwDescription
+    Utils::SpinLock lock; // guards fwDescription
     bool valid = false;
     QString fwDescription;
 };

@@ -52,7 +52,7 @@ bool IsOpenedProduct(KestrinHidApiClient& client, const Devices::SharedDeviceImp
 Utils::TimersThread::StartParams OneShot()
 {
     Utils::TimersThread::StartParams params;
-    params.mode = 1;
+    params.mode = Utils::TimersThread::Mode::AfterRunStart;
     return params;
 }
 
@@ -82,7 +82,7 @@ void HidHwBus::runBus()
     if (m_pollTimer != -1)
         return;
     Utils::TimersThread::StartParams params;
-    params.mode = 2; // a slow probe never makes the next one come sooner
+    params.mode = Utils::TimersThread::Mode::AfterRunEnd; // a slow probe never makes the next one come sooner
     // The first probe runs at once, on the worker: setting a headset up takes a dozen paced
     // exchanges, which the caller's thread must not wait for.
     params.hasFirstDelay = true;

@@ -78,18 +78,17 @@ void KestrinDriversUninstaller::setStatus(Status status)
 
 void KestrinDriversUninstaller::setThreadStatus(Status status)
 {
-    while (m_spinLock.exchange(1, std::memory_order_acquire) != 0)
-        std::this_thread::yield();
+    Utils::SpinGuard guard(m_spinLock);
     m_threadStatus = status;
-    m_spinLock.store(0, std::memory_order_release);
 }
 
 void KestrinDriversUninstaller::pollStatus()
 {
-    while (m_spinLock.exchange(1, std::memory_order_acquire) != 0)
-        std::this_thread::yield();
-    const Status status = m_threadStatus;
-    m_spinLock.store(0, std::memory_order_release);
+    Status status;
+    {
+        Utils::SpinGuard guard(m_spinLock);
+        status = m_threadStatus;
+    }
 
     if (IsEndState(status))
         m_pollTimer->stop();

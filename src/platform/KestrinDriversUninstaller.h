@@ -1,11 +1,11 @@
 #pragma once
 
 #include "platform/IKestrinDriversUninstaller.h"
+#include "utils/SpinLock.h"
 
 #include <QString>
 #include <QStringList>
 
-#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -73,7 +73,7 @@ private:
     Options m_options;
     QTimer* m_pollTimer;
     std::thread m_worker;
-    std::atomic<uint8_t> m_spinLock{0};
+    Utils::SpinLock m_spinLock;
     Status m_status = Idle;       // GUI side
     Status m_threadStatus = Idle; // written by the worker, under the spin lock
 };

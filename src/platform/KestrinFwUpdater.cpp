@@ -34,17 +34,16 @@ GlobalLogger* Log()
 
 KestrinFwUpdater* KestrinFwUpdater::g_current = nullptr;
 std::atomic<uint32_t> KestrinFwUpdater::g_target{KestrinFwUpdater::RecipientDevice};
-std::atomic<uint8_t> KestrinFwUpdater::g_spin_lock{0};
+Utils::SpinLock KestrinFwUpdater::g_spin_lock;
 
 void KestrinFwUpdater::Lock()
 {
-    while (g_spin_lock.exchange(1, std::memory_order_acquire) != 0)
-        QThread::yieldCurrentThread();
+    g_spin_lock.lock();
 }
 
 void KestrinFwUpdater::Unlock()
 {
-    g_spin_lock.store(0, std::memory_order_release);
+    g_spin_lock.unlock();
 }
 
 KestrinFwUpdater::KestrinFwUpdater(QString fwPath, IHwBus& bus, std::unique_ptr<IKestrinDfuLibrary> library,

@@ -3,6 +3,7 @@
 #include "app/core/DeviceType.h"
 #include "platform/IKestrinDfuLibrary.h"
 #include "platform/IKestrinFwUpdater.h"
+#include "utils/SpinLock.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
@@ -103,7 +104,7 @@ private:
 
     static KestrinFwUpdater* g_current;
     static std::atomic<uint32_t> g_target;
-    static std::atomic<uint8_t> g_spin_lock;
+    static Utils::SpinLock g_spin_lock;
 };
 
 // The updater with a local copy of the image: the library takes only 8-bit paths, so an image

@@ -28,7 +28,7 @@ public:
         uint32_t minGapMs = 0;
         unsigned long long runsLeft = 0; // 0 = endless
         uint32_t due = 0;
-        uint32_t mode = 0;
+        TimersThread::Mode mode = TimersThread::Mode::FixedRate;
         AwaitRecord* await = nullptr;
         // Tells this entry apart from a later one that reuses its id.
         uint64_t serial = 0;
@@ -137,13 +137,13 @@ public:
         const uint32_t now = getTimeUnsafe();
         uint32_t next = info->due;
         switch (info->mode) {
-        case 0:
+        case TimersThread::Mode::FixedRate:
             next = info->due + info->intervalMs;
             break;
-        case 1:
+        case TimersThread::Mode::AfterRunStart:
             next = lastStartTime + info->intervalMs;
             break;
-        case 2:
+        case TimersThread::Mode::AfterRunEnd:
             next = now + info->intervalMs;
             break;
         default:

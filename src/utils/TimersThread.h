@@ -12,10 +12,15 @@ class TimersThread {
 public:
     using TimerId = int; // -1 names no timer
 
+    // When a periodic timer's next run falls due.
+    enum class Mode : unsigned int {
+        FixedRate = 0,     // previous due time + interval: a late run does not push the later ones back
+        AfterRunStart = 1, // the time the last run was picked + interval
+        AfterRunEnd = 2,   // the time the last run ended + interval: a slow run never crowds the next
+    };
+
     struct StartParams {
-        // 0: next due = previous due + interval (fixed rate); 1: when the last run was picked +
-        // interval; 2: when the last run ended + interval.
-        unsigned int mode = 0;
+        Mode mode = Mode::FixedRate;
         bool hasFirstDelay = false;
         int firstDelayMs = 0; // delay of the first run when hasFirstDelay; else one interval
         TimerId wantedId = -1; // -1: an automatic id

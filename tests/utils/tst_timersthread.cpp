@@ -63,7 +63,8 @@ private:
 };
 
 TimersThread::StartParams Params(int firstDelayMs = -1, TimersThread::TimerId wantedId = -1,
-                                 unsigned mode = 0, unsigned minGapMs = 0)
+                                 TimersThread::Mode mode = TimersThread::Mode::FixedRate,
+                                 unsigned minGapMs = 0)
 {
     TimersThread::StartParams params;
     params.mode = mode;
@@ -197,18 +198,18 @@ private slots:
     // machine is.
     void fixedRateCatchesUpAfterOverrun_data()
     {
-        QTest::addColumn<uint>("mode");
+        QTest::addColumn<TimersThread::Mode>("mode");
         QTest::addColumn<uint>("minGap");
         QTest::addColumn<int>("smallestGap"); // ms between the end of the long run and the next start
         QTest::addColumn<bool>("beforeMarker");
-        QTest::newRow("mode 0 catches up at once") << 0u << 0u << 0 << true;
-        QTest::newRow("mode 0 with a minimum gap") << 0u << 100u << 100 << true;
-        QTest::newRow("mode 1 from the pick") << 1u << 0u << 0 << true;
-        QTest::newRow("mode 2 from the end") << 2u << 0u << 400 << false;
+        QTest::newRow("fixed rate catches up at once") << TimersThread::Mode::FixedRate << 0u << 0 << true;
+        QTest::newRow("fixed rate with a minimum gap") << TimersThread::Mode::FixedRate << 100u << 100 << true;
+        QTest::newRow("after the run's start") << TimersThread::Mode::AfterRunStart << 0u << 0 << true;
+        QTest::newRow("after the run's end") << TimersThread::Mode::AfterRunEnd << 0u << 400 << false;
     }
     void fixedRateCatchesUpAfterOverrun()
     {
-        QFETCH(uint, mode);
+        QFETCH(TimersThread::Mode, mode);
         QFETCH(uint, minGap);
         QFETCH(int, smallestGap);
         QFETCH(bool, beforeMarker);
@@ -241,7 +242,7 @@ private slots:
         QVERIFY2(gap >= smallestGap - ClockSlackMs, qPrintable(QString::number(gap)));
     }
 
-    void modeTwoSpacesRunsFromTheirEnd()
+    void afterRunEndSpacesRunsFromTheirEnd()
     {
         TimersThread timers(4);
         std::mutex mutex;
@@ -252,14 +253,14 @@ private slots:
             std::lock_guard<std::mutex> lock(mutex);
             starts.push_back(start);
             ends.push_back(Clock::now());
-        }, Params(0, -1, 2));
+        }, Params(0, -1, TimersThread::Mode::AfterRunEnd));
         QTRY_VERIFY_WITH_TIMEOUT([&] { std::lock_guard<std::mutex> lock(mutex); return starts.size() == 4; }(),
                                  Patience);
         for (size_t i = 1; i < starts.size(); ++i)
             QVERIFY(starts[i] - ends[i - 1] >= std::chrono::milliseconds(10 - ClockSlackMs));
     }
 
-    void modeZeroKeepsItsPhase()
+    void fixedRateKeepsItsPhase()
     {
         TimersThread timers(4);
         std::mutex mutex;
@@ -268,7 +269,7 @@ private slots:
         timers.startTimer(5, 50, [&] {
             std::lock_guard<std::mutex> lock(mutex);
             starts.push_back(Clock::now());
-        }, Params(0, -1, 0));
+        }, Params(0, -1, TimersThread::Mode::FixedRate));
         QTRY_VERIFY_WITH_TIMEOUT([&] { std::lock_guard<std::mutex> lock(mutex); return starts.size() == 5; }(),
                                  Patience);
         // Run k is never early: it comes at or after k intervals from the start.

@@ -176,15 +176,13 @@ GlobalLogger::~GlobalLogger()
 
 void GlobalLogger::lock() const
 {
-    // A leaf lock held only while a line is written; yield rather than burn a core that the
-    // holder may need.
-    while (m_locked.exchange(true, std::memory_order_acquire))
-        std::this_thread::yield();
+    // A leaf lock held only while a line is written.
+    m_lock.lock();
 }
 
 void GlobalLogger::unlock() const
 {
-    m_locked.store(false, std::memory_order_release);
+    m_lock.unlock();
 }
 
 void GlobalLogger::openIfReadyUnsafe() const

@@ -1,9 +1,9 @@
 #pragma once
 
+#include "utils/SpinLock.h"
+
 #include <QString>
 #include <QtGlobal>
-
-#include <atomic>
 
 // The program's own log: one file per run, "Logs/yyyy.MM.dd-N.log" under the per-user application
 // data folder, each line "<8-character level prefix><HH:mm:ss> <message>".
@@ -56,5 +56,5 @@ private:
     void flushAtExit();
 
     Private* const m_d; // owned; the file and the lines waiting for it
-    mutable std::atomic<bool> m_locked{false};
+    mutable Utils::SpinLock m_lock;
 };
