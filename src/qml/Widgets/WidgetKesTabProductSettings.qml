@@ -216,78 +216,32 @@ Item {
                             onClicked: popupLoader.open(fwUpdateComponent)
                         }
 
-                        ColumnLayout {
+                        ItemSettingsRow {
+                            id: pairingSection
+
                             objectName: "pairingSection"
-                            spacing: 16
+                            text: qsTr("Pair Dongle")
                             visible: internal.isHardware && internal.isFwOnly && internal.isDongle
                             Layout.fillWidth: true
 
-                            Rectangle {
-                                height: 1
-                                color: App.theme.textInputBorderColor
-                                Layout.fillWidth: true
-                                Layout.preferredHeight: 1
-                            }
+                            ZelButton {
+                                objectName: "pairButton"
+                                text: qsTr("Pair")
+                                Accessible.name: pairingSection.text
 
-                            RowLayout {
-                                spacing: 0
-                                Layout.fillWidth: true
-
-                                ZelText {
-                                    id: pairLabel
-
-                                    text: qsTr("Pair Dongle")
-                                    font.pixelSize: App.theme.fontSizeTitle
-                                    color: App.theme.colorTextHighlighted
-                                }
-
-                                Item {
-                                    Layout.fillWidth: true
-                                }
-
-                                ZelButton {
-                                    objectName: "pairButton"
-                                    text: qsTr("Pair")
-                                    Accessible.name: pairLabel.text
-
-                                    onClicked: popupLoader.open(pairDongleComponent)
-                                }
+                                onClicked: popupLoader.open(pairDongleComponent)
                             }
                         }
 
-                        ColumnLayout {
-                            spacing: 16
+                        ItemSettingsRow {
+                            text: qsTr("Change Logs")
                             Layout.fillWidth: true
 
-                            Rectangle {
-                                height: 1
-                                color: App.theme.textInputBorderColor
-                                Layout.fillWidth: true
-                                Layout.preferredHeight: 1
-                            }
-
-                            RowLayout {
-                                spacing: 0
-                                Layout.fillWidth: true
-
-                                ZelText {
-                                    text: qsTr("Change Logs")
-                                    font.pixelSize: App.theme.fontSizeTitle
-                                    color: App.theme.colorTextHighlighted
-                                    Accessible.role: Accessible.StaticText
-                                    Accessible.name: text
-                                }
-
-                                Item {
-                                    Layout.fillWidth: true
-                                }
-
-                                ZelLinkButton {
-                                    objectName: "changeLogLink"
-                                    text: qsTr("View")
-                                    url: internal.fwInfoLink
-                                    Accessible.role: Accessible.Link
-                                }
+                            ZelLinkButton {
+                                objectName: "changeLogLink"
+                                text: qsTr("View")
+                                url: internal.fwInfoLink
+                                Accessible.role: Accessible.Link
                             }
                         }
 
