@@ -3,9 +3,10 @@ import QtQuick.Layouts
 
 // The body the dialogs share: a title block (an optional 16 × 16 icon before the bold title,
 // then the text), and a button row with the dialog's own leading items, a filler, the negative
-// action and the positive action at the right end. Enter and Return click the positive button,
-// Escape the negative one where escapeClicksNegative is set (elsewhere the close policy decides);
-// a click on a disabled button does nothing. The dialog decides what the buttons do through
+// action and the positive action at the right end, with an optional block between the two (a
+// progress bar, for example). Enter and Return click the positive button while the button row is
+// shown, Escape the negative one where escapeClicksNegative is set (elsewhere the close policy
+// decides); a click on a disabled button does nothing. The dialog decides what the buttons do through
 // positiveButtonClicked() and negativeButtonClicked().
 ZelPopupDialog {
     id: root
@@ -22,11 +23,17 @@ ZelPopupDialog {
     // a text that widens the dialog.
     property bool wrapText: false
     property bool showText: true
+    // Whether Enter, Return and Escape act at all.
+    property bool keysEnabled: true
     // Items below the text, inside the title block (an input, for example).
     property alias headerData: header.data
+    // Items between the title block and the button row, shown while bodyShown is set.
+    property alias bodyData: body.data
+    property bool bodyShown: false
     // Items at the left end of the button row (a connection state, for example).
     property alias leadingButtonData: leading.data
 
+    readonly property alias buttonRow: buttonRow
     readonly property alias positiveButton: positiveButton
     readonly property alias negativeButton: negativeButton
 
@@ -41,8 +48,15 @@ ZelPopupDialog {
         spacing: 32
         focus: true
 
-        Keys.onEnterPressed: positiveButton.click()
-        Keys.onReturnPressed: positiveButton.click()
+        Keys.enabled: root.keysEnabled
+        Keys.onEnterPressed: {
+            if (buttonRow.visible)
+                positiveButton.click()
+        }
+        Keys.onReturnPressed: {
+            if (buttonRow.visible)
+                positiveButton.click()
+        }
         Keys.onEscapePressed: (event) => {
             if (root.escapeClicksNegative)
                 negativeButton.click()
@@ -93,7 +107,17 @@ ZelPopupDialog {
             }
         }
 
+        ColumnLayout {
+            id: body
+
+            spacing: 0
+            visible: root.bodyShown
+            Layout.fillWidth: true
+        }
+
         RowLayout {
+            id: buttonRow
+
             spacing: App.theme.layoutRowSpacingSmall
 
             RowLayout {
