@@ -23,6 +23,7 @@ ZelPopupDialog {
     // a text that widens the dialog.
     property bool wrapText: false
     property bool showText: true
+    property real headerMaximumWidth: Number.POSITIVE_INFINITY
     // Whether Enter, Return and Escape act at all.
     property bool keysEnabled: true
     // Items below the text, inside the title block (an input, for example).
@@ -69,6 +70,7 @@ ZelPopupDialog {
 
             spacing: 16
             Layout.preferredWidth: root.wrapText ? 552 : -1
+            Layout.maximumWidth: root.headerMaximumWidth
 
             RowLayout {
                 spacing: App.theme.layoutRowSpacingSmall
