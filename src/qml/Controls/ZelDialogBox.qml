@@ -14,6 +14,7 @@ ZelPopupDialog {
     property alias imageSource: image.source
     property alias title: labelTitle.text
     property alias text: labelText.text
+    property alias textFormat: labelText.textFormat
     property alias positiveText: positiveButton.text
     property alias negativeText: negativeButton.text
     // Whether the negative button is shown; a hidden one can still be clicked by Escape.
@@ -31,6 +32,9 @@ ZelPopupDialog {
     // Items between the title block and the button row, shown while bodyShown is set.
     property alias bodyData: body.data
     property bool bodyShown: false
+    // Buttons between the negative and the positive one, shown while extraButtonsShown is set.
+    property alias extraButtonData: extraButtons.data
+    property bool extraButtonsShown: false
     // Items at the left end of the button row (a connection state, for example).
     property alias leadingButtonData: leading.data
 
@@ -105,7 +109,8 @@ ZelPopupDialog {
                 wrapMode: root.wrapText ? ZelText.WordWrap : ZelText.NoWrap
                 Layout.fillWidth: root.wrapText
                 Accessible.role: Accessible.StaticText
-                Accessible.name: text
+                // A screen reader reads the words, not the markup of a styled text.
+                Accessible.name: textFormat === Text.StyledText ? text.replace(/<[^>]*>/g, " ") : text
             }
         }
 
@@ -139,6 +144,13 @@ ZelPopupDialog {
                 visible: root.hasNegative
                 text: qsTr("Cancel")
                 onClicked: root.negativeButtonClicked()
+            }
+
+            RowLayout {
+                id: extraButtons
+
+                spacing: App.theme.layoutRowSpacingSmall
+                visible: root.extraButtonsShown
             }
 
             ZelButton {
