@@ -339,15 +339,10 @@ Item {
     // The dialogs are declared here rather than named by file, so a renamed dialog or a mistyped
     // signal handler fails as soon as the page loads instead of when the user presses the button.
     // Each loader keeps its dialog: setting the same component again reuses the instance.
-    Loader {
+    ItemPopupLoader {
         id: popupLoader
 
         objectName: "popupLoader"
-
-        function open(dlg) {
-            sourceComponent = dlg
-            item?.open()
-        }
     }
 
     Component {
@@ -361,15 +356,10 @@ Item {
         }
     }
 
-    Loader {
+    ItemPopupLoader {
         id: messageLoader
 
         objectName: "messageLoader"
-
-        function load(dlg) {
-            sourceComponent = dlg
-            return item
-        }
     }
 
     Component {
@@ -378,15 +368,10 @@ Item {
         DlgMessageBox {}
     }
 
-    Loader {
+    ItemPopupLoader {
         id: renameLoader
 
         objectName: "renameLoader"
-
-        function load(dlg) {
-            sourceComponent = dlg
-            return item
-        }
     }
 
     Component {

@@ -368,15 +368,10 @@ Item {
     // signal handler fails as soon as the page loads instead of when the user presses the button.
     // The loader holds one dialog at a time: opening the same one again reuses its instance,
     // opening another destroys it.
-    Loader {
+    ItemPopupLoader {
         id: popupLoader
 
         objectName: "popupLoader"
-
-        function open(dlg) {
-            sourceComponent = dlg
-            item?.open()
-        }
     }
 
     Component {
