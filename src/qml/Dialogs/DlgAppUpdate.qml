@@ -8,7 +8,7 @@ import "../Controls"
 // the installer, which ends the application. The step moves on when the user confirms, when the
 // mediator's update status changes, and on the ticks of a 100 ms timer whose count also fills
 // the bar (evenly over 20 seconds; it does not follow the real download).
-ZelPopupDialog {
+ZelDialogBox {
     id: root
 
     enum DlgAppUpdateStep {
@@ -19,8 +19,48 @@ ZelPopupDialog {
         Fail = 4
     }
 
-    focus: true
     closePolicy: ZelPopupDialog.NoAutoClose
+    escapeClicksNegative: true
+    wrapText: true
+    imageSource: App.theme.resourcesPath + "images/dialog/" + internal.iconNames[internal.status]
+    title: internal.titles[internal.status]
+    text: internal.texts[internal.status]
+    bodyShown: internal.isUpdatingProcess
+    buttonRow.objectName: "buttonRow"
+    // Enter and Return act only where the buttons are shown: during the download and the start
+    // of the installer the steps move on by themselves.
+    buttonRow.visible: !internal.isUpdatingProcess
+    hasNegative: internal.status === DlgAppUpdate.Intro
+    negativeButton.enabled: internal.status === DlgAppUpdate.Intro
+    positiveButton.objectName: "continueButton"
+    positiveText: internal.status === DlgAppUpdate.Fail ? qsTr("Restart App") : qsTr("Confirm")
+
+    bodyData: ColumnLayout {
+        objectName: "progressBlock"
+        spacing: 12
+        Layout.fillWidth: true
+        visible: internal.isUpdatingProcess
+
+        ZelText {
+            objectName: "labelProgress"
+            text: internal.progressText
+            color: App.theme.colorTextHighlighted
+            font.pixelSize: App.theme.fontSizeTitle
+            Accessible.role: Accessible.StaticText
+            Accessible.name: text
+        }
+
+        ZelProgressBar {
+            objectName: "progressBar"
+            from: 0
+            to: 1
+            value: internal.updateProgress
+            Layout.fillWidth: true
+        }
+    }
+
+    onNegativeButtonClicked: close()
+    onPositiveButtonClicked: internal.continueDlg()
 
     onAboutToShow: internal.status = DlgAppUpdate.Intro
 
@@ -122,115 +162,6 @@ ZelPopupDialog {
                     || (status === DlgAppUpdate.Installing && updateStatus === UIAppMediator.None)) {
                 updateTimer.stop()
                 continueDlg()
-            }
-        }
-    }
-
-    contentItem: ColumnLayout {
-        id: mainLayout
-
-        spacing: 32
-        focus: true
-
-        // The keys act only where the buttons are shown: during the download and the start of
-        // the installer the steps move on by themselves.
-        Keys.onEnterPressed: {
-            if (!internal.isUpdatingProcess)
-                continueButton.click()
-        }
-        Keys.onReturnPressed: {
-            if (!internal.isUpdatingProcess)
-                continueButton.click()
-        }
-        Keys.onEscapePressed: cancelButton.click()
-
-        ColumnLayout {
-            spacing: 16
-            Layout.preferredWidth: 552
-
-            RowLayout {
-                spacing: App.theme.layoutRowSpacingSmall
-
-                ZelVectorImage {
-                    readonly property string iconName: internal.iconNames[internal.status]
-
-                    objectName: "image"
-                    source: App.theme.resourcesPath + "images/dialog/" + iconName
-                    width: 16
-                    height: 16
-                    Layout.preferredWidth: 16
-                    Layout.preferredHeight: 16
-                }
-
-                ZelTextCaption {
-                    objectName: "labelTitle"
-                    text: internal.titles[internal.status]
-                    font.pixelSize: App.theme.fontSizeTitle
-                    font.bold: true
-                }
-            }
-
-            ZelText {
-                objectName: "labelText"
-                text: internal.texts[internal.status]
-                color: App.theme.colorTextHighlighted
-                font.pixelSize: App.theme.fontSizeTitle
-                wrapMode: ZelText.WordWrap
-                Layout.fillWidth: true
-                Accessible.role: Accessible.StaticText
-                Accessible.name: text
-            }
-        }
-
-        ColumnLayout {
-            objectName: "progressBlock"
-            spacing: 12
-            Layout.fillWidth: true
-            visible: internal.isUpdatingProcess
-
-            ZelText {
-                objectName: "labelProgress"
-                text: internal.progressText
-                color: App.theme.colorTextHighlighted
-                font.pixelSize: App.theme.fontSizeTitle
-                Accessible.role: Accessible.StaticText
-                Accessible.name: text
-            }
-
-            ZelProgressBar {
-                objectName: "progressBar"
-                from: 0
-                to: 1
-                value: internal.updateProgress
-                Layout.fillWidth: true
-            }
-        }
-
-        RowLayout {
-            objectName: "buttonRow"
-            spacing: App.theme.layoutRowSpacingSmall
-            visible: !internal.isUpdatingProcess
-
-            Item {
-                Layout.fillWidth: true
-            }
-
-            ZelButtonHidden {
-                id: cancelButton
-
-                objectName: "cancelButton"
-                text: qsTr("Cancel")
-                visible: internal.status === DlgAppUpdate.Intro
-                enabled: internal.status === DlgAppUpdate.Intro
-                onClicked: root.close()
-            }
-
-            ZelButton {
-                id: continueButton
-
-                objectName: "continueButton"
-                text: internal.status === DlgAppUpdate.Fail ? qsTr("Restart App") : qsTr("Confirm")
-                onClicked: internal.continueDlg()
             }
         }
     }

@@ -7,14 +7,37 @@ import "../Controls"
 // 15 one-second steps and the dialog closes a second after it is full. The opener sends the
 // reset on positiveClicked(). During the countdown the simulated headset is allowed, so the
 // screen below survives the headset dropping off the bus, and nothing but the timer closes it.
-ZelPopupDialog {
+ZelDialogBox {
     id: root
 
     // The user confirmed; raised once the countdown has started.
     signal positiveClicked()
 
-    focus: true
+    title: qsTr("Factory Reset")
+    text: qsTr("This will remove all personal configurations. This cannot be reversed.")
     closePolicy: confirmTimer.running ? ZelPopupDialog.NoAutoClose : ZelPopupDialog.CloseOnEscape
+    // Escape acts only through the close policy; Enter and Return do nothing here.
+    keysEnabled: false
+    bodyShown: confirmTimer.running
+    buttonRow.objectName: "buttonRow"
+    buttonRow.visible: !confirmTimer.running
+    buttonRow.enabled: !confirmTimer.running
+
+    bodyData: ZelProgressBar {
+        objectName: "progressBar"
+        from: confirmTimer.from
+        to: confirmTimer.to
+        value: confirmTimer.value
+        visible: confirmTimer.running
+        Layout.fillWidth: true
+        Layout.topMargin: 16
+    }
+
+    onNegativeButtonClicked: close()
+    onPositiveButtonClicked: {
+        confirmTimer.startProgress()
+        positiveClicked()
+    }
 
     // A dialog destroyed during its countdown withdraws the allowance it gave.
     Component.onDestruction: {
@@ -47,69 +70,6 @@ ZelPopupDialog {
                 root.close()
             } else {
                 value += 1
-            }
-        }
-    }
-
-    contentItem: ColumnLayout {
-        id: mainLayout
-
-        spacing: 32
-
-        ColumnLayout {
-            spacing: 16
-            focus: true
-
-            ZelTextCaption {
-                objectName: "labelTitle"
-                text: qsTr("Factory Reset")
-                font.pixelSize: App.theme.fontSizeTitle
-                font.bold: true
-            }
-
-            ZelText {
-                objectName: "labelText"
-                text: qsTr("This will remove all personal configurations. This cannot be reversed.")
-                color: App.theme.colorTextHighlighted
-                font.pixelSize: App.theme.fontSizeTitle
-                Accessible.role: Accessible.StaticText
-                Accessible.name: text
-            }
-        }
-
-        ZelProgressBar {
-            objectName: "progressBar"
-            from: confirmTimer.from
-            to: confirmTimer.to
-            value: confirmTimer.value
-            visible: confirmTimer.running
-            Layout.fillWidth: true
-            Layout.topMargin: 16
-        }
-
-        RowLayout {
-            objectName: "buttonRow"
-            spacing: App.theme.layoutRowSpacingSmall
-            visible: !confirmTimer.running
-            enabled: !confirmTimer.running
-
-            Item {
-                Layout.fillWidth: true
-            }
-
-            ZelButtonHidden {
-                objectName: "cancelButton"
-                text: qsTr("Cancel")
-                onClicked: root.close()
-            }
-
-            ZelButton {
-                objectName: "confirmButton"
-                text: qsTr("Confirm")
-                onClicked: {
-                    confirmTimer.startProgress()
-                    root.positiveClicked()
-                }
             }
         }
     }

@@ -8,7 +8,7 @@ import "../Controls"
 // on its cable. The firmware mediator installs; the dialog checks the battery, follows the
 // mediator's status and progress, and keeps the application from closing while it is shown. The
 // simulated headset is allowed meanwhile, so the screen below stays up while devices come and go.
-ZelPopupDialog {
+ZelDialogBox {
     id: root
 
     // The order of the values carries the flow: a finished install advances by one, a half left
@@ -27,8 +27,68 @@ ZelPopupDialog {
     // An install ended, in success or failure.
     signal alertRequested()
 
-    focus: true
     closePolicy: ZelPopupDialog.NoAutoClose
+    escapeClicksNegative: true
+    wrapText: true
+    imageSource: App.theme.resourcesPath + "images/dialog/" + internal.iconName
+    title: internal.title
+    text: internal.text
+    textFormat: Text.StyledText
+    bodyShown: internal.isUpdatingProcess
+    buttonRow.objectName: "buttonRow"
+    buttonRow.visible: !internal.isUpdatingProcess
+    hasNegative: internal.status !== DlgKesFwUpdate.Success
+        && !(internal.status === DlgKesFwUpdate.AwaitingHeadset && internal.neededDeviceConnected)
+    // Also off while the row is hidden during an install, so Escape does nothing.
+    negativeButton.enabled: hasNegative && !internal.isUpdatingProcess
+    positiveButton.objectName: "continueButton"
+    extraButtonsShown: internal.status === DlgKesFwUpdate.AwaitingDongle
+
+    bodyData: ZelProgressBar {
+        objectName: "progressBar"
+        from: 0
+        to: 1
+        value: internal.updateProgress
+        visible: internal.isUpdatingProcess
+        Layout.fillWidth: true
+    }
+
+    leadingButtonData: [
+        ZelVectorImage {
+            objectName: "imageConnection"
+            visible: internal.isAwaitingDevice
+            source: !visible ? ""
+                : App.theme.resourcesPath + "images/" + (internal.neededDeviceConnected ? "cable.svg" : "cable_warn.svg")
+            width: 10
+            height: 14
+            Layout.preferredWidth: 10
+            Layout.preferredHeight: 14
+        },
+        ZelText {
+            readonly property string deviceName: internal.status === DlgKesFwUpdate.AwaitingDongle
+                ? qsTr("Dongle") : qsTr("Headset")
+
+            objectName: "labelConnection"
+            visible: internal.isAwaitingDevice
+            font.bold: true
+            color: internal.neededDeviceConnected ? App.theme.colorTextSuccess : App.theme.colorTextWarning
+            text: internal.neededDeviceConnected ? qsTr("%1 Connected").arg(deviceName)
+                                                 : qsTr("Awaiting %1 Connection").arg(deviceName)
+            Accessible.role: Accessible.StaticText
+            Accessible.name: text
+        }
+    ]
+
+    extraButtonData: ZelButton {
+        objectName: "dontHaveDongleButton"
+        text: qsTr("I'm not using the dongle.")
+        visible: internal.status === DlgKesFwUpdate.AwaitingDongle
+        enabled: !(internal.isHardware && internal.isDongle)
+        onClicked: internal.skipDongle()
+    }
+
+    onNegativeButtonClicked: internal.cancelDlg()
+    onPositiveButtonClicked: internal.continueDlg()
 
     onAboutToShow: {
         App.appMediator.addClosingBlock()
@@ -112,30 +172,30 @@ ZelPopupDialog {
         function updateDialog() {
             switch (status) {
             case DlgKesFwUpdate.SkippingDongle:
-                continueButton.enabled = true
+                root.positiveButton.enabled = true
                 break
             case DlgKesFwUpdate.AwaitingDongle:
                 skippingDongle = false
-                cancelButton.text = qsTr("Cancel")
-                continueButton.text = qsTr("Confirm")
-                continueButton.visible = true
-                continueButton.enabled = Qt.binding(() => internal.neededDeviceConnected)
+                root.negativeText = qsTr("Cancel")
+                root.positiveButton.text = qsTr("Confirm")
+                root.positiveButton.visible = true
+                root.positiveButton.enabled = Qt.binding(() => internal.neededDeviceConnected)
                 break
             case DlgKesFwUpdate.AwaitingHeadset:
-                continueButton.text = qsTr("Confirm")
-                continueButton.enabled = Qt.binding(() => internal.neededDeviceConnected)
+                root.positiveButton.text = qsTr("Confirm")
+                root.positiveButton.enabled = Qt.binding(() => internal.neededDeviceConnected)
                 break
             case DlgKesFwUpdate.Success:
-                continueButton.text = qsTr("Confirm")
-                continueButton.enabled = true
+                root.positiveButton.text = qsTr("Confirm")
+                root.positiveButton.enabled = true
                 break
             case DlgKesFwUpdate.Fail:
-                continueButton.text = qsTr("Try Again")
-                continueButton.enabled = true
+                root.positiveButton.text = qsTr("Try Again")
+                root.positiveButton.enabled = true
                 break
             case DlgKesFwUpdate.LowBattery:
-                continueButton.visible = false
-                cancelButton.text = qsTr("Confirm")
+                root.positiveButton.visible = false
+                root.negativeText = qsTr("Confirm")
                 break
             }
         }
@@ -208,133 +268,6 @@ ZelPopupDialog {
             } else if (updateStatus === UIKesFwMediator.Failed) {
                 root.alertRequested()
                 setStatus(DlgKesFwUpdate.Fail)
-            }
-        }
-    }
-
-    contentItem: ColumnLayout {
-        id: mainLayout
-
-        spacing: 32
-        focus: true
-
-        Keys.onEnterPressed: continueButton.click()
-        Keys.onReturnPressed: continueButton.click()
-        Keys.onEscapePressed: cancelButton.click()
-
-        ColumnLayout {
-            spacing: 16
-
-            RowLayout {
-                spacing: App.theme.layoutRowSpacingSmall
-
-                ZelVectorImage {
-                    objectName: "image"
-                    source: App.theme.resourcesPath + "images/dialog/" + internal.iconName
-                    width: 16
-                    height: 16
-                    Layout.preferredWidth: 16
-                    Layout.preferredHeight: 16
-                }
-
-                ZelTextCaption {
-                    id: labelTitle
-
-                    objectName: "labelTitle"
-                    text: internal.title
-                    font.pixelSize: App.theme.fontSizeTitle
-                    font.bold: true
-                }
-            }
-
-            ZelText {
-                id: labelText
-
-                objectName: "labelText"
-                text: internal.text
-                color: App.theme.colorTextHighlighted
-                font.pixelSize: App.theme.fontSizeTitle
-                wrapMode: ZelText.WordWrap
-                textFormat: Text.StyledText
-                Layout.preferredWidth: 552
-                Accessible.role: Accessible.StaticText
-                Accessible.name: text.replace(/<[^>]*>/g, " ")
-            }
-        }
-
-        ZelProgressBar {
-            objectName: "progressBar"
-            from: 0
-            to: 1
-            value: internal.updateProgress
-            visible: internal.isUpdatingProcess
-            Layout.fillWidth: true
-        }
-
-        RowLayout {
-            objectName: "buttonRow"
-            spacing: App.theme.layoutRowSpacingSmall
-            visible: !internal.isUpdatingProcess
-
-            ZelVectorImage {
-                objectName: "imageConnection"
-                visible: internal.isAwaitingDevice
-                source: !visible ? ""
-                    : App.theme.resourcesPath + "images/" + (internal.neededDeviceConnected ? "cable.svg" : "cable_warn.svg")
-                width: 10
-                height: 14
-                Layout.preferredWidth: 10
-                Layout.preferredHeight: 14
-            }
-
-            ZelText {
-                readonly property string deviceName: internal.status === DlgKesFwUpdate.AwaitingDongle
-                    ? qsTr("Dongle") : qsTr("Headset")
-
-                objectName: "labelConnection"
-                visible: internal.isAwaitingDevice
-                font.bold: true
-                color: internal.neededDeviceConnected ? App.theme.colorTextSuccess : App.theme.colorTextWarning
-                text: internal.neededDeviceConnected ? qsTr("%1 Connected").arg(deviceName)
-                                                     : qsTr("Awaiting %1 Connection").arg(deviceName)
-                Accessible.role: Accessible.StaticText
-                Accessible.name: text
-            }
-
-            Item {
-                Layout.fillWidth: true
-            }
-
-            ZelButtonHidden {
-                id: cancelButton
-
-                readonly property bool shown: internal.status !== DlgKesFwUpdate.Success
-                    && !(internal.status === DlgKesFwUpdate.AwaitingHeadset && internal.neededDeviceConnected)
-
-                objectName: "cancelButton"
-                text: qsTr("Cancel")
-                visible: shown
-                // Also off while the row is hidden during an install, so Escape does nothing.
-                enabled: shown && !internal.isUpdatingProcess
-                onClicked: internal.cancelDlg()
-            }
-
-            ZelButton {
-                id: dontHaveDongleButton
-
-                objectName: "dontHaveDongleButton"
-                text: qsTr("I'm not using the dongle.")
-                visible: internal.status === DlgKesFwUpdate.AwaitingDongle
-                enabled: !(internal.isHardware && internal.isDongle)
-                onClicked: internal.skipDongle()
-            }
-
-            ZelButton {
-                id: continueButton
-
-                objectName: "continueButton"
-                text: qsTr("Confirm")
-                onClicked: internal.continueDlg()
             }
         }
     }

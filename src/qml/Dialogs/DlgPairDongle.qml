@@ -8,7 +8,7 @@ import "../Controls"
 // set-up, has the firmware mediator send the pairing command, asks for the triple tap and then
 // waits, one second per step for up to `timeout` steps, until the headset shows up through the
 // dongle. The pairing call reports nothing; success is the headset appearing.
-ZelPopupDialog {
+ZelDialogBox {
     id: root
 
     // Seconds to wait for the paired headset.
@@ -23,8 +23,31 @@ ZelPopupDialog {
         Error = 5
     }
 
-    focus: true
     closePolicy: ZelPopupDialog.CloseOnEscape
+    wrapText: true
+    headerMaximumWidth: width - leftPadding - rightPadding
+    showText: internal.status !== DlgPairDongle.WaitPair
+    positiveButton.objectName: "continueButton"
+
+    // Shown in place of the text while the dialog waits for the headset.
+    headerData: [
+        ZelProgressBar {
+            id: progressBar
+
+            objectName: "progressBar"
+            from: 0
+            to: root.timeout
+            visible: internal.status === DlgPairDongle.WaitPair
+            Layout.fillWidth: true
+            Layout.topMargin: 16
+        },
+        Item {
+            Layout.fillHeight: true
+        }
+    ]
+
+    onNegativeButtonClicked: close()
+    onPositiveButtonClicked: internal.continuePair()
 
     onAboutToShow: {
         App.setSimulationAllowed(true)
@@ -54,14 +77,14 @@ ZelPopupDialog {
         onStatusChanged: updateDialog()
 
         function setPage(icon, title, text, continueText, cancelShown) {
-            image.source = icon === "" ? "" : iconPath + icon
-            labelTitle.text = title
+            root.imageSource = icon === "" ? "" : iconPath + icon
+            root.title = title
             if (text !== "")
-                labelText.text = text
-            continueButton.text = continueText
-            continueButton.visible = true
-            continueButton.enabled = true
-            cancelButton.visible = cancelShown
+                root.text = text
+            root.positiveButton.text = continueText
+            root.positiveButton.visible = true
+            root.positiveButton.enabled = true
+            root.hasNegative = cancelShown
         }
 
         function updateDialog() {
@@ -83,8 +106,8 @@ ZelPopupDialog {
                 break
             case DlgPairDongle.WaitPair:
                 setPage("", qsTr("Pair Dongle"), "", "", false)
-                continueButton.visible = false
-                continueButton.enabled = false
+                root.positiveButton.visible = false
+                root.positiveButton.enabled = false
                 break
             case DlgPairDongle.Success:
                 setPage("success.svg", qsTr("Dongle Pairing Complete"), qsTr("Dongle pairing successful."),
@@ -140,98 +163,9 @@ ZelPopupDialog {
                 stop()
                 progressBar.value = progressBar.to
                 internal.status = internal.isPaired ? DlgPairDongle.Success : DlgPairDongle.Error
-                continueButton.enabled = true
+                root.positiveButton.enabled = true
             } else {
                 progressBar.value += 1
-            }
-        }
-    }
-
-    contentItem: ColumnLayout {
-        id: mainLayout
-
-        spacing: 32
-        focus: true
-
-        Keys.onEnterPressed: continueButton.click()
-        Keys.onReturnPressed: continueButton.click()
-
-        ColumnLayout {
-            spacing: 16
-            Layout.maximumWidth: root.width - root.leftPadding - root.rightPadding
-
-            RowLayout {
-                spacing: App.theme.layoutRowSpacingSmall
-
-                ZelVectorImage {
-                    id: image
-
-                    objectName: "image"
-                    visible: source.toString() !== ""
-                    width: 16
-                    height: 16
-                    Layout.preferredWidth: 16
-                    Layout.preferredHeight: 16
-                }
-
-                ZelTextCaption {
-                    id: labelTitle
-
-                    objectName: "labelTitle"
-                    font.pixelSize: App.theme.fontSizeTitle
-                    font.bold: true
-                }
-            }
-
-            ZelProgressBar {
-                id: progressBar
-
-                objectName: "progressBar"
-                from: 0
-                to: root.timeout
-                visible: internal.status === DlgPairDongle.WaitPair
-                Layout.fillWidth: true
-                Layout.topMargin: 16
-            }
-
-            ZelText {
-                id: labelText
-
-                objectName: "labelText"
-                visible: internal.status !== DlgPairDongle.WaitPair
-                color: App.theme.colorTextHighlighted
-                font.pixelSize: App.theme.fontSizeTitle
-                wrapMode: ZelText.WordWrap
-                Layout.fillWidth: true
-                Accessible.role: Accessible.StaticText
-                Accessible.name: text
-            }
-
-            Item {
-                Layout.fillHeight: true
-            }
-        }
-
-        RowLayout {
-            spacing: App.theme.layoutRowSpacingSmall
-
-            Item {
-                Layout.fillWidth: true
-            }
-
-            ZelButtonHidden {
-                id: cancelButton
-
-                objectName: "cancelButton"
-                text: qsTr("Cancel")
-                onClicked: root.close()
-            }
-
-            ZelButton {
-                id: continueButton
-
-                objectName: "continueButton"
-                onClicked: internal.continuePair()
             }
         }
     }

@@ -7,11 +7,39 @@ import "../Controls"
 // The front end of the audio-driver reinstall. The flow lives in the firmware mediator's
 // drStatus; the dialog shows one page per state and forwards the user's two answers. While it is
 // shown the simulated headset is allowed, so the screen below stays up as devices are unplugged.
-ZelPopupDialog {
+ZelDialogBox {
     id: root
 
-    focus: true
     closePolicy: ZelPopupDialog.NoAutoClose
+    // Cancel is never disabled: Escape cancels on every page, also where it is hidden.
+    escapeClicksNegative: true
+    wrapText: true
+    positiveButton.objectName: "continueButton"
+
+    leadingButtonData: [
+        ZelVectorImage {
+            objectName: "imageConnection"
+            source: App.theme.resourcesPath + "images/cable_warn.svg"
+            visible: labelHeadset.visible
+            width: 9
+            height: 13
+            Layout.preferredWidth: 9
+            Layout.preferredHeight: 13
+        },
+        ZelText {
+            id: labelHeadset
+
+            objectName: "labelHeadset"
+            text: qsTr("Awaiting Headset Connection")
+            color: App.theme.colorTextWarning
+            font.bold: true
+            Accessible.role: Accessible.StaticText
+            Accessible.name: text
+        }
+    ]
+
+    onPositiveButtonClicked: internal.continueDrivers()
+    onNegativeButtonClicked: internal.cancelDrivers()
 
     onAboutToShow: {
         App.setSimulationAllowed(true)
@@ -32,13 +60,13 @@ ZelPopupDialog {
         onStatusChanged: updateDialog()
 
         function setPage(icon, title, text, continueText, continueShown, continueEnabled, cancelShown, awaiting) {
-            image.source = icon === "" ? "" : iconPath + icon
-            labelTitle.text = title
-            labelText.text = text
-            continueButton.text = continueText
-            continueButton.visible = continueShown
-            continueButton.enabled = continueEnabled
-            cancelButton.visible = cancelShown
+            root.imageSource = icon === "" ? "" : iconPath + icon
+            root.title = title
+            root.text = text
+            root.positiveButton.text = continueText
+            root.positiveButton.visible = continueShown
+            root.positiveButton.enabled = continueEnabled
+            root.hasNegative = cancelShown
             labelHeadset.visible = awaiting
         }
 
@@ -86,102 +114,6 @@ ZelPopupDialog {
         function cancelDrivers() {
             fwMediator.resetReinstallingDrivers()
             root.close()
-        }
-    }
-
-    contentItem: ColumnLayout {
-        id: mainLayout
-
-        spacing: 32
-        focus: true
-
-        Keys.onEnterPressed: continueButton.click()
-        Keys.onReturnPressed: continueButton.click()
-        // Cancel is never disabled: Escape cancels on every page, also where it is hidden.
-        Keys.onEscapePressed: cancelButton.click()
-
-        ColumnLayout {
-            spacing: 16
-            Layout.preferredWidth: 552
-
-            RowLayout {
-                spacing: App.theme.layoutRowSpacingSmall
-
-                ZelVectorImage {
-                    id: image
-
-                    objectName: "image"
-                    visible: source.toString() !== ""
-                    width: 16
-                    height: 16
-                    Layout.preferredWidth: 16
-                    Layout.preferredHeight: 16
-                }
-
-                ZelTextCaption {
-                    id: labelTitle
-
-                    objectName: "labelTitle"
-                    font.pixelSize: App.theme.fontSizeTitle
-                    font.bold: true
-                }
-            }
-
-            ZelText {
-                id: labelText
-
-                objectName: "labelText"
-                color: App.theme.colorTextHighlighted
-                font.pixelSize: App.theme.fontSizeTitle
-                wrapMode: ZelText.WordWrap
-                Layout.fillWidth: true
-                Accessible.role: Accessible.StaticText
-                Accessible.name: text
-            }
-        }
-
-        RowLayout {
-            spacing: App.theme.layoutRowSpacingSmall
-
-            ZelVectorImage {
-                objectName: "imageConnection"
-                source: App.theme.resourcesPath + "images/cable_warn.svg"
-                visible: labelHeadset.visible
-                width: 9
-                height: 13
-                Layout.preferredWidth: 9
-                Layout.preferredHeight: 13
-            }
-
-            ZelText {
-                id: labelHeadset
-
-                objectName: "labelHeadset"
-                text: qsTr("Awaiting Headset Connection")
-                color: App.theme.colorTextWarning
-                font.bold: true
-                Accessible.role: Accessible.StaticText
-                Accessible.name: text
-            }
-
-            Item {
-                Layout.fillWidth: true
-            }
-
-            ZelButtonHidden {
-                id: cancelButton
-
-                objectName: "cancelButton"
-                text: qsTr("Cancel")
-                onClicked: internal.cancelDrivers()
-            }
-
-            ZelButton {
-                id: continueButton
-
-                objectName: "continueButton"
-                onClicked: internal.continueDrivers()
-            }
         }
     }
 }

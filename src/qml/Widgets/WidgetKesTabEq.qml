@@ -5,6 +5,7 @@ import QtQuick.Layouts
 import Velmor.Enums 1.0
 
 import "../Controls"
+import "../Dialogs"
 import "../Items"
 
 // The equalizer page: the six built-in and four custom presets, one gain slider per band of the
@@ -35,14 +36,10 @@ Item {
         readonly property int firstBuiltInIndex: 1
         readonly property int firstCustomIndex: 7
 
-        readonly property string dialogsPath: "../Dialogs/"
         readonly property string imagesPath: App.theme.resourcesPath + "images/dialog/"
 
-        // The loaders keep their dialog: assigning the same source again keeps the item
-        // (Loader.setSource() would recreate it).
         function showMessage(image, title, text) {
-            messageLoader.source = Qt.resolvedUrl(dialogsPath + "DlgMessageBox.qml")
-            const box = messageLoader.item
+            const box = messageLoader.load(messageComponent)
             if (!box)
                 return
             box.imageSource = imagesPath + image
@@ -51,19 +48,8 @@ Item {
             box.open()
         }
 
-        function openResetConfirmation() {
-            popupLoader.source = Qt.resolvedUrl(dialogsPath + "DlgConfirmBox.qml")
-            const box = popupLoader.item
-            if (!box)
-                return
-            box.title = qsTr("Reset Equalizer")
-            box.text = qsTr("All frequencies will be set to 0 dB")
-            box.open()
-        }
-
         function openRename(row, eqName, customName) {
-            renameLoader.source = Qt.resolvedUrl(dialogsPath + "DlgRenameEq.qml")
-            const dialog = renameLoader.item
+            const dialog = renameLoader.load(renameComponent)
             if (!dialog)
                 return
             dialog.index = row
@@ -133,7 +119,7 @@ Item {
                 ZelButton {
                     objectName: "resetButton"
                     text: qsTr("Reset")
-                    onClicked: internal.openResetConfirmation()
+                    onClicked: popupLoader.open(eqResetComponent)
                 }
 
                 ZelButton {
@@ -350,39 +336,49 @@ Item {
         }
     }
 
-    Loader {
+    // The dialogs are declared here rather than named by file, so a renamed dialog or a mistyped
+    // signal handler fails as soon as the page loads instead of when the user presses the button.
+    // Each loader keeps its dialog: setting the same component again reuses the instance.
+    ItemPopupLoader {
         id: popupLoader
 
         objectName: "popupLoader"
     }
 
-    Connections {
-        target: popupLoader.item
-        ignoreUnknownSignals: true
+    Component {
+        id: eqResetComponent
 
-        function onPositiveClicked() {
-            internal.eqBandsModel.resetEq()
+        DlgConfirmBox {
+            title: qsTr("Reset Equalizer")
+            text: qsTr("All frequencies will be set to 0 dB")
+
+            onPositiveClicked: internal.eqBandsModel.resetEq()
         }
     }
 
-    Loader {
+    ItemPopupLoader {
         id: messageLoader
 
         objectName: "messageLoader"
     }
 
-    Loader {
+    Component {
+        id: messageComponent
+
+        DlgMessageBox {}
+    }
+
+    ItemPopupLoader {
         id: renameLoader
 
         objectName: "renameLoader"
     }
 
-    Connections {
-        target: renameLoader.item
-        ignoreUnknownSignals: true
+    Component {
+        id: renameComponent
 
-        function onPositiveClicked() {
-            internal.settingsMediator.setCustomEqName(renameLoader.item.index, renameLoader.item.customEqName)
+        DlgRenameEq {
+            onPositiveClicked: internal.settingsMediator.setCustomEqName(index, customEqName)
         }
     }
 

@@ -4,6 +4,7 @@ import QtQuick.Layouts
 import Velmor.Enums 1.0
 
 import "../Controls"
+import "../Dialogs"
 import "../Items"
 import "WebLinks.js" as WebLinks
 
@@ -53,8 +54,6 @@ Item {
         readonly property int shutdownTime: settingsMediator?.shutdownTime ?? UIKesSettingsMediator.Minutes_5
         readonly property int vpLevel: settingsMediator?.vpLevel ?? 0
 
-        readonly property string dialogsPath: "../Dialogs/"
-
         function updateFwInfoLink() {
             switch (kestrinType) {
             case UIKestrinModel.Kestrin_1:
@@ -98,19 +97,8 @@ Item {
             return value === 0 ? "0%" : Math.round((value + 1) * 6.25) + "%"
         }
 
-        // Opens the dialog of the given file; the same dialog again reuses its instance (a plain
-        // assignment of the same source keeps the item, Loader.setSource() would recreate it).
-        function openDialog(fileName) {
-            openedDialog = fileName
-            popupLoader.source = Qt.resolvedUrl(dialogsPath + fileName)
-            if (popupLoader.item)
-                popupLoader.item.open()
-        }
-
         // What the notifications list was last told; it starts without a firmware notice.
         property bool reportedFwUpdate: false
-        // Which dialog the popup loader holds, so only that dialog's signals are answered.
-        property string openedDialog: ""
 
         function reportFwUpdate() {
             if (reportedFwUpdate === hasFwUpdate)
@@ -225,81 +213,35 @@ Item {
                             enabled: internal.hasFwUpdate
                             Layout.alignment: Qt.AlignRight
 
-                            onClicked: internal.openDialog("DlgKesFwUpdate.qml")
+                            onClicked: popupLoader.open(fwUpdateComponent)
                         }
 
-                        ColumnLayout {
+                        ItemSettingsRow {
+                            id: pairingSection
+
                             objectName: "pairingSection"
-                            spacing: 16
+                            text: qsTr("Pair Dongle")
                             visible: internal.isHardware && internal.isFwOnly && internal.isDongle
                             Layout.fillWidth: true
 
-                            Rectangle {
-                                height: 1
-                                color: App.theme.textInputBorderColor
-                                Layout.fillWidth: true
-                                Layout.preferredHeight: 1
-                            }
+                            ZelButton {
+                                objectName: "pairButton"
+                                text: qsTr("Pair")
+                                Accessible.name: pairingSection.text
 
-                            RowLayout {
-                                spacing: 0
-                                Layout.fillWidth: true
-
-                                ZelText {
-                                    id: pairLabel
-
-                                    text: qsTr("Pair Dongle")
-                                    font.pixelSize: App.theme.fontSizeTitle
-                                    color: App.theme.colorTextHighlighted
-                                }
-
-                                Item {
-                                    Layout.fillWidth: true
-                                }
-
-                                ZelButton {
-                                    objectName: "pairButton"
-                                    text: qsTr("Pair")
-                                    Accessible.name: pairLabel.text
-
-                                    onClicked: internal.openDialog("DlgPairDongle.qml")
-                                }
+                                onClicked: popupLoader.open(pairDongleComponent)
                             }
                         }
 
-                        ColumnLayout {
-                            spacing: 16
+                        ItemSettingsRow {
+                            text: qsTr("Change Logs")
                             Layout.fillWidth: true
 
-                            Rectangle {
-                                height: 1
-                                color: App.theme.textInputBorderColor
-                                Layout.fillWidth: true
-                                Layout.preferredHeight: 1
-                            }
-
-                            RowLayout {
-                                spacing: 0
-                                Layout.fillWidth: true
-
-                                ZelText {
-                                    text: qsTr("Change Logs")
-                                    font.pixelSize: App.theme.fontSizeTitle
-                                    color: App.theme.colorTextHighlighted
-                                    Accessible.role: Accessible.StaticText
-                                    Accessible.name: text
-                                }
-
-                                Item {
-                                    Layout.fillWidth: true
-                                }
-
-                                ZelLinkButton {
-                                    objectName: "changeLogLink"
-                                    text: qsTr("View")
-                                    url: internal.fwInfoLink
-                                    Accessible.role: Accessible.Link
-                                }
+                            ZelLinkButton {
+                                objectName: "changeLogLink"
+                                text: qsTr("View")
+                                url: internal.fwInfoLink
+                                Accessible.role: Accessible.Link
                             }
                         }
 
@@ -386,7 +328,7 @@ Item {
                             Accessible.name: resetDescription.text
                             Layout.alignment: Qt.AlignTop
 
-                            onClicked: internal.openDialog("DlgFactoryReset.qml")
+                            onClicked: popupLoader.open(factoryResetComponent)
                         }
                     }
                 }
@@ -411,7 +353,7 @@ Item {
                         Accessible.name: reinstallDescription.text
                         Layout.alignment: Qt.AlignTop
 
-                        onClicked: internal.openDialog("DlgReinstallDrivers.qml")
+                        onClicked: popupLoader.open(reinstallDriversComponent)
                     }
                 }
 
@@ -422,30 +364,43 @@ Item {
         }
     }
 
-    Loader {
+    // The dialogs are declared here rather than named by file, so a renamed dialog or a mistyped
+    // signal handler fails as soon as the page loads instead of when the user presses the button.
+    // The loader holds one dialog at a time: opening the same one again reuses its instance,
+    // opening another destroys it.
+    ItemPopupLoader {
         id: popupLoader
 
         objectName: "popupLoader"
     }
 
-    // Raised by the firmware dialog when an update has ended.
-    Connections {
-        target: internal.openedDialog === "DlgKesFwUpdate.qml" ? popupLoader.item : null
-        ignoreUnknownSignals: true
+    Component {
+        id: fwUpdateComponent
 
-        function onAlertRequested() {
-            root.alertRequested()
+        DlgKesFwUpdate {
+            // Raised when an update has ended.
+            onAlertRequested: root.alertRequested()
         }
     }
 
-    // The factory reset, once the user has confirmed it.
-    Connections {
-        target: internal.openedDialog === "DlgFactoryReset.qml" ? popupLoader.item : null
-        ignoreUnknownSignals: true
+    Component {
+        id: factoryResetComponent
 
-        function onPositiveClicked() {
-            internal.fwMediator.factoryReset()
+        DlgFactoryReset {
+            onPositiveClicked: internal.fwMediator.factoryReset()
         }
+    }
+
+    Component {
+        id: pairDongleComponent
+
+        DlgPairDongle {}
+    }
+
+    Component {
+        id: reinstallDriversComponent
+
+        DlgReinstallDrivers {}
     }
 
     Loader {

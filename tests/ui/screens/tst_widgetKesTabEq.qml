@@ -188,6 +188,9 @@ TestCase {
         mouseClick(child(tab, "resetButton"))
         const box = child(tab, "popupLoader").item
         verify(box)
+        // Declared in the page, not loaded by file name, so a fault in it fails the page's load.
+        verify(child(tab, "popupLoader").sourceComponent)
+        compare(child(tab, "popupLoader").source.toString(), "")
         tryCompare(box, "opened", true)
         compare(box.title, "Reset Equalizer")
         compare(box.text, "All frequencies will be set to 0 dB")

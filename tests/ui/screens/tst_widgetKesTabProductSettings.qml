@@ -196,6 +196,7 @@ TestCase {
         mouseClick(child(tab, "resetButton"))
         const dialog = child(tab, "popupLoader").item
         verify(dialog)
+        checkDeclared(child(tab, "popupLoader"))
         tryCompare(dialog, "opened", true)
         compare(App.headsetFactoryResets(), 0)
         dialog.positiveClicked()
@@ -208,5 +209,30 @@ TestCase {
         verify(child(tab, "popupLoader").item === dialog)
         tryCompare(dialog, "opened", true)
         dialog.close()
+    }
+
+    // The loader holds a dialog declared in the page, not one loaded by file name: only then
+    // does a renamed dialog or a mistyped signal handler fail when the page loads.
+    function checkDeclared(loader) {
+        verify(loader.sourceComponent)
+        compare(loader.source.toString(), "")
+    }
+
+    function test_pairReusesItsDialog() {
+        // A dongle whose headset is not paired offers pairing.
+        const tab = createTab(UIKestrinModel.Kestrin_2, UIModel.Hardware, true, true)
+        const loader = child(tab, "popupLoader")
+        mouseClick(child(tab, "pairButton"))
+        const dialog = loader.item
+        verify(dialog)
+        checkDeclared(loader)
+        tryCompare(dialog, "opened", true)
+        keyClick(Qt.Key_Escape)
+        tryCompare(dialog, "visible", false)
+        mouseClick(child(tab, "pairButton"))
+        verify(loader.item === dialog, "the pairing dialog is reused")
+        tryCompare(dialog, "opened", true)
+        keyClick(Qt.Key_Escape)
+        tryCompare(dialog, "visible", false)
     }
 }
