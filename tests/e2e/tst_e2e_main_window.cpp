@@ -55,6 +55,7 @@ private slots:
     void sideMenuEntriesChangePages();
     void soundPageControlsWriteToTheHeadset();
     void equalizerPresetIsWritten();
+    void factoryResetThroughItsDialog();
     void drawerButtonsOpenTheirDrawers_data();
     void drawerButtonsOpenTheirDrawers();
     void onlyTheBorderStartsAResize_data();
@@ -255,6 +256,40 @@ void TestE2eMainWindow::equalizerPresetIsWritten()
     QQuickItem* preset = page("preset3");
     click(preset);
     QTRY_COMPARE_WITH_TIMEOUT(int(m_state->eqIndex), 3, WaitMs);
+    QVERIFY(m_headset->violations().empty());
+}
+
+void TestE2eMainWindow::factoryResetThroughItsDialog()
+{
+    click(page("menuItem4"));
+    QTRY_COMPARE(page("pages")->property("currentIndex").toInt(), 4);
+
+    // A voice-prompt level of the user's own, set where the slider is clicked.
+    const uint8_t factoryVpLevel = m_state->vpLevel;
+    QQuickItem* vpSlider = page("vpSlider");
+    const double shownAtFactory = vpSlider->property("value").toDouble();
+    click(vpSlider);
+    QTRY_VERIFY_WITH_TIMEOUT(m_state->vpLevel != factoryVpLevel, WaitMs);
+    QVERIFY(vpSlider->property("value").toDouble() != shownAtFactory);
+
+    // Reset, then the dialog's own confirm button.
+    // The Equalizer page has items of the same names: look inside the Settings page only.
+    QQuickItem* settingsPage = page("deviceSettings");
+    while (settingsPage && !IsA(settingsPage, "WidgetKesTabProductSettings"))
+        settingsPage = settingsPage->parentItem();
+    QVERIFY(settingsPage);
+    click(find("resetButton", settingsPage));
+    QObject* dialog = find("popupLoader", settingsPage)->property("item").value<QObject*>();
+    QVERIFY(IsA(dialog, "DlgFactoryReset"));
+    QTRY_VERIFY(dialog->property("opened").toBool());
+    QCOMPARE(m_state->factoryResets, 0);
+    click(find("confirmButton", dialog));
+    QTRY_COMPARE_WITH_TIMEOUT(m_state->factoryResets, 1, WaitMs);
+    QCOMPARE(m_state->vpLevel, factoryVpLevel);
+    // The page shows the headset's values again.
+    QTRY_COMPARE_WITH_TIMEOUT(vpSlider->property("value").toDouble(), shownAtFactory, WaitMs);
+    // The dialog holds the screen for its countdown, then closes by itself.
+    QTRY_VERIFY_WITH_TIMEOUT(!dialog->property("visible").toBool(), 30000);
     QVERIFY(m_headset->violations().empty());
 }
 
