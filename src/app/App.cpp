@@ -1,7 +1,7 @@
 #include "app/App.h"
 
-#include "app/core/GlobalLogger.h"
-#include "app/core/Preferences.h"
+#include "core/GlobalLogger.h"
+#include "core/Preferences.h"
 #include "devices/FakeKestrinDeviceImpl.h"
 #include "platform/AppExtensions.h"
 #include "platform/IHwBus.h"

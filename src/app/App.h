@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/core/DeviceType.h"
+#include "core/DeviceType.h"
 #include "devices/DeviceProxy.h"
 #include "ui_models/IAppServices.h"
 

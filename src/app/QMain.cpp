@@ -2,7 +2,7 @@
 
 #include "app/App.h"
 #include "app/MetadataInitializer.h"
-#include "app/core/GlobalLogger.h"
+#include "core/GlobalLogger.h"
 #include "platform/KestrinDriversHelper.h"
 #include "platform/PlatformFactories.h"
 #include "platform/TerminationSignals.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/core/Enumer.h"
+#include "core/Enumer.h"
 
 #include <cstdint>
 

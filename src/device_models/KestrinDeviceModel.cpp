@@ -1,6 +1,6 @@
 #include "device_models/KestrinDeviceModel.h"
 
-#include "app/core/GlobalLogger.h"
+#include "core/GlobalLogger.h"
 #include "device_models/KestrinDeviceModelBuffer.h"
 #include "devices/DeviceProxy.h"
 #include "devices/IKestrinDeviceMain.h"

@@ -1,6 +1,6 @@
 #include "device_models/KestrinDeviceModel.h"
 
-#include "app/core/GlobalLogger.h"
+#include "core/GlobalLogger.h"
 #include "devices/IKestrinDeviceMain.h"
 
 #include <QTimer>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/core/DeviceType.h"
+#include "core/DeviceType.h"
 #include "device_data/AncMode.h"
 #include "device_data/KestrinEqBandParams.h"
 

@@ -1,6 +1,6 @@
 #include "devices/KestrinConverters.h"
 
-#include "app/core/GlobalLogger.h"
+#include "core/GlobalLogger.h"
 #include "devices/PeqCoefficients.h"
 
 #include <QFile>

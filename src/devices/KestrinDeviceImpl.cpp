@@ -1,8 +1,8 @@
 #include "devices/KestrinDeviceImpl.h"
 
-#include "app/core/GlobalLogger.h"
+#include "core/GlobalLogger.h"
 #include "devices/KestrinTransport.h"
-#include "platform/io/KestrinHidApiClient.h"
+#include "io/KestrinHidApiClient.h"
 #include "utils/SpinLock.h"
 
 #include <QThread>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/core/DeviceType.h"
+#include "core/DeviceType.h"
 #include "devices/IDeviceImpl.h"
 #include "devices/IKestrinDeviceMain.h"
 

@@ -1,7 +1,7 @@
 #include "devices/KestrinFwOnlyDeviceImpl.h"
 
 #include "devices/KestrinTransport.h"
-#include "platform/io/KestrinHidApiClient.h"
+#include "io/KestrinHidApiClient.h"
 
 namespace Devices {
 

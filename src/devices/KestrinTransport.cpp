@@ -1,7 +1,7 @@
 #include "devices/KestrinTransport.h"
 
-#include "app/core/GlobalLogger.h"
-#include "platform/io/KestrinHidApiClient.h"
+#include "core/GlobalLogger.h"
+#include "io/KestrinHidApiClient.h"
 
 #include <QThread>
 

@@ -9,9 +9,9 @@
 
 #include "devices/KestrinTransport.h"
 
-#include "app/core/GlobalLogger.h"
+#include "core/GlobalLogger.h"
 #include "devices/KestrinConverters.h"
-#include "platform/io/KestrinHidApiClient.h"
+#include "io/KestrinHidApiClient.h"
 #include "utils/Utils.h"
 
 #include <QElapsedTimer>

@@ -1,7 +1,7 @@
 #include "devices/SolvarineTransport.h"
 
-#include "app/core/GlobalLogger.h"
-#include "platform/io/ISolvarineSerialPortClient.h"
+#include "core/GlobalLogger.h"
+#include "io/ISolvarineSerialPortClient.h"
 #include "utils/Utils.h"
 
 #include <QThread>

@@ -5,4 +5,4 @@ target_sources(velmor_devices PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/KestrinConverters.h ${CMAKE_CURRENT_LIST_DIR}/KestrinConverters.cpp
     ${CMAKE_CURRENT_LIST_DIR}/KestrinTransport.h ${CMAKE_CURRENT_LIST_DIR}/KestrinTransport.cpp
 )
-target_link_libraries(velmor_devices PUBLIC velmor_platform_io Qt6::Gui)
+target_link_libraries(velmor_devices PUBLIC velmor_io Qt6::Gui)

@@ -4,4 +4,4 @@ target_sources(velmor_devices PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/SolvarineTransport.h ${CMAKE_CURRENT_LIST_DIR}/SolvarineTransport.cpp
     ${CMAKE_CURRENT_LIST_DIR}/SolvarineDeviceImpl.h ${CMAKE_CURRENT_LIST_DIR}/SolvarineDeviceImpl.cpp
 )
-target_link_libraries(velmor_devices PUBLIC velmor_platform_io)
+target_link_libraries(velmor_devices PUBLIC velmor_io)

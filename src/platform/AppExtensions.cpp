@@ -1,6 +1,6 @@
 #include "platform/AppExtensions.h"
 
-#include "app/core/GlobalLogger.h"
+#include "core/GlobalLogger.h"
 
 #include <QSharedMemory>
 #include <QTimer>

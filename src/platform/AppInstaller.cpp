@@ -1,6 +1,6 @@
 #include "platform/AppInstaller.h"
 
-#include "app/core/GlobalLogger.h"
+#include "core/GlobalLogger.h"
 
 #include <QDesktopServices>
 #include <QUrl>

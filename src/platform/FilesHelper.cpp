@@ -1,6 +1,6 @@
 #include "platform/FilesHelper.h"
 
-#include "app/core/GlobalLogger.h"
+#include "core/GlobalLogger.h"
 #include "platform/SystemServices.h"
 
 #include <QDesktopServices>

@@ -1,13 +1,13 @@
 #include "platform/HidHwBus.h"
 
-#include "app/core/GlobalLogger.h"
+#include "core/GlobalLogger.h"
 #include "devices/IKestrinDeviceMain.h"
 #include "devices/KestrinDeviceImpl.h"
 #include "devices/KestrinFwOnlyDeviceImpl.h"
 #include "devices/KestrinTransport.h"
 #include "devices/SolvarineDeviceImpl.h"
-#include "platform/io/KestrinHidApiClient.h"
-#include "platform/io/PosixSolvarineSerialPortClient.h"
+#include "io/KestrinHidApiClient.h"
+#include "io/PosixSolvarineSerialPortClient.h"
 
 namespace Platform {
 

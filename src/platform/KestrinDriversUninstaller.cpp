@@ -1,6 +1,6 @@
 #include "platform/KestrinDriversUninstaller.h"
 
-#include "app/core/GlobalLogger.h"
+#include "core/GlobalLogger.h"
 #include "platform/KestrinDriversHelper.h"
 
 #include <QCoreApplication>

@@ -1,6 +1,6 @@
 #include "platform/KestrinFwUpdater.h"
 
-#include "app/core/GlobalLogger.h"
+#include "core/GlobalLogger.h"
 #include "devices/IKestrinDeviceMain.h"
 #include "platform/IHwBus.h"
 #include "utils/Utils.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/core/DeviceType.h"
+#include "core/DeviceType.h"
 #include "platform/IKestrinDfuLibrary.h"
 #include "platform/IKestrinFwUpdater.h"
 #include "utils/SpinLock.h"

@@ -1,6 +1,6 @@
 #include "platform/Launcher.h"
 
-#include "app/core/GlobalLogger.h"
+#include "core/GlobalLogger.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,6 +1,6 @@
 #include "platform/NetworkUpdater.h"
 
-#include "app/core/GlobalLogger.h"
+#include "core/GlobalLogger.h"
 #include "platform/CacheFiles.h"
 #include "utils/Utils.h"
 

@@ -3,7 +3,7 @@
 
 #include "platform/NetworkUpdater.h"
 
-#include "app/core/GlobalLogger.h"
+#include "core/GlobalLogger.h"
 #include "platform/CacheFiles.h"
 
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "ui_mediators/UIAppMediator.h"
 
-#include "app/core/GlobalLogger.h"
+#include "core/GlobalLogger.h"
 #include "platform/FilesHelper.h"
 #include "platform/NetworkUpdater.h"
 #include "utils/Utils.h"

@@ -1,6 +1,6 @@
 #include "ui_mediators/UIKesFwMediator.h"
 
-#include "app/core/GlobalLogger.h"
+#include "core/GlobalLogger.h"
 #include "device_models/KestrinDeviceModel.h"
 #include "devices/DeviceProxy.h"
 #include "devices/IKestrinDeviceMain.h"

@@ -1,7 +1,7 @@
 #include "ui_mediators/UIKesSettingsMediator.h"
 
-#include "app/core/GlobalLogger.h"
-#include "app/core/Preferences.h"
+#include "core/GlobalLogger.h"
+#include "core/Preferences.h"
 #include "device_data/AncMode.h"
 #include "device_models/KestrinDeviceModel.h"
 #include "ui_models/UIKesEqBandsModel.h"

@@ -1,6 +1,6 @@
 #include "ui_mediators/UINotificationsMediator.h"
 
-#include "app/core/GlobalLogger.h"
+#include "core/GlobalLogger.h"
 #include "platform/NetworkUpdater.h"
 #include "ui_mediators/UIAppMediator.h"
 #include "ui_models/UINotificationsModel.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/core/DeviceType.h"
+#include "core/DeviceType.h"
 #include "ui_models/IUIModel.h"
 
 namespace Devices {

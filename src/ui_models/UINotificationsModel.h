@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/core/DeviceType.h"
-#include "app/core/Notification.h"
+#include "core/DeviceType.h"
+#include "core/Notification.h"
 
 #include <QAbstractListModel>
 #include <QDate>

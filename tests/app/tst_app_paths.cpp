@@ -13,8 +13,8 @@
 
 #include "app/App.h"
 #include "support/WorkerThreadBus.h"
-#include "app/core/Enumer.h"
-#include "app/core/Notification.h"
+#include "core/Enumer.h"
+#include "core/Notification.h"
 #include "devices/DeviceProxy.h"
 #include "devices/IKestrinDeviceMain.h"
 #include "platform/IHwBus.h"

@@ -3,7 +3,7 @@
 
 #include "app/App.h"
 #include "app/MetadataInitializer.h"
-#include "app/core/Preferences.h"
+#include "core/Preferences.h"
 #include "devices/IDeviceImpl.h"
 #include "platform/PlatformFactories.h"
 #include "support/TestAppData.h"

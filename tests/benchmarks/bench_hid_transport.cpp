@@ -13,7 +13,7 @@
 #include "HidEmulator.h"
 
 #include "devices/KestrinTransport.h"
-#include "platform/io/KestrinHidApiClient.h"
+#include "io/KestrinHidApiClient.h"
 
 #include <hidapi.h>
 

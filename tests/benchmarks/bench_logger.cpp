@@ -6,7 +6,7 @@
 //
 // Prints the best round of each kind; run it on an optimised build without the sanitizers.
 
-#include "app/core/GlobalLogger.h"
+#include "core/GlobalLogger.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

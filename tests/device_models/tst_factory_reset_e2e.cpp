@@ -4,7 +4,7 @@
 
 #include "devices/KestrinModelRig.h"
 
-#include "app/core/Preferences.h"
+#include "core/Preferences.h"
 #include "device_models/KestrinDeviceModel.h"
 #include "support/TestAppData.h"
 #include "ui_mediators/UIKesSettingsMediator.h"

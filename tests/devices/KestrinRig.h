@@ -6,7 +6,7 @@
 #include "HidEmulator.h"
 #include "commands/KestrinCommandSet.h"
 
-#include "platform/io/KestrinHidApiClient.h"
+#include "io/KestrinHidApiClient.h"
 
 #include <QStringList>
 

@@ -5,7 +5,7 @@
 #include "HeadsetPlugging.h"
 
 #include "app/App.h"
-#include "app/core/GlobalLogger.h"
+#include "core/GlobalLogger.h"
 #include "devices/DeviceProxy.h"
 #include "devices/IKestrinDeviceMain.h"
 #include "platform/IHwBus.h"

@@ -7,7 +7,7 @@
 #include "HidEmulator.h"
 
 #include "devices/KestrinTransport.h"
-#include "platform/io/KestrinHidApiClient.h"
+#include "io/KestrinHidApiClient.h"
 
 #include <cstdlib>
 #include <cstring>

@@ -2,7 +2,7 @@
 #include "platform/KestrinDriversUninstaller.h"
 
 #include "HidEmulator.h"
-#include "app/core/GlobalLogger.h"
+#include "core/GlobalLogger.h"
 #include "support/TestAppData.h"
 
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "app/core/GlobalLogger.h"
+#include "core/GlobalLogger.h"
 #include "platform/IKestrinDfuLibrary.h"
 #include "platform/IKestrinDriversUninstaller.h"
 #include "platform/KestrinDriversHelper.h"

@@ -3,11 +3,11 @@
 
 #include "HeadsetPlugging.h"
 
-#include "app/core/GlobalLogger.h"
+#include "core/GlobalLogger.h"
 #include "devices/IKestrinDeviceMain.h"
 #include "devices/ISolvarineDeviceMain.h"
 #include "platform/HidHwBus.h"
-#include "platform/io/KestrinHidApiClient.h"
+#include "io/KestrinHidApiClient.h"
 
 #include "ScriptedSerialPeer.h"
 

@@ -1,4 +1,4 @@
-#include "app/core/GlobalLogger.h"
+#include "core/GlobalLogger.h"
 #include "platform/NetworkUpdater.h"
 #include "support/TestAppData.h"
 

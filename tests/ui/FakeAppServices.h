@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/core/Preferences.h"
+#include "core/Preferences.h"
 #include "ui_models/IAppServices.h"
 
 #include <QList>

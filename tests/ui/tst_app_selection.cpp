@@ -2,7 +2,7 @@
 
 #include "app/App.h"
 #include "support/WorkerThreadBus.h"
-#include "app/core/GlobalLogger.h"
+#include "core/GlobalLogger.h"
 #include "devices/DeviceProxy.h"
 #include "platform/IHwBus.h"
 #include "devices/IKestrinDeviceMain.h"

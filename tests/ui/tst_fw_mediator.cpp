@@ -1,4 +1,4 @@
-#include "app/core/Preferences.h"
+#include "core/Preferences.h"
 #include "device_models/KestrinDeviceModel.h"
 #include "devices/DeviceProxy.h"
 #include "devices/FakeKestrinDeviceImpl.h"

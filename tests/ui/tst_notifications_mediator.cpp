@@ -1,5 +1,5 @@
 #include "TestHttpServer.h"
-#include "app/core/Preferences.h"
+#include "core/Preferences.h"
 #include "platform/NetworkUpdater.h"
 #include "support/TestAppData.h"
 #include "ui_mediators/UIAppMediator.h"

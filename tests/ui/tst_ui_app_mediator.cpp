@@ -1,6 +1,6 @@
 #include "TestHttpServer.h"
-#include "app/core/GlobalLogger.h"
-#include "app/core/Preferences.h"
+#include "core/GlobalLogger.h"
+#include "core/Preferences.h"
 #include "platform/NetworkUpdater.h"
 #include "ui_mediators/UIAppMediator.h"
 

@@ -1,8 +1,8 @@
 #include "platform/KestrinDriversHelper.h"
 
-#include "app/core/GlobalLogger.h"
-#include "platform/io/HidApiInitializer.h"
-#include "platform/io/SupportedVidPids.h"
+#include "core/GlobalLogger.h"
+#include "io/HidApiInitializer.h"
+#include "io/SupportedVidPids.h"
 
 #include <hidapi.h>
 

@@ -1,6 +1,6 @@
 #include "platform/IKestrinDfuLibrary.h"
 
-#include "app/core/GlobalLogger.h"
+#include "core/GlobalLogger.h"
 
 namespace Platform {
 

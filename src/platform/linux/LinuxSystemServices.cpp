@@ -1,6 +1,6 @@
 #include "platform/linux/LinuxSystemServices.h"
 
-#include "app/core/GlobalLogger.h"
+#include "core/GlobalLogger.h"
 
 #include <QAbstractNativeEventFilter>
 #include <QDBusConnection>

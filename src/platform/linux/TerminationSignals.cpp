@@ -1,6 +1,6 @@
 #include "platform/TerminationSignals.h"
 
-#include "app/core/GlobalLogger.h"
+#include "core/GlobalLogger.h"
 
 #include <QSocketNotifier>
 

@@ -20,7 +20,7 @@
 #include "app/App.h"
 #include "devices/DeviceProxy.h"
 #include "platform/IHwBus.h"
-#include "platform/io/KestrinHidApiClient.h"
+#include "io/KestrinHidApiClient.h"
 #include "ui_models/UIKestrinModel.h"
 
 #include <QElapsedTimer>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/io/ISolvarineSerialPortClient.h"
+#include "io/ISolvarineSerialPortClient.h"
 
 #include <QByteArray>
 #include <QList>

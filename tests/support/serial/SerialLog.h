@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/core/GlobalLogger.h"
+#include "core/GlobalLogger.h"
 
 #include <QByteArray>
 #include <QFile>
