@@ -1,6 +1,7 @@
 #include "support/devices/TestKestrinDevice.h"
 
 #include <QQuaternion>
+#include <QSet>
 
 namespace TestSupport {
 
@@ -13,6 +14,28 @@ QString argText(uint8_t value) { return QString::number(value); }
 QString argText(uint16_t value) { return QString::number(value); }
 QString argText(bool value) { return value ? QStringLiteral("true") : QStringLiteral("false"); }
 QString argText(AncMode mode) { return QString::number(int(mode)); }
+
+// Every operation of the headset interface that logs its calls.
+const QSet<QString>& OperationNames()
+{
+    static const QSet<QString> names = {
+        "setGameChatMix", "setNoiseReduction", "setAncMode", "setVpLevel", "setEarcupBalance", "setAmpGain",
+        "setAutoPowerOff", "setSidetone", "setSidetoneLevel", "setMicLevel", "setEqIndex", "setEqBands",
+        "setGyroSensorEnabled", "centralize", "calibrate", "loadGameChatMix", "loadNoiseReduction", "loadAncMode",
+        "loadVpLevel", "loadEarcupBalance", "loadAmpGain", "loadAutoPowerOff", "loadSidetone", "loadSidetoneLevel",
+        "loadMaxSidetoneLevel", "loadMicLevel", "loadFwVersion", "loadDongleFwVersion", "loadPoweredOn",
+        "loadEqIndex", "loadEqBands", "loadIsNewFilm", "readMicMute", "readBatteryLevel", "readEqIndex",
+        "readGameChatMix", "readNoiseReduction", "readAncMode", "readSidetone", "readSidetoneLevel", "readMicLevel",
+        "readPosition", "processAvailablePositionSensors", "factoryReset", "writeUserEqBiquad"};
+    return names;
+}
+
+// The writes that a headset whose HID writes fail refuses: those that change a stored setting.
+bool IsSettingWrite(const QString& operation)
+{
+    return (operation.startsWith(QLatin1String("set")) && operation != QLatin1String("setGyroSensorEnabled"))
+        || operation == QLatin1String("writeUserEqBiquad");
+}
 
 QString bandsText(const std::vector<KestrinEqBandParams>& bands)
 {
@@ -29,6 +52,15 @@ TestKestrinDevice::TestKestrinDevice(const Options& options, const State& initia
 {
 }
 
+std::shared_ptr<TestKestrinDevice> TestKestrinDevice::Make(DeviceType type, Devices::DeviceCategory category,
+                                                           const State& initial)
+{
+    Options options;
+    options.type = type;
+    options.category = category;
+    return std::make_shared<TestKestrinDevice>(options, initial);
+}
+
 std::vector<KestrinEqBandParams> TestKestrinDevice::Bands(const std::vector<int>& gains)
 {
     static const int freqs[] = {32, 64, 125, 250, 500, 1000, 2000, 4000, 8000, 16000};
@@ -36,6 +68,14 @@ std::vector<KestrinEqBandParams> TestKestrinDevice::Bands(const std::vector<int>
     for (size_t i = 0; i < gains.size(); ++i)
         bands.emplace_back(freqs[i % 10], gains[i]);
     return bands;
+}
+
+std::map<uint8_t, std::vector<KestrinEqBandParams>> TestKestrinDevice::CustomPresets(int gain)
+{
+    std::map<uint8_t, std::vector<KestrinEqBandParams>> presets;
+    for (uint8_t preset = 7; preset <= 10; ++preset)
+        presets[preset] = Bands(std::vector<int>(10, gain));
+    return presets;
 }
 
 void TestKestrinDevice::onHeadset(const std::function<void(State&)>& change)
@@ -58,6 +98,8 @@ TestKestrinDevice::State TestKestrinDevice::cache() const
 
 void TestKestrinDevice::refuse(const QString& operation, int times)
 {
+    if (!OperationNames().contains(operation))
+        qFatal("TestKestrinDevice::refuse: the headset has no operation \"%s\"", qPrintable(operation));
     std::lock_guard<std::mutex> lock(m_mutex);
     m_refusals.insert(operation, times);
 }
@@ -66,6 +108,12 @@ void TestKestrinDevice::allow(const QString& operation)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_refusals.remove(operation);
+}
+
+void TestKestrinDevice::refuseWrites(bool refuse)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_refuseWrites = refuse;
 }
 
 QStringList TestKestrinDevice::calls(const QString& prefix) const
@@ -99,11 +147,16 @@ bool TestKestrinDevice::enterUnsafe(const char* operation, const QString& argume
     if (m_callHook)
         m_callHook(m_calls.last());
     const auto it = m_refusals.find(name);
-    if (it == m_refusals.end())
-        return true;
-    if (it.value() > 0 && --it.value() == 0)
-        m_refusals.erase(it);
-    return false;
+    if (it != m_refusals.end()) {
+        if (it.value() > 0 && --it.value() == 0)
+            m_refusals.erase(it);
+        return false;
+    }
+    // Opened for a firmware update only, it answers nothing but its version and factory reset.
+    if (m_options.fwOnly && name != QLatin1String("loadFwVersion") && name != QLatin1String("loadDongleFwVersion")
+        && name != QLatin1String("factoryReset"))
+        return false;
+    return !(m_refuseWrites && IsSettingWrite(name));
 }
 
 template <typename T>
@@ -164,7 +217,12 @@ bool TestKestrinDevice::setAutoPowerOff(uint16_t seconds)
 bool TestKestrinDevice::setSidetone(bool on) { return doSet("setSidetone", &State::sidetone, on); }
 bool TestKestrinDevice::setSidetoneLevel(uint8_t value)
 {
-    return doSet("setSidetoneLevel", &State::sidetoneLevel, value);
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (!enterUnsafe("setSidetoneLevel", argText(value)) || value > m_headset.maxSidetoneLevel)
+        return false;
+    m_headset.sidetoneLevel = value;
+    m_cache.sidetoneLevel = value;
+    return true;
 }
 bool TestKestrinDevice::setMicLevel(uint8_t value) { return doSet("setMicLevel", &State::micLevel, value); }
 bool TestKestrinDevice::setEqIndex(uint8_t eqIndex) { return doSet("setEqIndex", &State::eqIndex, eqIndex); }
@@ -226,10 +284,24 @@ bool TestKestrinDevice::loadMaxSidetoneLevel(uint8_t& value)
     return doLoad("loadMaxSidetoneLevel", &State::maxSidetoneLevel, value);
 }
 bool TestKestrinDevice::loadMicLevel(uint8_t& value) { return doLoad("loadMicLevel", &State::micLevel, value); }
-bool TestKestrinDevice::loadFwVersion(QString& version) { return doLoad("loadFwVersion", &State::fwVersion, version); }
+// Through its dongle a firmware-only device knows only the dongle's version, and only a device
+// reached through its dongle has a dongle version at all.
+bool TestKestrinDevice::loadFwVersion(QString& version)
+{
+    return loadVersion("loadFwVersion", !(m_options.fwOnly && m_options.dongle), &State::fwVersion, version);
+}
 bool TestKestrinDevice::loadDongleFwVersion(QString& version)
 {
-    return doLoad("loadDongleFwVersion", &State::dongleFwVersion, version);
+    return loadVersion("loadDongleFwVersion", m_options.dongle, &State::dongleFwVersion, version);
+}
+
+bool TestKestrinDevice::loadVersion(const char* operation, bool served, QString State::*field, QString& out)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (!enterUnsafe(operation) || !served)
+        return false;
+    out = m_cache.*field;
+    return true;
 }
 bool TestKestrinDevice::loadPoweredOn(bool& on) { return doLoad("loadPoweredOn", &State::poweredOn, on); }
 bool TestKestrinDevice::loadEqIndex(uint8_t& eqIndex) { return doLoad("loadEqIndex", &State::eqIndex, eqIndex); }
