@@ -1,7 +1,6 @@
-#include "ScriptedHeadset.h"
-
 #include "app/App.h"
 #include "support/WorkerThreadBus.h"
+#include "support/devices/TestKestrinDevice.h"
 #include "core/GlobalLogger.h"
 #include "devices/DeviceProxy.h"
 #include "platform/IHwBus.h"
@@ -20,6 +19,7 @@
 
 using Devices::DeviceCategory;
 
+using TestSupport::TestKestrinDevice;
 using TestSupport::WorkerThreadBus;
 
 class TestAppSelection : public QObject {
@@ -139,7 +139,7 @@ void TestAppSelection::startsOnTheStubModelWhenNothingIsFound()
 void TestAppSelection::arrivingHeadsetBecomesCurrentButNeverReplacesOne()
 {
     waitForStart();
-    const auto first = ScriptedHeadset::Make(DeviceType::kestrin_2);
+    const auto first = TestKestrinDevice::Make(DeviceType::kestrin_2);
     arriveAndWait(first);
     QCOMPARE(currentId(), id(first));
     QCOMPARE(m_app->getDeviceId(), id(first));
@@ -148,7 +148,7 @@ void TestAppSelection::arrivingHeadsetBecomesCurrentButNeverReplacesOne()
     QCOMPARE(m_uiModelChanged->count(), 2);
     QCOMPARE(m_app->kestrinModel()->getCategory(), UIModels::IUIModel::Hardware);
 
-    const auto second = ScriptedHeadset::Make(DeviceType::kestrin);
+    const auto second = TestKestrinDevice::Make(DeviceType::kestrin);
     arriveAndWait(second);
     QCOMPARE(currentId(), id(first));
     QCOMPARE(m_deviceIdChanged->count(), 1);
@@ -158,7 +158,7 @@ void TestAppSelection::arrivingHeadsetBecomesCurrentButNeverReplacesOne()
 void TestAppSelection::removingTheCurrentHeadsetFallsBackToTheNullDevice()
 {
     waitForStart();
-    const auto headset = ScriptedHeadset::Make(DeviceType::kestrin);
+    const auto headset = TestKestrinDevice::Make(DeviceType::kestrin);
     arriveAndWait(headset);
     QTRY_COMPARE(m_app->uiModel(), m_app->kestrinModel());
 
@@ -178,8 +178,8 @@ void TestAppSelection::removingTheCurrentHeadsetFallsBackToTheNullDevice()
 void TestAppSelection::removingTheCurrentHeadsetHandsOverToAnotherOne()
 {
     waitForStart();
-    const auto first = ScriptedHeadset::Make(DeviceType::kestrin);
-    const auto second = ScriptedHeadset::Make(DeviceType::kestrin_2_anc);
+    const auto first = TestKestrinDevice::Make(DeviceType::kestrin);
+    const auto second = TestKestrinDevice::Make(DeviceType::kestrin_2_anc);
     arriveAndWait(first);
     arriveAndWait(second);
     QTRY_COMPARE(m_app->uiModel(), m_app->kestrinModel());
@@ -194,8 +194,8 @@ void TestAppSelection::removingTheCurrentHeadsetHandsOverToAnotherOne()
 void TestAppSelection::removingAnotherHeadsetRefreshesTheCurrentOne()
 {
     waitForStart();
-    const auto first = ScriptedHeadset::Make(DeviceType::kestrin_2);
-    const auto second = ScriptedHeadset::Make(DeviceType::kestrin_2);
+    const auto first = TestKestrinDevice::Make(DeviceType::kestrin_2);
+    const auto second = TestKestrinDevice::Make(DeviceType::kestrin_2);
     arriveAndWait(first);
     arriveAndWait(second);
     const int idChanges = m_deviceIdChanged->count();
@@ -211,8 +211,8 @@ void TestAppSelection::removingAnotherHeadsetRefreshesTheCurrentOne()
 void TestAppSelection::removingAnotherKindOfDeviceKeepsTheCurrentHeadset()
 {
     waitForStart();
-    const auto headset = ScriptedHeadset::Make(DeviceType::kestrin_2);
-    const auto serial = ScriptedHeadset::Make(DeviceType::solvarine);
+    const auto headset = TestKestrinDevice::Make(DeviceType::kestrin_2);
+    const auto serial = TestKestrinDevice::Make(DeviceType::solvarine);
     arriveAndWait(headset);
     arriveAndWait(serial);
     QTRY_COMPARE(m_app->uiModel(), m_app->kestrinModel());
@@ -231,7 +231,7 @@ void TestAppSelection::removingAnotherKindOfDeviceKeepsTheCurrentHeadset()
 void TestAppSelection::removalWhileSimulationIsAllowedKeepsTheSimulatedHeadset()
 {
     waitForStart();
-    const auto headset = ScriptedHeadset::Make(DeviceType::kestrin_2);
+    const auto headset = TestKestrinDevice::Make(DeviceType::kestrin_2);
     arriveAndWait(headset);
     QTRY_COMPARE(m_app->uiModel(), m_app->kestrinModel());
     m_app->setSimulationAllowed(true);
@@ -244,7 +244,7 @@ void TestAppSelection::removalWhileSimulationIsAllowedKeepsTheSimulatedHeadset()
     QCOMPARE(m_app->kestrinModel()->getCategory(), UIModels::IUIModel::Software);
 
     // Back on: the headset returns and takes over from the simulated one.
-    const auto again = ScriptedHeadset::Make(DeviceType::kestrin_2);
+    const auto again = TestKestrinDevice::Make(DeviceType::kestrin_2);
     arriveAndWait(again);
     QCOMPARE(currentId(), id(again));
     QCOMPARE(m_app->kestrinModel()->getCategory(), UIModels::IUIModel::Hardware);
@@ -266,7 +266,7 @@ void TestAppSelection::endingSimulationHandsOverToAConnectedHeadset()
     m_app->setSimulationAllowed(true);
     m_app->selectDevice(1);
     QCOMPARE(currentId(), simulatedId());
-    const auto headset = ScriptedHeadset::Make(DeviceType::kestrin);
+    const auto headset = TestKestrinDevice::Make(DeviceType::kestrin);
     arriveAndWait(headset);
     QCOMPARE(currentId(), id(headset));
 }
@@ -274,7 +274,7 @@ void TestAppSelection::endingSimulationHandsOverToAConnectedHeadset()
 void TestAppSelection::endingSimulationWithHardwareCurrentChangesNothing()
 {
     waitForStart();
-    const auto headset = ScriptedHeadset::Make(DeviceType::kestrin);
+    const auto headset = TestKestrinDevice::Make(DeviceType::kestrin);
     arriveAndWait(headset);
     m_app->setSimulationAllowed(true);
     const int idChanges = m_deviceIdChanged->count();
@@ -302,7 +302,7 @@ void TestAppSelection::selectDevice()
     QCOMPARE(currentId(), simulatedId());
     QCOMPARE(m_deviceIdChanged->count(), 2);
 
-    const auto headset = ScriptedHeadset::Make(DeviceType::kestrin_2_anc);
+    const auto headset = TestKestrinDevice::Make(DeviceType::kestrin_2_anc);
     arriveAndWait(headset);
     QCOMPARE(currentId(), id(headset));
     QCOMPARE(m_deviceIdChanged->count(), 3);
@@ -314,11 +314,11 @@ void TestAppSelection::selectDevice()
 void TestAppSelection::removalOfAnUnknownDeviceRemovesNothing()
 {
     waitForStart();
-    const auto headset = ScriptedHeadset::Make(DeviceType::kestrin_2);
+    const auto headset = TestKestrinDevice::Make(DeviceType::kestrin_2);
     arriveAndWait(headset);
-    m_bus->remove(ScriptedHeadset::Make(DeviceType::solvarine));
+    m_bus->remove(TestKestrinDevice::Make(DeviceType::solvarine));
     // Queued behind the removal: once this arrives, the removal has been handled.
-    const auto marker = ScriptedHeadset::Make(DeviceType::kestrin);
+    const auto marker = TestKestrinDevice::Make(DeviceType::kestrin);
     arriveAndWait(marker);
     QCOMPARE(m_app->devices().size(), size_t(3));
     QCOMPARE(currentId(), id(headset));

@@ -1,11 +1,11 @@
 // The device screens loaded headless from the real QML module, against the real headset UI model
-// and its mediators over a scripted in-memory headset. Each screens/tst_*.qml file is a test
+// and its mediators over the in-memory test headset. Each screens/tst_*.qml file is a test
 // of its own; "App" gives it the theme, the UI model and a way to plug headsets.
 
 #include "FakeAppServices.h"
-#include "ScreensHeadset.h"
 
 #include "devices/DeviceProxy.h"
+#include "support/devices/TestKestrinDevice.h"
 #include "theme/ApplicationFonts.h"
 #include "theme/DarkTheme.h"
 #include "ui_mediators/UIAppMediator.h"
@@ -31,6 +31,8 @@
 
 #include <memory>
 #include <type_traits>
+
+using TestSupport::TestKestrinDevice;
 
 // What the screens use of the notifications mediator: the unseen count (writable here) and the
 // firmware-update notice, whose every call is recorded.
@@ -139,19 +141,20 @@ public:
     QObject* notificationsMediator() const { return m_notifications; }
 
     // Makes a new headset current and the headset UI model App's model. `category` is the
-    // UIModel.Category number (1 simulated, 2 hardware).
-    // `values` may give the headset's starting battery, micMute, gameChatMix, noiseReduction,
-    // sidetone, sidetoneLevel, maxSidetoneLevel, eqIndex, vpLevel and autoPowerOff.
+    // UIModel.Category number (1 simulated, 2 hardware). The headset has its four custom presets,
+    // flat; `values` may give its starting battery, micMute, gameChatMix, noiseReduction,
+    // sidetone, sidetoneLevel, maxSidetoneLevel, eqIndex, vpLevel, autoPowerOff and ampGain.
     Q_INVOKABLE void plugHeadset(int type, int category, bool dongle = false, bool fwOnly = false,
                                  const QVariantMap& values = {})
     {
-        ScriptedHeadsetValues start;
+        TestKestrinDevice::State start;
+        start.bands = TestKestrinDevice::CustomPresets();
         const auto take = [&values](const char* key, auto& field) {
             const auto it = values.find(QLatin1String(key));
             if (it != values.end())
                 field = it->value<std::remove_reference_t<decltype(field)>>();
         };
-        take("battery", start.battery);
+        take("battery", start.batteryLevel);
         take("micMute", start.micMute);
         take("gameChatMix", start.gameChatMix);
         take("noiseReduction", start.noiseReduction);
@@ -161,9 +164,14 @@ public:
         take("eqIndex", start.eqIndex);
         take("vpLevel", start.vpLevel);
         take("autoPowerOff", start.autoPowerOff);
-        m_headset = std::make_shared<ScreensHeadset>(static_cast<DeviceType>(type),
-                                                     static_cast<Devices::DeviceCategory>(category), dongle,
-                                                     fwOnly, start);
+        take("ampGain", start.ampGain);
+        TestKestrinDevice::Options options;
+        options.type = static_cast<DeviceType>(type);
+        options.category = static_cast<Devices::DeviceCategory>(category);
+        options.hwType = dongle ? KestrinHwType::ps_dongle : KestrinHwType::ps_headset;
+        options.dongle = dongle;
+        options.fwOnly = fwOnly;
+        m_headset = std::make_shared<TestKestrinDevice>(options, start);
         m_proxy.setDevice(m_headset);
         setUiModel(m_kestrinModel);
     }
@@ -171,26 +179,32 @@ public:
     Q_INVOKABLE void setRefuseWrites(bool refuse)
     {
         if (m_headset)
-            m_headset->setRefuseWrites(refuse);
+            m_headset->refuseWrites(refuse);
     }
     // A change made on the headset itself, which only polling can find.
     Q_INVOKABLE void changeOnHeadset(int gameChatMix)
     {
         if (m_headset)
-            m_headset->inner().setGameChatMix(static_cast<uint8_t>(gameChatMix));
+            m_headset->onHeadset([gameChatMix](TestKestrinDevice::State& s) { s.gameChatMix = uint8_t(gameChatMix); });
     }
     Q_INVOKABLE int headsetGameChatMix() const
     {
-        return m_headset ? m_headset->inner().values().gameChatMix : -1;
+        return m_headset ? m_headset->headset().gameChatMix : -1;
     }
     Q_INVOKABLE int headsetBandGain(int preset, int band) const
     {
         if (!m_headset)
             return -100;
-        const auto bands = m_headset->inner().preset(static_cast<uint8_t>(preset));
-        return band < int(bands.size()) ? bands[size_t(band)].gain : -100;
+        const auto presets = m_headset->headset().bands;
+        const auto it = presets.find(static_cast<uint8_t>(preset));
+        if (it == presets.end())
+            return -100;
+        return band >= 0 && band < int(it->second.size()) ? it->second[size_t(band)].gain : -100;
     }
-    Q_INVOKABLE int headsetFactoryResets() const { return m_headset ? m_headset->factoryResets() : -1; }
+    Q_INVOKABLE int headsetFactoryResets() const
+    {
+        return m_headset ? int(m_headset->calls(QStringLiteral("factoryReset")).size()) : -1;
+    }
     Q_INVOKABLE void selectSolvarine() { setUiModel(m_solvarineModel); }
 
     // What the dialogs ask of the application object, recorded as "setSimulationAllowed(true)".
@@ -274,7 +288,7 @@ private:
     UIModels::UIKestrinModel* m_kestrinModel;
     UIModels::UISolvarineModel* m_solvarineModel;
     QObject* m_uiModel = nullptr;
-    std::shared_ptr<ScreensHeadset> m_headset;
+    std::shared_ptr<TestKestrinDevice> m_headset;
 };
 
 class ScreensSetup : public QObject {

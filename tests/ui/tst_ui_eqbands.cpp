@@ -1,7 +1,6 @@
-#include "ScriptedHeadset.h"
-
 #include "device_models/KestrinDeviceModel.h"
 #include "devices/DeviceProxy.h"
+#include "support/devices/TestKestrinDevice.h"
 #include "ui_models/UIKesEqBandsModel.h"
 
 #include <QAbstractItemModelTester>
@@ -9,6 +8,7 @@
 #include <QStandardPaths>
 #include <QtTest>
 
+using TestSupport::TestKestrinDevice;
 using UIModels::UIKesEqBandsModel;
 
 class TestUiEqBands : public QObject {
@@ -37,7 +37,7 @@ private:
     DeviceModels::KestrinDeviceModel* m_model = nullptr;
     UIKesEqBandsModel* m_bands = nullptr;
     QAbstractItemModelTester* m_tester = nullptr;
-    std::shared_ptr<ScriptedHeadset> m_device;
+    std::shared_ptr<TestKestrinDevice> m_device;
 };
 
 void TestUiEqBands::init()
@@ -51,7 +51,9 @@ void TestUiEqBands::init()
         if (eq == m_model->getCurrentEqIndex())
             m_bands->updateBand(band);
     });
-    m_device = ScriptedHeadset::Make(DeviceType::kestrin_2, Devices::DeviceCategory::Software);
+    TestKestrinDevice::State state;
+    state.bands = TestKestrinDevice::CustomPresets();
+    m_device = TestKestrinDevice::Make(DeviceType::kestrin_2, Devices::DeviceCategory::Software, state);
     QVERIFY(m_proxy->setDevice(m_device));
 }
 
@@ -131,7 +133,11 @@ void TestUiEqBands::switchingBetweenBuiltInPresetsUpdatesRowsInPlace()
 
 void TestUiEqBands::customPresetWithAnotherBandCountResetsTheModel()
 {
-    m_device->setPreset(8, {{100, 1}, {1000, -2}, {10000, 3}});
+    TestKestrinDevice::State state;
+    state.bands = TestKestrinDevice::CustomPresets();
+    state.bands[8] = {{100, 1}, {1000, -2}, {10000, 3}};
+    m_device = TestKestrinDevice::Make(DeviceType::kestrin_2, Devices::DeviceCategory::Software, state);
+    QVERIFY(m_proxy->setDevice(m_device));
     selectPreset(2);
     QSignalSpy reset(m_bands, &QAbstractItemModel::modelReset);
     QSignalSpy custom(m_bands, &UIKesEqBandsModel::isEqCustomChanged);
@@ -188,7 +194,7 @@ void TestUiEqBands::setData()
         QCOMPARE(changed.count(), 1);
         QCOMPARE(changed[0][2].value<QList<int>>(), QList<int>{UIKesEqBandsModel::gainRole});
         // The write reaches the headset through the device model's queue.
-        QTRY_COMPARE(m_device->preset(uint8_t(preset)).at(size_t(row)).getGain(), value);
+        QTRY_COMPARE(m_device->headset().bands.at(uint8_t(preset)).at(size_t(row)).getGain(), value);
     } else {
         QCOMPARE(changed.count(), 0);
     }
@@ -210,7 +216,7 @@ void TestUiEqBands::resetEqWritesZerosOnlyWhereNeeded()
     m_bands->resetEq();
     QCOMPARE(bandChanged.count(), 2);
     QCOMPARE(gains(), QList<int>(10, 0));
-    QTRY_VERIFY(m_device->preset(9) == ScriptedHeadset::TenBands(0));
+    QTRY_VERIFY(m_device->headset().bands.at(9) == TestKestrinDevice::CustomPresets(0).at(9));
 }
 
 void TestUiEqBands::updateBandSignalsTheGainOnly()

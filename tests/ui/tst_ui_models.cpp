@@ -1,9 +1,9 @@
 #include "FakeAppServices.h"
-#include "ScriptedHeadset.h"
 
 #include "device_models/KestrinDeviceModel.h"
 #include "devices/DeviceProxy.h"
 #include "devices/FakeKestrinDeviceImpl.h"
+#include "support/devices/TestKestrinDevice.h"
 #include "ui_mediators/UIKesHeadMediator.h"
 #include "ui_mediators/UIKesSettingsMediator.h"
 #include "ui_mediators/UIKesStatusMediator.h"
@@ -16,6 +16,7 @@
 #include <QStandardPaths>
 #include <QtTest>
 
+using TestSupport::TestKestrinDevice;
 using UIModels::IUIModel;
 using UIModels::UIKestrinModel;
 
@@ -122,7 +123,7 @@ QStringList TestUiModels::recordSignals()
 
 void TestUiModels::newDeviceSignalOrder()
 {
-    QVERIFY(m_proxy->setDevice(ScriptedHeadset::Make(DeviceType::kestrin)));
+    QVERIFY(m_proxy->setDevice(TestKestrinDevice::Make(DeviceType::kestrin)));
     recordSignals();
 
     // A first-model headset replaced by the simulated one: the same type, still a new device.
@@ -135,7 +136,7 @@ void TestUiModels::newDeviceSignalOrder()
 
 void TestUiModels::deviceLossResetsTheTypeSilently()
 {
-    QVERIFY(m_proxy->setDevice(ScriptedHeadset::Make(DeviceType::kestrin_2_anc)));
+    QVERIFY(m_proxy->setDevice(TestKestrinDevice::Make(DeviceType::kestrin_2_anc)));
     QCOMPARE(m_model->getKestrinType(), UIKestrinModel::Kestrin_2_ANC);
     QSignalSpy typeChanged(m_model, &UIKestrinModel::kestrinTypeChanged);
 
@@ -144,7 +145,7 @@ void TestUiModels::deviceLossResetsTheTypeSilently()
     connect(
         m_model->deviceModel(), &DeviceModels::KestrinDeviceModel::deviceLost, this,
         [&] { duringSwap = m_model->getKestrinType(); }, Qt::DirectConnection);
-    QVERIFY(m_proxy->setDevice(ScriptedHeadset::Make(DeviceType::kestrin_2)));
+    QVERIFY(m_proxy->setDevice(TestKestrinDevice::Make(DeviceType::kestrin_2)));
     QCOMPARE(duringSwap, UIKestrinModel::None);
     QCOMPARE(typeChanged.count(), 1);
     QCOMPARE(m_model->getKestrinType(), UIKestrinModel::Kestrin_2);
@@ -156,7 +157,7 @@ void TestUiModels::deviceLossResetsTheTypeSilently()
 
 void TestUiModels::categoryIsReadLive()
 {
-    QVERIFY(m_proxy->setDevice(ScriptedHeadset::Make(DeviceType::kestrin_2)));
+    QVERIFY(m_proxy->setDevice(TestKestrinDevice::Make(DeviceType::kestrin_2)));
     QCOMPARE(m_model->getCategory(), IUIModel::Hardware);
     QSignalSpy categoryChanged(m_model, &IUIModel::categoryChanged);
     QSignalSpy ready(m_model, &IUIModel::modelReady);
@@ -188,12 +189,11 @@ void TestUiModels::statusMediatorAfterReady()
 
 void TestUiModels::batteryPollNotifiesWithoutReady()
 {
-    ScriptedHeadset::Values values;
-    values.battery = 64;
+    TestKestrinDevice::State values;
+    values.batteryLevel = 64;
     values.micMute = true;
     auto* status = m_model->statusMediator();
-    QVERIFY(m_proxy->setDevice(ScriptedHeadset::Make(DeviceType::kestrin_2, Devices::DeviceCategory::Hardware,
-                                                     KestrinHwType::ps_headset, values)));
+    QVERIFY(m_proxy->setDevice(TestKestrinDevice::Make(DeviceType::kestrin_2, Devices::DeviceCategory::Hardware, values)));
     QSignalSpy ready(m_model, &IUIModel::modelReady);
     QSignalSpy battery(status, &UIMediators::UIKesStatusMediator::batteryPercentageChanged);
     QSignalSpy mute(status, &UIMediators::UIKesStatusMediator::micMuteChanged);
@@ -211,7 +211,7 @@ void TestUiModels::readyHeadsetIsPolledForTheStatusBar()
     auto* head = m_model->headMediator();
     QVERIFY(!head->isStatusBarPolling());
     QSignalSpy polling(head, &UIMediators::UIKesHeadMediator::statusBarPollingChanged);
-    QVERIFY(m_proxy->setDevice(ScriptedHeadset::Make(DeviceType::kestrin_2)));
+    QVERIFY(m_proxy->setDevice(TestKestrinDevice::Make(DeviceType::kestrin_2)));
     QVERIFY(head->isStatusBarPolling());
     QCOMPARE(polling.count(), 1);
     QCOMPARE(m_model->deviceModel()->getPollingParam(), DeviceModels::KestrinDeviceModel::PollingParam::normal);

@@ -1,8 +1,8 @@
 #include "FakeAppServices.h"
-#include "ScriptedHeadset.h"
 
 #include "device_models/KestrinDeviceModel.h"
 #include "devices/DeviceProxy.h"
+#include "support/devices/TestKestrinDevice.h"
 #include "ui_mediators/UIKesSettingsMediator.h"
 #include "ui_models/UIKesEqBandsModel.h"
 
@@ -12,10 +12,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+using TestSupport::TestKestrinDevice;
 using UIMediators::UIKesSettingsMediator;
 using Time = UIKesSettingsMediator::Time;
-
-Q_DECLARE_METATYPE(ScriptedHeadset::Values)
 
 class TestUiSettings : public QObject {
     Q_OBJECT
@@ -53,7 +52,7 @@ private slots:
     void saveFailureKeepsTheOldFile();
 
 private:
-    void connectDevice(DeviceType type, ScriptedHeadset::Values values = ScriptedHeadset::Values(),
+    void connectDevice(DeviceType type, TestKestrinDevice::State values = TestKestrinDevice::State(),
                        KestrinHwType hw = KestrinHwType::ps_headset);
     QUrl fileUrl(const QString& name) const { return QUrl::fromLocalFile(m_dir->filePath(name)); }
     QList<int> bandGains() const;
@@ -63,7 +62,7 @@ private:
     Devices::DeviceProxy* m_proxy = nullptr;
     DeviceModels::KestrinDeviceModel* m_model = nullptr;
     UIKesSettingsMediator* m_settings = nullptr;
-    std::shared_ptr<ScriptedHeadset> m_device;
+    std::shared_ptr<TestKestrinDevice> m_device;
     QTemporaryDir* m_dir = nullptr;
 };
 
@@ -94,9 +93,25 @@ void TestUiSettings::cleanup()
     delete m_dir;
 }
 
-void TestUiSettings::connectDevice(DeviceType type, ScriptedHeadset::Values values, KestrinHwType hw)
+namespace {
+
+// A simulated headset with its four custom presets, flat unless `values` gives them.
+std::shared_ptr<TestKestrinDevice> SimulatedHeadset(DeviceType type, TestKestrinDevice::State values, KestrinHwType hw)
 {
-    m_device = ScriptedHeadset::Make(type, Devices::DeviceCategory::Software, hw, values);
+    TestKestrinDevice::Options options;
+    options.type = type;
+    options.category = Devices::DeviceCategory::Software;
+    options.hwType = hw;
+    const auto flat = TestKestrinDevice::CustomPresets();
+    values.bands.insert(flat.begin(), flat.end());
+    return std::make_shared<TestKestrinDevice>(options, values);
+}
+
+} // namespace
+
+void TestUiSettings::connectDevice(DeviceType type, TestKestrinDevice::State values, KestrinHwType hw)
+{
+    m_device = SimulatedHeadset(type, values, hw);
     QVERIFY(m_proxy->setDevice(m_device));
 }
 
@@ -169,7 +184,7 @@ void TestUiSettings::autoPowerOffFromTheHeadset()
     QFETCH(int, shown);
     QFETCH(int, written);
 
-    ScriptedHeadset::Values values;
+    TestKestrinDevice::State values;
     values.autoPowerOff = uint16_t(reported);
     QSignalSpy changed(m_settings, &UIKesSettingsMediator::shutdownTimeChanged);
     QSignalSpy modelChanged(m_model, &DeviceModels::KestrinDeviceModel::sigAutoPowerOffChanged);
@@ -180,7 +195,7 @@ void TestUiSettings::autoPowerOffFromTheHeadset()
     // Never at start and still never: nothing to tell, nothing to write.
     QCOMPARE(changed.count(), reported == 0 ? 0 : 1);
     QCOMPARE(modelChanged.count(), reported == written ? 0 : 1);
-    QTRY_COMPARE(int(m_device->values().autoPowerOff), written);
+    QTRY_COMPARE(int(m_device->headset().autoPowerOff), written);
 }
 
 void TestUiSettings::setShutdownTime()
@@ -207,7 +222,7 @@ void TestUiSettings::setShutdownTime()
     QCOMPARE(m_settings->getShutdownTime(), UIKesSettingsMediator::Never);
     QCOMPARE(int(m_model->getAutoPowerOff()), 0);
     QCOMPARE(changed.count(), 2);
-    QTRY_COMPARE(int(m_device->values().autoPowerOff), 0);
+    QTRY_COMPARE(int(m_device->headset().autoPowerOff), 0);
 }
 
 void TestUiSettings::volumeLimiterFromTheHeadset_data()
@@ -224,7 +239,7 @@ void TestUiSettings::volumeLimiterFromTheHeadset()
 {
     QFETCH(int, ampGain);
     QFETCH(bool, limited);
-    ScriptedHeadset::Values values;
+    TestKestrinDevice::State values;
     values.ampGain = uint8_t(ampGain);
     QSignalSpy changed(m_settings, &UIKesSettingsMediator::volumeLimiterChanged);
     connectDevice(DeviceType::kestrin, values);
@@ -234,7 +249,9 @@ void TestUiSettings::volumeLimiterFromTheHeadset()
 
 void TestUiSettings::volumeLimiterWritesTheAmpGain()
 {
-    connectDevice(DeviceType::kestrin_2);
+    TestKestrinDevice::State values;
+    values.ampGain = 142;
+    connectDevice(DeviceType::kestrin_2, values);
     QVERIFY(!m_settings->isVolumeLimiter());
     QSignalSpy changed(m_settings, &UIKesSettingsMediator::volumeLimiterChanged);
 
@@ -242,18 +259,18 @@ void TestUiSettings::volumeLimiterWritesTheAmpGain()
     QCOMPARE(int(m_model->getAmpGain()), 136);
     QVERIFY(m_settings->isVolumeLimiter());
     QCOMPARE(changed.count(), 1);
-    QTRY_COMPARE(int(m_device->values().ampGain), 136);
+    QTRY_COMPARE(int(m_device->headset().ampGain), 136);
 
     m_settings->setVolumeLimiter(false);
     QCOMPARE(int(m_model->getAmpGain()), 142);
     QVERIFY(!m_settings->isVolumeLimiter());
     QCOMPARE(changed.count(), 2);
-    QTRY_COMPARE(int(m_device->values().ampGain), 142);
+    QTRY_COMPARE(int(m_device->headset().ampGain), 142);
 }
 
 void TestUiSettings::ancIndex()
 {
-    ScriptedHeadset::Values values;
+    TestKestrinDevice::State values;
     values.ancMode = DeviceData::AncMode::transparency;
     connectDevice(DeviceType::kestrin_2_anc, values);
     QCOMPARE(m_settings->getAncModes(), (QStringList{"On", "Off", "Transparency"}));
@@ -264,7 +281,7 @@ void TestUiSettings::ancIndex()
     QCOMPARE(m_model->getAncMode(), DeviceData::AncMode::off);
     QCOMPARE(m_settings->getAncIndex(), 1);
     QCOMPARE(changed.count(), 1);
-    QTRY_COMPARE(m_device->values().ancMode, DeviceData::AncMode::off);
+    QTRY_COMPARE(m_device->headset().ancMode, DeviceData::AncMode::off);
 }
 
 void TestUiSettings::ancIndexRefusals_data()
@@ -291,7 +308,9 @@ void TestUiSettings::ancIndexRefusals()
 
 void TestUiSettings::writesOutsideAByteAreRefused()
 {
-    connectDevice(DeviceType::kestrin_2);
+    TestKestrinDevice::State values;
+    values.sidetoneLevel = 3;
+    connectDevice(DeviceType::kestrin_2, values);
     QSignalSpy changed(m_settings, &UIKesSettingsMediator::sidetoneLevelChanged);
     // 259 would wrap to 3, a level the headset takes.
     m_settings->setSidetoneLevel(259);
@@ -341,8 +360,8 @@ void TestUiSettings::writesComeBackAsNotifications()
         QCOMPARE(spy.count(), 0);
         QCOMPARE(m_settings->property(c.property), before);
     }
-    QTRY_COMPARE(int(m_device->values().gameChatMix), 15);
-    QTRY_COMPARE(int(m_device->values().micLevel), 12);
+    QTRY_COMPARE(int(m_device->headset().gameChatMix), 15);
+    QTRY_COMPARE(int(m_device->headset().micLevel), 12);
 }
 
 void TestUiSettings::modelReadyNotifiesEveryProperty()
@@ -362,11 +381,10 @@ void TestUiSettings::modelReadyNotifiesEveryProperty()
         spies.push_back(std::make_unique<QSignalSpy>(m_settings, name));
 
     // Another headset with other values: the screens must see every one of them.
-    ScriptedHeadset::Values values;
+    TestKestrinDevice::State values;
     values.micLevel = 4;
     values.ancMode = DeviceData::AncMode::off;
-    m_device = ScriptedHeadset::Make(DeviceType::kestrin_2_anc, Devices::DeviceCategory::Software,
-                                     KestrinHwType::ps_headset, values);
+    m_device = SimulatedHeadset(DeviceType::kestrin_2_anc, values, KestrinHwType::ps_headset);
     QVERIFY(m_proxy->setDevice(m_device));
 
     for (size_t i = 0; i < spies.size(); ++i)
@@ -390,13 +408,13 @@ void TestUiSettings::customNamesAreFourLong()
     QFETCH(QStringList, shown);
     QCOMPARE(m_settings->getCustomEqsNamesModel()->stringList(), QStringList(4, QString()));
     m_app->getPreferences()->setKestrinEqNames(DeviceType::kestrin_2, KestrinHwType::xbox_dongle, stored);
-    connectDevice(DeviceType::kestrin_2, ScriptedHeadset::Values(), KestrinHwType::xbox_headset);
+    connectDevice(DeviceType::kestrin_2, TestKestrinDevice::State(), KestrinHwType::xbox_headset);
     QCOMPARE(m_settings->getCustomEqsNamesModel()->stringList(), shown);
 }
 
 void TestUiSettings::setCustomEqNameStoresTheNames()
 {
-    connectDevice(DeviceType::kestrin_2_anc, ScriptedHeadset::Values(), KestrinHwType::ps_headset);
+    connectDevice(DeviceType::kestrin_2_anc, TestKestrinDevice::State(), KestrinHwType::ps_headset);
     m_settings->setCustomEqName(1, "Night");
     m_settings->setCustomEqName(4, "Nowhere");
     m_settings->setCustomEqName(-1, "Nowhere");
@@ -422,12 +440,9 @@ void TestUiSettings::currentEqName()
 
 void TestUiSettings::saveWritesOneSignedBytePerBand()
 {
-    connectDevice(DeviceType::kestrin_2);
-    auto bands = ScriptedHeadset::TenBands();
-    const int gains[10] = {3, 2, 0, -5, 12, -12, 1, 0, 0, 7};
-    for (size_t i = 0; i < bands.size(); ++i)
-        bands[i].setGain(gains[i]);
-    m_device->setPreset(7, bands);
+    TestKestrinDevice::State values;
+    values.bands[7] = TestKestrinDevice::Bands({3, 2, 0, -5, 12, -12, 1, 0, 0, 7});
+    connectDevice(DeviceType::kestrin_2, values);
     selectPreset(7);
 
     QVERIFY(m_settings->saveEqToFile(fileUrl("preset.lvreq")));
@@ -454,7 +469,7 @@ void TestUiSettings::saveAndLoadRoundTrip()
     QCOMPARE(m_settings->getCurrentEqName(), QString("Warm"));
     QCOMPARE(m_app->getPreferences()->readKestrinEqNames(DeviceType::kestrin_2, KestrinHwType::ps_headset),
              (QStringList{"", "", "Warm", ""}));
-    QTRY_COMPARE(m_device->preset(9).at(9).getGain(), -10);
+    QTRY_COMPARE(m_device->headset().bands.at(9).at(9).getGain(), -10);
 }
 
 void TestUiSettings::loadNamesThePresetUpToTheFirstDot()

@@ -165,7 +165,7 @@ TestCase {
     }
 
     function test_volumeLimiter() {
-        const tab = createTab(UIKestrinModel.Kestrin_1)
+        const tab = createTab(UIKestrinModel.Kestrin_1, UIModel.Hardware, { ampGain: 142 })
         const limiter = child(tab, "volumeLimiterSwitch")
         // Gain 142 at the start: no limiter.
         compare(limiter.checked, false)
