@@ -70,9 +70,7 @@ using TestSupport::WorkerThreadBus;
 
 Devices::SharedDeviceImpl HardwareDevice(DeviceType type)
 {
-    TestSupport::TestKestrinDevice::Options options;
-    options.type = type;
-    return std::make_shared<TestSupport::TestKestrinDevice>(options);
+    return TestSupport::TestKestrinDevice::Make(type);
 }
 
 } // namespace
