@@ -72,6 +72,18 @@ UpdateChannel::Traits FirmwareTraits(DeviceType type)
     return traits;
 }
 
+// The root object of a manifest; nothing, with the reason in `problem`, when the body is not
+// a JSON object.
+std::optional<QJsonObject> RootObject(const QByteArray& body, QString& problem)
+{
+    QJsonParseError error;
+    const QJsonDocument doc = QJsonDocument::fromJson(body, &error);
+    if (doc.isObject())
+        return doc.object();
+    problem = doc.isNull() ? error.errorString() : QStringLiteral("not an object");
+    return std::nullopt;
+}
+
 } // namespace
 
 NetworkUpdater::NetworkUpdater(QObject* parent)
@@ -234,17 +246,15 @@ bool NetworkUpdater::hasSolvarineFwUpdate() const
 std::optional<QJsonObject> NetworkUpdater::readFwManifest(UpdateChannel& channel, DeviceType type,
                                                           const QByteArray& body)
 {
-    QJsonParseError error;
-    const QJsonDocument doc = QJsonDocument::fromJson(body, &error);
-    if (doc.isNull() || !doc.isObject()) {
+    QString problem;
+    std::optional<QJsonObject> root = RootObject(body, problem);
+    if (!root) {
         GlobalLogger::Instance()->message(QtWarningMsg, "Reading %s FW JSON error: %s", TypeName(type).constData(),
-                                          qUtf8Printable(doc.isNull() ? error.errorString()
-                                                                      : QStringLiteral("not an object")));
+                                          qUtf8Printable(problem));
         channel.fail();
         return std::nullopt;
     }
-    QJsonObject root = doc.object();
-    channel.version = root.value(c_key_version).toString();
+    channel.version = root->value(c_key_version).toString();
     if (channel.version.isEmpty()) {
         GlobalLogger::Instance()->message(QtWarningMsg, "%s FW JSON has no version", TypeName(type).constData());
         channel.fail();
@@ -269,18 +279,15 @@ void NetworkUpdater::checkForAppUpdate()
 
 void NetworkUpdater::onAppManifest(const QByteArray& body)
 {
-    QJsonParseError error;
-    const QJsonDocument doc = QJsonDocument::fromJson(body, &error);
-    if (doc.isNull() || !doc.isObject()) {
-        GlobalLogger::Instance()->message(QtWarningMsg, "Reading app update JSON error: %s",
-                                          qUtf8Printable(doc.isNull() ? error.errorString()
-                                                                      : QStringLiteral("not an object")));
+    QString problem;
+    const std::optional<QJsonObject> root = RootObject(body, problem);
+    if (!root) {
+        GlobalLogger::Instance()->message(QtWarningMsg, "Reading app update JSON error: %s", qUtf8Printable(problem));
         m_app.fail();
         return;
     }
-    const QJsonObject root = doc.object();
-    const QString version = root.value(c_key_app_version).toString();
-    const QString link = root.value(c_key_app_link).toString();
+    const QString version = root->value(c_key_app_version).toString();
+    const QString link = root->value(c_key_app_link).toString();
     if (version.isEmpty() || link.isEmpty()) {
         GlobalLogger::Instance()->message(QtWarningMsg, "App update JSON has no %s", version.isEmpty()
                                                                                         ? "version"
@@ -456,18 +463,16 @@ void NetworkUpdater::checkForKestrinRollbackFws(DeviceType type, KestrinRevision
 void NetworkUpdater::onKestrinRollbackList(DeviceType type, const QByteArray& body)
 {
     KestrinFwStruct& rec = *record(type);
-    QJsonParseError error;
-    const QJsonDocument doc = QJsonDocument::fromJson(body, &error);
-    if (doc.isNull() || !doc.isObject()) {
+    QString problem;
+    const std::optional<QJsonObject> root = RootObject(body, problem);
+    if (!root) {
         GlobalLogger::Instance()->message(QtWarningMsg, "Reading %s Rollback JSON error %s",
-                                          TypeName(type).constData(),
-                                          qUtf8Printable(doc.isNull() ? error.errorString()
-                                                                      : QStringLiteral("not an object")));
+                                          TypeName(type).constData(), qUtf8Printable(problem));
         return;
     }
     QStringList names;
     std::vector<QUrl> links;
-    const QJsonArray entries = doc.object().value(c_key_firmwares).toArray();
+    const QJsonArray entries = root->value(c_key_firmwares).toArray();
     for (const QJsonValue& value : entries) {
         const QJsonObject entry = value.toObject();
         const QUrl link(entry.value(c_key_link).toString(), QUrl::TolerantMode);

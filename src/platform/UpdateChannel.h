@@ -88,8 +88,6 @@ public:
     // Stores the status and signals it, or, when a re-check was asked for and the status ends
     // the running check, runs the check again instead of signalling.
     void setStatus(UpdateStatus status);
-    // Stores the status without a signal.
-    void storeStatus(UpdateStatus status) { m_status = status; }
     // Asks for the check to run again as soon as the running one ends.
     void askRecheck() { m_recheck = true; }
     // The manifest's version is in the cache already: says so and moves to Saved.
@@ -109,7 +107,7 @@ public:
     void fail();
 
     // Asks for the manifest of a check begun with `generation`. `onError` runs when the request
-    // reports an error, fail() when it then finishes, or at once when the link is refused;
+    // reports an error and fail() when it then finishes (fail() alone when the link is refused);
     // `onBody` gets the body.
     void fetchManifest(const QUrl& url, const char* what, qint64 limit, uint64_t generation,
                        UpdateFetcher::Action onError, std::function<void(const QByteArray&)> onBody);
