@@ -1,8 +1,6 @@
 #include "platform/NetworkUpdater.h"
 
 #include "core/GlobalLogger.h"
-#include "platform/CacheFiles.h"
-#include "utils/Utils.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -12,8 +10,6 @@
 #include <QJsonParseError>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
-#include <QNetworkRequest>
-#include <QStandardPaths>
 
 namespace Platform {
 
@@ -40,58 +36,52 @@ const QLatin1String c_key_firmwares("firmwares");
 
 const QLatin1String c_app_update_folder("app_update");
 const QLatin1String c_app_marker("ver");
+const QLatin1String c_fw_marker("fw_ver");
+// The slot of the installer among the app channel's downloads.
+const QLatin1String c_installer("installer");
 
 QByteArray TypeName(DeviceType type)
 {
     return Enumer<DeviceType>::NameOrNull(type).toUtf8();
 }
 
-QByteArray HwName(KestrinHwType hwType)
+NetworkUpdater::Status Report(UpdateStatus status)
 {
-    return Enumer<KestrinHwType>::NameOrNull(hwType).toUtf8();
-}
-
-// Why a body cannot be taken as the server's whole answer, judged once it has ended; empty when it
-// can. `binary` bodies must have had their length announced, or come in chunks that ended: a
-// connection that is merely closed may have been cut.
-QString IncompleteBody(QNetworkReply* reply, qint64 received, bool binary)
-{
-    const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-    if (status.isValid() && status.toInt() != 200)
-        return QStringLiteral("HTTP status %1").arg(status.toInt());
-    const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
-    if (length.isValid()) {
-        if (length.toLongLong() != received)
-            return QStringLiteral("%1 of the %2 bytes announced arrived").arg(received).arg(length.toLongLong());
-        return QString();
+    switch (status) {
+    case UpdateStatus::None: return NetworkUpdater::Status::None;
+    case UpdateStatus::Failed: return NetworkUpdater::Status::Failed;
+    case UpdateStatus::Found: return NetworkUpdater::Status::Available; // firmware never takes this state
+    case UpdateStatus::InProgress:
+    case UpdateStatus::Downloaded: return NetworkUpdater::Status::InProgress;
+    case UpdateStatus::Saved: return NetworkUpdater::Status::Ready;
     }
-    if (binary && !reply->rawHeader("Transfer-Encoding").toLower().contains("chunked"))
-        return QStringLiteral("the server announced no length and sent no chunks, so the %1 bytes received "
-                              "cannot be known to be all of it")
-            .arg(received);
-    return QString();
+    return NetworkUpdater::Status::None;
 }
 
-// Why the headers of a body rule it out before it arrives; empty when they do not.
-QString RefusedHeaders(QNetworkReply* reply, qint64 limit)
+// The cache folder, marker and log lines of a firmware item, named by its DeviceType.
+UpdateChannel::Traits FirmwareTraits(DeviceType type)
 {
-    // Every request asks for a plain body; an encoded one is not unpacked.
-    const QByteArray encoding = reply->rawHeader("Content-Encoding").trimmed();
-    if (!encoding.isEmpty() && encoding.toLower() != "identity")
-        return QStringLiteral("the server sent a body compressed as \"%1\" although only a plain one was asked "
-                              "for; compressed bodies are not unpacked")
-            .arg(QString::fromLatin1(encoding));
-    const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
-    if (length.isValid() && length.toLongLong() > limit)
-        return QStringLiteral("the server announced %1 bytes, more than the %2 accepted")
-            .arg(length.toLongLong())
-            .arg(limit);
-    return QString();
+    const QString name = Enumer<DeviceType>::NameOrNull(type);
+    UpdateChannel::Traits traits;
+    traits.folder = name;
+    traits.marker = c_fw_marker;
+    traits.savedLine = name + QLatin1String(" FW version %1 is already saved");
+    traits.arrivedLine = name + QLatin1String(" FW version %1 found");
+    traits.savingLine = QLatin1String("Saving ") + name + QLatin1String(" FW version %1 to disk %2");
+    traits.saveSubject = name;
+    return traits;
 }
 
-QString ForLog(const QUrl& url)
+// The root object of a manifest; nothing, with the reason in `problem`, when the body is not
+// a JSON object.
+std::optional<QJsonObject> RootObject(const QByteArray& body, QString& problem)
 {
-    return url.toDisplayString(QUrl::RemoveUserInfo | QUrl::RemoveQuery);
+    QJsonParseError error;
+    const QJsonDocument doc = QJsonDocument::fromJson(body, &error);
+    if (doc.isObject())
+        return doc.object();
+    problem = doc.isNull() ? error.errorString() : QStringLiteral("not an object");
+    return std::nullopt;
 }
 
 } // namespace
@@ -104,40 +94,78 @@ NetworkUpdater::NetworkUpdater(QObject* parent)
 NetworkUpdater::NetworkUpdater(const Endpoints& endpoints, QObject* parent)
     : QObject(parent)
     , m_endpoints(endpoints)
-    , m_manager(new QNetworkAccessManager(this))
-    , m_appDir(QDir(QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation))
-                   .absoluteFilePath(c_app_update_folder))
+    , m_fetcher(this)
+    , m_app(m_fetcher, appTraits())
+    , m_solvarine(m_fetcher, solvarineTraits())
 {
-    m_manager->setTransferTimeout(DefaultTransferTimeoutMs);
+    m_fetcher.manager()->setTransferTimeout(DefaultTransferTimeoutMs);
 
     // After an installed update the running version's installer is of no further use.
     QString savedName;
     if (isAppUpdateSaved(QCoreApplication::applicationVersion(), savedName))
         deleteSavedAppUpdate();
 
-    m_kestrin[DeviceType::kestrin].defaultUrl = m_endpoints.kestrin + QLatin1String(c_path_kestrin_fw);
-    m_kestrin[DeviceType::kestrin_2].defaultUrl = m_endpoints.kestrin2 + QLatin1String(c_path_kestrin_2_fw);
-    m_kestrin[DeviceType::kestrin_2_anc].defaultUrl = m_endpoints.kestrin2 + QLatin1String(c_path_kestrin_2_anc_fw);
+    addKestrinRecord(DeviceType::kestrin, m_endpoints.kestrin + QLatin1String(c_path_kestrin_fw));
+    addKestrinRecord(DeviceType::kestrin_2, m_endpoints.kestrin2 + QLatin1String(c_path_kestrin_2_fw));
+    addKestrinRecord(DeviceType::kestrin_2_anc, m_endpoints.kestrin2 + QLatin1String(c_path_kestrin_2_anc_fw));
 }
 
 NetworkUpdater::~NetworkUpdater()
 {
     // Requests still running end here, without running their handlers.
-    const auto replies = m_manager->findChildren<QNetworkReply*>();
-    for (QNetworkReply* reply : replies) {
-        reply->disconnect(this);
-        reply->abort();
-    }
+    m_fetcher.abortAll();
+}
+
+UpdateChannel::Traits NetworkUpdater::appTraits()
+{
+    UpdateChannel::Traits traits;
+    traits.folder = c_app_update_folder;
+    traits.marker = c_app_marker;
+    traits.savedLine = QStringLiteral("App update version %1 is already saved");
+    traits.arrivedLine = QStringLiteral("App update version %1 downloaded");
+    traits.savingLine = QStringLiteral("Saving app update version %1 to disk %2");
+    traits.saveSubject = QStringLiteral("the app update");
+    // The installer keeps the file name of the URL it came from, which "ver" records after the version.
+    traits.arrived = [this] { m_installerFileName = m_app.downloadedName(c_installer); };
+    traits.markerContent = [this] { return m_app.version.toLatin1() + '\n' + m_installerFileName.toUtf8(); };
+    traits.notify = [this] { emit sigAppUpdateStatusChanged(); };
+    traits.forget = [this] {
+        m_app.version = QString();
+        m_appLink = QString();
+    };
+    return traits;
+}
+
+UpdateChannel::Traits NetworkUpdater::solvarineTraits()
+{
+    UpdateChannel::Traits traits = FirmwareTraits(DeviceType::solvarine);
+    traits.notify = [this] { emit sigSolvarineFwStatusChanged(); };
+    traits.forget = [this] { m_solvarineImage.clear(); };
+    traits.forgetSaved = [this] {
+        m_solvarineImage.clear();
+        m_solvarine.version.clear();
+    };
+    return traits;
+}
+
+void NetworkUpdater::addKestrinRecord(DeviceType type, const QString& manifestUrl)
+{
+    UpdateChannel::Traits traits = FirmwareTraits(type);
+    traits.notify = [this, type] { emit sigKestrinFwStatusChanged(type); };
+    traits.forget = [this, type] { record(type)->channel.version.clear(); };
+    traits.forgetSaved = traits.forget;
+    traits.recheck = [this, type] { checkForKestrinFw(type); };
+    m_kestrin.try_emplace(type, m_fetcher, std::move(traits), manifestUrl);
 }
 
 void NetworkUpdater::setSslConfiguration(const QSslConfiguration& configuration)
 {
-    m_sslConfiguration = configuration;
+    m_fetcher.setSslConfiguration(configuration);
 }
 
 void NetworkUpdater::setTransferTimeout(int milliseconds)
 {
-    m_manager->setTransferTimeout(milliseconds);
+    m_fetcher.manager()->setTransferTimeout(milliseconds);
 }
 
 NetworkUpdater::KestrinFwStruct* NetworkUpdater::record(DeviceType type)
@@ -152,192 +180,38 @@ const NetworkUpdater::KestrinFwStruct* NetworkUpdater::record(DeviceType type) c
     return it == m_kestrin.end() ? nullptr : &it->second;
 }
 
-QNetworkReply* NetworkUpdater::get(const QUrl& url, const char* what, bool followRedirects)
-{
-    // A manifest may name anything; only what comes over TLS from a verified host is taken.
-    if (url.scheme() != QLatin1String("https")) {
-        GlobalLogger::Instance()->message(QtWarningMsg, "Refused to fetch the %s from \"%s\": only https links are followed",
-                                          what, qUtf8Printable(ForLog(url)));
-        return nullptr;
-    }
-    QNetworkRequest request(url);
-    // Bodies are bounded as they arrive, which an unpacked body would escape.
-    request.setRawHeader("Accept-Encoding", "identity");
-    if (followRedirects)
-        request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
-    if (m_sslConfiguration)
-        request.setSslConfiguration(*m_sslConfiguration);
-    return m_manager->get(request);
-}
-
-QString NetworkUpdater::describeError(QNetworkReply* reply) const
-{
-    if (reply->error() == QNetworkReply::OperationCanceledError && m_manager->transferTimeout() > 0)
-        return QStringLiteral("timed out: no data for %1 s").arg(m_manager->transferTimeout() / 1000.0);
-    return reply->errorString();
-}
-
-void NetworkUpdater::handleReply(QNetworkReply* reply, Body body, std::function<bool()> isCurrent, Action onError,
-                                 Action onFinishedWithError,
-                                 std::function<void(QNetworkReply*, const QByteArray&)> onBody)
-{
-    // What arrived so far, and why the body was stopped, if it was.
-    struct State {
-        QByteArray text;
-        qint64 received = 0;
-        QString refusal;
-    };
-    const auto state = std::make_shared<State>();
-
-    // Marks the reply whose handler runs, so that cancelling the other downloads spares it.
-    auto run = [this, reply](const auto& action) {
-        QNetworkReply* const outer = m_handledReply;
-        m_handledReply = reply;
-        action();
-        m_handledReply = outer;
-    };
-    auto refuse = [reply, state](const QString& why) {
-        state->refusal = why;
-        if (!reply->isFinished())
-            reply->abort(); // reports OperationCanceledError, then finishes
-    };
-    // Takes what has arrived; false once the body has been refused.
-    auto take = [this, reply, body, state, isCurrent, refuse, run]() {
-        if (!state->refusal.isEmpty() || reply->error() != QNetworkReply::NoError)
-            return false;
-        const QString headers = RefusedHeaders(reply, body.limit);
-        if (!headers.isEmpty()) {
-            refuse(headers);
-            return false;
-        }
-        const QByteArray piece = reply->readAll();
-        if (piece.isEmpty())
-            return true;
-        state->received += piece.size();
-        if (state->received > body.limit) {
-            refuse(QStringLiteral("the body passed the %1 bytes accepted").arg(body.limit));
-            return false;
-        }
-        // An error page is counted against the limit, never kept.
-        const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-        if (status.isValid() && status.toInt() != 200)
-            return true;
-        if (!body.write) {
-            state->text += piece;
-            return true;
-        }
-        if (!isCurrent())
-            return true;
-        QString problem;
-        bool written = false;
-        run([&] { written = body.write(reply, piece, problem); });
-        if (!written) {
-            refuse(problem);
-            return false;
-        }
-        return true;
-    };
-
-    connect(reply, &QNetworkReply::metaDataChanged, this, [reply, body, refuse] {
-        if (reply->error() != QNetworkReply::NoError)
-            return;
-        const QString headers = RefusedHeaders(reply, body.limit);
-        if (!headers.isEmpty())
-            refuse(headers);
-    });
-    connect(reply, &QNetworkReply::readyRead, this, [take] { take(); });
-    connect(reply, &QNetworkReply::errorOccurred, this,
-            [this, reply, body, state, isCurrent, onError, run](QNetworkReply::NetworkError code) {
-                reply->deleteLater();
-                GlobalLogger::Instance()->message(QtDebugMsg, "Network Error, %d", int(code));
-                const QString why = state->refusal.isEmpty() ? describeError(reply) : state->refusal;
-                GlobalLogger::Instance()->message(QtWarningMsg, "Request for the %s at %s failed: %s", body.what,
-                                                  qUtf8Printable(ForLog(reply->url())), qUtf8Printable(why));
-                if (onError && isCurrent())
-                    run(onError);
-            });
-    connect(reply, &QNetworkReply::finished, this,
-            [reply, body, state, isCurrent, onFinishedWithError, onBody, run, take]() {
-                reply->deleteLater();
-                if (!isCurrent())
-                    return;
-                if (reply->error() != QNetworkReply::NoError) {
-                    if (onFinishedWithError)
-                        run(onFinishedWithError);
-                    return;
-                }
-                if (!take()) { // refused by its very last piece
-                    GlobalLogger::Instance()->message(QtWarningMsg, "Request for the %s at %s failed: %s", body.what,
-                                                      qUtf8Printable(ForLog(reply->url())),
-                                                      qUtf8Printable(state->refusal));
-                    if (onFinishedWithError)
-                        run(onFinishedWithError);
-                    return;
-                }
-                const QString incomplete = IncompleteBody(reply, state->received, bool(body.write));
-                if (!incomplete.isEmpty()) {
-                    GlobalLogger::Instance()->message(QtWarningMsg, "The %s from %s is incomplete: %s", body.what,
-                                                      qUtf8Printable(ForLog(reply->url())),
-                                                      qUtf8Printable(incomplete));
-                    if (onFinishedWithError)
-                        run(onFinishedWithError);
-                    return;
-                }
-                const QByteArray text = std::exchange(state->text, QByteArray());
-                run([&] { onBody(reply, text); });
-            });
-}
-
 // ---- Statuses ----
 
 NetworkUpdater::Status NetworkUpdater::getAppUpdateStatus() const
 {
-    switch (m_appStatus) {
-    case UpdateStatus::None: return Status::None;
-    case UpdateStatus::Failed: return Status::Failed;
-    case UpdateStatus::Found: return Status::Available;
-    case UpdateStatus::InProgress:
-    case UpdateStatus::Downloaded: return Status::InProgress;
-    case UpdateStatus::Saved: return Status::Ready;
-    }
-    return Status::None;
+    return Report(m_app.status());
 }
 
 bool NetworkUpdater::readAppUpdateVersion(QString& out) const
 {
-    if (m_appStatus != UpdateStatus::Found && m_appStatus != UpdateStatus::Saved)
+    if (m_app.status() != UpdateStatus::Found && m_app.status() != UpdateStatus::Saved)
         return false;
-    out = m_appVersion;
+    out = m_app.version;
     return true;
 }
 
 NetworkUpdater::Status NetworkUpdater::getKestrinFwStatus(DeviceType type) const
 {
     const KestrinFwStruct* rec = record(type);
-    if (!rec)
-        return Status::None;
-    switch (rec->status) {
-    case UpdateStatus::None: return Status::None;
-    case UpdateStatus::Failed: return Status::Failed;
-    case UpdateStatus::Found: return Status::Available; // firmware never takes this state
-    case UpdateStatus::InProgress:
-    case UpdateStatus::Downloaded: return Status::InProgress;
-    case UpdateStatus::Saved: return Status::Ready;
-    }
-    return Status::None;
+    return rec ? Report(rec->channel.status()) : Status::None;
 }
 
 bool NetworkUpdater::hasKestrinFwUpdate(DeviceType type) const
 {
     const KestrinFwStruct* rec = record(type);
-    return rec && rec->status == UpdateStatus::Saved;
+    return rec && rec->channel.status() == UpdateStatus::Saved;
 }
 
 bool NetworkUpdater::readKestrinFwVersion(DeviceType type, QString& out) const
 {
     if (!hasKestrinFwUpdate(type))
         return false;
-    out = record(type)->version;
+    out = record(type)->channel.version;
     return true;
 }
 
@@ -351,7 +225,7 @@ bool NetworkUpdater::readKestrinFw(DeviceType type, KestrinHwType hwType, QStrin
 {
     if (!hasKestrinFwUpdate(type) || !Enumer<KestrinHwType>::IsValid(hwType))
         return false;
-    out = getKestrinDir(type).absoluteFilePath(getFwFileName(hwType));
+    out = record(type)->channel.dir().absoluteFilePath(getFwFileName(hwType));
     return true;
 }
 
@@ -366,206 +240,110 @@ bool NetworkUpdater::readKestrinHeadsetFw(DeviceType type, KestrinHwType hwType,
 
 bool NetworkUpdater::hasSolvarineFwUpdate() const
 {
-    return m_solvarineStatus == UpdateStatus::Saved;
+    return m_solvarine.status() == UpdateStatus::Saved;
 }
 
-void NetworkUpdater::setAppUpdateStatus(UpdateStatus status)
+std::optional<QJsonObject> NetworkUpdater::readFwManifest(UpdateChannel& channel, DeviceType type,
+                                                          const QByteArray& body)
 {
-    m_appStatus = status;
-    emit sigAppUpdateStatusChanged();
-}
-
-void NetworkUpdater::setKestrinFwStatus(DeviceType type, UpdateStatus status)
-{
-    KestrinFwStruct* rec = record(type);
-    if (!rec)
-        return;
-    rec->status = status;
-    if ((status == UpdateStatus::Failed || status == UpdateStatus::Saved) && rec->recheck) {
-        rec->recheck = false;
-        checkForKestrinFw(type);
-        return;
+    QString problem;
+    std::optional<QJsonObject> root = RootObject(body, problem);
+    if (!root) {
+        GlobalLogger::Instance()->message(QtWarningMsg, "Reading %s FW JSON error: %s", TypeName(type).constData(),
+                                          qUtf8Printable(problem));
+        channel.fail();
+        return std::nullopt;
     }
-    emit sigKestrinFwStatusChanged(type);
-}
-
-void NetworkUpdater::setSolvarineFwStatus(UpdateStatus status)
-{
-    m_solvarineStatus = status;
-    emit sigSolvarineFwStatusChanged();
-}
-
-void NetworkUpdater::onAppUpdateFailed()
-{
-    m_appVersion = QString();
-    m_appLink = QString();
-    m_installer.reset(); // a partly written installer is removed
-    setAppUpdateStatus(UpdateStatus::Failed);
-}
-
-void NetworkUpdater::onKestrinFwFailed(DeviceType type)
-{
-    KestrinFwStruct* rec = record(type);
-    if (!rec)
-        return;
-    cancelImageDownloads(*rec, m_handledReply);
-    rec->images.clear();
-    rec->version.clear();
-    setKestrinFwStatus(type, UpdateStatus::Failed);
-}
-
-void NetworkUpdater::onSolvarineFwFailed()
-{
-    m_solvarineImage.clear();
-    m_solvarineDownload.reset();
-    setSolvarineFwStatus(UpdateStatus::Failed);
-}
-
-void NetworkUpdater::cancelImageDownloads(KestrinFwStruct& rec, QNetworkReply* except)
-{
-    const auto replies = std::exchange(rec.imageReplies, {});
-    for (const QPointer<QNetworkReply>& reply : replies) {
-        if (!reply || reply == except || reply->isFinished())
-            continue;
-        reply->disconnect(this);
-        reply->abort();
-        reply->deleteLater();
+    channel.version = root->value(c_key_version).toString();
+    if (channel.version.isEmpty()) {
+        GlobalLogger::Instance()->message(QtWarningMsg, "%s FW JSON has no version", TypeName(type).constData());
+        channel.fail();
+        return std::nullopt;
     }
+    return root;
 }
 
 // ---- App update ----
 
 void NetworkUpdater::checkForAppUpdate()
 {
-    if (m_appStatus == UpdateStatus::InProgress || m_appStatus == UpdateStatus::Downloaded)
+    // Version, link and file name of an earlier check stay until the reply.
+    const std::optional<uint64_t> generation = m_app.beginCheck();
+    if (!generation)
         return;
-    const uint64_t generation = ++m_appGeneration;
-    setAppUpdateStatus(UpdateStatus::InProgress);
-
-    QNetworkReply* reply =
-        get(QUrl(m_endpoints.software + QLatin1String(c_path_app), QUrl::TolerantMode), "app update descriptor");
-    if (!reply) {
-        onAppUpdateFailed();
-        return;
-    }
-    handleReply(
-        reply, Body{"app update descriptor", m_limits.manifest, nullptr},
-        [this, generation] { return generation == m_appGeneration; }, [this] { onAppUpdateFailed(); },
-        [this] { onAppUpdateFailed(); }, [this](QNetworkReply*, const QByteArray& body) { onAppManifest(body); });
+    m_app.fetchManifest(
+        QUrl(m_endpoints.software + QLatin1String(c_path_app), QUrl::TolerantMode), "app update descriptor",
+        m_limits.manifest, *generation, [this] { m_app.fail(); },
+        [this](const QByteArray& body) { onAppManifest(body); });
 }
 
 void NetworkUpdater::onAppManifest(const QByteArray& body)
 {
-    QJsonParseError error;
-    const QJsonDocument doc = QJsonDocument::fromJson(body, &error);
-    if (doc.isNull() || !doc.isObject()) {
-        GlobalLogger::Instance()->message(QtWarningMsg, "Reading app update JSON error: %s",
-                                          qUtf8Printable(doc.isNull() ? error.errorString()
-                                                                      : QStringLiteral("not an object")));
-        onAppUpdateFailed();
+    QString problem;
+    const std::optional<QJsonObject> root = RootObject(body, problem);
+    if (!root) {
+        GlobalLogger::Instance()->message(QtWarningMsg, "Reading app update JSON error: %s", qUtf8Printable(problem));
+        m_app.fail();
         return;
     }
-    const QJsonObject root = doc.object();
-    const QString version = root.value(c_key_app_version).toString();
-    const QString link = root.value(c_key_app_link).toString();
+    const QString version = root->value(c_key_app_version).toString();
+    const QString link = root->value(c_key_app_link).toString();
     if (version.isEmpty() || link.isEmpty()) {
         GlobalLogger::Instance()->message(QtWarningMsg, "App update JSON has no %s", version.isEmpty()
                                                                                         ? "version"
                                                                                         : "installer link");
-        onAppUpdateFailed();
+        m_app.fail();
         return;
     }
-    m_appVersion = version;
+    m_app.version = version;
     m_appLink = link;
 
     QString savedName;
-    if (isAppUpdateSaved(m_appVersion, savedName)) {
+    if (isAppUpdateSaved(m_app.version, savedName)) {
         m_installerFileName = savedName;
-        GlobalLogger::Instance()->message(QtDebugMsg, "App update version %s is already saved",
-                                          qUtf8Printable(m_appVersion));
-        setAppUpdateStatus(UpdateStatus::Saved);
+        m_app.settleSaved();
     } else {
         deleteSavedAppUpdate();
-        GlobalLogger::Instance()->message(QtDebugMsg, "App update version %s found", qUtf8Printable(m_appVersion));
-        setAppUpdateStatus(UpdateStatus::Found);
+        GlobalLogger::Instance()->message(QtDebugMsg, "App update version %s found", qUtf8Printable(m_app.version));
+        m_app.setStatus(UpdateStatus::Found);
     }
 }
 
 void NetworkUpdater::downloadAppUpdate()
 {
-    if (m_appStatus != UpdateStatus::Found)
+    if (m_app.status() != UpdateStatus::Found)
         return;
-    const uint64_t generation = ++m_appGeneration;
-    setAppUpdateStatus(UpdateStatus::InProgress);
-    m_installer.reset();
+    m_app.begin();
+    m_app.setStatus(UpdateStatus::InProgress);
 
+    UpdateChannel::File installer;
+    installer.key = c_installer;
+    installer.url = QUrl(m_appLink, QUrl::TolerantMode);
+    installer.what = "app update installer";
+    installer.label = QStringLiteral("app update installer");
+    installer.limit = m_limits.installer;
     // Redirects are followed unless they lead to a less safe scheme.
-    QNetworkReply* reply = get(QUrl(m_appLink, QUrl::TolerantMode), "app update installer", true);
-    if (!reply) {
-        onAppUpdateFailed();
-        return;
-    }
-    handleReply(
-        reply,
-        Body{"app update installer", m_limits.installer,
-             [this](QNetworkReply* r, const QByteArray& piece, QString& problem) {
-                 return writeInstaller(r, piece, problem);
-             }},
-        [this, generation] { return generation == m_appGeneration; }, [this] { onAppUpdateFailed(); },
-        [this] { onAppUpdateFailed(); }, [this](QNetworkReply* r, const QByteArray&) { onAppInstaller(r); });
-}
-
-bool NetworkUpdater::writeInstaller(QNetworkReply* reply, const QByteArray& piece, QString& problem)
-{
-    QString path;
-    if (!m_installer) {
-        // The data comes from the URL finally reached, after any redirection: its file name is the
-        // installer's.
-        const QString name = QFileInfo(reply->url().path(QUrl::FullyDecoded)).fileName();
-        if (!IsPlainFileName(name) || name == c_app_marker) {
-            problem = QStringLiteral("its URL names no usable file name");
-            return false;
-        }
-        path = getAppUpdateDir().absoluteFilePath(name);
-    }
-    return WriteDownloadPiece(m_installer, path, piece, problem);
-}
-
-void NetworkUpdater::onAppInstaller(QNetworkReply* reply)
-{
-    if (!m_installer) {
-        GlobalLogger::Instance()->message(QtWarningMsg, "The app update installer from %s is empty",
-                                          qUtf8Printable(ForLog(reply->url())));
-        onAppUpdateFailed();
-        return;
-    }
-    m_installerFileName = QFileInfo(m_installer->fileName()).fileName();
-    GlobalLogger::Instance()->message(QtDebugMsg, "App update version %s downloaded", qUtf8Printable(m_appVersion));
-    m_appStatus = UpdateStatus::Downloaded;
-
-    const bool saved = saveAppUpdateFiles();
-    GlobalLogger::Instance()->message(QtDebugMsg, "Saving app update version %s to disk %s",
-                                      qUtf8Printable(m_appVersion), Utils::GetStrSuccessFail(saved));
-    if (saved)
-        setAppUpdateStatus(UpdateStatus::Saved);
-    else
-        onAppUpdateFailed();
+    installer.followRedirects = true;
+    // The data comes from the URL finally reached, after any redirection: its file name is the
+    // installer's.
+    installer.fileName = [](QNetworkReply* reply) { return QFileInfo(reply->url().path(QUrl::FullyDecoded)).fileName(); };
+    m_app.fetchFiles({installer});
 }
 
 // ---- News ----
 
 void NetworkUpdater::checkForNotifications()
 {
-    QNetworkReply* reply =
-        get(QUrl(m_endpoints.software + QLatin1String(c_path_notifications), QUrl::TolerantMode), "news feed");
+    QNetworkReply* reply = m_fetcher.get(
+        QUrl(m_endpoints.software + QLatin1String(c_path_notifications), QUrl::TolerantMode), "news feed");
     if (!reply)
         return;
-    handleReply(
-        reply, Body{"news feed", m_limits.feed, nullptr}, [] { return true; }, nullptr, nullptr,
-        [this](QNetworkReply*, const QByteArray& body) {
-            m_notifications = Notification::FromJson(body, false);
-            emit sigNotificationsUpdated();
-        });
+    m_fetcher.handle(reply, UpdateFetcher::Body{"news feed", m_limits.feed, nullptr},
+                     UpdateFetcher::Steps{[] { return true; }, nullptr, nullptr,
+                                          [this](QNetworkReply*, const QByteArray& body) {
+                                              m_notifications = Notification::FromJson(body, false);
+                                              emit sigNotificationsUpdated();
+                                          }});
 }
 
 // ---- Headset firmware ----
@@ -573,139 +351,50 @@ void NetworkUpdater::checkForNotifications()
 void NetworkUpdater::checkForKestrinFw(DeviceType type)
 {
     KestrinFwStruct* rec = record(type);
-    if (!rec || rec->status == UpdateStatus::InProgress || rec->status == UpdateStatus::Downloaded)
+    if (!rec)
         return;
-    if (rec->status == UpdateStatus::Saved) {
-        rec->images.clear();
-        rec->version.clear();
-    }
-    cancelImageDownloads(*rec, m_handledReply);
-    const uint64_t generation = ++rec->generation;
-    setKestrinFwStatus(type, UpdateStatus::InProgress);
-
+    UpdateChannel& channel = rec->channel;
+    const std::optional<uint64_t> generation = channel.beginCheck();
+    if (!generation)
+        return;
     const QUrl url = rec->overrideUrl.isEmpty() ? QUrl(rec->defaultUrl, QUrl::TolerantMode) : rec->overrideUrl;
-    QNetworkReply* reply = get(url, "firmware manifest");
-    if (!reply) {
-        onKestrinFwFailed(type);
-        return;
-    }
-    handleReply(
-        reply, Body{"firmware manifest", m_limits.manifest, nullptr},
-        [rec, generation] { return generation == rec->generation; },
-        [this, type] { setKestrinFwStatus(type, UpdateStatus::Failed); }, [this, type] { onKestrinFwFailed(type); },
-        [this, type](QNetworkReply*, const QByteArray& body) { onKestrinManifest(type, body); });
+    channel.fetchManifest(
+        url, "firmware manifest", m_limits.manifest, *generation,
+        [&channel] { channel.setStatus(UpdateStatus::Failed); },
+        [this, type](const QByteArray& body) { onKestrinManifest(type, body); });
 }
 
 void NetworkUpdater::onKestrinManifest(DeviceType type, const QByteArray& body)
 {
-    KestrinFwStruct& rec = *record(type);
-    QJsonParseError error;
-    const QJsonDocument doc = QJsonDocument::fromJson(body, &error);
-    if (doc.isNull() || !doc.isObject()) {
-        GlobalLogger::Instance()->message(QtWarningMsg, "Reading %s FW JSON error: %s", TypeName(type).constData(),
-                                          qUtf8Printable(doc.isNull() ? error.errorString()
-                                                                      : QStringLiteral("not an object")));
-        onKestrinFwFailed(type);
+    UpdateChannel& channel = record(type)->channel;
+    const std::optional<QJsonObject> root = readFwManifest(channel, type, body);
+    if (!root)
         return;
-    }
-    const QJsonObject root = doc.object();
-    rec.version = root.value(c_key_version).toString();
-    if (rec.version.isEmpty()) {
-        GlobalLogger::Instance()->message(QtWarningMsg, "%s FW JSON has no version", TypeName(type).constData());
-        onKestrinFwFailed(type);
-        return;
-    }
-    if (isKestrinFwSaved(type, rec.version)) {
-        GlobalLogger::Instance()->message(QtDebugMsg, "%s FW version %s is already saved", TypeName(type).constData(),
-                                          qUtf8Printable(rec.version));
-        setKestrinFwStatus(type, UpdateStatus::Saved);
+    if (isKestrinFwSaved(type, channel.version)) {
+        channel.settleSaved();
         return;
     }
 
-    std::vector<std::pair<KestrinHwType, QUrl>> links;
+    std::vector<UpdateChannel::File> images;
     for (KestrinHwType hwType : Enumer<KestrinHwType>::Values()) {
-        const QString link = root.value(Enumer<KestrinHwType>::NameOrNull(hwType)).toString();
-        rec.images[hwType] = ImageSlot();
+        const QString hwName = Enumer<KestrinHwType>::NameOrNull(hwType);
+        const QString link = root->value(hwName).toString();
+        channel.addFile(getFwFileName(hwType));
         if (link.isEmpty()) {
             GlobalLogger::Instance()->message(QtWarningMsg, "%s FW JSON has no %s link", TypeName(type).constData(),
-                                              HwName(hwType).constData());
-            onKestrinFwFailed(type);
+                                              qUtf8Printable(hwName));
+            channel.fail();
             return;
         }
-        links.emplace_back(hwType, QUrl(link, QUrl::TolerantMode));
+        UpdateChannel::File image;
+        image.key = getFwFileName(hwType);
+        image.url = QUrl(link, QUrl::TolerantMode);
+        image.what = "firmware image";
+        image.label = QString::fromUtf8(TypeName(type)) + QLatin1String(" FW image ") + hwName;
+        image.limit = m_limits.image;
+        images.push_back(image);
     }
-
-    // All four come over https, or none is asked for.
-    for (const auto& [hwType, url] : links) {
-        if (url.scheme() != QLatin1String("https")) {
-            GlobalLogger::Instance()->message(QtWarningMsg,
-                                              "Refused to fetch the %s FW image %s from \"%s\": only https links are followed",
-                                              TypeName(type).constData(), HwName(hwType).constData(),
-                                              qUtf8Printable(ForLog(url)));
-            onKestrinFwFailed(type);
-            return;
-        }
-    }
-
-    const uint64_t generation = rec.generation;
-    for (const auto& [hwType, url] : links) {
-        QNetworkReply* image = get(url, "firmware image");
-        rec.imageReplies.append(image);
-        const KestrinHwType hw = hwType;
-        handleReply(
-            image,
-            Body{"firmware image", m_limits.image,
-                 [this, type, hw, generation](QNetworkReply*, const QByteArray& piece, QString& problem) {
-                     KestrinFwStruct& r = *record(type);
-                     const auto slot = r.images.find(hw);
-                     if (generation != r.generation || slot == r.images.end()) {
-                         problem = QStringLiteral("the check it belongs to has ended");
-                         return false;
-                     }
-                     return WriteDownloadPiece(slot->second.file,
-                                               getKestrinDir(type).absoluteFilePath(getFwFileName(hw)), piece, problem);
-                 }},
-            [&rec, generation] { return generation == rec.generation; }, [this, type] { onKestrinFwFailed(type); },
-            [this, type] { onKestrinFwFailed(type); },
-            [this, type, hw](QNetworkReply* r, const QByteArray&) { onKestrinImage(type, hw, r); });
-    }
-}
-
-void NetworkUpdater::onKestrinImage(DeviceType type, KestrinHwType hwType, QNetworkReply* reply)
-{
-    KestrinFwStruct& rec = *record(type);
-    const auto slot = rec.images.find(hwType);
-    if (slot == rec.images.end())
-        return; // another image of this check failed already
-    if (!slot->second.file) {
-        GlobalLogger::Instance()->message(QtWarningMsg, "The %s FW image %s from %s is empty", TypeName(type).constData(),
-                                          HwName(hwType).constData(), qUtf8Printable(ForLog(reply->url())));
-        onKestrinFwFailed(type);
-        return;
-    }
-    if (!slot->second.file->flush()) {
-        GlobalLogger::Instance()->message(QtWarningMsg, "Cannot save the %s FW image %s: %s", TypeName(type).constData(),
-                                          HwName(hwType).constData(),
-                                          qUtf8Printable(DescribeWriteFailure(*slot->second.file)));
-        onKestrinFwFailed(type);
-        return;
-    }
-    slot->second.complete = true;
-    for (const auto& [hw, image] : rec.images) {
-        if (!image.complete)
-            return; // the other images are still on their way
-    }
-    rec.imageReplies.clear();
-    GlobalLogger::Instance()->message(QtDebugMsg, "%s FW version %s found", TypeName(type).constData(),
-                                      qUtf8Printable(rec.version));
-    rec.status = UpdateStatus::Downloaded;
-    const bool saved = saveKestrinFwFiles(type);
-    GlobalLogger::Instance()->message(QtDebugMsg, "Saving %s FW version %s to disk %s", TypeName(type).constData(),
-                                      qUtf8Printable(rec.version), Utils::GetStrSuccessFail(saved));
-    if (saved)
-        setKestrinFwStatus(type, UpdateStatus::Saved);
-    else
-        onKestrinFwFailed(type);
+    channel.fetchFiles(images);
 }
 
 void NetworkUpdater::forceCheckForKestrinFw(DeviceType type)
@@ -714,7 +403,7 @@ void NetworkUpdater::forceCheckForKestrinFw(DeviceType type)
     if (!rec)
         return;
     if (getKestrinFwStatus(type) == Status::InProgress)
-        rec->recheck = true;
+        rec->channel.askRecheck();
     else
         checkForKestrinFw(type);
 }
@@ -761,30 +450,29 @@ void NetworkUpdater::checkForKestrinRollbackFws(DeviceType type, KestrinRevision
     default: return;
     }
 
-    QNetworkReply* reply = get(QUrl(url, QUrl::TolerantMode), "rollback list");
+    QNetworkReply* reply = m_fetcher.get(QUrl(url, QUrl::TolerantMode), "rollback list");
     if (!reply)
         return;
-    handleReply(
-        reply, Body{"rollback list", m_limits.manifest, nullptr},
-        [rec, generation] { return generation == rec->rollbackGeneration; }, nullptr, nullptr,
-        [this, type](QNetworkReply*, const QByteArray& body) { onKestrinRollbackList(type, body); });
+    m_fetcher.handle(reply, UpdateFetcher::Body{"rollback list", m_limits.manifest, nullptr},
+                     UpdateFetcher::Steps{[rec, generation] { return generation == rec->rollbackGeneration; }, nullptr,
+                                          nullptr, [this, type](QNetworkReply*, const QByteArray& body) {
+                                              onKestrinRollbackList(type, body);
+                                          }});
 }
 
 void NetworkUpdater::onKestrinRollbackList(DeviceType type, const QByteArray& body)
 {
     KestrinFwStruct& rec = *record(type);
-    QJsonParseError error;
-    const QJsonDocument doc = QJsonDocument::fromJson(body, &error);
-    if (doc.isNull() || !doc.isObject()) {
+    QString problem;
+    const std::optional<QJsonObject> root = RootObject(body, problem);
+    if (!root) {
         GlobalLogger::Instance()->message(QtWarningMsg, "Reading %s Rollback JSON error %s",
-                                          TypeName(type).constData(),
-                                          qUtf8Printable(doc.isNull() ? error.errorString()
-                                                                      : QStringLiteral("not an object")));
+                                          TypeName(type).constData(), qUtf8Printable(problem));
         return;
     }
     QStringList names;
     std::vector<QUrl> links;
-    const QJsonArray entries = doc.object().value(c_key_firmwares).toArray();
+    const QJsonArray entries = root->value(c_key_firmwares).toArray();
     for (const QJsonValue& value : entries) {
         const QJsonObject entry = value.toObject();
         const QUrl link(entry.value(c_key_link).toString(), QUrl::TolerantMode);
@@ -801,94 +489,39 @@ void NetworkUpdater::onKestrinRollbackList(DeviceType type, const QByteArray& bo
 
 void NetworkUpdater::checkForSolvarineFw()
 {
-    if (m_solvarineStatus == UpdateStatus::InProgress || m_solvarineStatus == UpdateStatus::Downloaded)
+    const std::optional<uint64_t> generation = m_solvarine.beginCheck();
+    if (!generation)
         return;
-    if (m_solvarineStatus == UpdateStatus::Saved) {
-        m_solvarineImage.clear();
-        m_solvarineVersion.clear();
-    }
-    m_solvarineDownload.reset();
-    const uint64_t generation = ++m_solvarineGeneration;
-    setSolvarineFwStatus(UpdateStatus::InProgress);
-
-    QNetworkReply* reply =
-        get(QUrl(m_endpoints.solvarine + QLatin1String(c_path_solvarine_fw), QUrl::TolerantMode), "firmware manifest");
-    if (!reply) {
-        onSolvarineFwFailed();
-        return;
-    }
-    handleReply(
-        reply, Body{"firmware manifest", m_limits.manifest, nullptr},
-        [this, generation] { return generation == m_solvarineGeneration; },
-        [this] { setSolvarineFwStatus(UpdateStatus::Failed); }, [this] { onSolvarineFwFailed(); },
-        [this](QNetworkReply*, const QByteArray& body) { onSolvarineManifest(body); });
+    m_solvarine.fetchManifest(
+        QUrl(m_endpoints.solvarine + QLatin1String(c_path_solvarine_fw), QUrl::TolerantMode), "firmware manifest",
+        m_limits.manifest, *generation, [this] { m_solvarine.setStatus(UpdateStatus::Failed); },
+        [this](const QByteArray& body) { onSolvarineManifest(body); });
 }
 
 void NetworkUpdater::onSolvarineManifest(const QByteArray& body)
 {
-    const QByteArray name = TypeName(DeviceType::solvarine);
-    QJsonParseError error;
-    const QJsonDocument doc = QJsonDocument::fromJson(body, &error);
-    if (doc.isNull() || !doc.isObject()) {
-        GlobalLogger::Instance()->message(QtWarningMsg, "Reading %s FW JSON error: %s", name.constData(),
-                                          qUtf8Printable(doc.isNull() ? error.errorString()
-                                                                      : QStringLiteral("not an object")));
-        onSolvarineFwFailed();
+    const std::optional<QJsonObject> root = readFwManifest(m_solvarine, DeviceType::solvarine, body);
+    if (!root)
+        return;
+    m_solvarineLink = QUrl(root->value(c_key_link).toString(), QUrl::TolerantMode);
+    if (m_solvarineLink.isEmpty()) {
+        GlobalLogger::Instance()->message(QtWarningMsg, "%s FW JSON has no link",
+                                          TypeName(DeviceType::solvarine).constData());
+        m_solvarine.fail();
         return;
     }
-    const QJsonObject root = doc.object();
-    m_solvarineVersion = root.value(c_key_version).toString();
-    m_solvarineLink = QUrl(root.value(c_key_link).toString(), QUrl::TolerantMode);
-    if (m_solvarineVersion.isEmpty() || m_solvarineLink.isEmpty()) {
-        GlobalLogger::Instance()->message(QtWarningMsg, "%s FW JSON has no %s", name.constData(),
-                                          m_solvarineVersion.isEmpty() ? "version" : "link");
-        onSolvarineFwFailed();
-        return;
-    }
-    if (isSolvarineFwSaved(m_solvarineVersion)) {
-        GlobalLogger::Instance()->message(QtDebugMsg, "%s FW version %s is already saved", name.constData(),
-                                          qUtf8Printable(m_solvarineVersion));
-        setSolvarineFwStatus(UpdateStatus::Saved);
+    if (isSolvarineFwSaved(m_solvarine.version)) {
+        m_solvarine.settleSaved();
         return;
     }
 
-    const uint64_t generation = m_solvarineGeneration;
-    QNetworkReply* image = get(m_solvarineLink, "firmware image");
-    if (!image) {
-        onSolvarineFwFailed();
-        return;
-    }
-    handleReply(
-        image,
-        Body{"firmware image", m_limits.serialImage,
-             [this](QNetworkReply*, const QByteArray& piece, QString& problem) {
-                 return WriteDownloadPiece(m_solvarineDownload,
-                                           getSolvarineDir().absoluteFilePath(getSolvarineFwFileName()), piece,
-                                           problem);
-             }},
-        [this, generation] { return generation == m_solvarineGeneration; }, [this] { onSolvarineFwFailed(); },
-        [this] { onSolvarineFwFailed(); }, [this](QNetworkReply* r, const QByteArray&) { onSolvarineImage(r); });
-}
-
-void NetworkUpdater::onSolvarineImage(QNetworkReply* reply)
-{
-    const QByteArray name = TypeName(DeviceType::solvarine);
-    if (!m_solvarineDownload) {
-        GlobalLogger::Instance()->message(QtWarningMsg, "The %s FW image from %s is empty", name.constData(),
-                                          qUtf8Printable(ForLog(reply->url())));
-        onSolvarineFwFailed();
-        return;
-    }
-    GlobalLogger::Instance()->message(QtDebugMsg, "%s FW version %s found", name.constData(),
-                                      qUtf8Printable(m_solvarineVersion));
-    m_solvarineStatus = UpdateStatus::Downloaded;
-    const bool saved = saveSolvarineFwFiles();
-    GlobalLogger::Instance()->message(QtDebugMsg, "Saving %s FW version %s to disk %s", name.constData(),
-                                      qUtf8Printable(m_solvarineVersion), Utils::GetStrSuccessFail(saved));
-    if (saved)
-        setSolvarineFwStatus(UpdateStatus::Saved);
-    else
-        onSolvarineFwFailed();
+    UpdateChannel::File image;
+    image.key = getSolvarineFwFileName();
+    image.url = m_solvarineLink;
+    image.what = "firmware image";
+    image.label = QString::fromUtf8(TypeName(DeviceType::solvarine)) + QLatin1String(" FW image");
+    image.limit = m_limits.serialImage;
+    m_solvarine.fetchFiles({image});
 }
 
 } // namespace Platform

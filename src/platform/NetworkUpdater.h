@@ -2,21 +2,18 @@
 
 #include "core/DeviceType.h"
 #include "core/Notification.h"
+#include "platform/UpdateChannel.h"
 
 #include <QByteArray>
-#include <QDir>
+#include <QJsonObject>
 #include <QList>
 #include <QObject>
-#include <QPointer>
-#include <QSaveFile>
 #include <QSslConfiguration>
 #include <QString>
 #include <QStringList>
 #include <QUrl>
 
 #include <cstdint>
-#include <functional>
-#include <memory>
 #include <optional>
 #include <unordered_map>
 #include <vector>
@@ -47,6 +44,10 @@ using KestrinRevision = int;
 // targets and renamed over them once all of them are on disk, and the version marker is written
 // last, so an interrupted or failed save never passes for a saved update.
 //
+// Each updatable item (the app, the firmware of each headset model, the serial device's firmware)
+// is an UpdateChannel; the items differ only in their manifests and their channel's data. Every
+// request goes through one UpdateFetcher.
+//
 // GUI thread only.
 class NetworkUpdater final : public QObject {
     Q_OBJECT
@@ -56,14 +57,7 @@ public:
     enum class Status { None = 0, Failed = 1, InProgress = 2, Available = 3, Ready = 4 };
 
     // The state of each updatable item.
-    enum class UpdateStatus {
-        None = 0,       // no check has run yet
-        Failed = 1,     // the last check or download failed
-        Found = 2,      // an app update is offered and not downloaded (app only)
-        InProgress = 3, // a manifest request or a download is running
-        Downloaded = 4, // everything received, being written to the cache
-        Saved = 5,      // the update is in the cache and ready
-    };
+    using UpdateStatus = Platform::UpdateStatus;
 
     // The four storage hosts, each a scheme and a host, optionally with a port and a path prefix,
     // without a trailing slash. The manifests' paths are appended to them.
@@ -146,101 +140,56 @@ signals:
     void sigNotificationsUpdated();
 
 private:
-    // One hardware variant's image while it downloads: the file it is written to, opened on its
-    // first data, and whether all of it arrived.
-    struct ImageSlot {
-        std::unique_ptr<QSaveFile> file;
-        bool complete = false;
-    };
-
+    // The firmware item of one headset model, with the manifest it reads and its rollback list.
     struct KestrinFwStruct {
-        std::optional<QDir> dir;                                  // made on first use
-        std::unordered_map<KestrinHwType, ImageSlot> images;      // one slot per variant while downloading
-        QString version;
-        UpdateStatus status = UpdateStatus::None;
+        KestrinFwStruct(UpdateFetcher& fetcher, UpdateChannel::Traits traits, QString manifestUrl)
+            : channel(fetcher, std::move(traits))
+            , defaultUrl(std::move(manifestUrl))
+        {
+        }
+
+        UpdateChannel channel;
         QString defaultUrl;
         QUrl overrideUrl;
         QStringList rollbackNames;
         std::vector<QUrl> rollbackLinks;
-        bool recheck = false;
-        // Counts the checks, so that replies of an earlier check are told apart and ignored.
-        uint64_t generation = 0;
+        // Counts the rollback requests, so that an earlier list never replaces a later one.
         uint64_t rollbackGeneration = 0;
-        QList<QPointer<QNetworkReply>> imageReplies;
     };
-
-    using Action = std::function<void()>;
 
     KestrinFwStruct* record(DeviceType type);
     const KestrinFwStruct* record(DeviceType type) const;
+    void addKestrinRecord(DeviceType type, const QString& manifestUrl);
 
-    // What a reply's body is and where it goes.
-    struct Body {
-        const char* what = "";  // for the log
-        qint64 limit = 0;
-        // Binary bodies are handed to `write` piece by piece as they arrive (false: the download
-        // is given up, `problem` says why); the others are kept in memory for `onBody`.
-        std::function<bool(QNetworkReply*, const QByteArray&, QString& problem)> write;
-    };
+    // What tells the app and the serial device's items apart (the headset models' in
+    // addKestrinRecord).
+    UpdateChannel::Traits appTraits();
+    UpdateChannel::Traits solvarineTraits();
 
-    // Asks for `url`; nullptr (and a log line) when it is not an https link.
-    QNetworkReply* get(const QUrl& url, const char* what, bool followRedirects = false);
-    // Runs `onError` when the reply reports an error, then `onFinishedWithError` or `onBody` when
-    // it finishes. Each only while `isCurrent` holds, so late replies of a superseded request
-    // change nothing. A body that breaks the rules above is stopped and fails as a network error.
-    void handleReply(QNetworkReply* reply, Body body, std::function<bool()> isCurrent, Action onError,
-                     Action onFinishedWithError, std::function<void(QNetworkReply*, const QByteArray&)> onBody);
-    QString describeError(QNetworkReply* reply) const;
-
-    void setAppUpdateStatus(UpdateStatus status);
-    void setKestrinFwStatus(DeviceType type, UpdateStatus status);
-    void setSolvarineFwStatus(UpdateStatus status);
-    void onAppUpdateFailed();
-    void onKestrinFwFailed(DeviceType type);
-    void onSolvarineFwFailed();
-    void cancelImageDownloads(KestrinFwStruct& rec, QNetworkReply* except);
-
+    // Reads the version of a firmware manifest into `channel`; its root object, or nothing when the
+    // document is unusable or names no version (the channel has then failed).
+    std::optional<QJsonObject> readFwManifest(UpdateChannel& channel, DeviceType type, const QByteArray& body);
     void onAppManifest(const QByteArray& body);
-    void onAppInstaller(QNetworkReply* reply);
     void onKestrinManifest(DeviceType type, const QByteArray& body);
-    void onKestrinImage(DeviceType type, KestrinHwType hwType, QNetworkReply* reply);
     void onKestrinRollbackList(DeviceType type, const QByteArray& body);
     void onSolvarineManifest(const QByteArray& body);
-    void onSolvarineImage(QNetworkReply* reply);
-    bool writeInstaller(QNetworkReply* reply, const QByteArray& piece, QString& problem);
 
     // The download cache.
-    QDir getAppUpdateDir();
-    QDir getKestrinDir(DeviceType type);
-    QDir getSolvarineDir();
     bool isAppUpdateSaved(const QString& version, QString& fileName);
     void deleteSavedAppUpdate();
-    bool saveAppUpdateFiles();
     bool isKestrinFwSaved(DeviceType type, const QString& version);
-    bool saveKestrinFwFiles(DeviceType type);
     bool isSolvarineFwSaved(const QString& version);
-    bool saveSolvarineFwFiles();
 
     Endpoints m_endpoints;
-    QNetworkAccessManager* m_manager;
-    std::optional<QSslConfiguration> m_sslConfiguration;
-    QNetworkReply* m_handledReply = nullptr; // the reply whose handler runs, if any
+    UpdateFetcher m_fetcher;    // before the channels, which use it
     SizeLimits m_limits;
-    QDir m_appDir;
-    std::unique_ptr<QSaveFile> m_installer;  // the installer while it downloads
-    QString m_appVersion;
+    UpdateChannel m_app;
     QString m_appLink;
     QString m_installerFileName;
-    UpdateStatus m_appStatus = UpdateStatus::None;
-    uint64_t m_appGeneration = 0;
     std::unordered_map<DeviceType, KestrinFwStruct> m_kestrin;
-    std::optional<QDir> m_solvarineDir;
+    UpdateChannel m_solvarine;
     QByteArray m_solvarineImage;             // the cached image, once found in the cache
-    std::unique_ptr<QSaveFile> m_solvarineDownload; // the image while it downloads
-    QString m_solvarineVersion;
     QUrl m_solvarineLink;
-    UpdateStatus m_solvarineStatus = UpdateStatus::None;
-    uint64_t m_solvarineGeneration = 0;
     QList<Notification> m_notifications;
 };
 

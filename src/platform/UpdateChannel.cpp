@@ -1,0 +1,250 @@
+#include "platform/UpdateChannel.h"
+
+#include "core/GlobalLogger.h"
+#include "platform/CacheFiles.h"
+#include "utils/Utils.h"
+
+#include <QFileInfo>
+#include <QNetworkReply>
+#include <QStandardPaths>
+
+#include <utility>
+
+namespace Platform {
+
+UpdateChannel::UpdateChannel(UpdateFetcher& fetcher, Traits traits)
+    : m_fetcher(fetcher)
+    , m_traits(std::move(traits))
+{
+}
+
+void UpdateChannel::log(QtMsgType type, const QString& line) const
+{
+    GlobalLogger::Instance()->message(type, "%s", qUtf8Printable(line));
+}
+
+void UpdateChannel::setStatus(UpdateStatus status)
+{
+    m_status = status;
+    if ((status == UpdateStatus::Failed || status == UpdateStatus::Saved) && m_recheck && m_traits.recheck) {
+        // The check asked for while this one ran takes its place; its own signal follows.
+        m_recheck = false;
+        m_traits.recheck();
+        return;
+    }
+    if (m_traits.notify)
+        m_traits.notify();
+}
+
+void UpdateChannel::settleSaved()
+{
+    log(QtDebugMsg, m_traits.savedLine.arg(version));
+    setStatus(UpdateStatus::Saved);
+}
+
+uint64_t UpdateChannel::begin()
+{
+    dropFiles();
+    return ++m_generation;
+}
+
+std::optional<uint64_t> UpdateChannel::beginCheck()
+{
+    if (busy())
+        return std::nullopt;
+    if (m_status == UpdateStatus::Saved && m_traits.forgetSaved)
+        m_traits.forgetSaved();
+    const uint64_t generation = begin();
+    setStatus(UpdateStatus::InProgress);
+    return generation;
+}
+
+std::function<bool()> UpdateChannel::currentTest(uint64_t generation) const
+{
+    return [this, generation] { return isCurrent(generation); };
+}
+
+void UpdateChannel::fail()
+{
+    dropFiles();
+    if (m_traits.forget)
+        m_traits.forget();
+    setStatus(UpdateStatus::Failed);
+}
+
+void UpdateChannel::dropFiles()
+{
+    const std::vector<Slot> dropped = std::exchange(m_slots, {});
+    for (const Slot& s : dropped) {
+        // The reply whose handler failed the check ends by itself.
+        if (s.reply && s.reply != m_fetcher.handledReply() && !s.reply->isFinished())
+            m_fetcher.cancel(s.reply);
+    }
+    // Files not saved are discarded with their slots.
+}
+
+void UpdateChannel::fetchManifest(const QUrl& url, const char* what, qint64 limit, uint64_t generation,
+                                  UpdateFetcher::Action onError, std::function<void(const QByteArray&)> onBody)
+{
+    QNetworkReply* reply = m_fetcher.get(url, what);
+    if (!reply) {
+        fail();
+        return;
+    }
+    m_fetcher.handle(reply, UpdateFetcher::Body{what, limit, nullptr},
+                     UpdateFetcher::Steps{currentTest(generation), std::move(onError), [this] { fail(); },
+                                          [onBody](QNetworkReply*, const QByteArray& body) { onBody(body); }});
+}
+
+UpdateChannel::Slot* UpdateChannel::slot(const QString& key)
+{
+    for (Slot& s : m_slots) {
+        if (s.key == key)
+            return &s;
+    }
+    return nullptr;
+}
+
+const UpdateChannel::Slot* UpdateChannel::slot(const QString& key) const
+{
+    for (const Slot& s : m_slots) {
+        if (s.key == key)
+            return &s;
+    }
+    return nullptr;
+}
+
+void UpdateChannel::addFile(const QString& key)
+{
+    if (!slot(key))
+        m_slots.push_back(Slot{key, nullptr, false, nullptr});
+}
+
+QString UpdateChannel::downloadedName(const QString& key) const
+{
+    const Slot* s = slot(key);
+    return s && s->file ? QFileInfo(s->file->fileName()).fileName() : QString();
+}
+
+void UpdateChannel::fetchFiles(const std::vector<File>& files)
+{
+    // All of them come over https, or none is asked for.
+    for (const File& file : files) {
+        if (!UpdateFetcher::IsFollowed(file.url, file.label)) {
+            fail();
+            return;
+        }
+    }
+    for (const File& file : files)
+        addFile(file.key);
+
+    const uint64_t generation = m_generation;
+    for (const File& file : files) {
+        QNetworkReply* reply = m_fetcher.get(file.url, file.what, file.followRedirects);
+        if (!reply) {
+            fail();
+            return;
+        }
+        if (Slot* s = slot(file.key))
+            s->reply = reply;
+        m_fetcher.handle(
+            reply,
+            UpdateFetcher::Body{file.what, file.limit,
+                                [this, file](QNetworkReply* r, const QByteArray& piece, QString& problem) {
+                                    return write(file, r, piece, problem);
+                                }},
+            UpdateFetcher::Steps{currentTest(generation), [this] { fail(); }, [this] { fail(); },
+                                 [this, file](QNetworkReply* r, const QByteArray&) { onFileArrived(file, r); }});
+    }
+}
+
+bool UpdateChannel::write(const File& file, QNetworkReply* reply, const QByteArray& piece, QString& problem)
+{
+    Slot* s = slot(file.key);
+    if (!s) {
+        problem = QStringLiteral("the check it belongs to has ended");
+        return false;
+    }
+    QString path;
+    if (!s->file) {
+        // A name that comes from a server never leads out of the folder or over the marker.
+        const QString name = file.fileName ? file.fileName(reply) : file.key;
+        if (!IsPlainFileName(name) || name == m_traits.marker) {
+            problem = QStringLiteral("its URL names no usable file name");
+            return false;
+        }
+        path = dir().absoluteFilePath(name);
+    }
+    return WriteDownloadPiece(s->file, path, piece, problem);
+}
+
+void UpdateChannel::onFileArrived(const File& file, QNetworkReply* reply)
+{
+    Slot* s = slot(file.key);
+    if (!s)
+        return; // another file of this check failed already
+    if (!s->file) {
+        log(QtWarningMsg, QStringLiteral("The %1 from %2 is empty").arg(file.label, UpdateFetcher::ForLog(reply->url())));
+        fail();
+        return;
+    }
+    // A full disk shows here at the latest, before the other files are waited for.
+    if (!s->file->flush()) {
+        log(QtWarningMsg, QStringLiteral("Cannot save the %1: %2").arg(file.label, DescribeWriteFailure(*s->file)));
+        fail();
+        return;
+    }
+    s->complete = true;
+    for (const Slot& other : m_slots) {
+        if (!other.complete)
+            return; // the other files are still on their way
+    }
+    if (m_traits.arrived)
+        m_traits.arrived();
+    log(QtDebugMsg, m_traits.arrivedLine.arg(version));
+    m_status = UpdateStatus::Downloaded;
+    const bool saved = save();
+    log(QtDebugMsg, m_traits.savingLine.arg(version, QString::fromLatin1(Utils::GetStrSuccessFail(saved))));
+    if (saved)
+        setStatus(UpdateStatus::Saved);
+    else
+        fail();
+}
+
+bool UpdateChannel::save()
+{
+    if (m_status != UpdateStatus::Downloaded || version.isEmpty() || m_slots.empty())
+        return false;
+    const QByteArray marker = m_traits.markerContent ? m_traits.markerContent() : version.toLatin1();
+    CacheFileSet files(dir(), m_traits.marker);
+    for (Slot& s : m_slots)
+        files.adopt(std::move(s.file));
+    files.add(m_traits.marker, marker);
+    const bool saved = files.commit();
+    if (!saved)
+        log(QtWarningMsg, QStringLiteral("Cannot save %1: %2").arg(m_traits.saveSubject, files.errorString()));
+    m_slots.clear(); // the files are in the cache now, or discarded
+    return saved;
+}
+
+QDir UpdateChannel::dir()
+{
+    if (!m_dir)
+        m_dir = QDir(QDir(QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation))
+                         .absoluteFilePath(m_traits.folder));
+    m_dir->mkpath(QStringLiteral("."));
+    return *m_dir;
+}
+
+bool UpdateChannel::readMarker(QByteArray& out)
+{
+    return ReadCacheMarker(dir(), m_traits.marker, out);
+}
+
+bool UpdateChannel::markerNames(const QString& wanted)
+{
+    QByteArray saved;
+    return readMarker(saved) && QString::fromLatin1(saved) == wanted;
+}
+
+} // namespace Platform
