@@ -1,12 +1,14 @@
 #include "devices/KestrinDeviceImpl.h"
 
 #include "core/GlobalLogger.h"
+#include "devices/KestrinSettings.h"
 #include "devices/KestrinTransport.h"
 #include "io/KestrinHidApiClient.h"
 #include "utils/SpinLock.h"
 
 #include <QThread>
 
+#include <array>
 #include <cmath>
 #include <unordered_map>
 
@@ -64,6 +66,56 @@ public:
         return true;
     }
 
+    // The steps every setting of c_kestrinSettings runs. A load answers from the cache, and
+    // only on the models that have the setting.
+    template <typename T>
+    bool load(KestrinSetting setting, T& out)
+    {
+        if (!HasSetting(SettingInfo(setting).models, type))
+            return false;
+        uint16_t value = 0;
+        if (!loadCached(settings[size_t(setting)], value))
+            return false;
+        out = T(value);
+        return true;
+    }
+
+    // A write, cached once the headset took it.
+    bool write(KestrinSetting setting, uint16_t value)
+    {
+        if (!transport.writeSetting(setting, value))
+            return false;
+        storeCached(settings[size_t(setting)], value);
+        return true;
+    }
+
+    // A fresh read, cached.
+    template <typename T>
+    bool read(KestrinSetting setting, T& out)
+    {
+        uint16_t value = 0;
+        if (!transport.readSetting(setting, value))
+            return false;
+        out = T(value);
+        storeCached(settings[size_t(setting)], value);
+        return true;
+    }
+
+    // A read during initialisation (the cache is not shared yet), or after a reset (a value
+    // that cannot be read keeps the old one).
+    bool readInto(KestrinSetting setting) { return transport.readSetting(setting, settings[size_t(setting)]); }
+    void refresh(KestrinSetting setting)
+    {
+        uint16_t value = 0;
+        if (transport.readSetting(setting, value))
+            storeCached(settings[size_t(setting)], value);
+    }
+    uint8_t cachedEqIndex()
+    {
+        Utils::SpinGuard guard(cacheLock);
+        return uint8_t(settings[size_t(KestrinSetting::eqIndex)]);
+    }
+
     template <typename T>
     void storeCached(T& field, const T& value)
     {
@@ -80,20 +132,12 @@ public:
     QString fwVersion;
     QString dongleFwVersion;
 
-    uint16_t autoPowerOff = 0;
-    uint8_t vpLevel = 0;
-    uint8_t earcupBalance = 0;
-    uint8_t ampGain = 0;
-    uint8_t sidetoneLevel = 0;
+    // The settings of c_kestrinSettings, by their number. The microphone level is not read from
+    // the headset and stays 0.
+    std::array<uint16_t, c_kestrinSettingCount> settings{};
     uint8_t maxSidetoneLevel = 0;
-    uint8_t gameChatMix = 0;
-    uint8_t noiseReduction = 0;
-    uint8_t micLevel = 0;
-    uint8_t eqIndex = 0;
-    DeviceData::AncMode ancMode = DeviceData::AncMode::on;
     bool poweredOn = false;
     bool isNewFilm = false;
-    bool sidetoneOn = false;
 
     uint16_t vid;
     uint16_t pid;
@@ -117,41 +161,38 @@ bool KestrinDeviceImpl::Impl::init()
         return false;
     }
 
-    if (!transport.readVpLevel(vpLevel) || !transport.readEarcupBalance(earcupBalance))
+    if (!readInto(KestrinSetting::vpLevel) || !readInto(KestrinSetting::earcupBalance))
         return false;
     if (!transport.readFwVersion(fwVersion, false))
         return false;
-    if (!transport.readAmpGain(ampGain) || !transport.readAutoPowerOff(autoPowerOff)
-        || !transport.readSidetoneState(sidetoneOn))
+    if (!readInto(KestrinSetting::ampGain) || !readInto(KestrinSetting::autoPowerOff)
+        || !readInto(KestrinSetting::sidetone))
         return false;
     if (dongle && !transport.readFwVersion(dongleFwVersion, true))
         return false;
-    if (!transport.readMaxSidetoneLevel(maxSidetoneLevel) || !transport.readSidetoneLevel(sidetoneLevel))
+    if (!transport.readMaxSidetoneLevel(maxSidetoneLevel) || !readInto(KestrinSetting::sidetoneLevel))
         return false;
 
     if (isAnc()) {
         uint8_t userEq = 0;
         if (!transport.readUserEqIndex(userEq))
             return false;
-        eqIndex = uint8_t(userEq + 1);
-    } else if (!transport.readPeqIndex(eqIndex)) {
+        settings[size_t(KestrinSetting::eqIndex)] = uint8_t(userEq + 1);
+    } else if (!readInto(KestrinSetting::eqIndex)) {
         return false;
     }
 
-    if (!transport.readGameChatMix(gameChatMix) || !transport.readNoiseReduction(noiseReduction))
+    if (!readInto(KestrinSetting::gameChatMix) || !readInto(KestrinSetting::noiseReduction))
         return false;
-    if (isAnc() && !transport.readAncMode(ancMode))
+    if (isAnc() && !readInto(KestrinSetting::ancMode))
         return false;
-
-    // The microphone level is not read from the headset: it starts at 0.
-    micLevel = 0;
 
     // Not fatal: a headset that does not answer this query keeps the flag false.
     bool newFilm = false;
     isNewFilm = transport.readIsNewFilm(newFilm) && newFilm;
 
     int slot = 0;
-    if (getCustomEqId(eqIndex, slot))
+    if (getCustomEqId(uint8_t(settings[size_t(KestrinSetting::eqIndex)]), slot))
         updateEqBands(slot);
     return true;
 }
@@ -161,32 +202,28 @@ bool KestrinDeviceImpl::Impl::init()
 // were read before are read again.
 void KestrinDeviceImpl::Impl::refreshAfterReset()
 {
-    const auto refresh = [this](auto& field, bool read, const auto& value) {
-        if (read)
-            storeCached(field, value);
-    };
     bool on = false;
-    if (!dongle)
-        refresh(poweredOn, transport.readPoweredOn(on), on);
+    if (!dongle && transport.readPoweredOn(on))
+        storeCached(poweredOn, on);
+    refresh(KestrinSetting::vpLevel);
+    refresh(KestrinSetting::earcupBalance);
+    refresh(KestrinSetting::ampGain);
+    refresh(KestrinSetting::autoPowerOff);
+    refresh(KestrinSetting::sidetone);
     uint8_t value = 0;
-    refresh(vpLevel, transport.readVpLevel(value), value);
-    refresh(earcupBalance, transport.readEarcupBalance(value), value);
-    refresh(ampGain, transport.readAmpGain(value), value);
-    uint16_t seconds = 0;
-    refresh(autoPowerOff, transport.readAutoPowerOff(seconds), seconds);
-    refresh(sidetoneOn, transport.readSidetoneState(on), on);
-    refresh(maxSidetoneLevel, transport.readMaxSidetoneLevel(value), value);
-    refresh(sidetoneLevel, transport.readSidetoneLevel(value), value);
+    if (transport.readMaxSidetoneLevel(value))
+        storeCached(maxSidetoneLevel, value);
+    refresh(KestrinSetting::sidetoneLevel);
     if (isAnc()) {
         if (transport.readUserEqIndex(value))
-            storeCached(eqIndex, uint8_t(value + 1));
-    } else
-        refresh(eqIndex, transport.readPeqIndex(value), value);
-    refresh(gameChatMix, transport.readGameChatMix(value), value);
-    refresh(noiseReduction, transport.readNoiseReduction(value), value);
-    DeviceData::AncMode mode = DeviceData::AncMode::on;
+            storeCached(settings[size_t(KestrinSetting::eqIndex)], uint16_t(uint8_t(value + 1)));
+    } else {
+        refresh(KestrinSetting::eqIndex);
+    }
+    refresh(KestrinSetting::gameChatMix);
+    refresh(KestrinSetting::noiseReduction);
     if (isAnc())
-        refresh(ancMode, transport.readAncMode(mode), mode);
+        refresh(KestrinSetting::ancMode);
 
     std::vector<int> cachedSlots;
     {
@@ -275,8 +312,8 @@ void KestrinDeviceImpl::Impl::reloadPresetOnKestrin2()
     uint8_t savedLevel = 0;
     {
         Utils::SpinGuard guard(cacheLock);
-        savedIndex = eqIndex;
-        savedLevel = vpLevel;
+        savedIndex = uint8_t(settings[size_t(KestrinSetting::eqIndex)]);
+        savedLevel = uint8_t(settings[size_t(KestrinSetting::vpLevel)]);
     }
     transport.writeVpLevel(0);
     transport.writePeqIndex(savedIndex);
@@ -286,7 +323,7 @@ void KestrinDeviceImpl::Impl::reloadPresetOnKestrin2()
 
     uint8_t actual = 0;
     if (transport.readVpLevel(actual)) {
-        storeCached(vpLevel, actual);
+        storeCached(settings[size_t(KestrinSetting::vpLevel)], uint16_t(actual));
         GlobalLogger::Instance()->message(QtWarningMsg,
             "voice-prompt level %u not restored after the EQ upload, the headset has %u", unsigned(savedLevel),
             unsigned(actual));
@@ -350,74 +387,47 @@ bool KestrinDeviceImpl::getVidPid(uint16_t& vid, uint16_t& pid) const
 
 bool KestrinDeviceImpl::setGameChatMix(uint8_t value)
 {
-    if (!m_impl->transport.writeGameChatMix(value))
-        return false;
-    m_impl->storeCached(m_impl->gameChatMix, value);
-    return true;
+    return m_impl->write(KestrinSetting::gameChatMix, value);
 }
 
 bool KestrinDeviceImpl::setNoiseReduction(uint8_t value)
 {
-    if (!m_impl->transport.writeNoiseReduction(value))
-        return false;
-    m_impl->storeCached(m_impl->noiseReduction, value);
-    return true;
+    return m_impl->write(KestrinSetting::noiseReduction, value);
 }
 
 bool KestrinDeviceImpl::setAncMode(DeviceData::AncMode mode)
 {
-    if (!m_impl->transport.writeAncMode(mode))
-        return false;
-    m_impl->storeCached(m_impl->ancMode, mode);
-    return true;
+    return m_impl->write(KestrinSetting::ancMode, uint8_t(mode));
 }
 
 bool KestrinDeviceImpl::setVpLevel(uint8_t value)
 {
-    if (!m_impl->transport.writeVpLevel(value))
-        return false;
-    m_impl->storeCached(m_impl->vpLevel, value);
-    return true;
+    return m_impl->write(KestrinSetting::vpLevel, value);
 }
 
 bool KestrinDeviceImpl::setEarcupBalance(uint8_t value)
 {
-    if (!m_impl->transport.writeEarcupBalance(value))
-        return false;
-    m_impl->storeCached(m_impl->earcupBalance, value);
-    return true;
+    return m_impl->write(KestrinSetting::earcupBalance, value);
 }
 
 bool KestrinDeviceImpl::setAmpGain(uint8_t value)
 {
-    if (!m_impl->transport.writeAmpGain(value))
-        return false;
-    m_impl->storeCached(m_impl->ampGain, value);
-    return true;
+    return m_impl->write(KestrinSetting::ampGain, value);
 }
 
 bool KestrinDeviceImpl::setAutoPowerOff(uint16_t seconds)
 {
-    if (!m_impl->transport.writeAutoPowerOff(seconds))
-        return false;
-    m_impl->storeCached(m_impl->autoPowerOff, seconds);
-    return true;
+    return m_impl->write(KestrinSetting::autoPowerOff, seconds);
 }
 
 bool KestrinDeviceImpl::setSidetone(bool on)
 {
-    if (!m_impl->transport.writeSidetoneState(on))
-        return false;
-    m_impl->storeCached(m_impl->sidetoneOn, on);
-    return true;
+    return m_impl->write(KestrinSetting::sidetone, on);
 }
 
 bool KestrinDeviceImpl::setSidetoneLevel(uint8_t value)
 {
-    if (!m_impl->transport.writeSidetoneLevel(value))
-        return false;
-    m_impl->storeCached(m_impl->sidetoneLevel, value);
-    return true;
+    return m_impl->write(KestrinSetting::sidetoneLevel, value);
 }
 
 bool KestrinDeviceImpl::setMicLevel(uint8_t)
@@ -428,10 +438,8 @@ bool KestrinDeviceImpl::setMicLevel(uint8_t)
 
 bool KestrinDeviceImpl::setEqIndex(uint8_t index)
 {
-    if (!m_impl->transport.writePeqIndex(index))
-        return false;
-    m_impl->storeCached(m_impl->eqIndex, index);
-    return true;
+    // Written as a preset index on every model, the ANC one included.
+    return m_impl->write(KestrinSetting::eqIndex, index);
 }
 
 bool KestrinDeviceImpl::setEqBands(uint8_t eqIndex, const std::vector<DeviceData::KestrinEqBandParams>& bands)
@@ -456,49 +464,47 @@ bool KestrinDeviceImpl::calibrate(double seconds)
 
 bool KestrinDeviceImpl::loadGameChatMix(uint8_t& value)
 {
-    return m_impl->loadCached(m_impl->gameChatMix, value);
+    return m_impl->load(KestrinSetting::gameChatMix, value);
 }
 
 bool KestrinDeviceImpl::loadNoiseReduction(uint8_t& value)
 {
-    return m_impl->loadCached(m_impl->noiseReduction, value);
+    return m_impl->load(KestrinSetting::noiseReduction, value);
 }
 
 bool KestrinDeviceImpl::loadAncMode(DeviceData::AncMode& mode)
 {
-    if (!m_impl->isAnc())
-        return false;
-    return m_impl->loadCached(m_impl->ancMode, mode);
+    return m_impl->load(KestrinSetting::ancMode, mode);
 }
 
 bool KestrinDeviceImpl::loadVpLevel(uint8_t& value)
 {
-    return m_impl->loadCached(m_impl->vpLevel, value);
+    return m_impl->load(KestrinSetting::vpLevel, value);
 }
 
 bool KestrinDeviceImpl::loadEarcupBalance(uint8_t& value)
 {
-    return m_impl->loadCached(m_impl->earcupBalance, value);
+    return m_impl->load(KestrinSetting::earcupBalance, value);
 }
 
 bool KestrinDeviceImpl::loadAmpGain(uint8_t& value)
 {
-    return m_impl->loadCached(m_impl->ampGain, value);
+    return m_impl->load(KestrinSetting::ampGain, value);
 }
 
 bool KestrinDeviceImpl::loadAutoPowerOff(uint16_t& seconds)
 {
-    return m_impl->loadCached(m_impl->autoPowerOff, seconds);
+    return m_impl->load(KestrinSetting::autoPowerOff, seconds);
 }
 
 bool KestrinDeviceImpl::loadSidetone(bool& on)
 {
-    return m_impl->loadCached(m_impl->sidetoneOn, on);
+    return m_impl->load(KestrinSetting::sidetone, on);
 }
 
 bool KestrinDeviceImpl::loadSidetoneLevel(uint8_t& value)
 {
-    return m_impl->loadCached(m_impl->sidetoneLevel, value);
+    return m_impl->load(KestrinSetting::sidetoneLevel, value);
 }
 
 bool KestrinDeviceImpl::loadMaxSidetoneLevel(uint8_t& value)
@@ -508,9 +514,7 @@ bool KestrinDeviceImpl::loadMaxSidetoneLevel(uint8_t& value)
 
 bool KestrinDeviceImpl::loadMicLevel(uint8_t& value)
 {
-    if (m_impl->type == DeviceType::kestrin)
-        return false;
-    return m_impl->loadCached(m_impl->micLevel, value);
+    return m_impl->load(KestrinSetting::micLevel, value);
 }
 
 bool KestrinDeviceImpl::loadFwVersion(QString& version)
@@ -536,7 +540,7 @@ bool KestrinDeviceImpl::loadPoweredOn(bool& on)
 
 bool KestrinDeviceImpl::loadEqIndex(uint8_t& index)
 {
-    return m_impl->loadCached(m_impl->eqIndex, index);
+    return m_impl->load(KestrinSetting::eqIndex, index);
 }
 
 bool KestrinDeviceImpl::loadEqBands(uint8_t eqIndex, std::vector<DeviceData::KestrinEqBandParams>& bands)
@@ -589,58 +593,33 @@ bool KestrinDeviceImpl::readEqIndex(uint8_t& index)
         return false;
     }
     index = value;
-    m_impl->storeCached(m_impl->eqIndex, value);
+    m_impl->storeCached(m_impl->settings[size_t(KestrinSetting::eqIndex)], uint16_t(value));
     return true;
 }
 
 bool KestrinDeviceImpl::readGameChatMix(uint8_t& value)
 {
-    uint8_t fresh = 0;
-    if (!m_impl->transport.readGameChatMix(fresh))
-        return false;
-    value = fresh;
-    m_impl->storeCached(m_impl->gameChatMix, fresh);
-    return true;
+    return m_impl->read(KestrinSetting::gameChatMix, value);
 }
 
 bool KestrinDeviceImpl::readNoiseReduction(uint8_t& value)
 {
-    uint8_t fresh = 0;
-    if (!m_impl->transport.readNoiseReduction(fresh))
-        return false;
-    value = fresh;
-    m_impl->storeCached(m_impl->noiseReduction, fresh);
-    return true;
+    return m_impl->read(KestrinSetting::noiseReduction, value);
 }
 
 bool KestrinDeviceImpl::readAncMode(DeviceData::AncMode& mode)
 {
-    DeviceData::AncMode fresh = DeviceData::AncMode::on;
-    if (!m_impl->transport.readAncMode(fresh))
-        return false;
-    mode = fresh;
-    m_impl->storeCached(m_impl->ancMode, fresh);
-    return true;
+    return m_impl->read(KestrinSetting::ancMode, mode);
 }
 
 bool KestrinDeviceImpl::readSidetone(bool& on)
 {
-    bool fresh = false;
-    if (!m_impl->transport.readSidetoneState(fresh))
-        return false;
-    on = fresh;
-    m_impl->storeCached(m_impl->sidetoneOn, fresh);
-    return true;
+    return m_impl->read(KestrinSetting::sidetone, on);
 }
 
 bool KestrinDeviceImpl::readSidetoneLevel(uint8_t& value)
 {
-    uint8_t fresh = 0;
-    if (!m_impl->transport.readSidetoneLevel(fresh))
-        return false;
-    value = fresh;
-    m_impl->storeCached(m_impl->sidetoneLevel, fresh);
-    return true;
+    return m_impl->read(KestrinSetting::sidetoneLevel, value);
 }
 
 bool KestrinDeviceImpl::readMicLevel(uint8_t&)
