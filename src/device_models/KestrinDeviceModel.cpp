@@ -4,6 +4,7 @@
 #include "device_models/KestrinDeviceModelBuffer.h"
 #include "devices/DeviceProxy.h"
 #include "devices/IKestrinDeviceMain.h"
+#include "devices/KestrinSettings.h"
 #include "utils/Utils.h"
 
 #include <QMetaObject>
@@ -18,6 +19,10 @@ namespace DeviceModels {
 using DeviceData::AncMode;
 using DeviceData::KestrinEqBandParams;
 using Kind = KestrinDeviceModel::Buffer::Kind;
+using Devices::c_kestrinSettings;
+using Devices::HasSetting;
+using Devices::KestrinSettingInfo;
+using Devices::SettingInfo;
 
 namespace {
 
@@ -26,11 +31,6 @@ constexpr uint32_t StatePollMs = 1000;
 constexpr uint32_t BatteryPollMs = 30000;
 constexpr int32_t FirstPollDelayMs = 100;
 
-constexpr uint8_t MaxGameChatMix = 20;
-constexpr uint8_t MaxNoiseReduction = 2;
-constexpr uint8_t MaxVpLevel = 15;
-constexpr uint8_t MinEarcupBalance = 122;
-constexpr uint8_t MaxEarcupBalance = 134;
 constexpr int MinEqGain = -12;
 constexpr int MaxEqGain = 12;
 
@@ -49,7 +49,8 @@ KestrinDeviceModel::KestrinDeviceModel(Devices::DeviceProxy* proxy, std::unique_
     : DeviceSignals(parent), m_proxy(proxy), m_timers(std::move(timers))
 {
     m_hwType = Enumer<KestrinHwType>::Invalid();
-    m_ancMode = Enumer<AncMode>::Default();
+    for (const KestrinSettingInfo& info : c_kestrinSettings)
+        setting(info.setting) = uint16_t(info.initial);
 
     m_device = m_proxy->getDevice();
     m_devMain = m_device ? m_device->getKestrinDevice() : nullptr;
@@ -140,7 +141,7 @@ void KestrinDeviceModel::cancelJobs()
 
 int KestrinDeviceModel::getEqBandGain(size_t band) const
 {
-    return getEqBandGain(m_eqIndex, band);
+    return getEqBandGain(getCurrentEqIndex(), band);
 }
 
 int KestrinDeviceModel::getEqBandGain(uint8_t eqIndex, size_t band) const
@@ -153,87 +154,73 @@ int KestrinDeviceModel::getEqBandGain(uint8_t eqIndex, size_t band) const
 
 // --- Setters ------------------------------------------------------------------------------------
 
-namespace {
-
-template <typename Model, typename T, typename Store, typename Signal>
-bool queueChange(Model* model, KestrinDeviceModel::Buffer& buffer, T& cached, T value, Store store, Signal signal)
+// A queued setting: accepted within its row's range on the models that have it; a new value is
+// cached, signalled and queued.
+bool KestrinDeviceModel::queueChange(Setting which, uint16_t value)
 {
-    if (cached == value)
+    const KestrinSettingInfo& info = SettingInfo(which);
+    if (!HasSetting(info.models, m_deviceType) || value < info.min || value > info.max)
+        return false;
+    if (setting(which) == value)
         return true;
-    (buffer.*store)(value);
-    cached = value;
-    emit(model->*signal)();
+    m_buffer->store(which, value);
+    setting(which) = value;
+    emitChanged(which);
     return true;
 }
 
-} // namespace
-
 bool KestrinDeviceModel::setGameChatMix(uint8_t value)
 {
-    if (value > MaxGameChatMix)
-        return false;
-    return queueChange(this, *m_buffer, m_gameChatMix, value, &Buffer::setGameChatMix,
-                       &KestrinDeviceModel::sigGameChatMixChanged);
+    return queueChange(Setting::gameChatMix, value);
 }
 
 bool KestrinDeviceModel::setNoiseReduction(uint8_t value)
 {
-    if (value > MaxNoiseReduction)
-        return false;
-    return queueChange(this, *m_buffer, m_noiseReduction, value, &Buffer::setNoiseReduction,
-                       &KestrinDeviceModel::sigNoiseReductionChanged);
+    return queueChange(Setting::noiseReduction, value);
 }
 
 bool KestrinDeviceModel::setAncMode(AncMode mode)
 {
-    if (m_deviceType != DeviceType::kestrin_2_anc || !Enumer<AncMode>::IsValid(mode))
-        return false;
-    return queueChange(this, *m_buffer, m_ancMode, mode, &Buffer::setAncMode, &KestrinDeviceModel::sigAncModeChanged);
+    return queueChange(Setting::ancMode, uint8_t(mode));
 }
 
 bool KestrinDeviceModel::setVpLevel(uint8_t value)
 {
-    if (value > MaxVpLevel)
-        return false;
-    return queueChange(this, *m_buffer, m_vpLevel, value, &Buffer::setVpLevel, &KestrinDeviceModel::sigVpLevelChanged);
+    return queueChange(Setting::vpLevel, value);
 }
 
 bool KestrinDeviceModel::setAmpGain(uint8_t value)
 {
-    return queueChange(this, *m_buffer, m_ampGain, value, &Buffer::setAmpGain, &KestrinDeviceModel::sigAmpGainChanged);
+    return queueChange(Setting::ampGain, value);
 }
 
 bool KestrinDeviceModel::setMicLevel(uint8_t value)
 {
-    if (m_deviceType == DeviceType::kestrin)
-        return false;
-    return queueChange(this, *m_buffer, m_micLevel, value, &Buffer::setMicLevel, &KestrinDeviceModel::sigMicLevelChanged);
+    return queueChange(Setting::micLevel, value);
 }
 
 bool KestrinDeviceModel::setSidetoneLevel(uint8_t value)
 {
-    return queueChange(this, *m_buffer, m_sidetoneLevel, value, &Buffer::setSidetoneLevel,
-                       &KestrinDeviceModel::sigSidetoneLevelChanged);
+    return queueChange(Setting::sidetoneLevel, value);
 }
 
 bool KestrinDeviceModel::setSidetone(bool on)
 {
-    return queueChange(this, *m_buffer, m_sidetone, on, &Buffer::setSidetoneEnabled,
-                       &KestrinDeviceModel::sigSidetoneChanged);
+    return queueChange(Setting::sidetone, on);
 }
 
 bool KestrinDeviceModel::setAutoPowerOff(uint16_t seconds)
 {
-    return queueChange(this, *m_buffer, m_autoPowerOff, seconds, &Buffer::setAutoPowerOff,
-                       &KestrinDeviceModel::sigAutoPowerOffChanged);
+    return queueChange(Setting::autoPowerOff, seconds);
 }
 
 bool KestrinDeviceModel::setEarcupBalance(uint8_t value)
 {
-    if (value < MinEarcupBalance || value > MaxEarcupBalance)
+    const KestrinSettingInfo& info = SettingInfo(Setting::earcupBalance);
+    if (value < info.min || value > info.max)
         return false;
     // While writes are on their way the newest one decides what the headset will hold.
-    const uint8_t expected = m_balanceJobs > 0 ? m_balanceTarget : m_earcupBalance;
+    const uint8_t expected = m_balanceJobs > 0 ? m_balanceTarget : getEarcupBalance();
     if (value == expected)
         return true;
     if (!m_devMain)
@@ -254,8 +241,8 @@ bool KestrinDeviceModel::setEarcupBalance(uint8_t value)
         },
         [this](const std::pair<int, bool>& written) {
             --m_balanceJobs;
-            if (written.second && uint8_t(written.first) != m_earcupBalance) {
-                m_earcupBalance = uint8_t(written.first);
+            if (written.second && uint8_t(written.first) != getEarcupBalance()) {
+                setting(Setting::earcupBalance) = uint8_t(written.first);
                 emit sigEarcupBalanceChanged();
             }
         },
@@ -265,7 +252,7 @@ bool KestrinDeviceModel::setEarcupBalance(uint8_t value)
 
 bool KestrinDeviceModel::setCurrentEqIndex(uint8_t eqIndex)
 {
-    if (eqIndex == m_eqIndex)
+    if (eqIndex == getCurrentEqIndex())
         return true;
     // The queue's preset change flushes pending band edits first and may retry them for a while:
     // the worker does it, ahead of the bands this change makes the screens ask for.
@@ -283,14 +270,14 @@ bool KestrinDeviceModel::setCurrentEqIndex(uint8_t eqIndex)
                 [](bool) {}, true);
         }
     }
-    m_eqIndex = eqIndex;
+    setting(Setting::eqIndex) = eqIndex;
     emit sigCurrentEqIndexChanged();
     return true;
 }
 
 bool KestrinDeviceModel::setEqBandGain(size_t band, int gain)
 {
-    return setEqBandGain(m_eqIndex, band, gain);
+    return setEqBandGain(getCurrentEqIndex(), band, gain);
 }
 
 bool KestrinDeviceModel::setEqBandGain(uint8_t eqIndex, size_t band, int gain)
@@ -310,7 +297,7 @@ bool KestrinDeviceModel::setEqBandGain(uint8_t eqIndex, size_t band, int gain)
 
 bool KestrinDeviceModel::setEqBandsGains(const std::vector<int>& gains)
 {
-    return setEqBandsGains(m_eqIndex, gains);
+    return setEqBandsGains(getCurrentEqIndex(), gains);
 }
 
 bool KestrinDeviceModel::setEqBandsGains(uint8_t eqIndex, const std::vector<int>& gains)
@@ -340,7 +327,7 @@ bool KestrinDeviceModel::setEqBandsGains(uint8_t eqIndex, const std::vector<int>
 
 bool KestrinDeviceModel::loadEqBands(std::vector<KestrinEqBandParams>& out)
 {
-    return loadEqBands(m_eqIndex, out);
+    return loadEqBands(getCurrentEqIndex(), out);
 }
 
 bool KestrinDeviceModel::loadEqBands(uint8_t eqIndex, std::vector<KestrinEqBandParams>& out)
@@ -537,20 +524,54 @@ void KestrinDeviceModel::updateBattery()
 
 // --- Publishing -----------------------------------------------------------------------------------
 
-namespace {
-
 // Takes the implementation's value when it differs from the model's, with its signal.
-template <typename Model, typename T, typename Load, typename Signal>
-void takeLoaded(Model* model, Devices::IKestrinDeviceMain* devMain, Load load, T& cached, Signal signal)
+void KestrinDeviceModel::takeLoaded(Setting which)
 {
-    T value{};
-    if ((devMain->*load)(value) && value != cached) {
-        cached = value;
-        emit(model->*signal)();
+    uint16_t value = 0;
+    if (SettingInfo(which).load(*m_devMain, value) && value != setting(which)) {
+        setting(which) = value;
+        emitChanged(which);
     }
 }
 
-} // namespace
+void KestrinDeviceModel::emitChanged(Setting which)
+{
+    switch (which) {
+    case Setting::gameChatMix:
+        emit sigGameChatMixChanged();
+        break;
+    case Setting::noiseReduction:
+        emit sigNoiseReductionChanged();
+        break;
+    case Setting::ancMode:
+        emit sigAncModeChanged();
+        break;
+    case Setting::vpLevel:
+        emit sigVpLevelChanged();
+        break;
+    case Setting::earcupBalance:
+        emit sigEarcupBalanceChanged();
+        break;
+    case Setting::ampGain:
+        emit sigAmpGainChanged();
+        break;
+    case Setting::micLevel:
+        emit sigMicLevelChanged();
+        break;
+    case Setting::sidetoneLevel:
+        emit sigSidetoneLevelChanged();
+        break;
+    case Setting::sidetone:
+        emit sigSidetoneChanged();
+        break;
+    case Setting::autoPowerOff:
+        emit sigAutoPowerOffChanged();
+        break;
+    case Setting::eqIndex:
+        emit sigCurrentEqIndexChanged();
+        break;
+    }
+}
 
 void KestrinDeviceModel::onTimeout()
 {
@@ -588,65 +609,22 @@ void KestrinDeviceModel::restoreFailedKey(uint16_t key)
     if (m_writeJobs > 0 && (kind == uint8_t(Kind::eqIndex) || kind == uint8_t(Kind::earcupBalance)))
         return;
 
-    using Dev = Devices::IKestrinDeviceMain;
-    using M = KestrinDeviceModel;
-    switch (Kind(kind)) {
-    case Kind::gameChatMix:
-        takeLoaded(this, m_devMain, &Dev::loadGameChatMix, m_gameChatMix, &M::sigGameChatMixChanged);
-        break;
-    case Kind::noiseReduction:
-        takeLoaded(this, m_devMain, &Dev::loadNoiseReduction, m_noiseReduction, &M::sigNoiseReductionChanged);
-        break;
-    case Kind::ancMode:
-        takeLoaded(this, m_devMain, &Dev::loadAncMode, m_ancMode, &M::sigAncModeChanged);
-        break;
-    case Kind::vpLevel:
-        takeLoaded(this, m_devMain, &Dev::loadVpLevel, m_vpLevel, &M::sigVpLevelChanged);
-        break;
-    case Kind::earcupBalance:
-        takeLoaded(this, m_devMain, &Dev::loadEarcupBalance, m_earcupBalance, &M::sigEarcupBalanceChanged);
-        break;
-    case Kind::ampGain:
-        takeLoaded(this, m_devMain, &Dev::loadAmpGain, m_ampGain, &M::sigAmpGainChanged);
-        break;
-    case Kind::micLevel:
-        takeLoaded(this, m_devMain, &Dev::loadMicLevel, m_micLevel, &M::sigMicLevelChanged);
-        break;
-    case Kind::sidetoneLevel:
-        takeLoaded(this, m_devMain, &Dev::loadSidetoneLevel, m_sidetoneLevel, &M::sigSidetoneLevelChanged);
-        break;
-    case Kind::sidetone:
-        takeLoaded(this, m_devMain, &Dev::loadSidetone, m_sidetone, &M::sigSidetoneChanged);
-        break;
-    case Kind::autoPowerOff:
-        takeLoaded(this, m_devMain, &Dev::loadAutoPowerOff, m_autoPowerOff, &M::sigAutoPowerOffChanged);
-        break;
-    case Kind::eqIndex:
-        takeLoaded(this, m_devMain, &Dev::loadEqIndex, m_eqIndex, &M::sigCurrentEqIndexChanged);
-        break;
-    case Kind::eqBands: {
+    if (kind == uint8_t(Kind::eqBands)) {
         GlobalLogger::Instance()->message(QtDebugMsg, "EQ bands command failed, try again...");
         const auto it = m_eqCache.find(Buffer::EqIndexOf(key));
         if (it != m_eqCache.end())
             m_buffer->setEqBands(it->first, it->second);
-        break;
+        return;
     }
-    }
+    takeLoaded(Setting(kind));
 }
 
 void KestrinDeviceModel::publishPolledValues()
 {
-    using Dev = Devices::IKestrinDeviceMain;
-    using M = KestrinDeviceModel;
-    takeLoaded(this, m_devMain, &Dev::loadEqIndex, m_eqIndex, &M::sigCurrentEqIndexChanged);
-    takeLoaded(this, m_devMain, &Dev::loadGameChatMix, m_gameChatMix, &M::sigGameChatMixChanged);
-    takeLoaded(this, m_devMain, &Dev::loadNoiseReduction, m_noiseReduction, &M::sigNoiseReductionChanged);
-    takeLoaded(this, m_devMain, &Dev::loadSidetoneLevel, m_sidetoneLevel, &M::sigSidetoneLevelChanged);
-    takeLoaded(this, m_devMain, &Dev::loadSidetone, m_sidetone, &M::sigSidetoneChanged);
-    if (m_deviceType != DeviceType::kestrin)
-        takeLoaded(this, m_devMain, &Dev::loadMicLevel, m_micLevel, &M::sigMicLevelChanged);
-    if (m_deviceType == DeviceType::kestrin_2_anc)
-        takeLoaded(this, m_devMain, &Dev::loadAncMode, m_ancMode, &M::sigAncModeChanged);
+    for (const KestrinSettingInfo& info : c_kestrinSettings) {
+        if (info.polled && HasSetting(info.models, m_deviceType))
+            takeLoaded(info.setting);
+    }
 }
 
 // --- Device changes -------------------------------------------------------------------------------
@@ -654,26 +632,15 @@ void KestrinDeviceModel::publishPolledValues()
 // Takes every setting the implementation holds; those that changed are signalled.
 void KestrinDeviceModel::takeDeviceSettings()
 {
-    using Dev = Devices::IKestrinDeviceMain;
-    using M = KestrinDeviceModel;
-    Dev* dev = m_devMain;
+    Devices::IKestrinDeviceMain* dev = m_devMain;
     if (!dev)
         return;
     dev->loadPoweredOn(m_poweredOn);
     dev->loadMaxSidetoneLevel(m_maxSidetoneLevel);
-    takeLoaded(this, dev, &Dev::loadEqIndex, m_eqIndex, &M::sigCurrentEqIndexChanged);
-    takeLoaded(this, dev, &Dev::loadGameChatMix, m_gameChatMix, &M::sigGameChatMixChanged);
-    takeLoaded(this, dev, &Dev::loadNoiseReduction, m_noiseReduction, &M::sigNoiseReductionChanged);
-    takeLoaded(this, dev, &Dev::loadVpLevel, m_vpLevel, &M::sigVpLevelChanged);
-    takeLoaded(this, dev, &Dev::loadEarcupBalance, m_earcupBalance, &M::sigEarcupBalanceChanged);
-    takeLoaded(this, dev, &Dev::loadAmpGain, m_ampGain, &M::sigAmpGainChanged);
-    takeLoaded(this, dev, &Dev::loadSidetoneLevel, m_sidetoneLevel, &M::sigSidetoneLevelChanged);
-    takeLoaded(this, dev, &Dev::loadSidetone, m_sidetone, &M::sigSidetoneChanged);
-    takeLoaded(this, dev, &Dev::loadAutoPowerOff, m_autoPowerOff, &M::sigAutoPowerOffChanged);
-    if (m_deviceType != DeviceType::kestrin)
-        takeLoaded(this, dev, &Dev::loadMicLevel, m_micLevel, &M::sigMicLevelChanged);
-    if (m_deviceType == DeviceType::kestrin_2_anc)
-        takeLoaded(this, dev, &Dev::loadAncMode, m_ancMode, &M::sigAncModeChanged);
+    for (const KestrinSettingInfo& info : c_kestrinSettings) {
+        if (HasSetting(info.models, m_deviceType))
+            takeLoaded(info.setting);
+    }
 }
 
 // Returns false when the device is announced later, once a repair written by the worker is in.
@@ -686,19 +653,10 @@ bool KestrinDeviceModel::loadData()
 
     if (m_fwOnly) {
         // Such a headset answers nothing but its version; show neutral values.
-        m_gameChatMix = 10;
-        m_noiseReduction = 0;
-        m_vpLevel = 7;
-        m_earcupBalance = 128;
-        m_ampGain = 136;
-        m_eqIndex = 1;
-        m_sidetoneLevel = 0;
+        for (const KestrinSettingInfo& info : c_kestrinSettings)
+            setting(info.setting) = uint16_t(info.fwOnly);
         m_maxSidetoneLevel = 25;
-        m_micLevel = 0;
         m_poweredOn = false;
-        m_sidetone = false;
-        m_autoPowerOff = 300;
-        m_ancMode = Enumer<AncMode>::Default();
         if (m_dongle) {
             dev->loadDongleFwVersion(m_dongleFwVersion);
             m_fwVersion.clear();
@@ -712,64 +670,45 @@ bool KestrinDeviceModel::loadData()
     // Load operations copy what the implementation read when the device was opened: no traffic.
     dev->loadIsNewFilm(m_newFilm);
     dev->loadPoweredOn(m_poweredOn);
-    dev->loadSidetone(m_sidetone);
-    dev->loadGameChatMix(m_gameChatMix);
-    dev->loadNoiseReduction(m_noiseReduction);
-    dev->loadVpLevel(m_vpLevel);
-    dev->loadEarcupBalance(m_earcupBalance);
-    dev->loadAmpGain(m_ampGain);
-    dev->loadEqIndex(m_eqIndex);
     dev->loadMaxSidetoneLevel(m_maxSidetoneLevel);
-    dev->loadSidetoneLevel(m_sidetoneLevel);
-    dev->loadAutoPowerOff(m_autoPowerOff);
     dev->loadFwVersion(m_fwVersion);
     if (m_dongle)
         dev->loadDongleFwVersion(m_dongleFwVersion);
     else
         m_dongleFwVersion.clear();
-
-    if (m_deviceType == DeviceType::kestrin) {
-        m_micLevel = 0;
-        m_ancMode = Enumer<AncMode>::Default();
-    } else if (m_deviceType == DeviceType::kestrin_2_anc) {
-        dev->loadMicLevel(m_micLevel);
-        dev->loadAncMode(m_ancMode);
-        if (!Enumer<AncMode>::IsValid(m_ancMode)) {
-            m_ancMode = Enumer<AncMode>::Default();
-            m_buffer->setAncMode(m_ancMode);
-            emit sigAncModeChanged();
-        }
-    } else {
-        dev->loadMicLevel(m_micLevel);
-        m_ancMode = Enumer<AncMode>::Default();
+    for (const KestrinSettingInfo& info : c_kestrinSettings) {
+        if (!HasSetting(info.models, m_deviceType))
+            setting(info.setting) = uint16_t(info.initial);
+        else
+            info.load(*dev, setting(info.setting));
     }
 
-    // Values out of range are pulled into it, on the headset too.
-    if (m_gameChatMix > MaxGameChatMix) {
-        m_gameChatMix = MaxGameChatMix;
-        m_buffer->setGameChatMix(m_gameChatMix);
-        emit sigGameChatMixChanged();
+    // Values out of range are pulled into it, on the headset too: a mode the program does not
+    // know becomes the default, a value above its range the highest one. The balance is the
+    // exception, below.
+    if (HasSetting(SettingInfo(Setting::ancMode).models, m_deviceType) && !Enumer<AncMode>::IsValid(getAncMode())) {
+        setting(Setting::ancMode) = uint8_t(Enumer<AncMode>::Default());
+        m_buffer->setAncMode(getAncMode());
+        emit sigAncModeChanged();
     }
-    if (m_noiseReduction > MaxNoiseReduction) {
-        m_noiseReduction = MaxNoiseReduction;
-        m_buffer->setNoiseReduction(m_noiseReduction);
-        emit sigNoiseReductionChanged();
-    }
-    if (m_vpLevel > MaxVpLevel) {
-        m_vpLevel = MaxVpLevel;
-        m_buffer->setVpLevel(m_vpLevel);
-        emit sigVpLevelChanged();
+    for (const KestrinSettingInfo& info : c_kestrinSettings) {
+        if (info.setting == Setting::earcupBalance || setting(info.setting) <= info.max)
+            continue;
+        setting(info.setting) = uint16_t(info.max);
+        m_buffer->store(info.setting, setting(info.setting));
+        emitChanged(info.setting);
     }
     // The balance is written at once and taken only when the headset accepted it; the device is
     // announced after that, so that the screens see the repaired value from the start.
     bool readyNow = true;
-    const uint8_t balance = std::clamp(m_earcupBalance, MinEarcupBalance, MaxEarcupBalance);
-    if (balance != m_earcupBalance) {
+    const KestrinSettingInfo& balanceInfo = SettingInfo(Setting::earcupBalance);
+    const uint8_t balance = uint8_t(std::clamp<int>(getEarcupBalance(), balanceInfo.min, balanceInfo.max));
+    if (balance != getEarcupBalance()) {
         readyNow = false;
         runOnWorker([dev, balance] { return dev->setEarcupBalance(balance); },
                     [this, balance](bool accepted) {
                         if (accepted) {
-                            m_earcupBalance = balance;
+                            setting(Setting::earcupBalance) = balance;
                             emit sigEarcupBalanceChanged();
                         }
                         finishDeviceReady();
