@@ -186,6 +186,19 @@ inline constexpr KestrinSettingInfo c_rows[] = {
 };
 static_assert(sizeof c_rows / sizeof c_rows[0] == c_kestrinSettingCount, "one row per setting");
 
+constexpr bool EverySettingHasOneRow()
+{
+    for (size_t number = 0; number < c_kestrinSettingCount; ++number) {
+        int rows = 0;
+        for (const KestrinSettingInfo& info : c_rows)
+            rows += size_t(info.setting) == number ? 1 : 0;
+        if (rows != 1)
+            return false;
+    }
+    return true;
+}
+static_assert(EverySettingHasOneRow(), "each setting has exactly one row");
+
 } // namespace KestrinSettingRows
 
 // Every setting, in the order the model takes and signals them.

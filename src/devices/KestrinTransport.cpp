@@ -12,14 +12,15 @@ namespace Devices {
 
 namespace {
 
+using Wire::c_sensorReportSize;
+constexpr uint8_t c_sensorSample = Wire::c_sensorSampleReport;
+constexpr uint8_t c_sensorCentre = Wire::c_sensorCentreReport;
+
 constexpr size_t c_drainReads = 100;
-constexpr size_t c_sensorReportSize = 14;
-constexpr uint8_t c_sensorSample = 3;
-constexpr uint8_t c_sensorCentre = 4;
 
 bool IsKind(uint8_t byte)
 {
-    return byte == 0x5A || byte == 0x5B || byte == 0x5D;
+    return byte == Wire::c_request || byte == Wire::c_response || byte == Wire::c_notification;
 }
 
 size_t LengthField(const uint8_t* command)

@@ -75,18 +75,18 @@ public:
         bool (*m_call)(void*, const uint8_t*, size_t) = nullptr;
     };
 
-    static constexpr size_t c_packageSize = 62;
-    static constexpr size_t c_maxPackagePayload = 59;
+    static constexpr size_t c_packageSize = Wire::c_packageSize;
+    static constexpr size_t c_maxPackagePayload = Wire::c_maxPackagePayload;
     // The longest command is 1024 bytes. An incomplete one holds at most 1023, so one more
     // package always fits behind it and completes it: the headroom keeps the bytes of the next
     // command that share that package.
     static constexpr size_t c_bufferSize = 1024;
     static constexpr size_t c_bufferCapacity = c_bufferSize + c_maxPackagePayload;
-    static constexpr size_t c_maxLengthField = 1020;
-    static constexpr uint8_t c_outReportId = 6;
-    static constexpr uint8_t c_inReportId = 7;
-    static constexpr uint8_t c_relayFlag = 0x80;
-    static constexpr uint8_t c_marker = 0x05;
+    static constexpr size_t c_maxLengthField = Wire::c_maxLengthField;
+    static constexpr uint8_t c_outReportId = Wire::c_outReportId;
+    static constexpr uint8_t c_inReportId = Wire::c_inReportId;
+    static constexpr uint8_t c_relayFlag = Wire::c_relayFlag;
+    static constexpr uint8_t c_marker = Wire::c_marker;
     // Reads in a row without a byte before a receive gives up, normally and during an EQ upload.
     static constexpr int c_patience = 8;
     static constexpr int c_longPatience = 40;

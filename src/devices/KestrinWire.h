@@ -6,6 +6,7 @@
 // and where its status byte is).
 
 #include <array>
+#include <cassert>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -14,8 +15,21 @@
 namespace Devices {
 namespace Wire {
 
+// --- packages ----------------------------------------------------------------------------------
+
+// Output report 6: 06, N, relay flag, N command bytes, zeros. Input report 7 (fetched by
+// GET_REPORT): 07, n, -, n bytes of the device's byte stream.
+constexpr size_t c_packageSize = 62;
+constexpr size_t c_maxPackagePayload = 59;
+constexpr uint8_t c_outReportId = 6;
+constexpr uint8_t c_inReportId = 7;
+// Set in an output package for the headset behind the dongle.
+constexpr uint8_t c_relayFlag = 0x80;
+
 // --- framing -----------------------------------------------------------------------------------
 
+// The length field of a command counts at most this many bytes.
+constexpr size_t c_maxLengthField = 1020;
 constexpr uint8_t c_marker = 0x05;
 constexpr uint8_t c_request = 0x5A;
 constexpr uint8_t c_response = 0x5B;
@@ -86,10 +100,13 @@ constexpr uint16_t c_coefficientKeyBase = 0xE42C;
 // The value the headset expects in a UI-block read request.
 constexpr uint16_t c_readBlockLimit = 1000;
 
-// Sensors: the rate is capped, the top bit switches them on; samples arrive as report 3.
+// Sensors: the rate is capped, the top bit switches them on. Their reports bypass the command
+// stream: a 14-byte sample is report 3, a centre request from the headset report 4.
 constexpr uint8_t c_sensorRateLimit = 60;
 constexpr uint8_t c_sensorEnableBit = 0x80;
 constexpr uint8_t c_sensorSampleReport = 3;
+constexpr uint8_t c_sensorCentreReport = 4;
+constexpr size_t c_sensorReportSize = 14;
 
 // --- request frames ----------------------------------------------------------------------------
 
@@ -109,18 +126,20 @@ inline void PutHeader(uint8_t* out, CommandId id, size_t payloadSize)
 // so no command counts its own bytes.
 class Frame {
 public:
-    static constexpr size_t c_capacity = 59;
+    static constexpr size_t c_capacity = c_maxPackagePayload;
 
     explicit Frame(CommandId id) { PutHeader(m_bytes.data(), id, 0); }
 
     Frame& add(uint8_t byte)
     {
+        assert(m_size < c_capacity);
         m_bytes[m_size++] = byte;
         setLength();
         return *this;
     }
     Frame& add(const uint8_t* bytes, size_t count)
     {
+        assert(m_size + count <= c_capacity);
         std::memcpy(m_bytes.data() + m_size, bytes, count);
         m_size += count;
         setLength();
