@@ -420,7 +420,7 @@ bool KestrinTransport::readPoweredOn(bool& on)
 
 bool KestrinTransport::writeUserEqIndex(uint8_t index)
 {
-    const Frame request = std::move(Frame(c_anc).add(c_ancSetUserEq).add(index));
+    const Frame request(c_anc, { c_ancSetUserEq, index });
     return exchange(request, false, c_setUserEqReply, [](const uint8_t* reply, size_t) {
         QThread::msleep(c_ancPauseMs);
         return c_setUserEqReply.statusOk(reply);
@@ -429,7 +429,7 @@ bool KestrinTransport::writeUserEqIndex(uint8_t index)
 
 bool KestrinTransport::readUserEqIndex(uint8_t& index)
 {
-    const Frame request = std::move(Frame(c_anc).add(c_ancGetUserEq));
+    const Frame request(c_anc, { c_ancGetUserEq });
     uint8_t value = 0;
     if (!exchange(request, false, c_getUserEqReply, [&value](const uint8_t* reply, size_t) {
             QThread::msleep(c_ancPauseMs);
@@ -456,7 +456,7 @@ bool KestrinTransport::writeUserEqBiquad(uint8_t eqIndex, uint8_t band, DeviceDa
 
 bool KestrinTransport::readUserBiquad(uint8_t eqIndex, Kestrin2AncEq& eq)
 {
-    const Frame request = std::move(Frame(c_anc).add(c_ancGetBiquads).add(eqIndex).add(0x0A));
+    const Frame request(c_anc, { c_ancGetBiquads, eqIndex, 0x0A });
     Kestrin2AncEq read;
     if (!exchange(request, false, c_getBiquadsReply, [&read](const uint8_t* reply, size_t length) {
             QThread::msleep(c_ancPauseMs);
@@ -472,7 +472,7 @@ bool KestrinTransport::readUserBiquad(uint8_t eqIndex, Kestrin2AncEq& eq)
 
 bool KestrinTransport::readBatteryLevel(uint8_t& level)
 {
-    const Frame request = std::move(Frame(c_battery).add(0x00));
+    const Frame request(c_battery, { 0x00 });
 
     std::lock_guard<std::mutex> lock(m_mutex);
     if (!exchangeUnsafe(request, false, c_batteryResponse))
@@ -487,7 +487,7 @@ bool KestrinTransport::readBatteryLevel(uint8_t& level)
 
 bool KestrinTransport::readFwVersion(QString& version, bool toDongle)
 {
-    const Frame request = std::move(Frame(c_fwVersion).add(0x00));
+    const Frame request(c_fwVersion, { 0x00 });
 
     std::lock_guard<std::mutex> lock(m_mutex);
     if (!exchangeUnsafe(request, toDongle, c_fwVersionResponse))
@@ -508,7 +508,7 @@ bool KestrinTransport::readFwVersion(QString& version, bool toDongle)
 
 bool KestrinTransport::readTvqReady(bool& ready)
 {
-    const Frame request = std::move(Frame(c_readiness).add(c_readinessQuery));
+    const Frame request(c_readiness, { c_readinessQuery });
     bool value = false;
     if (!exchange(request, false, c_readinessReply, [&value](const uint8_t* reply, size_t) {
             value = reply[7] == 1;
@@ -521,14 +521,14 @@ bool KestrinTransport::readTvqReady(bool& ready)
 
 bool KestrinTransport::factoryReset()
 {
-    const Frame request = std::move(Frame(c_systemAction).add(c_actionFactoryReset).add(0x00));
+    const Frame request(c_systemAction, { c_actionFactoryReset, 0x00 });
     return exchange(request, false, c_systemActionReply);
 }
 
 bool KestrinTransport::pairing()
 {
     // Pairing is the dongle's own business: never relayed to a headset.
-    const Frame request = std::move(Frame(c_systemAction).add(c_actionPairing).add(0x00));
+    const Frame request(c_systemAction, { c_actionPairing, 0x00 });
     return exchange(request, true, c_systemActionReply);
 }
 

@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <initializer_list>
 #include <utility>
 
 namespace Devices {
@@ -129,6 +130,11 @@ public:
     static constexpr size_t c_capacity = c_maxPackagePayload;
 
     explicit Frame(CommandId id) { PutHeader(m_bytes.data(), id, 0); }
+    Frame(CommandId id, std::initializer_list<uint8_t> payload) : Frame(id)
+    {
+        for (uint8_t byte : payload)
+            add(byte);
+    }
 
     Frame& add(uint8_t byte)
     {
@@ -172,7 +178,7 @@ private:
     }
 
     std::array<uint8_t, c_capacity> m_bytes{};
-    size_t m_size = 6;
+    size_t m_size = c_headerSize + 2; // marker, kind, length and command id
 };
 
 // --- reply checks ------------------------------------------------------------------------------
@@ -229,8 +235,13 @@ struct ReplyCheck {
 // 05 5B - 00 id id: a response to the command `id`.
 constexpr ReplyCheck Response(CommandId id, uint8_t minLength)
 {
-    return ReplyCheck{}.atLeast(minLength).with(0, c_marker).with(1, c_response).with(3, 0x00).with(4, id.low).with(5,
-                                                                                                                  id.high);
+    return ReplyCheck{}
+        .atLeast(minLength)
+        .with(0, c_marker)
+        .with(1, c_response)
+        .with(3, 0x00)
+        .with(4, id.low)
+        .with(5, id.high);
 }
 
 // 05 5D - 00 id id: the notification that follows a response to `id`.
