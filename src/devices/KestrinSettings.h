@@ -67,8 +67,7 @@ inline bool HasSetting(uint8_t models, DeviceType type)
     case DeviceType::kestrin_2_anc:
         return models & c_onKestrin2Anc;
     default:
-        // Another device behind the headset interface (the simulated headset has its own type)
-        // is taken to have what the later models have.
+        // No headset loaded yet: what a later model without noise cancelling has.
         return models & c_onKestrin2;
     }
 }
