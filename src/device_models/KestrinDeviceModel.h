@@ -6,12 +6,14 @@
 #include "device_models/WorkerTimers.h"
 #include "devices/DeviceSignals.h"
 #include "devices/IDeviceImpl.h"
+#include "devices/KestrinSettings.h"
 #include "utils/SpinLock.h"
 
 #include <QMetaObject>
 #include <QQuaternion>
 #include <QString>
 
+#include <array>
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
@@ -79,18 +81,18 @@ public:
     bool getMicMute() const { return m_micMute; }
     QQuaternion getHeadPosition() const { return m_headPosition; }
     bool hasHeadtracking() const;
-    uint8_t getGameChatMix() const { return m_gameChatMix; }
-    uint8_t getNoiseReduction() const { return m_noiseReduction; }
-    uint8_t getVpLevel() const { return m_vpLevel; }
-    uint8_t getEarcupBalance() const { return m_earcupBalance; }
-    uint8_t getAmpGain() const { return m_ampGain; }
-    uint8_t getCurrentEqIndex() const { return m_eqIndex; }
-    uint8_t getSidetoneLevel() const { return m_sidetoneLevel; }
+    uint8_t getGameChatMix() const { return uint8_t(setting(Setting::gameChatMix)); }
+    uint8_t getNoiseReduction() const { return uint8_t(setting(Setting::noiseReduction)); }
+    uint8_t getVpLevel() const { return uint8_t(setting(Setting::vpLevel)); }
+    uint8_t getEarcupBalance() const { return uint8_t(setting(Setting::earcupBalance)); }
+    uint8_t getAmpGain() const { return uint8_t(setting(Setting::ampGain)); }
+    uint8_t getCurrentEqIndex() const { return uint8_t(setting(Setting::eqIndex)); }
+    uint8_t getSidetoneLevel() const { return uint8_t(setting(Setting::sidetoneLevel)); }
     uint8_t getMaxSidetoneLevel() const { return m_maxSidetoneLevel; }
-    uint8_t getMicLevel() const { return m_micLevel; }
-    uint16_t getAutoPowerOff() const { return m_autoPowerOff; }
-    bool isSidetoneOn() const { return m_sidetone; }
-    DeviceData::AncMode getAncMode() const { return m_ancMode; }
+    uint8_t getMicLevel() const { return uint8_t(setting(Setting::micLevel)); }
+    uint16_t getAutoPowerOff() const { return setting(Setting::autoPowerOff); }
+    bool isSidetoneOn() const { return setting(Setting::sidetone) != 0; }
+    DeviceData::AncMode getAncMode() const { return DeviceData::AncMode(setting(Setting::ancMode)); }
     QString getFwVersion() const { return m_fwVersion; }
     QString getDongleFwVersion() const { return m_dongleFwVersion; }
     bool isPoweredOn() const { return m_poweredOn; }
@@ -177,6 +179,14 @@ signals:
 
 private:
     using EqBands = std::vector<DeviceData::KestrinEqBandParams>;
+    using Setting = Devices::KestrinSetting;
+
+    uint16_t setting(Setting which) const { return m_settings[size_t(which)]; }
+    uint16_t& setting(Setting which) { return m_settings[size_t(which)]; }
+    // The steps every setting runs, with the facts of its row in Devices::c_kestrinSettings.
+    bool queueChange(Setting which, uint16_t value);
+    void takeLoaded(Setting which);
+    void emitChanged(Setting which);
 
     bool loadData();
     void updateData();
@@ -227,20 +237,11 @@ private:
     std::unordered_map<uint8_t, EqBands> m_eqCache;
     QString m_fwVersion;
     QString m_dongleFwVersion;
-    uint16_t m_autoPowerOff = 0;
-    uint8_t m_gameChatMix = 0;
-    uint8_t m_noiseReduction = 0;
-    uint8_t m_vpLevel = 0;
-    uint8_t m_earcupBalance = 128;
-    uint8_t m_ampGain = 0;
-    uint8_t m_eqIndex = 0;
-    uint8_t m_sidetoneLevel = 0;
+    // The settings of Devices::c_kestrinSettings, by their number.
+    std::array<uint16_t, Devices::c_kestrinSettingCount> m_settings{};
     uint8_t m_maxSidetoneLevel = 0;
-    uint8_t m_micLevel = 0;
-    DeviceData::AncMode m_ancMode;
     uint8_t m_htState = 0;
     bool m_poweredOn = false;
-    bool m_sidetone = false;
     bool m_dongle = false;
     bool m_fwOnly = false;
     bool m_hw = false;

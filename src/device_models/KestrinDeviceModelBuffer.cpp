@@ -98,35 +98,11 @@ void KestrinDeviceModel::Buffer::checkParamAndStartUnsafe(Key key)
     startTimer();
 }
 
-template <typename T>
-void KestrinDeviceModel::Buffer::store(T Values::*field, T value, Kind kind)
+void KestrinDeviceModel::Buffer::store(Setting setting, uint16_t value)
 {
     Utils::SpinGuard valueLock(m_valueLock);
-    m_values.*field = value;
-    checkParamAndStartUnsafe(MakeKey(kind));
-}
-
-void KestrinDeviceModel::Buffer::setGameChatMix(uint8_t value) { store(&Values::gameChatMix, value, Kind::gameChatMix); }
-void KestrinDeviceModel::Buffer::setNoiseReduction(uint8_t value)
-{
-    store(&Values::noiseReduction, value, Kind::noiseReduction);
-}
-void KestrinDeviceModel::Buffer::setAncMode(DeviceData::AncMode mode) { store(&Values::ancMode, mode, Kind::ancMode); }
-void KestrinDeviceModel::Buffer::setVpLevel(uint8_t value) { store(&Values::vpLevel, value, Kind::vpLevel); }
-void KestrinDeviceModel::Buffer::setEarcupBalance(uint8_t value)
-{
-    store(&Values::earcupBalance, value, Kind::earcupBalance);
-}
-void KestrinDeviceModel::Buffer::setAmpGain(uint8_t value) { store(&Values::ampGain, value, Kind::ampGain); }
-void KestrinDeviceModel::Buffer::setMicLevel(uint8_t value) { store(&Values::micLevel, value, Kind::micLevel); }
-void KestrinDeviceModel::Buffer::setSidetoneLevel(uint8_t value)
-{
-    store(&Values::sidetoneLevel, value, Kind::sidetoneLevel);
-}
-void KestrinDeviceModel::Buffer::setSidetoneEnabled(bool on) { store(&Values::sidetone, on, Kind::sidetone); }
-void KestrinDeviceModel::Buffer::setAutoPowerOff(uint16_t seconds)
-{
-    store(&Values::autoPowerOff, seconds, Kind::autoPowerOff);
+    m_values[size_t(setting)] = value;
+    checkParamAndStartUnsafe(MakeKey(setting));
 }
 
 void KestrinDeviceModel::Buffer::setEqBands(uint8_t eqIndex, const std::vector<KestrinEqBandParams>& bands)
@@ -140,36 +116,6 @@ void KestrinDeviceModel::Buffer::addFailedKey(Key key)
 {
     Utils::SpinGuard valueLock(m_valueLock);
     m_failedKeys.push_back(key);
-}
-
-bool KestrinDeviceModel::Buffer::writeValue(Devices::IKestrinDeviceMain* devMain, Kind kind, const Values& values)
-{
-    switch (kind) {
-    case Kind::gameChatMix:
-        return devMain->setGameChatMix(values.gameChatMix);
-    case Kind::noiseReduction:
-        return devMain->setNoiseReduction(values.noiseReduction);
-    case Kind::ancMode:
-        return devMain->setAncMode(values.ancMode);
-    case Kind::vpLevel:
-        return devMain->setVpLevel(values.vpLevel);
-    case Kind::earcupBalance:
-        return devMain->setEarcupBalance(values.earcupBalance);
-    case Kind::ampGain:
-        return devMain->setAmpGain(values.ampGain);
-    case Kind::micLevel:
-        return devMain->setMicLevel(values.micLevel);
-    case Kind::sidetoneLevel:
-        return devMain->setSidetoneLevel(values.sidetoneLevel);
-    case Kind::sidetone:
-        return devMain->setSidetone(values.sidetone);
-    case Kind::autoPowerOff:
-        return devMain->setAutoPowerOff(values.autoPowerOff);
-    case Kind::eqIndex:
-    case Kind::eqBands:
-        break;
-    }
-    return true;
 }
 
 KestrinDeviceModel::Buffer::WriteResult KestrinDeviceModel::Buffer::writeBands(
@@ -241,7 +187,7 @@ void KestrinDeviceModel::Buffer::process()
         if (kind == uint8_t(Kind::eqBands))
             ok = writeBands(devMain, type, EqIndexOf(key), bands) != WriteResult::failed;
         else if (kind < uint8_t(Kind::eqIndex))
-            ok = writeValue(devMain, Kind(kind), values);
+            ok = Devices::SettingInfo(Setting(kind)).set(*devMain, values[kind]);
     }
     // The failure and the end of the write become visible together: to the model the key is
     // always either in flight or failed, never briefly neither.

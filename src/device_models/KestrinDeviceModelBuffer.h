@@ -1,8 +1,10 @@
 #pragma once
 
 #include "device_models/KestrinDeviceModel.h"
+#include "devices/KestrinSettings.h"
 #include "utils/SpinLock.h"
 
+#include <array>
 #include <map>
 #include <mutex>
 
@@ -20,22 +22,25 @@ public:
     // Low byte: the kind; high byte: the EQ preset of an EQ-bands key.
     using Key = uint16_t;
 
+    // A setting's kind is its number in Devices::KestrinSetting; EQ bands follow them.
+    using Setting = Devices::KestrinSetting;
     enum class Kind : uint8_t {
-        gameChatMix = 0,
-        noiseReduction = 1,
-        ancMode = 2,
-        vpLevel = 3,
-        earcupBalance = 4,
-        ampGain = 5,
-        micLevel = 6,
-        sidetoneLevel = 7,
-        sidetone = 8,
-        autoPowerOff = 9,
-        eqIndex = 10,
-        eqBands = 11,
+        gameChatMix = uint8_t(Setting::gameChatMix),
+        noiseReduction = uint8_t(Setting::noiseReduction),
+        ancMode = uint8_t(Setting::ancMode),
+        vpLevel = uint8_t(Setting::vpLevel),
+        earcupBalance = uint8_t(Setting::earcupBalance),
+        ampGain = uint8_t(Setting::ampGain),
+        micLevel = uint8_t(Setting::micLevel),
+        sidetoneLevel = uint8_t(Setting::sidetoneLevel),
+        sidetone = uint8_t(Setting::sidetone),
+        autoPowerOff = uint8_t(Setting::autoPowerOff),
+        eqIndex = uint8_t(Setting::eqIndex),
+        eqBands = uint8_t(Devices::c_kestrinSettingCount),
     };
 
     static constexpr Key MakeKey(Kind kind, uint8_t eqIndex = 0) { return Key(uint8_t(kind) | (eqIndex << 8)); }
+    static constexpr Key MakeKey(Setting setting) { return Key(uint8_t(setting)); }
     static constexpr uint8_t KindOf(Key key) { return uint8_t(key & 0xFF); }
     static constexpr uint8_t EqIndexOf(Key key) { return uint8_t(key >> 8); }
 
@@ -68,16 +73,19 @@ public:
     // The caller holds the value lock.
     void checkParamAndStartUnsafe(Key key);
 
-    void setGameChatMix(uint8_t value);
-    void setNoiseReduction(uint8_t value);
-    void setAncMode(DeviceData::AncMode mode);
-    void setVpLevel(uint8_t value);
-    void setEarcupBalance(uint8_t value);
-    void setAmpGain(uint8_t value);
-    void setMicLevel(uint8_t value);
-    void setSidetoneLevel(uint8_t value);
-    void setSidetoneEnabled(bool on);
-    void setAutoPowerOff(uint16_t seconds);
+    // Stores the newest value of a setting and queues its key. The named operations are this
+    // for one setting each.
+    void store(Setting setting, uint16_t value);
+    void setGameChatMix(uint8_t value) { store(Setting::gameChatMix, value); }
+    void setNoiseReduction(uint8_t value) { store(Setting::noiseReduction, value); }
+    void setAncMode(DeviceData::AncMode mode) { store(Setting::ancMode, uint8_t(mode)); }
+    void setVpLevel(uint8_t value) { store(Setting::vpLevel, value); }
+    void setEarcupBalance(uint8_t value) { store(Setting::earcupBalance, value); }
+    void setAmpGain(uint8_t value) { store(Setting::ampGain, value); }
+    void setMicLevel(uint8_t value) { store(Setting::micLevel, value); }
+    void setSidetoneLevel(uint8_t value) { store(Setting::sidetoneLevel, value); }
+    void setSidetoneEnabled(bool on) { store(Setting::sidetone, on); }
+    void setAutoPowerOff(uint16_t seconds) { store(Setting::autoPowerOff, seconds); }
     void setEqBands(uint8_t eqIndex, const std::vector<DeviceData::KestrinEqBandParams>& bands);
     void addFailedKey(Key key);
 
@@ -93,22 +101,9 @@ private:
     // incomparable: the ANC headset's current bands could not be loaded or differ in number.
     enum class WriteResult { done, failed, incomparable };
 
-    struct Values {
-        uint16_t autoPowerOff = 0;
-        uint8_t gameChatMix = 0;
-        uint8_t noiseReduction = 0;
-        uint8_t vpLevel = 0;
-        uint8_t earcupBalance = 0;
-        uint8_t ampGain = 0;
-        uint8_t micLevel = 0;
-        uint8_t sidetoneLevel = 0;
-        DeviceData::AncMode ancMode = DeviceData::AncMode::on;
-        bool sidetone = false;
-    };
+    // The newest value of each setting, by its number.
+    using Values = std::array<uint16_t, Devices::c_kestrinSettingCount>;
 
-    template <typename T>
-    void store(T Values::*field, T value, Kind kind);
-    static bool writeValue(Devices::IKestrinDeviceMain* devMain, Kind kind, const Values& values);
     static WriteResult writeBands(Devices::IKestrinDeviceMain* devMain, DeviceType type, uint8_t eqIndex,
                                   const std::vector<DeviceData::KestrinEqBandParams>& bands);
     bool flushBandsUnsafe(Devices::IKestrinDeviceMain* devMain, DeviceType type, Key key,
@@ -121,7 +116,7 @@ private:
     bool m_timerRunning = false;
     // One pending band list per preset, so that two presets edited in a row each get their own.
     std::map<uint8_t, std::vector<DeviceData::KestrinEqBandParams>> m_pendingBands;
-    Values m_values;
+    Values m_values{};
     std::vector<Key> m_pendingKeys;
     std::vector<Key> m_failedKeys;
     // The key a tick is writing now; NoKey between writes.

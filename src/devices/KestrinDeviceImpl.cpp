@@ -1,107 +1,9 @@
 #include "devices/KestrinDeviceImpl.h"
 
-#include "core/GlobalLogger.h"
-#include "devices/KestrinTransport.h"
+#include "devices/KestrinDeviceImplPrivate.h"
 #include "io/KestrinHidApiClient.h"
-#include "utils/SpinLock.h"
-
-#include <QThread>
-
-#include <cmath>
-#include <unordered_map>
 
 namespace Devices {
-
-namespace {
-
-constexpr uint8_t c_firstCustomEq = 7;
-constexpr uint8_t c_lastCustomEq = 10;
-
-// The pause that lets a kestrin_2 headset pick up a freshly stored preset before its voice
-// prompts come back.
-constexpr unsigned long c_eqReloadPauseMs = 1000;
-
-} // namespace
-
-class KestrinDeviceImpl::Impl {
-public:
-    Impl(Platform::KestrinHidApiClient& client, uint16_t vid, uint16_t pid, DeviceType type, KestrinHwType hwType,
-        bool dongle)
-        : client(client)
-        , transport(client)
-        , vid(vid)
-        , pid(pid)
-        , type(type)
-        , hwType(hwType)
-        , dongle(dongle)
-    {
-    }
-
-    static bool getCustomEqId(uint8_t eqIndex, int& slot)
-    {
-        if (eqIndex < c_firstCustomEq || eqIndex > c_lastCustomEq)
-            return false;
-        slot = eqIndex - c_firstCustomEq;
-        return true;
-    }
-
-    bool isAnc() const { return type == DeviceType::kestrin_2_anc; }
-
-    bool init();
-    void refreshAfterReset();
-    bool updateEqBands(int slot);
-    bool hasCachedSlot(int slot);
-    bool uploadEqBands(uint8_t eqIndex, const std::vector<DeviceData::KestrinEqBandParams>& bands);
-    void reloadPresetOnKestrin2();
-
-    template <typename T>
-    bool loadCached(const T& field, T& out)
-    {
-        if (!valid)
-            return false;
-        Utils::SpinGuard guard(cacheLock);
-        out = field;
-        return true;
-    }
-
-    template <typename T>
-    void storeCached(T& field, const T& value)
-    {
-        Utils::SpinGuard guard(cacheLock);
-        field = value;
-    }
-
-    Platform::KestrinHidApiClient& client;
-    KestrinTransport transport;
-    // Guards short copies in and out of the caches; never held across device traffic.
-    Utils::SpinLock cacheLock;
-    std::unordered_map<int, KestrinEq> peqCache;
-    std::unordered_map<int, Kestrin2AncEq> ancEqCache;
-    QString fwVersion;
-    QString dongleFwVersion;
-
-    uint16_t autoPowerOff = 0;
-    uint8_t vpLevel = 0;
-    uint8_t earcupBalance = 0;
-    uint8_t ampGain = 0;
-    uint8_t sidetoneLevel = 0;
-    uint8_t maxSidetoneLevel = 0;
-    uint8_t gameChatMix = 0;
-    uint8_t noiseReduction = 0;
-    uint8_t micLevel = 0;
-    uint8_t eqIndex = 0;
-    DeviceData::AncMode ancMode = DeviceData::AncMode::on;
-    bool poweredOn = false;
-    bool isNewFilm = false;
-    bool sidetoneOn = false;
-
-    uint16_t vid;
-    uint16_t pid;
-    DeviceType type;
-    KestrinHwType hwType;
-    bool dongle;
-    bool valid = false;
-};
 
 // Reads every setting once, in a fixed order; the first failure leaves the object invalid and none
 // of the values read so far is served.
@@ -117,41 +19,38 @@ bool KestrinDeviceImpl::Impl::init()
         return false;
     }
 
-    if (!transport.readVpLevel(vpLevel) || !transport.readEarcupBalance(earcupBalance))
+    if (!readInto(KestrinSetting::vpLevel) || !readInto(KestrinSetting::earcupBalance))
         return false;
     if (!transport.readFwVersion(fwVersion, false))
         return false;
-    if (!transport.readAmpGain(ampGain) || !transport.readAutoPowerOff(autoPowerOff)
-        || !transport.readSidetoneState(sidetoneOn))
+    if (!readInto(KestrinSetting::ampGain) || !readInto(KestrinSetting::autoPowerOff)
+        || !readInto(KestrinSetting::sidetone))
         return false;
     if (dongle && !transport.readFwVersion(dongleFwVersion, true))
         return false;
-    if (!transport.readMaxSidetoneLevel(maxSidetoneLevel) || !transport.readSidetoneLevel(sidetoneLevel))
+    if (!transport.readMaxSidetoneLevel(maxSidetoneLevel) || !readInto(KestrinSetting::sidetoneLevel))
         return false;
 
     if (isAnc()) {
         uint8_t userEq = 0;
         if (!transport.readUserEqIndex(userEq))
             return false;
-        eqIndex = uint8_t(userEq + 1);
-    } else if (!transport.readPeqIndex(eqIndex)) {
+        settings[size_t(KestrinSetting::eqIndex)] = uint8_t(userEq + 1);
+    } else if (!readInto(KestrinSetting::eqIndex)) {
         return false;
     }
 
-    if (!transport.readGameChatMix(gameChatMix) || !transport.readNoiseReduction(noiseReduction))
+    if (!readInto(KestrinSetting::gameChatMix) || !readInto(KestrinSetting::noiseReduction))
         return false;
-    if (isAnc() && !transport.readAncMode(ancMode))
+    if (isAnc() && !readInto(KestrinSetting::ancMode))
         return false;
-
-    // The microphone level is not read from the headset: it starts at 0.
-    micLevel = 0;
 
     // Not fatal: a headset that does not answer this query keeps the flag false.
     bool newFilm = false;
     isNewFilm = transport.readIsNewFilm(newFilm) && newFilm;
 
     int slot = 0;
-    if (getCustomEqId(eqIndex, slot))
+    if (getCustomEqId(uint8_t(settings[size_t(KestrinSetting::eqIndex)]), slot))
         updateEqBands(slot);
     return true;
 }
@@ -161,32 +60,28 @@ bool KestrinDeviceImpl::Impl::init()
 // were read before are read again.
 void KestrinDeviceImpl::Impl::refreshAfterReset()
 {
-    const auto refresh = [this](auto& field, bool read, const auto& value) {
-        if (read)
-            storeCached(field, value);
-    };
     bool on = false;
-    if (!dongle)
-        refresh(poweredOn, transport.readPoweredOn(on), on);
+    if (!dongle && transport.readPoweredOn(on))
+        storeCached(poweredOn, on);
+    refresh(KestrinSetting::vpLevel);
+    refresh(KestrinSetting::earcupBalance);
+    refresh(KestrinSetting::ampGain);
+    refresh(KestrinSetting::autoPowerOff);
+    refresh(KestrinSetting::sidetone);
     uint8_t value = 0;
-    refresh(vpLevel, transport.readVpLevel(value), value);
-    refresh(earcupBalance, transport.readEarcupBalance(value), value);
-    refresh(ampGain, transport.readAmpGain(value), value);
-    uint16_t seconds = 0;
-    refresh(autoPowerOff, transport.readAutoPowerOff(seconds), seconds);
-    refresh(sidetoneOn, transport.readSidetoneState(on), on);
-    refresh(maxSidetoneLevel, transport.readMaxSidetoneLevel(value), value);
-    refresh(sidetoneLevel, transport.readSidetoneLevel(value), value);
+    if (transport.readMaxSidetoneLevel(value))
+        storeCached(maxSidetoneLevel, value);
+    refresh(KestrinSetting::sidetoneLevel);
     if (isAnc()) {
         if (transport.readUserEqIndex(value))
-            storeCached(eqIndex, uint8_t(value + 1));
-    } else
-        refresh(eqIndex, transport.readPeqIndex(value), value);
-    refresh(gameChatMix, transport.readGameChatMix(value), value);
-    refresh(noiseReduction, transport.readNoiseReduction(value), value);
-    DeviceData::AncMode mode = DeviceData::AncMode::on;
+            storeCached(settings[size_t(KestrinSetting::eqIndex)], uint16_t(uint8_t(value + 1)));
+    } else {
+        refresh(KestrinSetting::eqIndex);
+    }
+    refresh(KestrinSetting::gameChatMix);
+    refresh(KestrinSetting::noiseReduction);
     if (isAnc())
-        refresh(ancMode, transport.readAncMode(mode), mode);
+        refresh(KestrinSetting::ancMode);
 
     std::vector<int> cachedSlots;
     {
@@ -201,99 +96,6 @@ void KestrinDeviceImpl::Impl::refreshAfterReset()
     }
     for (int slot : cachedSlots)
         updateEqBands(slot);
-}
-
-bool KestrinDeviceImpl::Impl::updateEqBands(int slot)
-{
-    if (isAnc()) {
-        Kestrin2AncEq record;
-        if (!transport.readUserBiquad(uint8_t(slot + 6), record))
-            return false;
-        Utils::SpinGuard guard(cacheLock);
-        ancEqCache[slot] = std::move(record);
-        return true;
-    }
-    KestrinEq record;
-    if (!transport.readEqBands(uint8_t(slot), record))
-        return false;
-    Utils::SpinGuard guard(cacheLock);
-    peqCache[slot] = std::move(record);
-    return true;
-}
-
-bool KestrinDeviceImpl::Impl::hasCachedSlot(int slot)
-{
-    Utils::SpinGuard guard(cacheLock);
-    return isAnc() ? ancEqCache.count(slot) != 0 : peqCache.count(slot) != 0;
-}
-
-bool KestrinDeviceImpl::Impl::uploadEqBands(uint8_t eqIndex,
-    const std::vector<DeviceData::KestrinEqBandParams>& bands)
-{
-    int slot = 0;
-    if (!getCustomEqId(eqIndex, slot))
-        return false;
-
-    KestrinEq updated;
-    {
-        Utils::SpinGuard guard(cacheLock);
-        const auto found = peqCache.find(slot);
-        if (found == peqCache.end())
-            return false;
-        updated = found->second;
-    }
-    if (updated.bands.size() != bands.size())
-        return false;
-
-    // The user edits whole Hz and dB while the headset keeps hundredths: a band the user did not
-    // touch keeps its exact stored values, so saving one band never rounds the others.
-    for (size_t i = 0; i < bands.size(); ++i) {
-        KestrinBandInfo& band = updated.bands[i];
-        if (band.frequency / 100 != bands[i].getFreq())
-            band.frequency = bands[i].getFreq() * 100;
-        if (band.gain / 100 != bands[i].getGain())
-            band.gain = bands[i].getGain() * 100;
-    }
-
-    if (!transport.writeEqBands(uint8_t(slot), updated))
-        return false;
-
-    if (type == DeviceType::kestrin_2 && !dongle)
-        reloadPresetOnKestrin2();
-
-    Utils::SpinGuard guard(cacheLock);
-    peqCache[slot] = std::move(updated);
-    return true;
-}
-
-// On a cabled kestrin_2 the preset index is written again so that the stored preset takes effect,
-// with the voice prompts silenced meanwhile. The prompt level must come back: its restore is
-// retried once and, failing that, read back so that the cache tells what the headset holds.
-void KestrinDeviceImpl::Impl::reloadPresetOnKestrin2()
-{
-    uint8_t savedIndex = 0;
-    uint8_t savedLevel = 0;
-    {
-        Utils::SpinGuard guard(cacheLock);
-        savedIndex = eqIndex;
-        savedLevel = vpLevel;
-    }
-    transport.writeVpLevel(0);
-    transport.writePeqIndex(savedIndex);
-    QThread::msleep(c_eqReloadPauseMs);
-    if (transport.writeVpLevel(savedLevel) || transport.writeVpLevel(savedLevel))
-        return;
-
-    uint8_t actual = 0;
-    if (transport.readVpLevel(actual)) {
-        storeCached(vpLevel, actual);
-        GlobalLogger::Instance()->message(QtWarningMsg,
-            "voice-prompt level %u not restored after the EQ upload, the headset has %u", unsigned(savedLevel),
-            unsigned(actual));
-    } else {
-        GlobalLogger::Instance()->message(QtWarningMsg,
-            "voice-prompt level %u not restored after the EQ upload, and not read back", unsigned(savedLevel));
-    }
 }
 
 KestrinDeviceImpl::KestrinDeviceImpl(Platform::KestrinHidApiClient& client, uint16_t vid, uint16_t pid,
@@ -350,74 +152,47 @@ bool KestrinDeviceImpl::getVidPid(uint16_t& vid, uint16_t& pid) const
 
 bool KestrinDeviceImpl::setGameChatMix(uint8_t value)
 {
-    if (!m_impl->transport.writeGameChatMix(value))
-        return false;
-    m_impl->storeCached(m_impl->gameChatMix, value);
-    return true;
+    return m_impl->write(KestrinSetting::gameChatMix, value);
 }
 
 bool KestrinDeviceImpl::setNoiseReduction(uint8_t value)
 {
-    if (!m_impl->transport.writeNoiseReduction(value))
-        return false;
-    m_impl->storeCached(m_impl->noiseReduction, value);
-    return true;
+    return m_impl->write(KestrinSetting::noiseReduction, value);
 }
 
 bool KestrinDeviceImpl::setAncMode(DeviceData::AncMode mode)
 {
-    if (!m_impl->transport.writeAncMode(mode))
-        return false;
-    m_impl->storeCached(m_impl->ancMode, mode);
-    return true;
+    return m_impl->write(KestrinSetting::ancMode, uint8_t(mode));
 }
 
 bool KestrinDeviceImpl::setVpLevel(uint8_t value)
 {
-    if (!m_impl->transport.writeVpLevel(value))
-        return false;
-    m_impl->storeCached(m_impl->vpLevel, value);
-    return true;
+    return m_impl->write(KestrinSetting::vpLevel, value);
 }
 
 bool KestrinDeviceImpl::setEarcupBalance(uint8_t value)
 {
-    if (!m_impl->transport.writeEarcupBalance(value))
-        return false;
-    m_impl->storeCached(m_impl->earcupBalance, value);
-    return true;
+    return m_impl->write(KestrinSetting::earcupBalance, value);
 }
 
 bool KestrinDeviceImpl::setAmpGain(uint8_t value)
 {
-    if (!m_impl->transport.writeAmpGain(value))
-        return false;
-    m_impl->storeCached(m_impl->ampGain, value);
-    return true;
+    return m_impl->write(KestrinSetting::ampGain, value);
 }
 
 bool KestrinDeviceImpl::setAutoPowerOff(uint16_t seconds)
 {
-    if (!m_impl->transport.writeAutoPowerOff(seconds))
-        return false;
-    m_impl->storeCached(m_impl->autoPowerOff, seconds);
-    return true;
+    return m_impl->write(KestrinSetting::autoPowerOff, seconds);
 }
 
 bool KestrinDeviceImpl::setSidetone(bool on)
 {
-    if (!m_impl->transport.writeSidetoneState(on))
-        return false;
-    m_impl->storeCached(m_impl->sidetoneOn, on);
-    return true;
+    return m_impl->write(KestrinSetting::sidetone, on);
 }
 
 bool KestrinDeviceImpl::setSidetoneLevel(uint8_t value)
 {
-    if (!m_impl->transport.writeSidetoneLevel(value))
-        return false;
-    m_impl->storeCached(m_impl->sidetoneLevel, value);
-    return true;
+    return m_impl->write(KestrinSetting::sidetoneLevel, value);
 }
 
 bool KestrinDeviceImpl::setMicLevel(uint8_t)
@@ -428,10 +203,8 @@ bool KestrinDeviceImpl::setMicLevel(uint8_t)
 
 bool KestrinDeviceImpl::setEqIndex(uint8_t index)
 {
-    if (!m_impl->transport.writePeqIndex(index))
-        return false;
-    m_impl->storeCached(m_impl->eqIndex, index);
-    return true;
+    // Written as a preset index on every model, the ANC one included.
+    return m_impl->write(KestrinSetting::eqIndex, index);
 }
 
 bool KestrinDeviceImpl::setEqBands(uint8_t eqIndex, const std::vector<DeviceData::KestrinEqBandParams>& bands)
@@ -456,49 +229,47 @@ bool KestrinDeviceImpl::calibrate(double seconds)
 
 bool KestrinDeviceImpl::loadGameChatMix(uint8_t& value)
 {
-    return m_impl->loadCached(m_impl->gameChatMix, value);
+    return m_impl->load(KestrinSetting::gameChatMix, value);
 }
 
 bool KestrinDeviceImpl::loadNoiseReduction(uint8_t& value)
 {
-    return m_impl->loadCached(m_impl->noiseReduction, value);
+    return m_impl->load(KestrinSetting::noiseReduction, value);
 }
 
 bool KestrinDeviceImpl::loadAncMode(DeviceData::AncMode& mode)
 {
-    if (!m_impl->isAnc())
-        return false;
-    return m_impl->loadCached(m_impl->ancMode, mode);
+    return m_impl->load(KestrinSetting::ancMode, mode);
 }
 
 bool KestrinDeviceImpl::loadVpLevel(uint8_t& value)
 {
-    return m_impl->loadCached(m_impl->vpLevel, value);
+    return m_impl->load(KestrinSetting::vpLevel, value);
 }
 
 bool KestrinDeviceImpl::loadEarcupBalance(uint8_t& value)
 {
-    return m_impl->loadCached(m_impl->earcupBalance, value);
+    return m_impl->load(KestrinSetting::earcupBalance, value);
 }
 
 bool KestrinDeviceImpl::loadAmpGain(uint8_t& value)
 {
-    return m_impl->loadCached(m_impl->ampGain, value);
+    return m_impl->load(KestrinSetting::ampGain, value);
 }
 
 bool KestrinDeviceImpl::loadAutoPowerOff(uint16_t& seconds)
 {
-    return m_impl->loadCached(m_impl->autoPowerOff, seconds);
+    return m_impl->load(KestrinSetting::autoPowerOff, seconds);
 }
 
 bool KestrinDeviceImpl::loadSidetone(bool& on)
 {
-    return m_impl->loadCached(m_impl->sidetoneOn, on);
+    return m_impl->load(KestrinSetting::sidetone, on);
 }
 
 bool KestrinDeviceImpl::loadSidetoneLevel(uint8_t& value)
 {
-    return m_impl->loadCached(m_impl->sidetoneLevel, value);
+    return m_impl->load(KestrinSetting::sidetoneLevel, value);
 }
 
 bool KestrinDeviceImpl::loadMaxSidetoneLevel(uint8_t& value)
@@ -508,9 +279,7 @@ bool KestrinDeviceImpl::loadMaxSidetoneLevel(uint8_t& value)
 
 bool KestrinDeviceImpl::loadMicLevel(uint8_t& value)
 {
-    if (m_impl->type == DeviceType::kestrin)
-        return false;
-    return m_impl->loadCached(m_impl->micLevel, value);
+    return m_impl->load(KestrinSetting::micLevel, value);
 }
 
 bool KestrinDeviceImpl::loadFwVersion(QString& version)
@@ -536,31 +305,7 @@ bool KestrinDeviceImpl::loadPoweredOn(bool& on)
 
 bool KestrinDeviceImpl::loadEqIndex(uint8_t& index)
 {
-    return m_impl->loadCached(m_impl->eqIndex, index);
-}
-
-bool KestrinDeviceImpl::loadEqBands(uint8_t eqIndex, std::vector<DeviceData::KestrinEqBandParams>& bands)
-{
-    int slot = 0;
-    if (!m_valid || !Impl::getCustomEqId(eqIndex, slot))
-        return false;
-    if (!m_impl->hasCachedSlot(slot) && !m_impl->updateEqBands(slot))
-        return false;
-
-    Utils::SpinGuard guard(m_impl->cacheLock);
-    bands.clear();
-    if (m_impl->isAnc()) {
-        const Kestrin2AncEq& record = m_impl->ancEqCache.at(slot);
-        bands.reserve(record.bands.size());
-        for (const auto& band : record.bands)
-            bands.emplace_back(int(std::trunc(band.frequency)), int(std::trunc(band.gain)));
-    } else {
-        const KestrinEq& record = m_impl->peqCache.at(slot);
-        bands.reserve(record.bands.size());
-        for (const auto& band : record.bands)
-            bands.emplace_back(band.frequency / 100, band.gain / 100);
-    }
-    return true;
+    return m_impl->load(KestrinSetting::eqIndex, index);
 }
 
 bool KestrinDeviceImpl::loadIsNewFilm(bool& isNewFilm)
@@ -589,58 +334,33 @@ bool KestrinDeviceImpl::readEqIndex(uint8_t& index)
         return false;
     }
     index = value;
-    m_impl->storeCached(m_impl->eqIndex, value);
+    m_impl->storeCached(m_impl->settings[size_t(KestrinSetting::eqIndex)], uint16_t(value));
     return true;
 }
 
 bool KestrinDeviceImpl::readGameChatMix(uint8_t& value)
 {
-    uint8_t fresh = 0;
-    if (!m_impl->transport.readGameChatMix(fresh))
-        return false;
-    value = fresh;
-    m_impl->storeCached(m_impl->gameChatMix, fresh);
-    return true;
+    return m_impl->read(KestrinSetting::gameChatMix, value);
 }
 
 bool KestrinDeviceImpl::readNoiseReduction(uint8_t& value)
 {
-    uint8_t fresh = 0;
-    if (!m_impl->transport.readNoiseReduction(fresh))
-        return false;
-    value = fresh;
-    m_impl->storeCached(m_impl->noiseReduction, fresh);
-    return true;
+    return m_impl->read(KestrinSetting::noiseReduction, value);
 }
 
 bool KestrinDeviceImpl::readAncMode(DeviceData::AncMode& mode)
 {
-    DeviceData::AncMode fresh = DeviceData::AncMode::on;
-    if (!m_impl->transport.readAncMode(fresh))
-        return false;
-    mode = fresh;
-    m_impl->storeCached(m_impl->ancMode, fresh);
-    return true;
+    return m_impl->read(KestrinSetting::ancMode, mode);
 }
 
 bool KestrinDeviceImpl::readSidetone(bool& on)
 {
-    bool fresh = false;
-    if (!m_impl->transport.readSidetoneState(fresh))
-        return false;
-    on = fresh;
-    m_impl->storeCached(m_impl->sidetoneOn, fresh);
-    return true;
+    return m_impl->read(KestrinSetting::sidetone, on);
 }
 
 bool KestrinDeviceImpl::readSidetoneLevel(uint8_t& value)
 {
-    uint8_t fresh = 0;
-    if (!m_impl->transport.readSidetoneLevel(fresh))
-        return false;
-    value = fresh;
-    m_impl->storeCached(m_impl->sidetoneLevel, fresh);
-    return true;
+    return m_impl->read(KestrinSetting::sidetoneLevel, value);
 }
 
 bool KestrinDeviceImpl::readMicLevel(uint8_t&)
@@ -664,40 +384,6 @@ bool KestrinDeviceImpl::factoryReset()
         return false;
     if (m_valid)
         m_impl->refreshAfterReset();
-    return true;
-}
-
-bool KestrinDeviceImpl::writeUserEqBiquad(uint8_t eqIndex, uint8_t band, DeviceData::AncEqFilterType type,
-    float frequency, float gain)
-{
-    int slot = 0;
-    if (!Impl::getCustomEqId(eqIndex, slot))
-        return false;
-
-    uint8_t bandId = 0;
-    float middle = 0.0f;
-    {
-        Utils::SpinGuard guard(m_impl->cacheLock);
-        const auto found = m_impl->ancEqCache.find(slot);
-        // The caller loads the preset first; an unknown preset or band has no middle value to
-        // send, and guessing one would change the filter's shape.
-        if (found == m_impl->ancEqCache.end() || band >= found->second.bands.size())
-            return false;
-        bandId = found->second.bands[band].bandId;
-        middle = found->second.bands[band].middle;
-    }
-
-    if (!m_impl->transport.writeUserEqBiquad(uint8_t(eqIndex - 1), bandId, type, frequency, middle, gain))
-        return false;
-
-    Utils::SpinGuard guard(m_impl->cacheLock);
-    auto found = m_impl->ancEqCache.find(slot);
-    if (found != m_impl->ancEqCache.end() && band < found->second.bands.size()) {
-        auto& record = found->second.bands[band];
-        record.frequency = frequency;
-        record.gain = gain;
-        record.filterType = uint8_t(type);
-    }
     return true;
 }
 

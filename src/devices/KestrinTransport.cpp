@@ -12,14 +12,15 @@ namespace Devices {
 
 namespace {
 
+using Wire::c_sensorReportSize;
+constexpr uint8_t c_sensorSample = Wire::c_sensorSampleReport;
+constexpr uint8_t c_sensorCentre = Wire::c_sensorCentreReport;
+
 constexpr size_t c_drainReads = 100;
-constexpr size_t c_sensorReportSize = 14;
-constexpr uint8_t c_sensorSample = 3;
-constexpr uint8_t c_sensorCentre = 4;
 
 bool IsKind(uint8_t byte)
 {
-    return byte == 0x5A || byte == 0x5B || byte == 0x5D;
+    return byte == Wire::c_request || byte == Wire::c_response || byte == Wire::c_notification;
 }
 
 size_t LengthField(const uint8_t* command)
@@ -219,12 +220,13 @@ inline bool KestrinTransport::readCommand()
     return false;
 }
 
-inline bool KestrinTransport::awaitReply(size_t minLength, const Validator& validator)
+template <typename Accept>
+inline bool KestrinTransport::awaitReply(size_t minLength, const Accept& accept)
 {
     int dropped = 0;
     while (readCommand()) {
         m_emptyResults = 0;
-        if (m_currentLength >= minLength && validator && validator(m_buffer))
+        if (m_currentLength >= minLength && accept(m_buffer))
             return true;
         removeCurrentCommand();
         if (++dropped >= c_maxDropped)
@@ -243,9 +245,29 @@ void KestrinTransport::countEmptyResult()
     }
 }
 
+namespace {
+
+// An empty validator accepts nothing.
+struct AcceptValidated {
+    const KestrinTransport::Validator& validator;
+    bool operator()(uint8_t* reply) const { return validator && validator(reply); }
+};
+
+struct AcceptChecked {
+    const Wire::ReplyCheck& check;
+    bool operator()(const uint8_t* reply) const { return check.accepts(reply); }
+};
+
+} // namespace
+
 bool KestrinTransport::readCmdAndValidate(size_t minLength, const Validator& validator)
 {
-    return awaitReply(minLength, validator);
+    return awaitReply(minLength, AcceptValidated{ validator });
+}
+
+bool KestrinTransport::awaitCommand(const Wire::ReplyCheck& check)
+{
+    return awaitReply(check.minLength, AcceptChecked{ check });
 }
 
 inline void KestrinTransport::removeCurrentCommand()
@@ -269,12 +291,13 @@ void KestrinTransport::delayTavon()
     QThread::msleep(50);
 }
 
+template <typename Accept>
 inline bool KestrinTransport::exchangeLocked(const uint8_t* request, size_t size, bool toDongle, size_t minLength,
-                                             const Validator& valid, const ReplyEvaluator& evaluate)
+                                             const Accept& accept, const ReplyEvaluator& evaluate)
 {
     if (!sendCommand(request, size, toDongle))
         return false;
-    if (!awaitReply(minLength, valid))
+    if (!awaitReply(minLength, accept))
         return false;
     // The reply goes whatever the evaluation finds (and even if it throws).
     struct Consume {
@@ -288,13 +311,34 @@ bool KestrinTransport::exchange(const uint8_t* request, size_t size, bool toDong
                                 const Validator& valid, const ReplyEvaluator& evaluate)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    return exchangeLocked(request, size, toDongle, minLength, valid, evaluate);
+    return exchangeLocked(request, size, toDongle, minLength, AcceptValidated{ valid }, evaluate);
 }
 
 bool KestrinTransport::exchangeUnsafe(const uint8_t* request, size_t size, bool toDongle, size_t minLength,
                                       const Validator& valid, const ReplyEvaluator& evaluate)
 {
-    return exchangeLocked(request, size, toDongle, minLength, valid, evaluate);
+    return exchangeLocked(request, size, toDongle, minLength, AcceptValidated{ valid }, evaluate);
+}
+
+bool KestrinTransport::exchange(const Wire::Frame& request, bool toDongle, const Wire::ReplyCheck& check,
+                                const ReplyEvaluator& evaluate)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return exchangeUnsafe(request, toDongle, check, evaluate);
+}
+
+bool KestrinTransport::exchangeUnsafe(const Wire::Frame& request, bool toDongle, const Wire::ReplyCheck& check,
+                                      const ReplyEvaluator& evaluate)
+{
+    return exchangeUnsafe(request.data(), request.size(), toDongle, check, evaluate);
+}
+
+bool KestrinTransport::exchangeUnsafe(const uint8_t* request, size_t size, bool toDongle,
+                                      const Wire::ReplyCheck& check, const ReplyEvaluator& evaluate)
+{
+    const auto statusOk = [&check](const uint8_t* reply, size_t) { return check.statusOk(reply); };
+    return exchangeLocked(request, size, toDongle, check.minLength, AcceptChecked{ check },
+                          evaluate ? evaluate : ReplyEvaluator(statusOk));
 }
 
 bool KestrinTransport::readPosition(QQuaternion& out)

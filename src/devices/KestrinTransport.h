@@ -2,6 +2,8 @@
 
 #include "device_data/AncMode.h"
 #include "devices/KestrinConverters.h"
+#include "devices/KestrinSettings.h"
+#include "devices/KestrinWire.h"
 
 #include <QQuaternion>
 #include <QString>
@@ -73,18 +75,18 @@ public:
         bool (*m_call)(void*, const uint8_t*, size_t) = nullptr;
     };
 
-    static constexpr size_t c_packageSize = 62;
-    static constexpr size_t c_maxPackagePayload = 59;
+    static constexpr size_t c_packageSize = Wire::c_packageSize;
+    static constexpr size_t c_maxPackagePayload = Wire::c_maxPackagePayload;
     // The longest command is 1024 bytes. An incomplete one holds at most 1023, so one more
     // package always fits behind it and completes it: the headroom keeps the bytes of the next
     // command that share that package.
     static constexpr size_t c_bufferSize = 1024;
     static constexpr size_t c_bufferCapacity = c_bufferSize + c_maxPackagePayload;
-    static constexpr size_t c_maxLengthField = 1020;
-    static constexpr uint8_t c_outReportId = 6;
-    static constexpr uint8_t c_inReportId = 7;
-    static constexpr uint8_t c_relayFlag = 0x80;
-    static constexpr uint8_t c_marker = 0x05;
+    static constexpr size_t c_maxLengthField = Wire::c_maxLengthField;
+    static constexpr uint8_t c_outReportId = Wire::c_outReportId;
+    static constexpr uint8_t c_inReportId = Wire::c_inReportId;
+    static constexpr uint8_t c_relayFlag = Wire::c_relayFlag;
+    static constexpr uint8_t c_marker = Wire::c_marker;
     // Reads in a row without a byte before a receive gives up, normally and during an EQ upload.
     static constexpr int c_patience = 8;
     static constexpr int c_longPatience = 40;
@@ -136,6 +138,16 @@ public:
                   const ReplyEvaluator& evaluate);
     bool exchangeUnsafe(const uint8_t* request, size_t size, bool toDongle, size_t minLength, const Validator& valid,
                         const ReplyEvaluator& evaluate);
+    // The same with the reply declared as data: the reply `check` accepts is the answer, and
+    // `evaluate` (or, when empty, the check's status byte) decides the outcome.
+    bool exchange(const Wire::Frame& request, bool toDongle, const Wire::ReplyCheck& check,
+                  const ReplyEvaluator& evaluate = nullptr);
+    bool exchangeUnsafe(const Wire::Frame& request, bool toDongle, const Wire::ReplyCheck& check,
+                        const ReplyEvaluator& evaluate = nullptr);
+    bool exchangeUnsafe(const uint8_t* request, size_t size, bool toDongle, const Wire::ReplyCheck& check,
+                        const ReplyEvaluator& evaluate = nullptr);
+    // readCmdAndValidate with a declared check (the notification of a two-step read).
+    bool awaitCommand(const Wire::ReplyCheck& check);
 
     bool isOpenedViaDongle() const { return m_viaDongle; }
 
@@ -146,6 +158,11 @@ public:
     bool calibrate(double seconds);
 
     // --- command set ---
+    // A setting's set and get commands as its row in c_kestrinSettings declares them. The named
+    // operations below are these for one setting each.
+    bool writeSetting(KestrinSetting setting, uint16_t value);
+    bool readSetting(KestrinSetting setting, uint16_t& value);
+
     bool writePeqIndex(uint8_t index);
     bool readPeqIndex(uint8_t& index);
     bool writeVpLevel(uint8_t level);
@@ -198,9 +215,11 @@ private:
     // The steps of an exchange, defined inline in KestrinTransport.cpp (their only user) so that
     // an exchange runs as one function between the two client calls; the rare paths stay out of line.
     inline bool sendCommand(const unsigned char* bytes, size_t size, bool toDongle);
-    inline bool awaitReply(size_t minLength, const Validator& validator);
+    template <typename Accept>
+    inline bool awaitReply(size_t minLength, const Accept& accept);
+    template <typename Accept>
     inline bool exchangeLocked(const uint8_t* request, size_t size, bool toDongle, size_t minLength,
-                               const Validator& valid, const ReplyEvaluator& evaluate);
+                               const Accept& accept, const ReplyEvaluator& evaluate);
     inline bool readCommand();
     // Reads one input package straight into the buffer behind the held bytes; its byte count.
     inline size_t appendPackage();

@@ -11,6 +11,8 @@
 
 #include "core/GlobalLogger.h"
 #include "devices/KestrinConverters.h"
+#include "devices/KestrinSettings.h"
+#include "devices/KestrinWire.h"
 #include "io/KestrinHidApiClient.h"
 #include "utils/Utils.h"
 
@@ -22,50 +24,10 @@
 
 namespace Devices {
 
+using namespace Wire;
+
 namespace {
 
-using Validator = KestrinTransport::Validator;
-
-constexpr uint8_t c_marker = 0x05;
-constexpr uint8_t c_request = 0x5A;
-constexpr uint8_t c_response = 0x5B;
-constexpr uint8_t c_notification = 0x5D;
-
-// Set/get parameter (0x0900 / 0x0901).
-constexpr uint8_t c_paramEqIndex = 0x00;
-constexpr uint8_t c_paramVpLevel = 0x20;
-constexpr uint8_t c_paramMicMute = 0x22;
-constexpr uint8_t c_paramNoiseReduction = 0x24;
-constexpr uint8_t c_paramEarcupBalance = 0x25;
-constexpr uint8_t c_paramAmpGain = 0x28;
-constexpr uint8_t c_paramLeftGain = 0x29;
-constexpr uint8_t c_paramRightGain = 0x2A;
-constexpr uint8_t c_paramSidetoneLevel = 0x2C;
-constexpr uint8_t c_paramMaxSidetoneLevel = 0x2D;
-constexpr uint8_t c_paramSensors = 0x2E;
-constexpr uint8_t c_paramNewFilm = 0x2F;
-constexpr uint8_t c_paramMicLevel = 0x35;
-
-// Set/get setting (0x2C82 / 0x2C83).
-constexpr uint8_t c_settingAutoPowerOff = 0x01;
-constexpr uint8_t c_settingSidetone = 0x07;
-constexpr uint8_t c_settingGameChatMix = 0x0B;
-
-// Noise-cancelling and user-EQ group (0x2E30).
-constexpr uint8_t c_ancSetMode = 0x01;
-constexpr uint8_t c_ancGetMode = 0x02;
-constexpr uint8_t c_ancSetBiquad = 0x0B;
-constexpr uint8_t c_ancSetUserEq = 0x0C;
-constexpr uint8_t c_ancGetUserEq = 0x0D;
-constexpr uint8_t c_ancGetBiquads = 0x32;
-
-// System actions (0x1101).
-constexpr uint8_t c_actionFactoryReset = 0x95;
-constexpr uint8_t c_actionPairing = 0xAA;
-
-constexpr uint8_t c_sensorRateLimit = 60;
-constexpr uint8_t c_sensorEnableBit = 0x80;
-constexpr uint8_t c_sensorSampleReport = 3;
 constexpr int c_sensorReadTimeoutMs = 100;
 // Enabling the sensors waits for their first sample, skipping unrelated reports on the way; a
 // headset that keeps sending other reports must not hold the transport forever.
@@ -74,74 +36,85 @@ constexpr qint64 c_sensorStartLimitMs = 1000;
 // The pause the noise-cancelling processor needs after each of its commands.
 constexpr unsigned long c_ancPauseMs = 50;
 
-// A set-parameter reply: 05 5B 05 00 00 09 param 00 status.
-bool IsSetParamReply(const unsigned char* r, uint8_t param)
+// The replies of the commands that are not settings of c_kestrinSettings.
+constexpr ReplyCheck c_micMuteReply = GetParamReply(c_paramMicMute);
+constexpr ReplyCheck c_maxSidetoneReply = GetParamReply(c_paramMaxSidetoneLevel).status(8);
+constexpr ReplyCheck c_newFilmReply = GetParamReply(c_paramNewFilm);
+constexpr ReplyCheck c_leftGainReply = GetParamReply(c_paramLeftGain).with(2, 0x06).status(8);
+constexpr ReplyCheck c_rightGainReply = SetParamReply(c_paramRightGain).status(8);
+constexpr ReplyCheck c_sensorsReply = SetParamReply(c_paramSensors).status(8);
+constexpr ReplyCheck c_poweredOnReply = Response(c_poweredOn, 7);
+constexpr ReplyCheck c_setUserEqReply = AncReply(c_ancSetUserEq).with(7, 0x00).status(8);
+constexpr ReplyCheck c_getUserEqReply = AncReply(c_ancGetUserEq).with(7, 0x00);
+constexpr ReplyCheck c_setBiquadReply = AncReply(c_ancSetBiquad).with(7, 0x00).status(8);
+constexpr ReplyCheck c_getBiquadsReply = AncReply(c_ancGetBiquads, 147);
+constexpr ReplyCheck c_batteryResponse = Response(c_battery, 7).status(6);
+// The level is at [8] of the notification, so it must be at least 9 bytes long.
+constexpr ReplyCheck c_batteryNotification = Notification(c_battery, 9);
+constexpr ReplyCheck c_fwVersionResponse = Response(c_fwVersion, 7).status(6);
+constexpr ReplyCheck c_fwVersionNotification = Notification(c_fwVersion, 10);
+constexpr ReplyCheck c_readinessReply = Response(c_readiness, 8).status(6);
+constexpr ReplyCheck c_systemActionReply = Response(c_systemAction, 7).status(6);
+
+// The set and get commands of a setting's group.
+CommandId SetCommand(KestrinGroup group)
 {
-    return r[0] == c_marker && r[1] == c_response && r[3] == 0x00 && r[4] == 0x00 && r[5] == 0x09 && r[6] == param
-        && r[7] == 0x00;
+    switch (group) {
+    case KestrinGroup::parameter:
+        return c_setParameter;
+    case KestrinGroup::setting:
+        return c_setSetting;
+    case KestrinGroup::anc:
+        break;
+    }
+    return c_anc;
 }
 
-// A get-parameter reply: 05 5B L 00 01 09 param 00 status value.
-bool IsGetParamReply(const unsigned char* r, uint8_t param)
+CommandId GetCommand(KestrinGroup group)
 {
-    return r[0] == c_marker && r[1] == c_response && r[3] == 0x00 && r[4] == 0x01 && r[5] == 0x09 && r[6] == param
-        && r[7] == 0x00;
+    switch (group) {
+    case KestrinGroup::parameter:
+        return c_getParameter;
+    case KestrinGroup::setting:
+        return c_getSetting;
+    case KestrinGroup::anc:
+        break;
+    }
+    return c_anc;
 }
 
-// A setting reply: 05 5B L 00 82|83 2C status setting 00 value...
-bool IsSettingReply(const unsigned char* r, uint8_t commandLow, uint8_t setting)
+// 05 5A L 00 id id selector [00]: the parameter and setting groups follow the number with a 00,
+// the noise-cancelling group has the value right behind its sub-command.
+Frame SettingRequest(CommandId id, KestrinGroup group, uint8_t selector)
 {
-    return r[0] == c_marker && r[1] == c_response && r[3] == 0x00 && r[4] == commandLow && r[5] == 0x2C
-        && r[7] == setting && r[8] == 0x00;
+    Frame request(id);
+    request.add(selector);
+    if (group != KestrinGroup::anc)
+        request.add(0x00);
+    return request;
 }
 
-// A noise-cancelling group reply: 05 5B L 00 30 2E sub ...
-bool IsAncReply(const unsigned char* r, uint8_t sub)
+// 05 5A 04 00 01 09 param 00
+Frame GetParamRequest(uint8_t param)
 {
-    return r[0] == c_marker && r[1] == c_response && r[3] == 0x00 && r[4] == 0x30 && r[5] == 0x2E && r[6] == sub;
+    return SettingRequest(c_getParameter, KestrinGroup::parameter, param);
 }
 
-bool IsTwoStepReply(const unsigned char* r, uint8_t kind, uint8_t idLow, uint8_t idHigh)
+// 05 5A 05 00 00 09 param 00 value
+Frame SetParamRequest(uint8_t param, uint8_t value)
 {
-    return r[0] == c_marker && r[1] == kind && r[3] == 0x00 && r[4] == idLow && r[5] == idHigh;
+    Frame request = SettingRequest(c_setParameter, KestrinGroup::parameter, param);
+    request.add(value);
+    return request;
 }
 
-void AppendFloat(std::vector<uint8_t>& out, float value)
+// A get-parameter exchange whose value is at [9].
+bool GetParameter(KestrinTransport& transport, uint8_t param, const ReplyCheck& check, uint8_t& out)
 {
-    uint8_t bytes[4];
-    static_assert(sizeof(float) == 4, "the headset takes IEEE-754 single precision floats");
-    std::memcpy(bytes, &value, 4);
-#if Q_BYTE_ORDER == Q_BIG_ENDIAN
-    std::reverse(bytes, bytes + 4);
-#endif
-    out.insert(out.end(), bytes, bytes + 4);
-}
-
-bool StatusAt(const uint8_t* reply, size_t at)
-{
-    return reply[at] == 0;
-}
-
-// Whether a reply's status byte decides the outcome of its command.
-enum class Status { tested, untested };
-
-// 05 5A 05 00 00 09 param 00 value; with a tested status, accepted when [8] is 0.
-bool SetParameter(KestrinTransport& transport, uint8_t param, uint8_t value, const Validator& valid, Status status)
-{
-    const uint8_t request[] = { c_marker, c_request, 0x05, 0x00, 0x00, 0x09, param, 0x00, value };
-    return transport.exchange(request, sizeof request, false, 9, valid, [status](const uint8_t* reply, size_t) {
-        return status == Status::untested || StatusAt(reply, 8);
-    });
-}
-
-// 05 5A 04 00 01 09 param 00; the value is at [9], with a tested status accepted when [8] is 0.
-bool GetParameter(KestrinTransport& transport, uint8_t param, const Validator& valid, Status status, uint8_t& out)
-{
-    const uint8_t request[] = { c_marker, c_request, 0x04, 0x00, 0x01, 0x09, param, 0x00 };
     uint8_t value = 0;
-    if (!transport.exchange(request, sizeof request, false, 10, valid, [&value, status](const uint8_t* reply, size_t) {
+    if (!transport.exchange(GetParamRequest(param), false, check, [&value, &check](const uint8_t* reply, size_t) {
             value = reply[9];
-            return status == Status::untested || StatusAt(reply, 8);
+            return check.statusOk(reply);
         }))
         return false;
     out = value;
@@ -150,45 +123,202 @@ bool GetParameter(KestrinTransport& transport, uint8_t param, const Validator& v
 
 } // namespace
 
-// Every operation sends one request and waits for the reply its `is_response_valid` accepts; the
-// reply is removed from the buffer whether or not its value is then accepted. Output values are
-// written only on success.
+// Every operation sends one request and waits for the reply its check accepts; the reply is
+// removed from the buffer whether or not its value is then accepted. Output values are written
+// only on success.
 
 // ---------------------------------------------------------------------------------------------
-// Set / get parameter
+// Settings, as c_kestrinSettings declares them
+
+bool KestrinTransport::writeSetting(KestrinSetting setting, uint16_t value)
+{
+    const KestrinSettingInfo& info = SettingInfo(setting);
+    Frame request = SettingRequest(SetCommand(info.group), info.group, info.setSelector);
+    switch (info.coding) {
+    case KestrinCoding::byte:
+        request.add(uint8_t(value));
+        break;
+    case KestrinCoding::flag:
+        request.add(value ? 1 : 0);
+        break;
+    case KestrinCoding::powerOffTime:
+        // The enable byte follows from the time (0 = never), and the four bytes go out twice.
+        for (int copy = 0; copy < 2; ++copy)
+            request.add(value ? 1 : 0).add(0x00).addLe16(value);
+        break;
+    }
+    const ReplyCheck& check = info.setReply;
+    const bool pause = info.group == KestrinGroup::anc;
+    return exchange(request, false, check, [&check, pause](const uint8_t* reply, size_t) {
+        if (pause)
+            QThread::msleep(c_ancPauseMs);
+        return check.statusOk(reply);
+    });
+}
+
+bool KestrinTransport::readSetting(KestrinSetting setting, uint16_t& value)
+{
+    const KestrinSettingInfo& info = SettingInfo(setting);
+    const Frame request = SettingRequest(GetCommand(info.group), info.group, info.getSelector);
+    const ReplyCheck& check = info.getReply;
+    const bool pause = info.group == KestrinGroup::anc;
+    const size_t at = m_viaDongle ? info.valueAtViaDongle : info.valueAt;
+    uint16_t read = 0;
+    if (!exchange(request, false, check, [&](const uint8_t* reply, size_t) {
+            if (pause)
+                QThread::msleep(c_ancPauseMs);
+            switch (info.coding) {
+            case KestrinCoding::byte:
+                read = reply[at];
+                break;
+            case KestrinCoding::flag:
+                read = reply[at];
+                if (read > 1)
+                    return false;
+                break;
+            case KestrinCoding::powerOffTime:
+                read = uint16_t(reply[at] | reply[at + 1] << 8);
+                break;
+            }
+            return check.statusOk(reply);
+        }))
+        return false;
+    value = read;
+    return true;
+}
+
+namespace {
+
+template <typename T>
+bool ReadAs(KestrinTransport& transport, KestrinSetting setting, T& out)
+{
+    uint16_t value = 0;
+    if (!transport.readSetting(setting, value))
+        return false;
+    out = T(value);
+    return true;
+}
+
+} // namespace
 
 bool KestrinTransport::writePeqIndex(uint8_t index)
 {
-    static const Validator is_response_valid = [](unsigned char* r) {
-        return IsSetParamReply(r, c_paramEqIndex) && r[2] == 0x05;
-    };
-    return SetParameter(*this, c_paramEqIndex, index, is_response_valid, Status::tested);
+    return writeSetting(KestrinSetting::eqIndex, index);
 }
 
 bool KestrinTransport::readPeqIndex(uint8_t& index)
 {
-    static const Validator is_response_valid = [](unsigned char* r) { return IsGetParamReply(r, c_paramEqIndex); };
-    return GetParameter(*this, c_paramEqIndex, is_response_valid, Status::untested, index);
+    return ReadAs(*this, KestrinSetting::eqIndex, index);
 }
 
 bool KestrinTransport::writeVpLevel(uint8_t level)
 {
-    static const Validator is_response_valid = [](unsigned char* r) { return IsSetParamReply(r, c_paramVpLevel); };
-    return SetParameter(*this, c_paramVpLevel, level, is_response_valid, Status::untested);
+    return writeSetting(KestrinSetting::vpLevel, level);
 }
 
 bool KestrinTransport::readVpLevel(uint8_t& level)
 {
-    static const Validator is_response_valid = [](unsigned char* r) { return IsGetParamReply(r, c_paramVpLevel); };
-    return GetParameter(*this, c_paramVpLevel, is_response_valid, Status::untested, level);
+    return ReadAs(*this, KestrinSetting::vpLevel, level);
 }
+
+bool KestrinTransport::writeNoiseReduction(uint8_t value)
+{
+    return writeSetting(KestrinSetting::noiseReduction, value);
+}
+
+bool KestrinTransport::readNoiseReduction(uint8_t& value)
+{
+    return ReadAs(*this, KestrinSetting::noiseReduction, value);
+}
+
+bool KestrinTransport::writeEarcupBalance(uint8_t value)
+{
+    return writeSetting(KestrinSetting::earcupBalance, value);
+}
+
+bool KestrinTransport::readEarcupBalance(uint8_t& value)
+{
+    return ReadAs(*this, KestrinSetting::earcupBalance, value);
+}
+
+bool KestrinTransport::writeAmpGain(uint8_t value)
+{
+    return writeSetting(KestrinSetting::ampGain, value);
+}
+
+bool KestrinTransport::readAmpGain(uint8_t& value)
+{
+    return ReadAs(*this, KestrinSetting::ampGain, value);
+}
+
+bool KestrinTransport::writeSidetoneLevel(uint8_t value)
+{
+    return writeSetting(KestrinSetting::sidetoneLevel, value);
+}
+
+bool KestrinTransport::readSidetoneLevel(uint8_t& value)
+{
+    return ReadAs(*this, KestrinSetting::sidetoneLevel, value);
+}
+
+bool KestrinTransport::writeMicLevel(uint8_t value)
+{
+    return writeSetting(KestrinSetting::micLevel, value);
+}
+
+bool KestrinTransport::readMicLevel(uint8_t& value)
+{
+    return ReadAs(*this, KestrinSetting::micLevel, value);
+}
+
+bool KestrinTransport::writeGameChatMix(uint8_t mix)
+{
+    return writeSetting(KestrinSetting::gameChatMix, mix);
+}
+
+bool KestrinTransport::readGameChatMix(uint8_t& mix)
+{
+    return ReadAs(*this, KestrinSetting::gameChatMix, mix);
+}
+
+bool KestrinTransport::writeSidetoneState(bool on)
+{
+    return writeSetting(KestrinSetting::sidetone, on);
+}
+
+bool KestrinTransport::readSidetoneState(bool& on)
+{
+    return ReadAs(*this, KestrinSetting::sidetone, on);
+}
+
+bool KestrinTransport::writeAutoPowerOff(uint16_t seconds)
+{
+    return writeSetting(KestrinSetting::autoPowerOff, seconds);
+}
+
+bool KestrinTransport::readAutoPowerOff(uint16_t& seconds)
+{
+    return readSetting(KestrinSetting::autoPowerOff, seconds);
+}
+
+bool KestrinTransport::writeAncMode(DeviceData::AncMode mode)
+{
+    return writeSetting(KestrinSetting::ancMode, uint8_t(mode));
+}
+
+bool KestrinTransport::readAncMode(DeviceData::AncMode& mode)
+{
+    return ReadAs(*this, KestrinSetting::ancMode, mode);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Other parameters
 
 bool KestrinTransport::readMicMute(bool& muted)
 {
-    static const Validator is_response_valid = [](unsigned char* r) { return IsGetParamReply(r, c_paramMicMute); };
     uint8_t value = 0;
     // The value alone answers: 0x00 muted, 0xFF open.
-    if (!GetParameter(*this, c_paramMicMute, is_response_valid, Status::untested, value))
+    if (!GetParameter(*this, c_paramMicMute, c_micMuteReply, value))
         return false;
     if (value != 0x00 && value != 0xFF)
         return false;
@@ -196,144 +326,53 @@ bool KestrinTransport::readMicMute(bool& muted)
     return true;
 }
 
-bool KestrinTransport::writeNoiseReduction(uint8_t value)
-{
-    static const Validator is_response_valid = [](unsigned char* r) {
-        return IsSetParamReply(r, c_paramNoiseReduction);
-    };
-    return SetParameter(*this, c_paramNoiseReduction, value, is_response_valid, Status::tested);
-}
-
-bool KestrinTransport::readNoiseReduction(uint8_t& value)
-{
-    static const Validator is_response_valid = [](unsigned char* r) {
-        return IsGetParamReply(r, c_paramNoiseReduction);
-    };
-    return GetParameter(*this, c_paramNoiseReduction, is_response_valid, Status::tested, value);
-}
-
-bool KestrinTransport::writeEarcupBalance(uint8_t value)
-{
-    static const Validator is_response_valid = [](unsigned char* r) {
-        return IsSetParamReply(r, c_paramEarcupBalance);
-    };
-    return SetParameter(*this, c_paramEarcupBalance, value, is_response_valid, Status::tested);
-}
-
-bool KestrinTransport::readEarcupBalance(uint8_t& value)
-{
-    static const Validator is_response_valid = [](unsigned char* r) {
-        return IsGetParamReply(r, c_paramEarcupBalance);
-    };
-    return GetParameter(*this, c_paramEarcupBalance, is_response_valid, Status::tested, value);
-}
-
-bool KestrinTransport::writeAmpGain(uint8_t value)
-{
-    static const Validator is_response_valid = [](unsigned char* r) { return IsSetParamReply(r, c_paramAmpGain); };
-    return SetParameter(*this, c_paramAmpGain, value, is_response_valid, Status::tested);
-}
-
-bool KestrinTransport::readAmpGain(uint8_t& value)
-{
-    static const Validator is_response_valid = [](unsigned char* r) {
-        return IsGetParamReply(r, c_paramAmpGain) && r[2] == 0x06;
-    };
-    return GetParameter(*this, c_paramAmpGain, is_response_valid, Status::tested, value);
-}
-
-bool KestrinTransport::writeLeftRightGain(uint8_t left, uint8_t right)
-{
-    static const Validator is_response_valid = [](unsigned char* r) {
-        return IsSetParamReply(r, c_paramLeftGain) || IsSetParamReply(r, c_paramRightGain);
-    };
-    // The right gain goes out only once the left one was taken. Each reply must echo its own
-    // parameter, hence the second look at [6].
-    const uint8_t leftRequest[] = { c_marker, c_request, 0x05, 0x00, 0x00, 0x09, c_paramLeftGain, 0x00, left };
-    if (!exchange(leftRequest, sizeof leftRequest, false, 9, is_response_valid,
-            [](const uint8_t* reply, size_t) { return reply[6] == c_paramLeftGain && StatusAt(reply, 8); }))
-        return false;
-    const uint8_t rightRequest[] = { c_marker, c_request, 0x05, 0x00, 0x00, 0x09, c_paramRightGain, 0x00, right };
-    return exchange(rightRequest, sizeof rightRequest, false, 9, is_response_valid,
-        [](const uint8_t* reply, size_t) { return reply[6] == c_paramRightGain && StatusAt(reply, 8); });
-}
-
-bool KestrinTransport::readLeftGain(uint8_t& value)
-{
-    static const Validator is_response_valid = [](unsigned char* r) {
-        return IsGetParamReply(r, c_paramLeftGain) && r[2] == 0x06;
-    };
-    return GetParameter(*this, c_paramLeftGain, is_response_valid, Status::tested, value);
-}
-
-bool KestrinTransport::writeSidetoneLevel(uint8_t value)
-{
-    static const Validator is_response_valid = [](unsigned char* r) {
-        return IsSetParamReply(r, c_paramSidetoneLevel);
-    };
-    return SetParameter(*this, c_paramSidetoneLevel, value, is_response_valid, Status::tested);
-}
-
-bool KestrinTransport::readSidetoneLevel(uint8_t& value)
-{
-    static const Validator is_response_valid = [](unsigned char* r) {
-        return IsGetParamReply(r, c_paramSidetoneLevel);
-    };
-    return GetParameter(*this, c_paramSidetoneLevel, is_response_valid, Status::tested, value);
-}
-
 bool KestrinTransport::readMaxSidetoneLevel(uint8_t& value)
 {
-    static const Validator is_response_valid = [](unsigned char* r) {
-        return IsGetParamReply(r, c_paramMaxSidetoneLevel);
-    };
-    return GetParameter(*this, c_paramMaxSidetoneLevel, is_response_valid, Status::tested, value);
+    return GetParameter(*this, c_paramMaxSidetoneLevel, c_maxSidetoneReply, value);
 }
 
 bool KestrinTransport::readIsNewFilm(bool& isNewFilm)
 {
-    static const Validator is_response_valid = [](unsigned char* r) { return IsGetParamReply(r, c_paramNewFilm); };
     uint8_t value = 0;
-    if (!GetParameter(*this, c_paramNewFilm, is_response_valid, Status::untested, value))
+    if (!GetParameter(*this, c_paramNewFilm, c_newFilmReply, value))
         return false;
     isNewFilm = value == 0x0A;
     return true;
 }
 
-bool KestrinTransport::writeMicLevel(uint8_t value)
+bool KestrinTransport::writeLeftRightGain(uint8_t left, uint8_t right)
 {
-    static const Validator is_response_valid = [](unsigned char* r) { return IsSetParamReply(r, c_paramMicLevel); };
-    return SetParameter(*this, c_paramMicLevel, value, is_response_valid, Status::untested);
+    // The right gain goes out only once the left one was taken. Either reply is accepted as the
+    // answer, and each must echo its own parameter.
+    static constexpr ReplyCheck c_leftSetReply = SetParamReply(c_paramLeftGain).status(8);
+    const auto echoes = [](uint8_t param) {
+        return [param](const uint8_t* reply, size_t) { return reply[6] == param && reply[8] == 0; };
+    };
+    const auto left_echoed = echoes(c_paramLeftGain);
+    const auto right_echoed = echoes(c_paramRightGain);
+    const auto either = [](unsigned char* r) {
+        return c_leftSetReply.accepts(r) || c_rightGainReply.accepts(r);
+    };
+    const Frame leftRequest = SetParamRequest(c_paramLeftGain, left);
+    if (!exchange(leftRequest.data(), leftRequest.size(), false, 9, either, left_echoed))
+        return false;
+    const Frame rightRequest = SetParamRequest(c_paramRightGain, right);
+    return exchange(rightRequest.data(), rightRequest.size(), false, 9, either, right_echoed);
 }
 
-bool KestrinTransport::readMicLevel(uint8_t& value)
+bool KestrinTransport::readLeftGain(uint8_t& value)
 {
-    // A longer reply: through the dongle the level sits three bytes further on.
-    static const Validator is_response_valid = [](unsigned char* r) {
-        return IsGetParamReply(r, c_paramMicLevel) && r[2] == 0x09;
-    };
-    const uint8_t request[] = { c_marker, c_request, 0x04, 0x00, 0x01, 0x09, c_paramMicLevel, 0x00 };
-    const size_t at = m_viaDongle ? 12 : 9;
-    uint8_t level = 0;
-    if (!exchange(request, sizeof request, false, 13, is_response_valid, [&level, at](const uint8_t* reply, size_t) {
-            level = reply[at];
-            return StatusAt(reply, 8);
-        }))
-        return false;
-    value = level;
-    return true;
+    return GetParameter(*this, c_paramLeftGain, c_leftGainReply, value);
 }
 
 bool KestrinTransport::writeSensorsEnabled(bool enable, uint8_t rate)
 {
-    static const Validator is_response_valid = [](unsigned char* r) { return IsSetParamReply(r, c_paramSensors); };
     const uint8_t value = uint8_t(std::min(rate, c_sensorRateLimit) | (enable ? c_sensorEnableBit : 0));
-    const uint8_t request[] = { c_marker, c_request, 0x05, 0x00, 0x00, 0x09, c_paramSensors, 0x00, value };
+    const Frame request = SetParamRequest(c_paramSensors, value);
 
     std::lock_guard<std::mutex> lock(m_mutex);
     m_converters->setSensorsEnabled(enable, rate);
-    if (!exchangeUnsafe(request, sizeof request, false, 9, is_response_valid,
-            [](const uint8_t* reply, size_t) { return StatusAt(reply, 8); }))
+    if (!exchangeUnsafe(request, false, c_sensorsReply))
         return false;
 
     uint8_t report[14];
@@ -361,102 +400,12 @@ bool KestrinTransport::writeSensorsEnabled(bool enable, uint8_t rate)
 }
 
 // ---------------------------------------------------------------------------------------------
-// Settings: the reply carries the status at [6] and echoes the setting at [7]
-
-bool KestrinTransport::writeGameChatMix(uint8_t mix)
-{
-    // This reply is told apart by a 00 at [6]; its outcome is the byte at [8].
-    static const Validator is_response_valid = [](unsigned char* r) {
-        return r[0] == c_marker && r[1] == c_response && r[2] == 0x05 && r[3] == 0x00 && r[4] == 0x82
-            && r[5] == 0x2C && r[6] == 0x00 && r[7] == c_settingGameChatMix;
-    };
-    const uint8_t request[] = { c_marker, c_request, 0x05, 0x00, 0x82, 0x2C, c_settingGameChatMix, 0x00, mix };
-    return exchange(request, sizeof request, false, 9, is_response_valid,
-        [](const uint8_t* reply, size_t) { return StatusAt(reply, 8); });
-}
-
-bool KestrinTransport::readGameChatMix(uint8_t& mix)
-{
-    static const Validator is_response_valid = [](unsigned char* r) {
-        return IsSettingReply(r, 0x83, c_settingGameChatMix);
-    };
-    const uint8_t request[] = { c_marker, c_request, 0x04, 0x00, 0x83, 0x2C, c_settingGameChatMix, 0x00 };
-    uint8_t value = 0;
-    if (!exchange(request, sizeof request, false, 10, is_response_valid, [&value](const uint8_t* reply, size_t) {
-            value = reply[9];
-            return true;
-        }))
-        return false;
-    mix = value;
-    return true;
-}
-
-bool KestrinTransport::writeSidetoneState(bool on)
-{
-    static const Validator is_response_valid = [](unsigned char* r) {
-        return IsSettingReply(r, 0x82, c_settingSidetone);
-    };
-    const uint8_t request[] = { c_marker, c_request, 0x05, 0x00, 0x82, 0x2C, c_settingSidetone, 0x00,
-        uint8_t(on ? 1 : 0) };
-    return exchange(request, sizeof request, false, 9, is_response_valid,
-        [](const uint8_t* reply, size_t) { return StatusAt(reply, 6); });
-}
-
-bool KestrinTransport::readSidetoneState(bool& on)
-{
-    static const Validator is_response_valid = [](unsigned char* r) {
-        return IsSettingReply(r, 0x83, c_settingSidetone);
-    };
-    const uint8_t request[] = { c_marker, c_request, 0x04, 0x00, 0x83, 0x2C, c_settingSidetone, 0x00 };
-    uint8_t value = 0;
-    if (!exchange(request, sizeof request, false, 10, is_response_valid, [&value](const uint8_t* reply, size_t) {
-            value = reply[9];
-            return StatusAt(reply, 6) && value <= 1;
-        }))
-        return false;
-    on = value == 1;
-    return true;
-}
-
-bool KestrinTransport::writeAutoPowerOff(uint16_t seconds)
-{
-    static const Validator is_response_valid = [](unsigned char* r) {
-        return IsSettingReply(r, 0x82, c_settingAutoPowerOff);
-    };
-    // The enable byte follows from the time (0 = never), and the four bytes go out twice.
-    const uint8_t enabled = seconds ? 1 : 0;
-    const uint8_t lo = uint8_t(seconds & 0xFF);
-    const uint8_t hi = uint8_t(seconds >> 8);
-    const uint8_t request[] = { c_marker, c_request, 0x0C, 0x00, 0x82, 0x2C, c_settingAutoPowerOff, 0x00,
-        enabled, 0x00, lo, hi, enabled, 0x00, lo, hi };
-    return exchange(request, sizeof request, false, 9, is_response_valid,
-        [](const uint8_t* reply, size_t) { return StatusAt(reply, 6); });
-}
-
-bool KestrinTransport::readAutoPowerOff(uint16_t& seconds)
-{
-    static const Validator is_response_valid = [](unsigned char* r) {
-        return IsSettingReply(r, 0x83, c_settingAutoPowerOff);
-    };
-    const uint8_t request[] = { c_marker, c_request, 0x04, 0x00, 0x83, 0x2C, c_settingAutoPowerOff, 0x00 };
-    uint16_t value = 0;
-    if (!exchange(request, sizeof request, false, 17, is_response_valid, [&value](const uint8_t* reply, size_t) {
-            value = uint16_t(reply[11] | reply[12] << 8);
-            return true;
-        }))
-        return false;
-    seconds = value;
-    return true;
-}
+// Power state
 
 bool KestrinTransport::readPoweredOn(bool& on)
 {
-    static const Validator is_response_valid = [](unsigned char* r) {
-        return r[0] == c_marker && r[1] == c_response && r[3] == 0x00 && r[4] == 0x80 && r[5] == 0x2C;
-    };
-    const uint8_t request[] = { c_marker, c_request, 0x02, 0x00, 0x80, 0x2C };
     bool value = false;
-    if (!exchange(request, sizeof request, false, 7, is_response_valid, [&value](const uint8_t* reply, size_t) {
+    if (!exchange(Frame(c_poweredOn), false, c_poweredOnReply, [&value](const uint8_t* reply, size_t) {
             value = reply[6] != 0;
             return true;
         }))
@@ -466,57 +415,23 @@ bool KestrinTransport::readPoweredOn(bool& on)
 }
 
 // ---------------------------------------------------------------------------------------------
-// Noise cancelling and the ANC model's user EQs: each answer needs a pause before the
-// noise-cancelling processor takes the next command
-
-bool KestrinTransport::writeAncMode(DeviceData::AncMode mode)
-{
-    static const Validator is_response_valid = [](unsigned char* r) { return IsAncReply(r, c_ancSetMode); };
-    const uint8_t request[] = { c_marker, c_request, 0x04, 0x00, 0x30, 0x2E, c_ancSetMode, uint8_t(mode) };
-    return exchange(request, sizeof request, false, 9, is_response_valid, [](const uint8_t* reply, size_t) {
-        QThread::msleep(c_ancPauseMs);
-        return StatusAt(reply, 8);
-    });
-}
-
-bool KestrinTransport::readAncMode(DeviceData::AncMode& mode)
-{
-    static const Validator is_response_valid = [](unsigned char* r) { return IsAncReply(r, c_ancGetMode); };
-    const uint8_t request[] = { c_marker, c_request, 0x03, 0x00, 0x30, 0x2E, c_ancGetMode };
-    uint8_t value = 0;
-    if (!exchange(request, sizeof request, false, 9, is_response_valid, [&value](const uint8_t* reply, size_t) {
-            QThread::msleep(c_ancPauseMs);
-            // Taken as the headset reports it: a mode the program does not know is repaired by
-            // the device model, which can write the default back; failing the read instead would
-            // leave such a headset without its settings.
-            value = reply[8];
-            return true;
-        }))
-        return false;
-    mode = DeviceData::AncMode(value);
-    return true;
-}
+// The ANC model's user EQs: each answer needs a pause before the noise-cancelling processor
+// takes the next command
 
 bool KestrinTransport::writeUserEqIndex(uint8_t index)
 {
-    static const Validator is_response_valid = [](unsigned char* r) {
-        return IsAncReply(r, c_ancSetUserEq) && r[7] == 0x00;
-    };
-    const uint8_t request[] = { c_marker, c_request, 0x04, 0x00, 0x30, 0x2E, c_ancSetUserEq, index };
-    return exchange(request, sizeof request, false, 9, is_response_valid, [](const uint8_t* reply, size_t) {
+    const Frame request(c_anc, { c_ancSetUserEq, index });
+    return exchange(request, false, c_setUserEqReply, [](const uint8_t* reply, size_t) {
         QThread::msleep(c_ancPauseMs);
-        return StatusAt(reply, 8);
+        return c_setUserEqReply.statusOk(reply);
     });
 }
 
 bool KestrinTransport::readUserEqIndex(uint8_t& index)
 {
-    static const Validator is_response_valid = [](unsigned char* r) {
-        return IsAncReply(r, c_ancGetUserEq) && r[7] == 0x00;
-    };
-    const uint8_t request[] = { c_marker, c_request, 0x03, 0x00, 0x30, 0x2E, c_ancGetUserEq };
+    const Frame request(c_anc, { c_ancGetUserEq });
     uint8_t value = 0;
-    if (!exchange(request, sizeof request, false, 9, is_response_valid, [&value](const uint8_t* reply, size_t) {
+    if (!exchange(request, false, c_getUserEqReply, [&value](const uint8_t* reply, size_t) {
             QThread::msleep(c_ancPauseMs);
             value = reply[8];
             return true;
@@ -529,27 +444,21 @@ bool KestrinTransport::readUserEqIndex(uint8_t& index)
 bool KestrinTransport::writeUserEqBiquad(uint8_t eqIndex, uint8_t band, DeviceData::AncEqFilterType type,
     float frequency, float middle, float gain)
 {
-    static const Validator is_response_valid = [](unsigned char* r) {
-        return IsAncReply(r, c_ancSetBiquad) && r[7] == 0x00;
-    };
-    std::vector<uint8_t> request { c_marker, c_request, 0x12, 0x00, 0x30, 0x2E, c_ancSetBiquad, eqIndex, band,
-        uint8_t(type) };
+    Frame request(c_anc);
+    request.add(c_ancSetBiquad).add(eqIndex).add(band).add(uint8_t(type));
     // On the wire the gain comes before the middle value.
-    AppendFloat(request, frequency);
-    AppendFloat(request, gain);
-    AppendFloat(request, middle);
-    return exchange(request.data(), request.size(), false, 9, is_response_valid, [](const uint8_t* reply, size_t) {
+    request.addFloat(frequency).addFloat(gain).addFloat(middle);
+    return exchange(request, false, c_setBiquadReply, [](const uint8_t* reply, size_t) {
         QThread::msleep(c_ancPauseMs);
-        return StatusAt(reply, 8);
+        return c_setBiquadReply.statusOk(reply);
     });
 }
 
 bool KestrinTransport::readUserBiquad(uint8_t eqIndex, Kestrin2AncEq& eq)
 {
-    static const Validator is_response_valid = [](unsigned char* r) { return IsAncReply(r, c_ancGetBiquads); };
-    const uint8_t request[] = { c_marker, c_request, 0x05, 0x00, 0x30, 0x2E, c_ancGetBiquads, eqIndex, 0x0A };
+    const Frame request(c_anc, { c_ancGetBiquads, eqIndex, 0x0A });
     Kestrin2AncEq read;
-    if (!exchange(request, sizeof request, false, 147, is_response_valid, [&read](const uint8_t* reply, size_t length) {
+    if (!exchange(request, false, c_getBiquadsReply, [&read](const uint8_t* reply, size_t length) {
             QThread::msleep(c_ancPauseMs);
             return KestrinConverters::BytesToKestrin2AncEq(reply + 7, (length - 7) % 256, read);
         }))
@@ -563,23 +472,14 @@ bool KestrinTransport::readUserBiquad(uint8_t eqIndex, Kestrin2AncEq& eq)
 
 bool KestrinTransport::readBatteryLevel(uint8_t& level)
 {
-    static const Validator is_response_valid = [](unsigned char* r) {
-        return IsTwoStepReply(r, c_response, 0xD6, 0x0C);
-    };
-    static const Validator is_notification_valid = [](unsigned char* r) {
-        return IsTwoStepReply(r, c_notification, 0xD6, 0x0C);
-    };
-    const uint8_t request[] = { c_marker, c_request, 0x03, 0x00, 0xD6, 0x0C, 0x00 };
+    const Frame request(c_battery, { 0x00 });
 
     std::lock_guard<std::mutex> lock(m_mutex);
-    if (!exchangeUnsafe(request, sizeof request, false, 7, is_response_valid,
-            [](const uint8_t* reply, size_t) { return StatusAt(reply, 6); }))
+    if (!exchangeUnsafe(request, false, c_batteryResponse))
         return false;
-    // The level is at [8] of the notification, so it must be at least 9 bytes long.
-    uint8_t value = 0;
-    if (!readCmdAndValidate(9, is_notification_valid))
+    if (!awaitCommand(c_batteryNotification))
         return false;
-    value = m_buffer[8];
+    const uint8_t value = m_buffer[8];
     consumeCurrentCommand();
     level = value;
     return true;
@@ -587,19 +487,12 @@ bool KestrinTransport::readBatteryLevel(uint8_t& level)
 
 bool KestrinTransport::readFwVersion(QString& version, bool toDongle)
 {
-    static const Validator is_response_valid = [](unsigned char* r) {
-        return IsTwoStepReply(r, c_response, 0x07, 0x1C);
-    };
-    static const Validator is_notification_valid = [](unsigned char* r) {
-        return IsTwoStepReply(r, c_notification, 0x07, 0x1C);
-    };
-    const uint8_t request[] = { c_marker, c_request, 0x03, 0x00, 0x07, 0x1C, 0x00 };
+    const Frame request(c_fwVersion, { 0x00 });
 
     std::lock_guard<std::mutex> lock(m_mutex);
-    if (!exchangeUnsafe(request, sizeof request, toDongle, 7, is_response_valid,
-            [](const uint8_t* reply, size_t) { return StatusAt(reply, 6); }))
+    if (!exchangeUnsafe(request, toDongle, c_fwVersionResponse))
         return false;
-    if (!readCmdAndValidate(10, is_notification_valid))
+    if (!awaitCommand(c_fwVersionNotification))
         return false;
     Utils::ScopeGuard consume([this] { consumeCurrentCommand(); });
     // [8] counts the bytes of text from [9]; they must lie inside the notification.
@@ -615,14 +508,11 @@ bool KestrinTransport::readFwVersion(QString& version, bool toDongle)
 
 bool KestrinTransport::readTvqReady(bool& ready)
 {
-    static const Validator is_response_valid = [](unsigned char* r) {
-        return r[0] == c_marker && r[1] == c_response && r[3] == 0x00 && r[4] == 0x02 && r[5] == 0x00;
-    };
-    const uint8_t request[] = { c_marker, c_request, 0x03, 0x00, 0x02, 0x00, 0x08 };
+    const Frame request(c_readiness, { c_readinessQuery });
     bool value = false;
-    if (!exchange(request, sizeof request, false, 8, is_response_valid, [&value](const uint8_t* reply, size_t) {
+    if (!exchange(request, false, c_readinessReply, [&value](const uint8_t* reply, size_t) {
             value = reply[7] == 1;
-            return StatusAt(reply, 6);
+            return c_readinessReply.statusOk(reply);
         }))
         return false;
     ready = value;
@@ -631,23 +521,15 @@ bool KestrinTransport::readTvqReady(bool& ready)
 
 bool KestrinTransport::factoryReset()
 {
-    static const Validator is_response_valid = [](unsigned char* r) {
-        return r[0] == c_marker && r[1] == c_response && r[3] == 0x00 && r[4] == 0x01 && r[5] == 0x11;
-    };
-    const uint8_t request[] = { c_marker, c_request, 0x04, 0x00, 0x01, 0x11, c_actionFactoryReset, 0x00 };
-    return exchange(request, sizeof request, false, 7, is_response_valid,
-        [](const uint8_t* reply, size_t) { return StatusAt(reply, 6); });
+    const Frame request(c_systemAction, { c_actionFactoryReset, 0x00 });
+    return exchange(request, false, c_systemActionReply);
 }
 
 bool KestrinTransport::pairing()
 {
-    static const Validator is_response_valid = [](unsigned char* r) {
-        return r[0] == c_marker && r[1] == c_response && r[3] == 0x00 && r[4] == 0x01 && r[5] == 0x11;
-    };
     // Pairing is the dongle's own business: never relayed to a headset.
-    const uint8_t request[] = { c_marker, c_request, 0x04, 0x00, 0x01, 0x11, c_actionPairing, 0x00 };
-    return exchange(request, sizeof request, true, 7, is_response_valid,
-        [](const uint8_t* reply, size_t) { return StatusAt(reply, 6); });
+    const Frame request(c_systemAction, { c_actionPairing, 0x00 });
+    return exchange(request, true, c_systemActionReply);
 }
 
 } // namespace Devices

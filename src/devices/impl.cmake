@@ -6,6 +6,8 @@ target_sources(velmor_devices PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/KestrinTransportEq.cpp
     ${CMAKE_CURRENT_LIST_DIR}/KestrinDeviceImpl.h
     ${CMAKE_CURRENT_LIST_DIR}/KestrinDeviceImpl.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/KestrinDeviceImplPrivate.h
+    ${CMAKE_CURRENT_LIST_DIR}/KestrinDeviceImplEq.cpp
     ${CMAKE_CURRENT_LIST_DIR}/KestrinFwOnlyDeviceImpl.h
     ${CMAKE_CURRENT_LIST_DIR}/KestrinFwOnlyDeviceImpl.cpp
 )

@@ -3,6 +3,7 @@
 #include "KestrinRig.h"
 
 #include "devices/KestrinConverters.h"
+#include "devices/KestrinSettings.h"
 #include "devices/KestrinTransport.h"
 
 #include <QtTest>
@@ -72,6 +73,8 @@ private slots:
     void sensorsEnableWaitsForFirstSample();
     void sensorsEnableWaitIsBounded();
     void sensorsDisableDrainsReports();
+    void everySettingRoundTrips_data();
+    void everySettingRoundTrips();
     void eqStoreKeys_data();
     void eqStoreKeys();
     void eqStoreWaitsLongerForSlowReplies();
@@ -512,6 +515,57 @@ void TestKestrinCommands::sensorsDisableDrainsReports()
     QVERIFY(transport.writeSensorsEnabled(false, 1));
     QCOMPARE(rig.headset->pendingInputReports(), size_t(0));
     QCOMPARE(rig.state->sensors, uint8_t(1));
+}
+
+void TestKestrinCommands::everySettingRoundTrips_data()
+{
+    QTest::addColumn<int>("setting");
+    QTest::addColumn<int>("pid");
+    struct Product {
+        const char* name;
+        int pid;
+        DeviceType type;
+    };
+    const Product products[] = {
+        { "kestrin cabled", 0x4B1A, DeviceType::kestrin },
+        { "kestrin_2 dongle", 0x4B28, DeviceType::kestrin_2 },
+        { "kestrin_2_anc cabled", 0x4BAA, DeviceType::kestrin_2_anc },
+        { "kestrin_2_anc dongle", 0x4BA9, DeviceType::kestrin_2_anc },
+    };
+    for (const Devices::KestrinSettingInfo& info : Devices::c_kestrinSettings) {
+        for (const Product& product : products) {
+            if (Devices::HasSetting(info.models, product.type))
+                QTest::addRow("%s, %s", info.name, product.name) << int(info.setting) << product.pid;
+        }
+    }
+}
+
+// Each setting's set and get commands, as its row declares them (numbers, payload coding, reply
+// checks, where the value sits), meet on the same value of the headset, at both ends of its range
+// and in the middle.
+void TestKestrinCommands::everySettingRoundTrips()
+{
+    QFETCH(int, setting);
+    QFETCH(int, pid);
+    const Devices::KestrinSettingInfo& info = Devices::SettingInfo(Devices::KestrinSetting(setting));
+    KestrinRig rig { uint16_t(pid) };
+    KestrinTransport transport(*rig.client);
+
+    // The headset holds the sidetone level to its own maximum.
+    int high = info.max;
+    if (info.setting == Devices::KestrinSetting::sidetoneLevel) {
+        uint8_t max = 0;
+        QVERIFY(transport.readMaxSidetoneLevel(max));
+        high = max;
+    }
+    for (const int value : { info.min, high, (info.min + high) / 2 }) {
+        QVERIFY2(transport.writeSetting(info.setting, uint16_t(value)), qPrintable(QString::number(value)));
+        uint16_t read = 0;
+        QVERIFY(transport.readSetting(info.setting, read));
+        QCOMPARE(int(read), value);
+    }
+    QCOMPARE(ToStringList(rig.headset->violations()), QStringList());
+    QCOMPARE(transport.bufferedBytes(), size_t(0));
 }
 
 void TestKestrinCommands::eqStoreKeys_data()
