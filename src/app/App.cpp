@@ -18,6 +18,8 @@
 #include <QCursor>
 #include <QFile>
 #include <QQuickWindow>
+#include <QSslSocket>
+#include <QThread>
 #include <QTimer>
 
 namespace {
@@ -53,7 +55,11 @@ App::App(int& argc, char** argv, std::unique_ptr<Platform::IHwBus> bus)
     // Opens the run's log file now, so it begins with the banner whatever happens next.
     GlobalLogger::Instance();
 
-    Theme::RegisterApplicationFonts(); // a font that does not load falls back to the system's
+    // Reading four font files into the font database takes as long as building everything
+    // else here: a thread of its own does it meanwhile (the font database serialises its users),
+    // and the theme, which every text reads its family from, waits for it. A font that does not
+    // load falls back to the system's.
+    m_fontsRegistered = std::async(std::launch::async, &Theme::RegisterApplicationFonts);
 
     initHwBus();
 
@@ -75,6 +81,8 @@ App::App(int& argc, char** argv, std::unique_ptr<Platform::IHwBus> bus)
 
 App::~App()
 {
+    if (m_fontsRegistered.valid())
+        m_fontsRegistered.wait();
     // The headset UI model first: its device model stops its worker before the devices go.
     auto* kestrinModel = m_kestrinModel;
     m_kestrinModel = nullptr;
@@ -100,10 +108,14 @@ App::~App()
     delete m_appMediator;
     delete m_networkUpdater;
     m_extensions.reset();
+    if (m_tlsWarmUp)
+        m_tlsWarmUp->wait();
 }
 
 QObject* App::theme() const
 {
+    if (m_fontsRegistered.valid())
+        m_fontsRegistered.get();
     return m_theme;
 }
 
@@ -209,8 +221,20 @@ void App::runChecksAfterFirstFrame(QQuickWindow* window)
     if (!window)
         return;
     // frameSwapped comes from the render thread where there is one; queued to ours.
-    connect(window, &QQuickWindow::frameSwapped, this, &App::runStartupChecks,
+    connect(window, &QQuickWindow::frameSwapped, this, &App::warmUpTlsThenCheck,
             Qt::ConnectionType(Qt::QueuedConnection | Qt::SingleShotConnection));
+}
+
+void App::warmUpTlsThenCheck()
+{
+    if (m_startupChecksDone || m_tlsWarmUp)
+        return;
+    // The first HTTPS request loads the TLS back end and the TLS library (tens of milliseconds
+    // in which the window would not draw): a thread of its own loads them, and the checks
+    // follow, on this thread, once they are there.
+    m_tlsWarmUp.reset(QThread::create([] { QSslSocket::supportsSsl(); }));
+    connect(m_tlsWarmUp.get(), &QThread::finished, this, &App::runStartupChecks);
+    m_tlsWarmUp->start(QThread::LowPriority);
 }
 
 void App::runStartupChecks()

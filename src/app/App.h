@@ -6,10 +6,12 @@
 
 #include <QApplication>
 
+#include <future>
 #include <memory>
 #include <vector>
 
 class QQuickWindow;
+class QThread;
 class QTimer;
 
 namespace Platform {
@@ -58,7 +60,8 @@ public:
     App(int& argc, char** argv, std::unique_ptr<Platform::IHwBus> bus);
     ~App() override;
 
-    // The theme every screen draws with.
+    // The theme every screen draws with; handed out once the application fonts it names are
+    // registered.
     QObject* theme() const;
     // The UI model of the current device; null until the first choice.
     QObject* uiModel() const;
@@ -129,6 +132,7 @@ private slots:
     void runBus();
     void onFirstProbeDone();
     void runStartupChecks();
+    void warmUpTlsThenCheck();
 
 private:
     void initHwBus();
@@ -156,4 +160,8 @@ private:
     bool m_simulationAllowed = false;
     bool m_deviceSearchDone = false;
     bool m_startupChecksDone = false;
+    // The registration of the application fonts, which runs beside the rest of the start-up.
+    mutable std::future<int> m_fontsRegistered;
+    // Loads the TLS back end for the start-up checks, off the GUI thread.
+    std::unique_ptr<QThread> m_tlsWarmUp;
 };

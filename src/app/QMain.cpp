@@ -1,6 +1,7 @@
 #include "app/QMain.h"
 
 #include "app/App.h"
+#include "app/IncubationPacer.h"
 #include "app/MetadataInitializer.h"
 #include "core/GlobalLogger.h"
 #include "platform/KestrinDriversHelper.h"
@@ -104,12 +105,16 @@ int qMain(int argc, char** argv)
     QObject::connect(&terminationSignals, &Platform::TerminationSignals::terminationRequested, &app,
         [] { QCoreApplication::exit(0); });
 
+    // Outlives the engine, which holds it until the end.
+    IncubationPacer incubationPacer;
     QQmlApplicationEngine engine;
     engine.rootContext()->setContextProperty(QStringLiteral("App"), &app);
     engine.addImportPath(QString::fromLatin1(QmlImportPath));
     engine.load(QUrl(QString::fromLatin1(MainComponentUrl)));
     if (engine.rootObjects().isEmpty())
         return -1;
+    // After the load: the window installs a controller of its own while it is created.
+    incubationPacer.install(engine);
     app.runChecksAfterFirstFrame(qobject_cast<QQuickWindow*>(engine.rootObjects().constFirst()));
     return app.exec();
 }

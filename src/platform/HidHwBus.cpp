@@ -68,9 +68,11 @@ HidHwBus::HidHwBus(KestrinHidApiClient* client, ISolvarineSerialPortClient* seri
 
 HidHwBus::~HidHwBus()
 {
-    stopBus(true);
-    // A pairing or removal job may still be running; it takes the mutex too.
+    m_pollWanted = false;
+    // Waits for a running probe or pairing job, which takes the mutex too; a poll that runs
+    // after it finds polling unwanted, and the worker stops with the first member to go.
     std::lock_guard<std::mutex> lock(m_mutex);
+    stopUnsafe(true);
     m_solvarine.reset();
     m_kestrin.reset();
     m_kestrinHandle = nullptr;
@@ -78,7 +80,22 @@ HidHwBus::~HidHwBus()
 
 void HidHwBus::runBus()
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    m_pollWanted = true;
+    std::unique_lock<std::mutex> lock(m_mutex, std::try_to_lock);
+    if (lock.owns_lock()) {
+        startPollingUnsafe();
+        return;
+    }
+    // A probe or a pairing holds the bus: start once it is done, unless stopped meanwhile.
+    m_timers.startTimer(1, 0, [this] {
+        std::lock_guard<std::mutex> workerLock(m_mutex);
+        if (m_pollWanted)
+            startPollingUnsafe();
+    }, OneShot());
+}
+
+void HidHwBus::startPollingUnsafe()
+{
     if (m_pollTimer != -1)
         return;
     Utils::TimersThread::StartParams params;
@@ -98,6 +115,9 @@ void HidHwBus::runBus()
 void HidHwBus::poll()
 {
     std::lock_guard<std::mutex> lock(m_mutex);
+    // Stopped while this run was due: the stop itself follows.
+    if (!m_pollWanted)
+        return;
     tryKestrinUnsafe();
     trySolvarineUnsafe();
     if (m_firstProbePending) {
@@ -116,23 +136,35 @@ void HidHwBus::tryPorts()
 
 void HidHwBus::stopBus(bool closeDevices)
 {
-    Utils::TimersThread::TimerId poll = -1;
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        if (closeDevices) {
-            // A full device leaves through the client's deviceGone; a firmware-only one has no
-            // open handle to close, so it leaves here.
-            m_client.closeDevice();
-            if (m_kestrin && hasKestrinFwOnlyUnsafe())
-                removeKestrinImplUnsafe();
-            m_serial.closeDevice();
-        }
-        poll = m_pollTimer;
-        m_pollTimer = -1;
+    m_pollWanted = false;
+    std::unique_lock<std::mutex> lock(m_mutex, std::try_to_lock);
+    if (lock.owns_lock()) {
+        stopUnsafe(closeDevices);
+        return;
     }
-    // Outside the mutex: stopping waits for a running poll, which takes the mutex.
-    if (poll != -1)
-        m_timers.stopTimer(poll);
+    // A probe or a pairing holds the bus, possibly for a whole device set-up: the stop follows it
+    // on the worker. Polls that fall due before then do nothing.
+    m_timers.startTimer(1, 0, [this, closeDevices] {
+        std::lock_guard<std::mutex> workerLock(m_mutex);
+        stopUnsafe(closeDevices);
+    }, OneShot());
+}
+
+void HidHwBus::stopUnsafe(bool closeDevices)
+{
+    if (closeDevices) {
+        // A full device leaves through the client's deviceGone; a firmware-only one has no
+        // open handle to close, so it leaves here.
+        m_client.closeDevice();
+        if (m_kestrin && hasKestrinFwOnlyUnsafe())
+            removeKestrinImplUnsafe();
+        m_serial.closeDevice();
+    }
+    // Restarted since this stop was asked for: polling goes on.
+    if (m_pollWanted || m_pollTimer == -1)
+        return;
+    // Never waits: a poll that is due or running finds polling unwanted and does nothing.
+    m_timers.stopTimerNoWait(m_pollTimer);
 }
 
 void HidHwBus::tryPairKestrinDongle()

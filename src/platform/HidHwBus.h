@@ -36,7 +36,9 @@ public:
     // Stops polling and closes the devices.
     ~HidHwBus() override;
 
-    // Returns at once; the first probe runs on the worker, and firstProbeDone follows it.
+    // Both return at once, also while a probe is setting a device up (which holds the bus for a
+    // dozen exchanges): the change then takes effect on the worker right after that probe. The
+    // first probe runs on the worker, and firstProbeDone follows it.
     void runBus() override;
     void stopBus(bool closeDevices) override;
     void tryPairKestrinDongle() override;
@@ -52,6 +54,8 @@ private slots:
 
 private:
     void poll();
+    void startPollingUnsafe();
+    void stopUnsafe(bool closeDevices);
     void tryPorts();
     void tryKestrinUnsafe();
     void trySolvarineUnsafe();
@@ -64,6 +68,9 @@ private:
     ISolvarineSerialPortClient& m_serial;
     std::mutex m_mutex;
     Utils::TimersThread::TimerId m_pollTimer = -1;
+    // What the last runBus or stopBus asked for; read by the polls and by the changes that wait
+    // for a running probe, so that a later call always wins over an earlier one.
+    std::atomic<bool> m_pollWanted{false};
     // Set by runBus, cleared by the first poll after it, which then emits firstProbeDone.
     bool m_firstProbePending = false;
     Devices::SharedDeviceImpl m_kestrin;

@@ -272,6 +272,9 @@ Window {
                 readonly property int modelType: uiModel ? uiModel.type : UIModel.Unknown
 
                 objectName: "mainLoader"
+                // A screen, above all the headset screen, is built a piece per frame: the window
+                // keeps drawing (and answering) while it comes up, and shows it once it is whole.
+                asynchronous: true
                 Layout.fillWidth: true
                 Layout.fillHeight: true
                 Layout.leftMargin: internal.contentMargin
@@ -508,12 +511,17 @@ Window {
     // they import) that it does not show.
     component LazyComponent: QtObject {
         required property string file
+        // Compiled on the engine's loader thread rather than here: for the screens, whose
+        // loader waits for the component anyway, so that a first screen's dozens of files never
+        // hold up a frame. Popups stay synchronous: whoever opens one uses it at once.
+        property bool asynchronous: false
         // Holds the component without notifying anyone, so that get() may run in a binding.
         readonly property var store: ({})
 
         function get() {
             if (!store.component)
-                store.component = Qt.createComponent(Qt.resolvedUrl(file))
+                store.component = Qt.createComponent(Qt.resolvedUrl(file),
+                    asynchronous ? Component.Asynchronous : Component.PreferSynchronous)
             return store.component
         }
     }
@@ -522,10 +530,10 @@ Window {
     LazyComponent { id: titleBarMacOSComponent; file: "Widgets/WidgetTitleBarMacOS.qml" }
     LazyComponent { id: appSettingsComponent; file: "Popups/PopupAppSettings.qml" }
     LazyComponent { id: notificationsComponent; file: "Popups/PopupNotifications.qml" }
-    LazyComponent { id: noDeviceComponent; file: "Widgets/WidgetNoDevice.qml" }
-    LazyComponent { id: kestrinComponent; file: "Widgets/WidgetKesMain.qml" }
-    LazyComponent { id: solvarineComponent; file: "Widgets/WidgetSlvMain.qml" }
-    LazyComponent { id: legalTermsComponent; file: "Widgets/WidgetLegalTerms.qml" }
+    LazyComponent { id: noDeviceComponent; file: "Widgets/WidgetNoDevice.qml"; asynchronous: true }
+    LazyComponent { id: kestrinComponent; file: "Widgets/WidgetKesMain.qml"; asynchronous: true }
+    LazyComponent { id: solvarineComponent; file: "Widgets/WidgetSlvMain.qml"; asynchronous: true }
+    LazyComponent { id: legalTermsComponent; file: "Widgets/WidgetLegalTerms.qml"; asynchronous: true }
     LazyComponent { id: appUpdateDialog; file: "Dialogs/DlgAppUpdate.qml" }
     LazyComponent { id: dlgPermissions; file: "Dialogs/DlgConfirmBox.qml" }
 

@@ -169,13 +169,14 @@ void TestAppWindow::screenFollowsConsentAndModel()
     m_app.selectDevice(1);
     QTRY_VERIFY_WITH_TIMEOUT(IsA(loaded("mainLoader"), "WidgetKesMain"), 10000);
 
+    // Screens are built a piece per frame: each comes up shortly after the change.
     QVERIFY(appMediator()->setProperty("eulaAccepted", false));
-    QVERIFY(IsA(loaded("mainLoader"), "WidgetLegalTerms"));
     QCOMPARE(titleBar->property("visibleButtons").toInt(), SystemButtons);
+    QTRY_VERIFY_WITH_TIMEOUT(IsA(loaded("mainLoader"), "WidgetLegalTerms"), 10000);
     // Accepting on the screen stores the consent and brings the headset screen back.
     QVERIFY(QMetaObject::invokeMethod(loaded("mainLoader"), "accepted"));
     QCOMPARE(appMediator()->property("eulaAccepted").toBool(), true);
-    QVERIFY(IsA(loaded("mainLoader"), "WidgetKesMain"));
+    QTRY_VERIFY_WITH_TIMEOUT(IsA(loaded("mainLoader"), "WidgetKesMain"), 10000);
     QCOMPARE(titleBar->property("visibleButtons").toInt(), AllButtons);
 }
 

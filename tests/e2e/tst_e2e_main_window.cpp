@@ -182,7 +182,8 @@ void TestE2eMainWindow::initTestCase()
 void TestE2eMainWindow::legalTermsAreAcceptedByClicks()
 {
     QObject* appMediator = m_app.getAppMediator();
-    QVERIFY(IsA(loaded("mainLoader"), "WidgetLegalTerms"));
+    // The screen is built a piece per frame after the window is up.
+    QTRY_VERIFY_WITH_TIMEOUT(IsA(loaded("mainLoader"), "WidgetLegalTerms"), WaitMs);
     QQuickItem* agree = page("agreeCheckBox");
     QQuickItem* continueButton = page("continueButton");
     QVERIFY(!continueButton->isEnabled());

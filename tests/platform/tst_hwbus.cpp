@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -162,6 +163,8 @@ private slots:
     void invalidDeviceIsClosedOnEveryPoll();
     void stopBusKeepsOrClosesTheDevices_data();
     void stopBusKeepsOrClosesTheDevices();
+    void stopBusNeverWaitsForARunningProbe_data();
+    void stopBusNeverWaitsForARunningProbe();
     void pairingOnlyOnAFirmwareOnlyDongle_data();
     void pairingOnlyOnAFirmwareOnlyDongle();
     void lateCloseNoticeOfAnEarlierHandleIsIgnored();
@@ -531,6 +534,90 @@ void TestHwBus::stopBusKeepsOrClosesTheDevices()
     } else {
         QVERIFY(!QTest::qWaitFor([&] { return m_recorder->events.size() != 1; }, int(2 * HidHwBus::PollIntervalMs)));
     }
+}
+
+void TestHwBus::stopBusNeverWaitsForARunningProbe_data()
+{
+    QTest::addColumn<bool>("closeDevices");
+    QTest::addColumn<bool>("restart");
+    QTest::newRow("kept") << false << false;
+    QTest::newRow("closed") << true << false;
+    QTest::newRow("closed, restarted before the probe ends") << true << true;
+}
+
+// The firmware updater stops the bus from the GUI thread; a probe that is setting a device up
+// at that moment holds the bus for a dozen exchanges, and the window must not wait for them.
+void TestHwBus::stopBusNeverWaitsForARunningProbe()
+{
+    QFETCH(bool, closeDevices);
+    QFETCH(bool, restart);
+
+    // The device holds its first reply until the test lets it go.
+    struct Gate {
+        std::mutex mutex;
+        std::condition_variable changed;
+        bool entered = false;
+        bool open = false;
+    };
+    const auto gate = std::make_shared<Gate>();
+    Kestrin::State* state = nullptr;
+    auto headset = PlugKestrin(0x4B2A, &state);
+    state->refuseWhen = [gate](const Request&) {
+        std::unique_lock<std::mutex> lock(gate->mutex);
+        gate->entered = true;
+        gate->changed.notify_all();
+        gate->changed.wait(lock, [&] { return gate->open; });
+        return uint8_t(0);
+    };
+    const auto openGate = [gate] {
+        std::lock_guard<std::mutex> lock(gate->mutex);
+        gate->open = true;
+        gate->changed.notify_all();
+    };
+    // Should a call wait for the probe after all, this lets the probe end so the test fails
+    // instead of hanging.
+    std::thread safety([gate, openGate] {
+        std::unique_lock<std::mutex> lock(gate->mutex);
+        if (!gate->changed.wait_for(lock, std::chrono::seconds(20), [&] { return gate->open; })) {
+            lock.unlock();
+            openGate();
+        }
+    });
+    const auto isOpen = [gate] {
+        std::lock_guard<std::mutex> lock(gate->mutex);
+        return gate->open;
+    };
+
+    m_bus->runBus();
+    QTRY_VERIFY_WITH_TIMEOUT([&] { std::lock_guard<std::mutex> l(gate->mutex); return gate->entered; }(),
+                             ArrivalTimeoutMs);
+    m_bus->stopBus(closeDevices);
+    const bool stopReturnedFirst = !isOpen();
+    if (restart)
+        m_bus->runBus();
+    const bool runReturnedFirst = !isOpen();
+    openGate();
+    safety.join();
+    QVERIFY(stopReturnedFirst);
+    QVERIFY(runReturnedFirst);
+
+    // The probe ends and announces its device; the stop follows it.
+    const SharedDeviceImpl device = waitForArrival();
+    if (closeDevices)
+        QTRY_COMPARE_WITH_TIMEOUT(m_recorder->removals(), 1, ArrivalTimeoutMs);
+    QTRY_COMPARE_WITH_TIMEOUT(m_client->hasDevice(), !closeDevices, ArrivalTimeoutMs);
+
+    if (restart) {
+        // The later call wins: polling goes on and finds the closed device again.
+        QVERIFY(waitForArrival(2)->getInstanceId() != device->getInstanceId());
+        return;
+    }
+    // Stopped: nothing is probed or announced any more.
+    const int enumerates = Bus::instance().enumerateCalls();
+    const size_t events = m_recorder->events.size();
+    QVERIFY(!QTest::qWaitFor([&] { return m_recorder->events.size() != events; },
+                             int(2 * HidHwBus::PollIntervalMs + 500)));
+    QCOMPARE(Bus::instance().enumerateCalls(), enumerates);
 }
 
 void TestHwBus::pairingOnlyOnAFirmwareOnlyDongle_data()

@@ -60,6 +60,15 @@ TestCase {
         return loader.item
     }
 
+    // The screen that the window shows, once it is built: screens are built a piece per frame,
+    // so a change of consent or model shows its screen shortly after, as the user sees it.
+    function screen() {
+        const loader = findChild(main.contentItem, "mainLoader")
+        verify(loader)
+        tryCompare(loader, "status", Loader.Ready)
+        return loader.item
+    }
+
     function isA(object, type) { return object !== null && String(object).startsWith(type) }
 
     function titleBar() { return loaded("titleBarLoader") }
@@ -96,7 +105,7 @@ TestCase {
         appMediator.eulaAccepted = data.eula
         App.deviceSearchDone = data.searchDone !== false
         App.uiModel = data.model === "stub" ? stubModel : data.model === "solvarine" ? solvarineModel : null
-        const screen = loaded("mainLoader")
+        const screen = this.screen()
         verify(isA(screen, data.screen), String(screen))
         compare(titleBar().visibleButtons, data.buttons)
         if (data.screen !== "QQuickItem") {
@@ -108,9 +117,9 @@ TestCase {
     function test_acceptingTheTermsStoresTheConsent() {
         appMediator.eulaAccepted = false
         App.uiModel = stubModel
-        loaded("mainLoader").accepted()
+        screen().accepted()
         compare(appMediator.eulaAccepted, true)
-        verify(isA(loaded("mainLoader"), "WidgetNoDevice"))
+        verify(isA(screen(), "WidgetNoDevice"))
     }
 
     function test_drawersReplaceEachOtherAndDisableTheCustomButtons() {

@@ -14,7 +14,8 @@ RoundedRectangle {
     // offered).
     function startFwUpdate() {
         menu.currentIndex = 4
-        widgetProductSettings.startFwUpdate()
+        if (productSettingsLoader.item)
+            productSettingsLoader.item.startFwUpdate()
     }
 
     color: App.theme.colorEmpty
@@ -49,28 +50,46 @@ RoundedRectangle {
                 Layout.fillWidth: true
                 Layout.fillHeight: true
 
-                WidgetKesTabSound {
-                    objectName: "soundTab"
+                // Each page is built on its own: when the screen is built a piece per frame
+                // (the main window does so), no single piece is the whole screen.
+                Loader {
+                    sourceComponent: Component {
+                        WidgetKesTabSound {
+                            objectName: "soundTab"
+                        }
+                    }
                 }
 
-                WidgetKesTabEq {
-                    objectName: "eqTab"
+                Loader {
+                    sourceComponent: Component {
+                        WidgetKesTabEq {
+                            objectName: "eqTab"
+                        }
+                    }
                 }
 
-                WidgetKesTabMicrophone {
-                    objectName: "microphoneTab"
+                Loader {
+                    sourceComponent: Component {
+                        WidgetKesTabMicrophone {
+                            objectName: "microphoneTab"
+                        }
+                    }
                 }
 
                 // Head tracking has no page.
                 Item {
                 }
 
-                WidgetKesTabProductSettings {
-                    id: widgetProductSettings
+                Loader {
+                    id: productSettingsLoader
 
-                    objectName: "productSettingsTab"
+                    sourceComponent: Component {
+                        WidgetKesTabProductSettings {
+                            objectName: "productSettingsTab"
 
-                    onAlertRequested: root.alertRequested()
+                            onAlertRequested: root.alertRequested()
+                        }
+                    }
                 }
             }
 

@@ -8,7 +8,8 @@
 //                               dongle, plugs another one in and measures that plug-in too.
 //
 // GUI-thread stalls are measured by a 1 ms heartbeat timer on the GUI thread (the longest gap
-// between two of its ticks); they include the window's building of the headset screen. Device I/O on the GUI thread is counted apart from drawing work:
+// between two of its ticks, and the most CPU time the GUI thread used between two ticks); they
+// include the window's building of the headset screen. Device I/O on the GUI thread is counted apart from drawing work:
 // every hid_* call and every QThread::msleep of the product (the HID client's pause before each
 // reply) made on the GUI thread is timed through the linker's --wrap.
 
@@ -96,8 +97,11 @@ public:
         m_timer.setInterval(1);
         connect(&m_timer, &QTimer::timeout, this, [this] {
             const long long now = StartupProbe::MonotonicNs();
+            const long long cpu = StartupProbe::ThreadCpuNs();
             m_longestNs = std::max(m_longestNs, now - m_lastNs);
+            m_longestCpuNs = std::max(m_longestCpuNs, cpu - m_lastCpuNs);
             m_lastNs = now;
+            m_lastCpuNs = cpu;
         });
         reset();
         m_timer.start();
@@ -105,14 +109,21 @@ public:
     void reset()
     {
         m_lastNs = StartupProbe::MonotonicNs();
+        m_lastCpuNs = StartupProbe::ThreadCpuNs();
         m_longestNs = 0;
+        m_longestCpuNs = 0;
     }
     double longestMs() const { return double(m_longestNs) / 1e6; }
+    // The most CPU time the GUI thread spent between two ticks: the work of its longest stall,
+    // without the time it waited for a core while other processes ran.
+    double longestCpuMs() const { return double(m_longestCpuNs) / 1e6; }
 
 private:
     QTimer m_timer;
     long long m_lastNs = 0;
     long long m_longestNs = 0;
+    long long m_lastCpuNs = 0;
+    long long m_longestCpuNs = 0;
 };
 
 // Calls `then` on the GUI thread once `condition` holds (checked every 5 ms), or exits the
@@ -158,6 +169,7 @@ void MeasurePlugIn(Heartbeat* heartbeat)
                 StartupProbe::Report("plugin_to_screen_ms", double(StartupProbe::MonotonicNs() - pluggedNs) / 1e6);
                 After(SettleMs, [heartbeat] {
                     StartupProbe::Report("plugin_stall_ms", heartbeat->longestMs());
+                    StartupProbe::Report("plugin_stall_cpu_ms", heartbeat->longestCpuMs());
                     ReportGuiHid("plugin");
                     QCoreApplication::exit(0);
                 });
@@ -179,6 +191,7 @@ void OnFirstFrame()
         StartupProbe::Report("frame_to_screen_ms", double(StartupProbe::MonotonicNs() - frameNs) / 1e6);
         After(SettleMs, [heartbeat] {
             StartupProbe::Report("startup_stall_ms", heartbeat->longestMs());
+            StartupProbe::Report("startup_stall_cpu_ms", heartbeat->longestCpuMs());
             ReportGuiHid("startup");
             MeasurePlugIn(heartbeat);
         });
