@@ -140,13 +140,18 @@ void HidHwBus::stopBus(bool closeDevices)
     std::unique_lock<std::mutex> lock(m_mutex, std::try_to_lock);
     if (lock.owns_lock()) {
         stopUnsafe(closeDevices);
+        lock.unlock();
+        emit busStopped(closeDevices);
         return;
     }
     // A probe or a pairing holds the bus, possibly for a whole device set-up: the stop follows it
     // on the worker. Polls that fall due before then do nothing.
     m_timers.startTimer(1, 0, [this, closeDevices] {
-        std::lock_guard<std::mutex> workerLock(m_mutex);
-        stopUnsafe(closeDevices);
+        {
+            std::lock_guard<std::mutex> workerLock(m_mutex);
+            stopUnsafe(closeDevices);
+        }
+        emit busStopped(closeDevices);
     }, OneShot());
 }
 

@@ -32,6 +32,9 @@ signals:
     // The first probe after runBus has finished; the devices it found were announced before it,
     // so a receiver connected queued has handled their arrival when this reaches it.
     void firstProbeDone();
+    // A stopBus has taken effect: no probe runs any more and, with devicesClosed, the devices are
+    // closed. A probe that holds the bus when stopBus is called delays this until it ends.
+    void busStopped(bool devicesClosed);
     // Declared for platforms that ask the user for device access; never emitted here.
     void notPermitted();
 };

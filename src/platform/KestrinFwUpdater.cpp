@@ -14,6 +14,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <memory>
 
 namespace Platform {
 
@@ -166,7 +167,20 @@ bool KestrinFwUpdater::start(const std::shared_ptr<Devices::IDeviceImpl>& device
         delayMs = m_timings.factoryResetSettleMs;
     }
 
-    // The library opens the device itself.
+    const CmdRecipient recipient = viaDongle ? RecipientRemote : RecipientDevice;
+    // The library opens the device itself, so it starts only once the bus has closed it: a probe
+    // that holds the bus right now closes it when it ends.
+    auto stopped = std::make_shared<QMetaObject::Connection>();
+    *stopped = connect(&m_bus, &IHwBus::busStopped, this, [this, stopped, delayMs, vid, pid, recipient](bool closed) {
+        if (!closed)
+            return;
+        disconnect(*stopped);
+        QTimer::singleShot(delayMs, delayMs > 0 ? Qt::CoarseTimer : Qt::PreciseTimer, this, [this, vid, pid, recipient] {
+            startUpdatingFw(vid, pid, recipient);
+            restartElapsedTimer();
+            m_pollTimer->start();
+        });
+    }, Qt::QueuedConnection);
     m_bus.stopBus(true);
 
     Lock();
@@ -177,12 +191,6 @@ bool KestrinFwUpdater::start(const std::shared_ptr<Devices::IDeviceImpl>& device
     Log()->message(QtDebugMsg, "Starting %s %s FW update...", name,
                    viaDongle ? "headset via dongle" : (m_dongle ? "dongle" : "headset"));
 
-    const CmdRecipient recipient = viaDongle ? RecipientRemote : RecipientDevice;
-    QTimer::singleShot(delayMs, delayMs > 0 ? Qt::CoarseTimer : Qt::PreciseTimer, this, [this, vid, pid, recipient] {
-        startUpdatingFw(vid, pid, recipient);
-        restartElapsedTimer();
-        m_pollTimer->start();
-    });
     return true;
 }
 

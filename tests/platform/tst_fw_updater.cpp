@@ -151,7 +151,29 @@ private slots:
         m_image = m_dir->filePath(QStringLiteral("ps_headset.bin"));
         WriteFile(m_image, "image bytes");
         m_bus.calls.clear();
+        m_bus.holdStops = false;
+        m_bus.heldStops.clear();
         m_library = std::make_unique<ScriptedDfuLibrary>();
+    }
+
+    // A probe that holds the bus when the update starts closes the device only when it ends; the
+    // library must not open the device before then.
+    void libraryWaitsUntilTheBusHasClosedTheDevice()
+    {
+        m_library->setTransferScript({ReadyToApply});
+        m_library->setApplyScript({Done});
+        auto device = Device(DeviceType::kestrin_2);
+        auto updater = make();
+        m_bus.holdStops = true;
+
+        QVERIFY(updater->start(device, false));
+        QCOMPARE(updater->getStatus(nullptr), Status::Transferring);
+        QVERIFY(!QTest::qWaitFor([&] { return !m_library->calls().isEmpty(); }, 300));
+
+        m_bus.releaseStops();
+        QTRY_COMPARE_WITH_TIMEOUT(updater->getStatus(nullptr), Status::Succeeded, WaitMs);
+        QCOMPARE(m_library->calls().first(), QStringLiteral("initialize 0x1234:0x5678"));
+        QCOMPARE(m_bus.calls, QStringList({"stopBus close", "runBus"}));
     }
 
     void headsetUpdateSucceeds()

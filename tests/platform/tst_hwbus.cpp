@@ -588,6 +588,15 @@ void TestHwBus::stopBusNeverWaitsForARunningProbe()
         return gate->open;
     };
 
+    std::atomic<int> stops{0};
+    std::atomic<bool> stoppedWhileHeld{false};
+    QObject listening; // the connection ends with this test
+    connect(m_bus.get(), &Platform::IHwBus::busStopped, &listening, [&](bool closed) {
+        stoppedWhileHeld = stoppedWhileHeld || !isOpen();
+        if (closed == closeDevices)
+            ++stops;
+    }, Qt::DirectConnection);
+
     m_bus->runBus();
     QTRY_VERIFY_WITH_TIMEOUT([&] { std::lock_guard<std::mutex> l(gate->mutex); return gate->entered; }(),
                              ArrivalTimeoutMs);
@@ -601,8 +610,10 @@ void TestHwBus::stopBusNeverWaitsForARunningProbe()
     QVERIFY(stopReturnedFirst);
     QVERIFY(runReturnedFirst);
 
-    // The probe ends and announces its device; the stop follows it.
+    // The probe ends and announces its device; the stop follows it, and only then says so.
     const SharedDeviceImpl device = waitForArrival();
+    QTRY_COMPARE_WITH_TIMEOUT(stops.load(), 1, ArrivalTimeoutMs);
+    QVERIFY(!stoppedWhileHeld);
     if (closeDevices)
         QTRY_COMPARE_WITH_TIMEOUT(m_recorder->removals(), 1, ArrivalTimeoutMs);
     QTRY_COMPARE_WITH_TIMEOUT(m_client->hasDevice(), !closeDevices, ArrivalTimeoutMs);

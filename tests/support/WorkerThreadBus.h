@@ -33,7 +33,7 @@ public:
         ++runs;
         emit firstProbeDone();
     }
-    void stopBus(bool) override {}
+    void stopBus(bool closeDevices) override { emit busStopped(closeDevices); }
     void tryPairKestrinDongle() override {}
 
     void arrive(const Devices::SharedDeviceImpl& device)

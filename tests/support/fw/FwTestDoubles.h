@@ -9,11 +9,13 @@
 #include <QStringList>
 
 #include <memory>
+#include <utility>
 
 namespace TestSupport {
 
 // A hardware bus that only records what is asked of it ("runBus", "stopBus close", "stopBus keep",
-// "tryPairKestrinDongle").
+// "tryPairKestrinDongle"). A stop takes effect at once unless holdStops is set, as when a probe
+// holds the bus; releaseStops then lets the held ones take effect.
 class RecordingHwBus final : public Platform::IHwBus {
     Q_OBJECT
 public:
@@ -22,10 +24,23 @@ public:
     void stopBus(bool closeDevices) override
     {
         calls << (closeDevices ? QStringLiteral("stopBus close") : QStringLiteral("stopBus keep"));
+        if (holdStops)
+            heldStops << closeDevices;
+        else
+            emit busStopped(closeDevices);
+    }
+    void releaseStops()
+    {
+        holdStops = false;
+        const QList<bool> held = std::exchange(heldStops, {});
+        for (bool closeDevices : held)
+            emit busStopped(closeDevices);
     }
     void tryPairKestrinDongle() override { calls << QStringLiteral("tryPairKestrinDongle"); }
 
     QStringList calls;
+    bool holdStops = false;
+    QList<bool> heldStops;
 };
 
 // A firmware updater whose status the test sets. It tells its signals as the real one does.
