@@ -21,4 +21,40 @@ function(velmor_set_test_environment test timeout)
         ENVIRONMENT "QT_QPA_PLATFORM=offscreen;HOME=${home};XDG_DATA_HOME=${home}/data;XDG_CONFIG_HOME=${home}/config;XDG_CACHE_HOME=${home}/cache;XDG_RUNTIME_DIR=${home}/runtime;DBUS_SESSION_BUS_ADDRESS=unix:path=${home}/no-bus;DBUS_SYSTEM_BUS_ADDRESS=unix:path=${home}/no-bus;ASAN_OPTIONS=detect_leaks=1:abort_on_error=1;LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0;UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1;${ARGN}")
     file(MAKE_DIRECTORY "${home}/runtime")
     file(CHMOD "${home}/runtime" DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
+    velmor_label_test(${test})
+endfunction()
+
+# The tests that take more than about 20 seconds on their own (measured with `ctest` on the
+# sanitizer build); they carry the label "slow" besides their tier, so that the quick tier leaves
+# them out.
+set(VELMOR_SLOW_TESTS
+    tst_network_updater tst_hwbus tst_solvarine_transport
+    tst_startup tst_e2e_main_window tst_e2e_plugging
+    qml_tst_PopupNotifications qml_tst_PopupAppSettings qml_tst_mainWindow_tray
+    screens_tst_widgetKesTabEq
+)
+
+# Gives a test its CTest labels, one tier from where it is registered and "slow" for the tests
+# listed above, so that `ctest -L unit` or `ctest -LE 'slow|e2e'` picks a tier:
+#   e2e      the application as a whole: tests/e2e, tests/app, and tests named *_e2e
+#   screens  the device screens against the real headset UI model (tests/ui, screens_*)
+#   qml      the QML control library's Quick Test files (tests/qml)
+#   unit     everything else: one class or layer, with its real parts around it
+function(velmor_label_test test)
+    file(RELATIVE_PATH folder "${PROJECT_SOURCE_DIR}/tests" "${CMAKE_CURRENT_SOURCE_DIR}")
+    string(REGEX REPLACE "/.*" "" folder "${folder}")
+    if(folder STREQUAL "e2e" OR folder STREQUAL "app" OR test MATCHES "_e2e$")
+        set(tier e2e)
+    elseif(test MATCHES "^screens_")
+        set(tier screens)
+    elseif(folder STREQUAL "qml")
+        set(tier qml)
+    else()
+        set(tier unit)
+    endif()
+    set(labels ${tier})
+    if(test IN_LIST VELMOR_SLOW_TESTS)
+        list(APPEND labels slow)
+    endif()
+    set_property(TEST ${test} APPEND PROPERTY LABELS ${labels})
 endfunction()

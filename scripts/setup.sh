@@ -18,6 +18,7 @@ packages=(
   dbus-daemon dbus-bin desktop-file-utils
   fonts-dejavu-core
   clang libclang-rt-14-dev
+  clang-14 clang-tidy-14 clang-format-14
 )
 
 missing=()

@@ -124,9 +124,12 @@ public:
     void EnumerMetadataStorageHelper<Type>::FillData(EnumerMetadataStorageHelper<Type>::Data& data)
 
 // Starts the definition of the enum's metadata; the body appends the records (see above).
+// `dataName` is the name of a parameter, which parentheses would not make any safer.
+// NOLINTBEGIN(bugprone-macro-parentheses)
 #define ENUMER_DEFINE_METADATA(Type, dataName)                                                         \
     template <>                                                                                        \
     void EnumerMetadataStorageHelper<Type>::FillData(EnumerMetadataStorageHelper<Type>::Data& dataName)
+// NOLINTEND(bugprone-macro-parentheses)
 
 template <typename T>
 class Enumer {

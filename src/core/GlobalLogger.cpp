@@ -129,7 +129,7 @@ QString NewLogName(const QDir& folder)
         QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
     const QString date = QDate::currentDate().toString(QStringLiteral("yyyy.MM.dd"));
     for (int n = 1;; ++n) {
-        const QString name = QStringLiteral("%1-%2.log").arg(date).arg(n);
+        QString name = QStringLiteral("%1-%2.log").arg(date).arg(n);
         if (!taken.contains(name, Qt::CaseSensitive))
             return name;
     }

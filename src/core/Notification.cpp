@@ -72,7 +72,7 @@ QList<Notification> Notification::FromJson(const QByteArray& json, bool readLoca
     const QJsonArray items = list.toArray();
     result.reserve(items.size());
 
-    for (const QJsonValue& value : items) {
+    for (const QJsonValue value : items) {
         const QJsonObject item = value.toObject();
         Notification notification;
         notification.id = item.value(c_key_id).toInt(0);
@@ -101,7 +101,7 @@ QList<Notification> Notification::FromJson(const QByteArray& json, bool readLoca
         }
 
         const QJsonArray models = item.value(c_key_devices).toArray();
-        for (const QJsonValue& model : models) {
+        for (const QJsonValue model : models) {
             DeviceType device = DeviceType::none;
             if (Enumer<DeviceType>::Value(device, ReplaceModelName(model.toString())) && device != DeviceType::none)
                 notification.devices.insert(device);

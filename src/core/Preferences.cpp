@@ -97,7 +97,7 @@ QStringList Preferences::readKestrinEqNames(DeviceType type, KestrinHwType hwTyp
 {
     if (!beginEqGroup(type, hwType))
         return {};
-    const QStringList names = m_settings->value(QLatin1String(c_key_eq_names)).toStringList();
+    QStringList names = m_settings->value(QLatin1String(c_key_eq_names)).toStringList();
     endEqGroup();
     return names;
 }

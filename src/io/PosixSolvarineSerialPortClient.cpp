@@ -99,9 +99,10 @@ int64_t PosixSolvarineSerialPortClient::read(char* buffer, size_t size)
         do {
             ready = ::poll(&entry, 1, ReadWaitMs);
         } while (ready < 0 && errno == EINTR);
-        if (ready < 0 || (entry.revents & POLLNVAL)) {
-            count = -1;
-        } else if (ready > 0 && size > 0) {
+        // A closed descriptor or a hang-up fails the read; bytes are read only from a usable one.
+        const bool unusable = ready < 0 || (entry.revents & POLLNVAL);
+        const bool hungUp = ready > 0 && (entry.revents & (POLLHUP | POLLERR));
+        if (!unusable && ready > 0 && size > 0) {
             do {
                 count = ::read(m_fd, buffer, size);
             } while (count < 0 && errno == EINTR);
@@ -110,7 +111,7 @@ int64_t PosixSolvarineSerialPortClient::read(char* buffer, size_t size)
             // Readable but no byte: the other end hung up (the device was unplugged).
             else if (count == 0)
                 count = -1;
-        } else if (ready > 0 && (entry.revents & (POLLHUP | POLLERR))) {
+        } else if (unusable || hungUp) {
             count = -1;
         }
     }

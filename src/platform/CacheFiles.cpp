@@ -24,7 +24,7 @@ QString DescribeWriteFailure(const QFileDevice& file)
 {
     // The system's own words for a full disk vary, and a failed commit may carry none at all.
     const QStorageInfo storage(QFileInfo(file.fileName()).absolutePath());
-    if (storage.isValid() && storage.bytesAvailable() < 1024 * 1024)
+    if (storage.isValid() && storage.bytesAvailable() < qint64(1024) * 1024)
         return QStringLiteral("cannot write %1: the disk is full (%2 bytes free; %3)")
             .arg(file.fileName())
             .arg(storage.bytesAvailable())

@@ -166,7 +166,7 @@ void UIKesSettingsMediator::setMicFilter(int value)
 
 int UIKesSettingsMediator::getAncIndex() const
 {
-    return Enumer<DeviceData::AncMode>::Values().indexOf(m_model.getAncMode());
+    return int(Enumer<DeviceData::AncMode>::Values().indexOf(m_model.getAncMode()));
 }
 
 void UIKesSettingsMediator::setAncIndex(int index)
@@ -375,8 +375,10 @@ bool UIKesSettingsMediator::loadEqFromFile(const QUrl& fileUrl)
     }
     std::vector<int> gains;
     gains.reserve(bands.size());
-    for (char byte : bytes) {
-        const int gain = int8_t(byte);
+    for (const char byte : bytes) {
+        // One two's-complement byte per band, read the same whether char is signed or not.
+        const int raw = uint8_t(byte);
+        const int gain = raw < 0x80 ? raw : raw - 0x100;
         if (gain < UIModels::UIKesEqBandsModel::MinGain || gain > UIModels::UIKesEqBandsModel::MaxGain) {
             GlobalLogger::Instance()->message(QtWarningMsg, "The EQ file %s holds a gain of %d dB.",
                                               qUtf8Printable(path), gain);

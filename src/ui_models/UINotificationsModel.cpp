@@ -176,7 +176,7 @@ void UINotificationsModel::rebuildTypes()
         m_types.append(record.type == Notification::Type::image ? Image : Text);
 }
 
-void UINotificationsModel::announceDownloadedRows(QList<int> roles)
+void UINotificationsModel::announceDownloadedRows(const QList<int>& roles)
 {
     if (m_notifications.isEmpty())
         return;

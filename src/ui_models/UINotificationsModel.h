@@ -84,7 +84,7 @@ private:
     const Notification& recordAt(int row) const;
     bool isVisible(int row) const;
     void rebuildTypes();
-    void announceDownloadedRows(QList<int> roles);
+    void announceDownloadedRows(const QList<int>& roles);
 
     QList<Notification> m_updates;
     QList<Notification> m_notifications;

@@ -485,7 +485,7 @@ private slots:
         serveKestrinFw(type, "2.1.0");
         auto updater = makeUpdater();
         const auto seen = Record(*updater, &NetworkUpdater::sigKestrinFwStatusChanged,
-                                 [u = updater.get(), type] { return u->getKestrinFwStatus(type); });
+                                 [u = updater.get(), t = type] { return u->getKestrinFwStatus(t); });
         QSignalSpy spy(updater.get(), &NetworkUpdater::sigKestrinFwStatusChanged);
 
         updater->checkForKestrinFw(type);
@@ -681,7 +681,7 @@ private slots:
         auto updater = makeUpdater(TimeoutFor(fault));
         const QString logBefore = LogText();
         const auto seen = Record(*updater, &NetworkUpdater::sigKestrinFwStatusChanged,
-                                 [u = updater.get(), type] { return u->getKestrinFwStatus(type); });
+                                 [u = updater.get(), t = type] { return u->getKestrinFwStatus(t); });
         updater->checkForKestrinFw(type);
         QTRY_COMPARE_WITH_TIMEOUT(updater->getKestrinFwStatus(type), Status::Failed, WaitMs);
         QTRY_COMPARE_WITH_TIMEOUT(updater->findChildren<QNetworkReply*>().size(), 0, WaitMs);
@@ -820,7 +820,7 @@ private slots:
         m_server->serve(ImagePath(type, "2.0.0", KestrinHwType::ps_headset), QByteArray());
         auto updater = makeUpdater();
         const auto seen = Record(*updater, &NetworkUpdater::sigKestrinFwStatusChanged,
-                                 [u = updater.get(), type] { return u->getKestrinFwStatus(type); });
+                                 [u = updater.get(), t = type] { return u->getKestrinFwStatus(t); });
         updater->checkForKestrinFw(type);
         QTRY_COMPARE_WITH_TIMEOUT(updater->getKestrinFwStatus(type), Status::Failed, WaitMs);
         // The other downloads of the failed check are given up at once.
@@ -1076,7 +1076,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(updater->getAvailableKestrinFwNames(type), QStringList({"2.0.0"}), WaitMs);
 
         const auto seen = Record(*updater, &NetworkUpdater::sigKestrinFwStatusChanged,
-                                 [u = updater.get(), type] { return u->getKestrinFwStatus(type); });
+                                 [u = updater.get(), t = type] { return u->getKestrinFwStatus(t); });
         m_server->setFault(ManifestPath(type), Fault::Held);
         updater->checkForKestrinFw(type);
         QTRY_COMPARE_WITH_TIMEOUT(m_server->heldCount(), 1, WaitMs);
@@ -1116,7 +1116,7 @@ private slots:
         m_server->setFault(ManifestPath(type), Fault::Held);
         auto updater = makeUpdater();
         const auto seen = Record(*updater, &NetworkUpdater::sigKestrinFwStatusChanged,
-                                 [u = updater.get(), type] { return u->getKestrinFwStatus(type); });
+                                 [u = updater.get(), t = type] { return u->getKestrinFwStatus(t); });
         updater->checkForKestrinFw(type);
         QTRY_COMPARE_WITH_TIMEOUT(m_server->heldCount(), 1, WaitMs);
         updater->forceCheckForKestrinFw(type);
