@@ -329,7 +329,7 @@ void App::checkFirmware(DeviceType type)
     }
 }
 
-void App::onDeviceArrival(Devices::SharedDeviceImpl device)
+void App::onDeviceArrival(const Devices::SharedDeviceImpl& device)
 {
     GlobalLogger::Instance()->message(QtDebugMsg, "onDeviceArrival");
     if (!device)
@@ -348,7 +348,7 @@ void App::onDeviceArrival(Devices::SharedDeviceImpl device)
         setDevice(device);
 }
 
-void App::onDeviceRemoval(Devices::SharedDeviceImpl device)
+void App::onDeviceRemoval(const Devices::SharedDeviceImpl& device)
 {
     GlobalLogger::Instance()->message(QtDebugMsg, "onDeviceRemoval");
     if (!device)

@@ -126,8 +126,8 @@ private slots:
     void onDeviceReady();
     void onDeviceLost();
     void onUpdatesTimeout();
-    void onDeviceArrival(Devices::SharedDeviceImpl device);
-    void onDeviceRemoval(Devices::SharedDeviceImpl device);
+    void onDeviceArrival(const Devices::SharedDeviceImpl& device);
+    void onDeviceRemoval(const Devices::SharedDeviceImpl& device);
     void onNotPermitted() {}
     void runBus();
     void onFirstProbeDone();

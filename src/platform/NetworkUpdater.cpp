@@ -473,7 +473,7 @@ void NetworkUpdater::onKestrinRollbackList(DeviceType type, const QByteArray& bo
     QStringList names;
     std::vector<QUrl> links;
     const QJsonArray entries = root->value(c_key_firmwares).toArray();
-    for (const QJsonValue& value : entries) {
+    for (const QJsonValue value : entries) {
         const QJsonObject entry = value.toObject();
         const QUrl link(entry.value(c_key_link).toString(), QUrl::TolerantMode);
         if (!link.isValid())

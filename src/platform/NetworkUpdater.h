@@ -76,11 +76,11 @@ public:
 
     // The largest body accepted of each kind, in bytes.
     struct SizeLimits {
-        qint64 manifest = 256 * 1024;           // app descriptor, firmware manifests, rollback lists
-        qint64 feed = 1024 * 1024;              // the news feed
-        qint64 image = 64 * 1024 * 1024;        // one headset firmware image
+        qint64 manifest = qint64(256) * 1024;         // app descriptor, firmware manifests, rollback lists
+        qint64 feed = qint64(1024) * 1024;            // the news feed
+        qint64 image = qint64(64) * 1024 * 1024;      // one headset firmware image
         qint64 serialImage = 1000000;           // the serial device's image (the cache takes no larger)
-        qint64 installer = 1024 * 1024 * 1024;  // the application's installer
+        qint64 installer = qint64(1024) * 1024 * 1024;// the application's installer
     };
 
     explicit NetworkUpdater(QObject* parent = nullptr);

@@ -93,7 +93,7 @@ void UpdateChannel::fetchManifest(const QUrl& url, const char* what, qint64 limi
     }
     m_fetcher.handle(reply, UpdateFetcher::Body{what, limit, nullptr},
                      UpdateFetcher::Steps{currentTest(generation), std::move(onError), [this] { fail(); },
-                                          [onBody](QNetworkReply*, const QByteArray& body) { onBody(body); }});
+                                          [onBody = std::move(onBody)](QNetworkReply*, const QByteArray& body) { onBody(body); }});
 }
 
 UpdateChannel::Slot* UpdateChannel::slot(const QString& key)
