@@ -368,8 +368,8 @@ void App::onDeviceRemoval(const Devices::SharedDeviceImpl& device)
     if (m_simulationAllowed)
         return;
     // Another kind of device went away: the current hardware device is still connected and stays.
-    if (!wasCurrent && m_deviceProxy.getCategory() == Devices::DeviceCategory::Hardware
-        && !AreDevicesSimilar(m_deviceProxy.getDeviceType(), type))
+    if (!wasCurrent && m_deviceProxy.getCategory() == Devices::DeviceCategory::Hardware &&
+        !AreDevicesSimilar(m_deviceProxy.getDeviceType(), type))
         return;
     trySetHwDevice(type);
 }

@@ -98,7 +98,7 @@ public:
     // The whole file decoded as UTF-8; empty when it cannot be read.
     Q_INVOKABLE QString readTextFile(const QString& path) const;
     // Opens the platform's permission settings where a platform needs them; none here.
-    Q_INVOKABLE void openPermissions() {}
+    Q_INVOKABLE void openPermissions() { }
 
     // Makes `device` current; true when the proxy took it (also when it already was current).
     bool setDevice(const std::shared_ptr<Devices::IDeviceImpl>& device);
@@ -128,7 +128,7 @@ private slots:
     void onUpdatesTimeout();
     void onDeviceArrival(const Devices::SharedDeviceImpl& device);
     void onDeviceRemoval(const Devices::SharedDeviceImpl& device);
-    void onNotPermitted() {}
+    void onNotPermitted() { }
     void runBus();
     void onFirstProbeDone();
     void runStartupChecks();

@@ -38,14 +38,11 @@ const char* DriverRemovalResultText(int result)
 {
     using Helper = Platform::KestrinDriversHelper;
     switch (result) {
-    case Helper::Removed:
-        return "Driver removal: the Kestrin drivers were removed, or there were none.";
+    case Helper::Removed: return "Driver removal: the Kestrin drivers were removed, or there were none.";
     case Helper::DeviceConnected:
         return "Driver removal: a Kestrin headset or dongle is connected; nothing was removed.";
-    case Helper::AccessDenied:
-        return "Driver removal: the system refused a removal (access denied).";
-    default:
-        return "Driver removal did not complete; the log says why.";
+    case Helper::AccessDenied: return "Driver removal: the system refused a removal (access denied).";
+    default: return "Driver removal did not complete; the log says why.";
     }
 }
 
@@ -56,10 +53,8 @@ void SetApplicationIdentity()
     QCoreApplication::setApplicationName(QStringLiteral("Velmor"));
     QCoreApplication::setOrganizationName(QStringLiteral("Velmor"));
     // The build's one version number (project(VERSION) in CMakeLists.txt).
-    QCoreApplication::setApplicationVersion(QStringLiteral("%1.%2.%3")
-                                                .arg(VELMOR_VERSION_MAJOR)
-                                                .arg(VELMOR_VERSION_MINOR)
-                                                .arg(VELMOR_VERSION_PATCH));
+    QCoreApplication::setApplicationVersion(
+        QStringLiteral("%1.%2.%3").arg(VELMOR_VERSION_MAJOR).arg(VELMOR_VERSION_MINOR).arg(VELMOR_VERSION_PATCH));
 }
 
 } // namespace
@@ -83,13 +78,15 @@ int qMain(int argc, char** argv)
         const qint64 pid = launcher->runningInstancePid();
         const QByteArray holder = pid > 0 ? QByteArray::number(pid) : QByteArrayLiteral("unknown");
         if (extensions->showRunningApp()) {
-            GlobalLogger::Instance()->message(QtInfoMsg,
-                "Another instance runs (pid %s); asked it to show its window. This start ends here.",
+            GlobalLogger::Instance()->message(
+                QtInfoMsg, "Another instance runs (pid %s); asked it to show its window. This start ends here.",
                 holder.constData());
         } else {
-            GlobalLogger::Instance()->message(QtWarningMsg,
+            GlobalLogger::Instance()->message(
+                QtWarningMsg,
                 "Another instance runs (pid %s), but it cannot be asked to show its window; this "
-                "start gives up.", holder.constData());
+                "start gives up.",
+                holder.constData());
         }
         return 0;
     }
@@ -103,7 +100,7 @@ int qMain(int argc, char** argv)
     // make of a quit request, so the run cleans up after itself.
     Platform::TerminationSignals terminationSignals;
     QObject::connect(&terminationSignals, &Platform::TerminationSignals::terminationRequested, &app,
-        [] { QCoreApplication::exit(0); });
+                     [] { QCoreApplication::exit(0); });
 
     // Outlives the engine, which holds it until the end.
     IncubationPacer incubationPacer;

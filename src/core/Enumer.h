@@ -119,15 +119,15 @@ public:
 };
 
 // Declares, in the enum's header, that the enum's metadata is defined in some source file.
-#define ENUMER_DECLARE_METADATA(Type)                                                                  \
-    template <>                                                                                        \
+#define ENUMER_DECLARE_METADATA(Type)                                                                                  \
+    template <>                                                                                                        \
     void EnumerMetadataStorageHelper<Type>::FillData(EnumerMetadataStorageHelper<Type>::Data& data)
 
 // Starts the definition of the enum's metadata; the body appends the records (see above).
 // `dataName` is the name of a parameter, which parentheses would not make any safer.
 // NOLINTBEGIN(bugprone-macro-parentheses)
-#define ENUMER_DEFINE_METADATA(Type, dataName)                                                         \
-    template <>                                                                                        \
+#define ENUMER_DEFINE_METADATA(Type, dataName)                                                                         \
+    template <>                                                                                                        \
     void EnumerMetadataStorageHelper<Type>::FillData(EnumerMetadataStorageHelper<Type>::Data& dataName)
 // NOLINTEND(bugprone-macro-parentheses)
 

@@ -27,16 +27,11 @@ constexpr int MaxPendingLines = 500;
 const char* Prefix(QtMsgType type)
 {
     switch (type) {
-    case QtDebugMsg:
-        return "D:      ";
-    case QtWarningMsg:
-        return "WARN:   ";
-    case QtCriticalMsg:
-        return "ERR:    ";
-    case QtFatalMsg:
-        return "FATAL:  ";
-    case QtInfoMsg:
-        return "I:      ";
+    case QtDebugMsg: return "D:      ";
+    case QtWarningMsg: return "WARN:   ";
+    case QtCriticalMsg: return "ERR:    ";
+    case QtFatalMsg: return "FATAL:  ";
+    case QtInfoMsg: return "I:      ";
     }
     return "        ";
 }
@@ -53,8 +48,7 @@ bool IsControl(char16_t c)
 // message is always one line.
 void EscapeControls(QString& text)
 {
-    const auto first = std::find_if(text.cbegin(), text.cend(),
-        [](QChar c) { return IsControl(c.unicode()); });
+    const auto first = std::find_if(text.cbegin(), text.cend(), [](QChar c) { return IsControl(c.unicode()); });
     if (first == text.cend())
         return;
     QString escaped;
@@ -98,8 +92,7 @@ const char* TimeOfDay()
 // would be the wrong one.
 bool NamesAreSet()
 {
-    return !QCoreApplication::organizationName().isEmpty()
-        && !QCoreApplication::applicationName().isEmpty();
+    return !QCoreApplication::organizationName().isEmpty() && !QCoreApplication::applicationName().isEmpty();
 }
 
 // Only files named like the ones this logger writes ("yyyy.MM.dd-N.log") take part in retention.
@@ -125,8 +118,8 @@ void DeleteOldLogs(const QDir& folder)
 
 QString NewLogName(const QDir& folder)
 {
-    const QStringList taken = folder.entryList(
-        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+    const QStringList taken =
+        folder.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
     const QString date = QDate::currentDate().toString(QStringLiteral("yyyy.MM.dd"));
     for (int n = 1;; ++n) {
         QString name = QStringLiteral("%1-%2.log").arg(date).arg(n);

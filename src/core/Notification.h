@@ -38,9 +38,9 @@ public:
 
     friend bool operator==(const Notification& a, const Notification& b)
     {
-        return a.content == b.content && a.link == b.link && a.devices == b.devices && a.createdAt == b.createdAt
-            && a.expiresAt == b.expiresAt && a.type == b.type && a.id == b.id && a.seen == b.seen
-            && a.hidden == b.hidden;
+        return a.content == b.content && a.link == b.link && a.devices == b.devices && a.createdAt == b.createdAt &&
+               a.expiresAt == b.expiresAt && a.type == b.type && a.id == b.id && a.seen == b.seen &&
+               a.hidden == b.hidden;
     }
     friend bool operator!=(const Notification& a, const Notification& b) { return !(a == b); }
 };

@@ -83,7 +83,7 @@ bool Preferences::beginEqGroup(DeviceType type, KestrinHwType hwType)
     }
     m_settings->beginGroup(Enumer<DeviceType>::NameOrNull(type));
     m_settings->beginGroup(uint32_t(hwType) >= uint32_t(KestrinHwType::xbox_headset) ? QStringLiteral("xbox")
-                                                                                    : QStringLiteral("ps"));
+                                                                                     : QStringLiteral("ps"));
     return true;
 }
 

@@ -8,7 +8,11 @@ struct KestrinEqBandParams {
     int gain = 0;
 
     KestrinEqBandParams() = default;
-    KestrinEqBandParams(int frequency, int gainDb) : freq(frequency), gain(gainDb) {}
+    KestrinEqBandParams(int frequency, int gainDb)
+        : freq(frequency)
+        , gain(gainDb)
+    {
+    }
 
     int getFreq() const { return freq; }
     int getGain() const { return gain; }

@@ -40,7 +40,9 @@ KestrinDeviceModel::KestrinDeviceModel(Devices::DeviceProxy* proxy, QObject* par
 
 KestrinDeviceModel::KestrinDeviceModel(Devices::DeviceProxy* proxy, std::unique_ptr<IWorkerTimers> timers,
                                        QObject* parent)
-    : DeviceSignals(parent), m_proxy(proxy), m_timers(std::move(timers))
+    : DeviceSignals(parent)
+    , m_proxy(proxy)
+    , m_timers(std::move(timers))
 {
     m_hwType = Enumer<KestrinHwType>::Invalid();
     for (const KestrinSettingInfo& info : c_kestrinSettings)
@@ -222,8 +224,10 @@ void KestrinDeviceModel::updatePollingParam()
             params.mode = IWorkerTimers::Mode::AfterRunEnd;
             params.hasFirstDelay = true;
             params.firstDelayMs = FirstPollDelayMs;
-            m_stateTimerId = m_timers->startTimer(0, StatePollMs, [this] { updateData(); }, params);
-            m_batteryTimerId = m_timers->startTimer(0, BatteryPollMs, [this] { updateBattery(); }, params);
+            m_stateTimerId = m_timers->startTimer(
+                0, StatePollMs, [this] { updateData(); }, params);
+            m_batteryTimerId = m_timers->startTimer(
+                0, BatteryPollMs, [this] { updateBattery(); }, params);
         }
         break;
     case PollingParam::head_tracking:
@@ -294,39 +298,17 @@ void KestrinDeviceModel::takeLoaded(Setting which)
 void KestrinDeviceModel::emitChanged(Setting which)
 {
     switch (which) {
-    case Setting::gameChatMix:
-        emit sigGameChatMixChanged();
-        break;
-    case Setting::noiseReduction:
-        emit sigNoiseReductionChanged();
-        break;
-    case Setting::ancMode:
-        emit sigAncModeChanged();
-        break;
-    case Setting::vpLevel:
-        emit sigVpLevelChanged();
-        break;
-    case Setting::earcupBalance:
-        emit sigEarcupBalanceChanged();
-        break;
-    case Setting::ampGain:
-        emit sigAmpGainChanged();
-        break;
-    case Setting::micLevel:
-        emit sigMicLevelChanged();
-        break;
-    case Setting::sidetoneLevel:
-        emit sigSidetoneLevelChanged();
-        break;
-    case Setting::sidetone:
-        emit sigSidetoneChanged();
-        break;
-    case Setting::autoPowerOff:
-        emit sigAutoPowerOffChanged();
-        break;
-    case Setting::eqIndex:
-        emit sigCurrentEqIndexChanged();
-        break;
+    case Setting::gameChatMix: emit sigGameChatMixChanged(); break;
+    case Setting::noiseReduction: emit sigNoiseReductionChanged(); break;
+    case Setting::ancMode: emit sigAncModeChanged(); break;
+    case Setting::vpLevel: emit sigVpLevelChanged(); break;
+    case Setting::earcupBalance: emit sigEarcupBalanceChanged(); break;
+    case Setting::ampGain: emit sigAmpGainChanged(); break;
+    case Setting::micLevel: emit sigMicLevelChanged(); break;
+    case Setting::sidetoneLevel: emit sigSidetoneLevelChanged(); break;
+    case Setting::sidetone: emit sigSidetoneChanged(); break;
+    case Setting::autoPowerOff: emit sigAutoPowerOffChanged(); break;
+    case Setting::eqIndex: emit sigCurrentEqIndexChanged(); break;
     }
 }
 

@@ -71,8 +71,7 @@ public:
 
     explicit KestrinDeviceModel(Devices::DeviceProxy* proxy, QObject* parent = nullptr);
     // Runs the worker jobs on `timers` instead of a worker thread of its own (tests).
-    KestrinDeviceModel(Devices::DeviceProxy* proxy, std::unique_ptr<IWorkerTimers> timers,
-                       QObject* parent = nullptr);
+    KestrinDeviceModel(Devices::DeviceProxy* proxy, std::unique_ptr<IWorkerTimers> timers, QObject* parent = nullptr);
     ~KestrinDeviceModel() override;
 
     DeviceType getDeviceType() const { return m_deviceType; }
@@ -108,12 +107,12 @@ public:
 
     // Setters: false for a value out of range (nothing changes); true and nothing else for the
     // value already held; otherwise cache, signal and queue the write.
-    bool setGameChatMix(uint8_t value);                // 0..20
-    bool setNoiseReduction(uint8_t value);             // 0..2
-    bool setAncMode(DeviceData::AncMode mode);         // ANC headset only
-    bool setVpLevel(uint8_t value);                    // 0..15
+    bool setGameChatMix(uint8_t value);        // 0..20
+    bool setNoiseReduction(uint8_t value);     // 0..2
+    bool setAncMode(DeviceData::AncMode mode); // ANC headset only
+    bool setVpLevel(uint8_t value);            // 0..15
     bool setAmpGain(uint8_t value);
-    bool setMicLevel(uint8_t value);                   // not on the first model
+    bool setMicLevel(uint8_t value); // not on the first model
     bool setSidetoneLevel(uint8_t value);
     bool setSidetone(bool on);
     bool setAutoPowerOff(uint16_t seconds);
@@ -215,7 +214,7 @@ private:
         HtIdle = 0,
         HtSensorsOff = 1, // switched off, switched on again by the next step
         HtEnabled = 2,
-        HtFailed = 3,     // not tried again until the next device
+        HtFailed = 3, // not tried again until the next device
     };
     void processHtState();
     void resetHtState();

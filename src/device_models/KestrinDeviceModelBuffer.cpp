@@ -11,7 +11,8 @@ namespace DeviceModels {
 
 using DeviceData::KestrinEqBandParams;
 
-KestrinDeviceModel::Buffer::Buffer(IWorkerTimers& timers) : m_timers(timers)
+KestrinDeviceModel::Buffer::Buffer(IWorkerTimers& timers)
+    : m_timers(timers)
 {
     m_pendingKeys.reserve(10);
 }
@@ -64,11 +65,13 @@ void KestrinDeviceModel::Buffer::startTimer()
     params.firstDelayMs = 0;
     params.wantedId = m_timerId;
     params.minGapMs = 0;
-    auto id = m_timers.startTimer(0, TickMs, [this] { process(); }, params);
+    auto id = m_timers.startTimer(
+        0, TickMs, [this] { process(); }, params);
     if (id == -1 && params.wantedId != -1) {
         // The old id is taken by another job; any id will do.
         params.wantedId = -1;
-        id = m_timers.startTimer(0, TickMs, [this] { process(); }, params);
+        id = m_timers.startTimer(
+            0, TickMs, [this] { process(); }, params);
     }
     if (id == -1) {
         GlobalLogger::Instance()->message(QtCriticalMsg, "Cannot start the headset write queue.");
@@ -118,8 +121,9 @@ void KestrinDeviceModel::Buffer::addFailedKey(Key key)
     m_failedKeys.push_back(key);
 }
 
-KestrinDeviceModel::Buffer::WriteResult KestrinDeviceModel::Buffer::writeBands(
-    Devices::IKestrinDeviceMain* devMain, DeviceType type, uint8_t eqIndex, const std::vector<KestrinEqBandParams>& bands)
+KestrinDeviceModel::Buffer::WriteResult
+KestrinDeviceModel::Buffer::writeBands(Devices::IKestrinDeviceMain* devMain, DeviceType type, uint8_t eqIndex,
+                                       const std::vector<KestrinEqBandParams>& bands)
 {
     if (type != DeviceType::kestrin_2_anc)
         return devMain->setEqBands(eqIndex, bands) ? WriteResult::done : WriteResult::failed;

@@ -114,7 +114,8 @@ void KestrinDeviceModel::startHtTimer()
     // The read runs on the worker; the interface it uses stays valid until this timer is stopped,
     // which happens before the model lets go of the device.
     Devices::IKestrinDeviceMain* const devMain = m_devMain;
-    m_positionTimerId = m_timers->startTimer(0, PositionReadMs, [this, devMain] { updatePosition(devMain); }, params);
+    m_positionTimerId = m_timers->startTimer(
+        0, PositionReadMs, [this, devMain] { updatePosition(devMain); }, params);
 }
 
 // Worker thread.

@@ -27,7 +27,8 @@ void KestrinDeviceModel::postJob(std::function<void()> job)
     params.mode = IWorkerTimers::Mode::AfterRunEnd;
     params.hasFirstDelay = true;
     params.firstDelayMs = 0;
-    m_jobTimerId = m_timers->startTimer(0, JobGapMs, [this] { runNextJob(); }, params);
+    m_jobTimerId = m_timers->startTimer(
+        0, JobGapMs, [this] { runNextJob(); }, params);
     if (m_jobTimerId == -1)
         GlobalLogger::Instance()->message(QtCriticalMsg, "Cannot start the headset worker.");
 }

@@ -9,7 +9,10 @@ namespace {
 class ThreadWorkerTimers final : public IWorkerTimers {
 public:
     // The model arms at most four jobs: write queue, state poll, battery poll, position read.
-    ThreadWorkerTimers() : m_thread(4) {}
+    ThreadWorkerTimers()
+        : m_thread(4)
+    {
+    }
 
     TimerId startTimer(uint64_t runCount, uint32_t intervalMs, std::function<void()>&& callback,
                        const StartParams& params) override

@@ -9,7 +9,10 @@ namespace Devices {
 class DeviceSignals : public QObject {
     Q_OBJECT
 public:
-    explicit DeviceSignals(QObject* parent = nullptr) : QObject(parent) {}
+    explicit DeviceSignals(QObject* parent = nullptr)
+        : QObject(parent)
+    {
+    }
 
 signals:
     void deviceReady();

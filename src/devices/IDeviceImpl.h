@@ -29,7 +29,10 @@ public:
 // Any device the program can talk to. Always held through SharedDeviceImpl.
 class IDeviceImpl {
 public:
-    IDeviceImpl() : m_instanceId(InstanceId::Create()) {}
+    IDeviceImpl()
+        : m_instanceId(InstanceId::Create())
+    {
+    }
     virtual ~IDeviceImpl() = 0;
     IDeviceImpl(const IDeviceImpl&) = delete;
     IDeviceImpl& operator=(const IDeviceImpl&) = delete;

@@ -155,16 +155,11 @@ bool KestrinConverters::BytesToKestrin2AncEq(const uint8_t* data, size_t length,
 double KestrinConverters::AirohaRateToDouble(Rate rate)
 {
     switch (int(rate)) {
-    case 1:
-        return 44100.0;
-    case 2:
-        return 48000.0;
-    case 5:
-        return 88200.0;
-    case 6:
-        return 96000.0;
-    default:
-        return 0.0;
+    case 1: return 44100.0;
+    case 2: return 48000.0;
+    case 5: return 88200.0;
+    case 6: return 96000.0;
+    default: return 0.0;
     }
 }
 

@@ -20,8 +20,8 @@ struct KestrinBandInfo {
 
     friend bool operator==(const KestrinBandInfo& a, const KestrinBandInfo& b)
     {
-        return a.frequency == b.frequency && a.gain == b.gain && a.q == b.q && a.param4 == b.param4
-            && a.byte0 == b.byte0 && a.byte1 == b.byte1;
+        return a.frequency == b.frequency && a.gain == b.gain && a.q == b.q && a.param4 == b.param4 &&
+               a.byte0 == b.byte0 && a.byte1 == b.byte1;
     }
 };
 

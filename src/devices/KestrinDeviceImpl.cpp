@@ -23,8 +23,8 @@ bool KestrinDeviceImpl::Impl::init()
         return false;
     if (!transport.readFwVersion(fwVersion, false))
         return false;
-    if (!readInto(KestrinSetting::ampGain) || !readInto(KestrinSetting::autoPowerOff)
-        || !readInto(KestrinSetting::sidetone))
+    if (!readInto(KestrinSetting::ampGain) || !readInto(KestrinSetting::autoPowerOff) ||
+        !readInto(KestrinSetting::sidetone))
         return false;
     if (dongle && !transport.readFwVersion(dongleFwVersion, true))
         return false;
@@ -98,8 +98,8 @@ void KestrinDeviceImpl::Impl::refreshAfterReset()
         updateEqBands(slot);
 }
 
-KestrinDeviceImpl::KestrinDeviceImpl(Platform::KestrinHidApiClient& client, uint16_t vid, uint16_t pid,
-    DeviceType type, KestrinHwType hwType, bool dongle)
+KestrinDeviceImpl::KestrinDeviceImpl(Platform::KestrinHidApiClient& client, uint16_t vid, uint16_t pid, DeviceType type,
+                                     KestrinHwType hwType, bool dongle)
     : m_impl(std::make_unique<Impl>(client, vid, pid, type, hwType, dongle))
 {
     m_valid = m_impl->init();

@@ -20,7 +20,7 @@ namespace Devices {
 class KestrinDeviceImpl final : public IDeviceImpl, public IKestrinDeviceMain {
 public:
     KestrinDeviceImpl(Platform::KestrinHidApiClient& client, uint16_t vid, uint16_t pid, DeviceType type,
-        KestrinHwType hwType, bool dongle);
+                      KestrinHwType hwType, bool dongle);
     ~KestrinDeviceImpl() override;
 
     KestrinDeviceImpl(const KestrinDeviceImpl&) = delete;
@@ -85,7 +85,7 @@ public:
     bool processAvailablePositionSensors() override;
     bool factoryReset() override;
     bool writeUserEqBiquad(uint8_t eqIndex, uint8_t band, DeviceData::AncEqFilterType type, float frequency,
-        float gain) override;
+                           float gain) override;
 
 private:
     class Impl;

@@ -44,8 +44,7 @@ bool KestrinDeviceImpl::Impl::hasCachedSlot(int slot)
     return isAnc() ? ancEqCache.count(slot) != 0 : peqCache.count(slot) != 0;
 }
 
-bool KestrinDeviceImpl::Impl::uploadEqBands(uint8_t eqIndex,
-    const std::vector<DeviceData::KestrinEqBandParams>& bands)
+bool KestrinDeviceImpl::Impl::uploadEqBands(uint8_t eqIndex, const std::vector<DeviceData::KestrinEqBandParams>& bands)
 {
     int slot = 0;
     if (!getCustomEqId(eqIndex, slot))
@@ -105,11 +104,12 @@ void KestrinDeviceImpl::Impl::reloadPresetOnKestrin2()
     if (transport.readVpLevel(actual)) {
         storeCached(settings[size_t(KestrinSetting::vpLevel)], uint16_t(actual));
         GlobalLogger::Instance()->message(QtWarningMsg,
-            "voice-prompt level %u not restored after the EQ upload, the headset has %u", unsigned(savedLevel),
-            unsigned(actual));
+                                          "voice-prompt level %u not restored after the EQ upload, the headset has %u",
+                                          unsigned(savedLevel), unsigned(actual));
     } else {
         GlobalLogger::Instance()->message(QtWarningMsg,
-            "voice-prompt level %u not restored after the EQ upload, and not read back", unsigned(savedLevel));
+                                          "voice-prompt level %u not restored after the EQ upload, and not read back",
+                                          unsigned(savedLevel));
     }
 }
 
@@ -138,7 +138,7 @@ bool KestrinDeviceImpl::loadEqBands(uint8_t eqIndex, std::vector<DeviceData::Kes
 }
 
 bool KestrinDeviceImpl::writeUserEqBiquad(uint8_t eqIndex, uint8_t band, DeviceData::AncEqFilterType type,
-    float frequency, float gain)
+                                          float frequency, float gain)
 {
     int slot = 0;
     if (!Impl::getCustomEqId(eqIndex, slot))

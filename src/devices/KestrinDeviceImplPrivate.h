@@ -22,7 +22,7 @@ constexpr uint8_t c_lastCustomEq = 10;
 class KestrinDeviceImpl::Impl {
 public:
     Impl(Platform::KestrinHidApiClient& client, uint16_t vid, uint16_t pid, DeviceType type, KestrinHwType hwType,
-        bool dongle)
+         bool dongle)
         : client(client)
         , transport(client)
         , vid(vid)

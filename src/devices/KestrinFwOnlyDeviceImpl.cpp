@@ -5,8 +5,8 @@
 
 namespace Devices {
 
-KestrinFwOnlyDeviceImpl::KestrinFwOnlyDeviceImpl(Platform::KestrinHidApiClient& client, uint16_t vid,
-    uint16_t pid, DeviceType type, KestrinHwType hwType, bool dongle)
+KestrinFwOnlyDeviceImpl::KestrinFwOnlyDeviceImpl(Platform::KestrinHidApiClient& client, uint16_t vid, uint16_t pid,
+                                                 DeviceType type, KestrinHwType hwType, bool dongle)
     : m_client(client)
     , m_transport(std::make_unique<KestrinTransport>(client))
     , m_vid(vid)

@@ -23,7 +23,7 @@ class KestrinTransport;
 class KestrinFwOnlyDeviceImpl final : public IDeviceImpl, public IKestrinDeviceMain {
 public:
     KestrinFwOnlyDeviceImpl(Platform::KestrinHidApiClient& client, uint16_t vid, uint16_t pid, DeviceType type,
-        KestrinHwType hwType, bool dongle);
+                            KestrinHwType hwType, bool dongle);
     ~KestrinFwOnlyDeviceImpl() override;
 
     KestrinFwOnlyDeviceImpl(const KestrinFwOnlyDeviceImpl&) = delete;

@@ -60,12 +60,9 @@ enum KestrinModels : uint8_t {
 inline bool HasSetting(uint8_t models, DeviceType type)
 {
     switch (type) {
-    case DeviceType::kestrin:
-        return models & c_onKestrin;
-    case DeviceType::kestrin_2:
-        return models & c_onKestrin2;
-    case DeviceType::kestrin_2_anc:
-        return models & c_onKestrin2Anc;
+    case DeviceType::kestrin: return models & c_onKestrin;
+    case DeviceType::kestrin_2: return models & c_onKestrin2;
+    case DeviceType::kestrin_2_anc: return models & c_onKestrin2Anc;
     default:
         // No headset loaded yet: what a later model without noise cancelling has.
         return models & c_onKestrin2;
@@ -102,22 +99,24 @@ struct KestrinSettingInfo {
     KestrinCoding coding;
     Wire::ReplyCheck setReply;
     Wire::ReplyCheck getReply;
-    uint8_t valueAt;           // the value in a get reply
-    uint8_t valueAtViaDongle;  // ... when the headset is reached through the dongle
+    uint8_t valueAt;          // the value in a get reply
+    uint8_t valueAtViaDongle; // ... when the headset is reached through the dongle
 
     // --- device model ---
     int min;
     int max;
-    uint8_t models;    // the headset models that have it
-    bool polled;       // refreshed by the state poll and published by the tick
-    int initial;       // before any headset was loaded, and on a model without it
-    int fwOnly;        // shown for a headset that answers only for a firmware update
+    uint8_t models; // the headset models that have it
+    bool polled;    // refreshed by the state poll and published by the tick
+    int initial;    // before any headset was loaded, and on a model without it
+    int fwOnly;     // shown for a headset that answers only for a firmware update
 };
 
 namespace KestrinSettingRows {
 
 using namespace Wire;
 
+// One row a setting, each field where the row before has it.
+// clang-format off
 inline constexpr KestrinSettingInfo c_rows[] = {
     // Listed in the order the model takes values from the implementation and signals them.
     { KestrinSetting::eqIndex, "EQ index",
@@ -183,6 +182,7 @@ inline constexpr KestrinSettingInfo c_rows[] = {
       AncReply(c_ancSetMode).status(8), AncReply(c_ancGetMode), 8, 8,
       0, 2, c_onKestrin2Anc, true, 0, 0 },
 };
+// clang-format on
 static_assert(sizeof c_rows / sizeof c_rows[0] == c_kestrinSettingCount, "one row per setting");
 
 constexpr bool EverySettingHasOneRow()

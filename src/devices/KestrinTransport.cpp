@@ -262,12 +262,12 @@ struct AcceptChecked {
 
 bool KestrinTransport::readCmdAndValidate(size_t minLength, const Validator& validator)
 {
-    return awaitReply(minLength, AcceptValidated{ validator });
+    return awaitReply(minLength, AcceptValidated{validator});
 }
 
 bool KestrinTransport::awaitCommand(const Wire::ReplyCheck& check)
 {
-    return awaitReply(check.minLength, AcceptChecked{ check });
+    return awaitReply(check.minLength, AcceptChecked{check});
 }
 
 inline void KestrinTransport::removeCurrentCommand()
@@ -311,13 +311,13 @@ bool KestrinTransport::exchange(const uint8_t* request, size_t size, bool toDong
                                 const Validator& valid, const ReplyEvaluator& evaluate)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    return exchangeLocked(request, size, toDongle, minLength, AcceptValidated{ valid }, evaluate);
+    return exchangeLocked(request, size, toDongle, minLength, AcceptValidated{valid}, evaluate);
 }
 
 bool KestrinTransport::exchangeUnsafe(const uint8_t* request, size_t size, bool toDongle, size_t minLength,
                                       const Validator& valid, const ReplyEvaluator& evaluate)
 {
-    return exchangeLocked(request, size, toDongle, minLength, AcceptValidated{ valid }, evaluate);
+    return exchangeLocked(request, size, toDongle, minLength, AcceptValidated{valid}, evaluate);
 }
 
 bool KestrinTransport::exchange(const Wire::Frame& request, bool toDongle, const Wire::ReplyCheck& check,
@@ -333,11 +333,11 @@ bool KestrinTransport::exchangeUnsafe(const Wire::Frame& request, bool toDongle,
     return exchangeUnsafe(request.data(), request.size(), toDongle, check, evaluate);
 }
 
-bool KestrinTransport::exchangeUnsafe(const uint8_t* request, size_t size, bool toDongle,
-                                      const Wire::ReplyCheck& check, const ReplyEvaluator& evaluate)
+bool KestrinTransport::exchangeUnsafe(const uint8_t* request, size_t size, bool toDongle, const Wire::ReplyCheck& check,
+                                      const ReplyEvaluator& evaluate)
 {
     const auto statusOk = [&check](const uint8_t* reply, size_t) { return check.statusOk(reply); };
-    return exchangeLocked(request, size, toDongle, check.minLength, AcceptChecked{ check },
+    return exchangeLocked(request, size, toDongle, check.minLength, AcceptChecked{check},
                           evaluate ? evaluate : ReplyEvaluator(statusOk));
 }
 

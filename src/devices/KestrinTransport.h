@@ -46,10 +46,9 @@ public:
     class ReplyEvaluator {
     public:
         ReplyEvaluator() = default;
-        ReplyEvaluator(std::nullptr_t) {}
-        template <typename F,
-                  typename = std::enable_if_t<!std::is_same_v<std::decay_t<F>, ReplyEvaluator>
-                                              && std::is_invocable_r_v<bool, F&, const uint8_t*, size_t>>>
+        ReplyEvaluator(std::nullptr_t) { }
+        template <typename F, typename = std::enable_if_t<!std::is_same_v<std::decay_t<F>, ReplyEvaluator> &&
+                                                          std::is_invocable_r_v<bool, F&, const uint8_t*, size_t>>>
         ReplyEvaluator(F&& evaluate)
         {
             using Callable = std::remove_reference_t<F>;
@@ -67,9 +66,11 @@ public:
 
     private:
         template <typename T>
-        struct IsStdFunction : std::false_type {};
+        struct IsStdFunction : std::false_type {
+        };
         template <typename Signature>
-        struct IsStdFunction<std::function<Signature>> : std::true_type {};
+        struct IsStdFunction<std::function<Signature>> : std::true_type {
+        };
 
         void* m_callable = nullptr;
         bool (*m_call)(void*, const uint8_t*, size_t) = nullptr;

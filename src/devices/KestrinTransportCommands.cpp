@@ -60,12 +60,9 @@ constexpr ReplyCheck c_systemActionReply = Response(c_systemAction, 7).status(6)
 CommandId SetCommand(KestrinGroup group)
 {
     switch (group) {
-    case KestrinGroup::parameter:
-        return c_setParameter;
-    case KestrinGroup::setting:
-        return c_setSetting;
-    case KestrinGroup::anc:
-        break;
+    case KestrinGroup::parameter: return c_setParameter;
+    case KestrinGroup::setting: return c_setSetting;
+    case KestrinGroup::anc: break;
     }
     return c_anc;
 }
@@ -73,12 +70,9 @@ CommandId SetCommand(KestrinGroup group)
 CommandId GetCommand(KestrinGroup group)
 {
     switch (group) {
-    case KestrinGroup::parameter:
-        return c_getParameter;
-    case KestrinGroup::setting:
-        return c_getSetting;
-    case KestrinGroup::anc:
-        break;
+    case KestrinGroup::parameter: return c_getParameter;
+    case KestrinGroup::setting: return c_getSetting;
+    case KestrinGroup::anc: break;
     }
     return c_anc;
 }
@@ -135,12 +129,8 @@ bool KestrinTransport::writeSetting(KestrinSetting setting, uint16_t value)
     const KestrinSettingInfo& info = SettingInfo(setting);
     Frame request = SettingRequest(SetCommand(info.group), info.group, info.setSelector);
     switch (info.coding) {
-    case KestrinCoding::byte:
-        request.add(uint8_t(value));
-        break;
-    case KestrinCoding::flag:
-        request.add(value ? 1 : 0);
-        break;
+    case KestrinCoding::byte: request.add(uint8_t(value)); break;
+    case KestrinCoding::flag: request.add(value ? 1 : 0); break;
     case KestrinCoding::powerOffTime:
         // The enable byte follows from the time (0 = never), and the four bytes go out twice.
         for (int copy = 0; copy < 2; ++copy)
@@ -168,17 +158,13 @@ bool KestrinTransport::readSetting(KestrinSetting setting, uint16_t& value)
             if (pause)
                 QThread::msleep(c_ancPauseMs);
             switch (info.coding) {
-            case KestrinCoding::byte:
-                read = reply[at];
-                break;
+            case KestrinCoding::byte: read = reply[at]; break;
             case KestrinCoding::flag:
                 read = reply[at];
                 if (read > 1)
                     return false;
                 break;
-            case KestrinCoding::powerOffTime:
-                read = uint16_t(reply[at] | reply[at + 1] << 8);
-                break;
+            case KestrinCoding::powerOffTime: read = uint16_t(reply[at] | reply[at + 1] << 8); break;
             }
             return check.statusOk(reply);
         }))
@@ -350,9 +336,7 @@ bool KestrinTransport::writeLeftRightGain(uint8_t left, uint8_t right)
     };
     const auto left_echoed = echoes(c_paramLeftGain);
     const auto right_echoed = echoes(c_paramRightGain);
-    const auto either = [](unsigned char* r) {
-        return c_leftSetReply.accepts(r) || c_rightGainReply.accepts(r);
-    };
+    const auto either = [](unsigned char* r) { return c_leftSetReply.accepts(r) || c_rightGainReply.accepts(r); };
     const Frame leftRequest = SetParamRequest(c_paramLeftGain, left);
     if (!exchange(leftRequest.data(), leftRequest.size(), false, 9, either, left_echoed))
         return false;
@@ -384,7 +368,7 @@ bool KestrinTransport::writeSensorsEnabled(bool enable, uint8_t rate)
         for (;;) {
             if (waited.hasExpired(c_sensorStartLimitMs)) {
                 GlobalLogger::Instance()->message(QtWarningMsg, "no head-tracking sample within %d ms",
-                    int(c_sensorStartLimitMs));
+                                                  int(c_sensorStartLimitMs));
                 break;
             }
             report[0] = 0;
@@ -393,8 +377,7 @@ bool KestrinTransport::writeSensorsEnabled(bool enable, uint8_t rate)
         }
     } else {
         // Drop the samples still queued, so that a later start does not see stale ones.
-        while (m_client.read_hid_timeout(report, sizeof report, 0) > 0) {
-        }
+        while (m_client.read_hid_timeout(report, sizeof report, 0) > 0) { }
     }
     return true;
 }
@@ -420,7 +403,7 @@ bool KestrinTransport::readPoweredOn(bool& on)
 
 bool KestrinTransport::writeUserEqIndex(uint8_t index)
 {
-    const Frame request(c_anc, { c_ancSetUserEq, index });
+    const Frame request(c_anc, {c_ancSetUserEq, index});
     return exchange(request, false, c_setUserEqReply, [](const uint8_t* reply, size_t) {
         QThread::msleep(c_ancPauseMs);
         return c_setUserEqReply.statusOk(reply);
@@ -429,7 +412,7 @@ bool KestrinTransport::writeUserEqIndex(uint8_t index)
 
 bool KestrinTransport::readUserEqIndex(uint8_t& index)
 {
-    const Frame request(c_anc, { c_ancGetUserEq });
+    const Frame request(c_anc, {c_ancGetUserEq});
     uint8_t value = 0;
     if (!exchange(request, false, c_getUserEqReply, [&value](const uint8_t* reply, size_t) {
             QThread::msleep(c_ancPauseMs);
@@ -442,7 +425,7 @@ bool KestrinTransport::readUserEqIndex(uint8_t& index)
 }
 
 bool KestrinTransport::writeUserEqBiquad(uint8_t eqIndex, uint8_t band, DeviceData::AncEqFilterType type,
-    float frequency, float middle, float gain)
+                                         float frequency, float middle, float gain)
 {
     Frame request(c_anc);
     request.add(c_ancSetBiquad).add(eqIndex).add(band).add(uint8_t(type));
@@ -456,7 +439,7 @@ bool KestrinTransport::writeUserEqBiquad(uint8_t eqIndex, uint8_t band, DeviceDa
 
 bool KestrinTransport::readUserBiquad(uint8_t eqIndex, Kestrin2AncEq& eq)
 {
-    const Frame request(c_anc, { c_ancGetBiquads, eqIndex, 0x0A });
+    const Frame request(c_anc, {c_ancGetBiquads, eqIndex, 0x0A});
     Kestrin2AncEq read;
     if (!exchange(request, false, c_getBiquadsReply, [&read](const uint8_t* reply, size_t length) {
             QThread::msleep(c_ancPauseMs);
@@ -472,7 +455,7 @@ bool KestrinTransport::readUserBiquad(uint8_t eqIndex, Kestrin2AncEq& eq)
 
 bool KestrinTransport::readBatteryLevel(uint8_t& level)
 {
-    const Frame request(c_battery, { 0x00 });
+    const Frame request(c_battery, {0x00});
 
     std::lock_guard<std::mutex> lock(m_mutex);
     if (!exchangeUnsafe(request, false, c_batteryResponse))
@@ -487,7 +470,7 @@ bool KestrinTransport::readBatteryLevel(uint8_t& level)
 
 bool KestrinTransport::readFwVersion(QString& version, bool toDongle)
 {
-    const Frame request(c_fwVersion, { 0x00 });
+    const Frame request(c_fwVersion, {0x00});
 
     std::lock_guard<std::mutex> lock(m_mutex);
     if (!exchangeUnsafe(request, toDongle, c_fwVersionResponse))
@@ -508,7 +491,7 @@ bool KestrinTransport::readFwVersion(QString& version, bool toDongle)
 
 bool KestrinTransport::readTvqReady(bool& ready)
 {
-    const Frame request(c_readiness, { c_readinessQuery });
+    const Frame request(c_readiness, {c_readinessQuery});
     bool value = false;
     if (!exchange(request, false, c_readinessReply, [&value](const uint8_t* reply, size_t) {
             value = reply[7] == 1;
@@ -521,14 +504,14 @@ bool KestrinTransport::readTvqReady(bool& ready)
 
 bool KestrinTransport::factoryReset()
 {
-    const Frame request(c_systemAction, { c_actionFactoryReset, 0x00 });
+    const Frame request(c_systemAction, {c_actionFactoryReset, 0x00});
     return exchange(request, false, c_systemActionReply);
 }
 
 bool KestrinTransport::pairing()
 {
     // Pairing is the dongle's own business: never relayed to a headset.
-    const Frame request(c_systemAction, { c_actionPairing, 0x00 });
+    const Frame request(c_systemAction, {c_actionPairing, 0x00});
     return exchange(request, true, c_systemActionReply);
 }
 

@@ -87,7 +87,7 @@ bool KestrinTransport::realtimeUpdatePeqUnsafe(const std::vector<uint8_t>& coeff
     command.insert(command.end(), coefficients.begin(), coefficients.end());
 
     return exchangeUnsafe(command.data(), command.size(), false, c_realtimeUpdateReply,
-        [](const uint8_t* reply, size_t) { return c_realtimeUpdateReply.statusOk(reply); });
+                          [](const uint8_t* reply, size_t) { return c_realtimeUpdateReply.statusOk(reply); });
 }
 
 bool KestrinTransport::reclaimPeqNvKeyUnsafe(uint16_t size)
@@ -104,10 +104,9 @@ bool KestrinTransport::savePeqUiDataUnsafe(uint8_t eqIndex, const uint8_t* data,
     command.push_back(c_uiKeyHigh);
     command.insert(command.end(), data, data + size);
 
-    return exchangeUnsafe(command.data(), command.size(), false, c_saveReply,
-        [eqIndex](const uint8_t* reply, size_t) {
-            return c_saveReply.statusOk(reply) && reply[7] == eqIndex && reply[8] == c_uiKeyHigh;
-        });
+    return exchangeUnsafe(command.data(), command.size(), false, c_saveReply, [eqIndex](const uint8_t* reply, size_t) {
+        return c_saveReply.statusOk(reply) && reply[7] == eqIndex && reply[8] == c_uiKeyHigh;
+    });
 }
 
 bool KestrinTransport::savePeqCoefUnsafe(uint8_t eqIndex, const std::vector<uint8_t>& coefficients)
@@ -121,9 +120,9 @@ bool KestrinTransport::savePeqCoefUnsafe(uint8_t eqIndex, const std::vector<uint
     command.insert(command.end(), coefficients.begin(), coefficients.end());
 
     return exchangeUnsafe(command.data(), command.size(), false, c_saveReply,
-        [keyLow, keyHigh](const uint8_t* reply, size_t) {
-            return c_saveReply.statusOk(reply) && reply[7] == keyLow && reply[8] == keyHigh;
-        });
+                          [keyLow, keyHigh](const uint8_t* reply, size_t) {
+                              return c_saveReply.statusOk(reply) && reply[7] == keyLow && reply[8] == keyHigh;
+                          });
 }
 
 } // namespace Devices

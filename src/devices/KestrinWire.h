@@ -44,20 +44,20 @@ struct CommandId {
     uint8_t high;
 };
 
-constexpr CommandId c_setParameter{ 0x00, 0x09 };
-constexpr CommandId c_getParameter{ 0x01, 0x09 };
-constexpr CommandId c_setSetting{ 0x82, 0x2C };
-constexpr CommandId c_getSetting{ 0x83, 0x2C };
-constexpr CommandId c_poweredOn{ 0x80, 0x2C };
-constexpr CommandId c_anc{ 0x30, 0x2E };
-constexpr CommandId c_battery{ 0xD6, 0x0C };
-constexpr CommandId c_fwVersion{ 0x07, 0x1C };
-constexpr CommandId c_systemAction{ 0x01, 0x11 };
-constexpr CommandId c_readiness{ 0x02, 0x00 };
-constexpr CommandId c_realtimeUpdate{ 0x03, 0x0E };
-constexpr CommandId c_reclaimStorage{ 0x03, 0x0A };
-constexpr CommandId c_saveBlock{ 0x0D, 0x0A };
-constexpr CommandId c_readBlock{ 0x0C, 0x0A };
+constexpr CommandId c_setParameter{0x00, 0x09};
+constexpr CommandId c_getParameter{0x01, 0x09};
+constexpr CommandId c_setSetting{0x82, 0x2C};
+constexpr CommandId c_getSetting{0x83, 0x2C};
+constexpr CommandId c_poweredOn{0x80, 0x2C};
+constexpr CommandId c_anc{0x30, 0x2E};
+constexpr CommandId c_battery{0xD6, 0x0C};
+constexpr CommandId c_fwVersion{0x07, 0x1C};
+constexpr CommandId c_systemAction{0x01, 0x11};
+constexpr CommandId c_readiness{0x02, 0x00};
+constexpr CommandId c_realtimeUpdate{0x03, 0x0E};
+constexpr CommandId c_reclaimStorage{0x03, 0x0A};
+constexpr CommandId c_saveBlock{0x0D, 0x0A};
+constexpr CommandId c_readBlock{0x0C, 0x0A};
 
 // Parameters of the set/get-parameter commands.
 constexpr uint8_t c_paramEqIndex = 0x00;
@@ -130,7 +130,8 @@ public:
     static constexpr size_t c_capacity = c_maxPackagePayload;
 
     explicit Frame(CommandId id) { PutHeader(m_bytes.data(), id, 0); }
-    Frame(CommandId id, std::initializer_list<uint8_t> payload) : Frame(id)
+    Frame(CommandId id, std::initializer_list<uint8_t> payload)
+        : Frame(id)
     {
         for (uint8_t byte : payload)
             add(byte);
@@ -166,8 +167,14 @@ public:
         return add(bytes, 4);
     }
 
-    const uint8_t* data() const { return m_bytes.data(); }
-    size_t size() const { return m_size; }
+    const uint8_t* data() const
+    {
+        return m_bytes.data();
+    }
+    size_t size() const
+    {
+        return m_size;
+    }
 
 private:
     void setLength()
@@ -203,7 +210,7 @@ struct ReplyCheck {
     constexpr ReplyCheck with(uint8_t at, uint8_t value) const
     {
         ReplyCheck check = *this;
-        check.bytes[check.count] = ByteIs{ at, value };
+        check.bytes[check.count] = ByteIs{at, value};
         ++check.count;
         return check;
     }

@@ -37,9 +37,9 @@ Instance* Find(int instance)
 Section Peaking(const Band& band, double sampleRate)
 {
     const double nyquist = sampleRate / 2.0;
-    if (!std::isfinite(sampleRate) || !std::isfinite(band.frequency) || !std::isfinite(band.gainDb)
-        || !std::isfinite(band.q) || sampleRate <= 0.0 || band.frequency <= 0.0 || band.frequency >= nyquist
-        || band.q <= 0.0)
+    if (!std::isfinite(sampleRate) || !std::isfinite(band.frequency) || !std::isfinite(band.gainDb) ||
+        !std::isfinite(band.q) || sampleRate <= 0.0 || band.frequency <= 0.0 || band.frequency >= nyquist ||
+        band.q <= 0.0)
         return Section{};
     const double a = std::pow(10.0, band.gainDb / 40.0);
     const double w0 = 2.0 * M_PI * band.frequency / sampleRate;

@@ -34,7 +34,10 @@ KestrinHidApiClient* KestrinHidApiClient::GetKestrinHidApiClient()
     return &client;
 }
 
-KestrinHidApiClient::KestrinHidApiClient() : m_hidApi(HidApiInitializer::Instance()) {}
+KestrinHidApiClient::KestrinHidApiClient()
+    : m_hidApi(HidApiInitializer::Instance())
+{
+}
 
 KestrinHidApiClient::~KestrinHidApiClient()
 {
@@ -63,7 +66,8 @@ hid_device* KestrinHidApiClient::openDevice()
         }
         bool refused = false;
         for (hid_device_info* entry = list; entry; entry = entry->next) {
-            if (entry->usage_page != SupportedVidPids::KestrinUsagePage || entry->usage != SupportedVidPids::KestrinUsage)
+            if (entry->usage_page != SupportedVidPids::KestrinUsagePage ||
+                entry->usage != SupportedVidPids::KestrinUsage)
                 continue;
             present.insert(entry->path ? entry->path : "");
             if (!m_handle && !tryOpenUnsafe(*entry))
@@ -92,8 +96,9 @@ hid_device* KestrinHidApiClient::tryOpenUnsafe(const hid_device_info& entry)
         m_handle = handle;
         m_vid = entry.vendor_id;
         m_pid = entry.product_id;
-        GlobalLogger::Instance()->message(QtDebugMsg, "%s %s VID 0x%04X, PID 0x%04X opened", CodeName(m_type.load()).constData(),
-                                          m_dongle ? "dongle" : "headset", m_vid, m_pid);
+        GlobalLogger::Instance()->message(QtDebugMsg, "%s %s VID 0x%04X, PID 0x%04X opened",
+                                          CodeName(m_type.load()).constData(), m_dongle ? "dongle" : "headset", m_vid,
+                                          m_pid);
         std::lock_guard<std::mutex> refusedLock(m_refusedMutex);
         m_refusedPaths.erase(path);
         return handle;
@@ -107,15 +112,16 @@ hid_device* KestrinHidApiClient::tryOpenUnsafe(const hid_device_info& entry)
     }
     const QByteArray reason = HidErrorText(nullptr);
     // hidapi words the kernel's refusal with strerror, in the user's language.
-    const bool denied = openErrno == EACCES || openErrno == EPERM || reason.contains(std::strerror(EACCES))
-                        || reason.contains("Permission denied");
+    const bool denied = openErrno == EACCES || openErrno == EPERM || reason.contains(std::strerror(EACCES)) ||
+                        reason.contains("Permission denied");
     const bool busy = openErrno == EBUSY || reason.contains(std::strerror(EBUSY));
-    const char* hint = denied ? "The user may not open it: install the udev rule \"60-velmor-kestrin.rules\" and plug the device in again."
+    const char* hint = denied ? "The user may not open it: install the udev rule \"60-velmor-kestrin.rules\" and plug "
+                                "the device in again."
                        : busy ? "Another program holds it."
                               : "";
     GlobalLogger::Instance()->message(QtCriticalMsg, "Cannot open %s %s VID 0x%04X, PID 0x%04X, path %s: %s. %s",
-                                      CodeName(m_type.load()).constData(), m_dongle ? "dongle" : "headset", entry.vendor_id,
-                                      entry.product_id, path.c_str(), reason.constData(), hint);
+                                      CodeName(m_type.load()).constData(), m_dongle ? "dongle" : "headset",
+                                      entry.vendor_id, entry.product_id, path.c_str(), reason.constData(), hint);
     return nullptr;
 }
 
@@ -259,12 +265,14 @@ bool KestrinHidApiClient::isWiredDeviceConnected() const
 {
     bool found = false;
     for (int i = 0; i < SupportedVidPids::KestrinWiredCount && !found; ++i) {
-        hid_device_info* list = hid_enumerate(SupportedVidPids::KestrinVendorId, SupportedVidPids::KestrinProducts()[i].pid);
+        hid_device_info* list =
+            hid_enumerate(SupportedVidPids::KestrinVendorId, SupportedVidPids::KestrinProducts()[i].pid);
         // A headset whose control interfaces were all refused must not push out a dongle that works.
         bool control = false;
         bool openable = false;
         for (hid_device_info* entry = list; entry; entry = entry->next) {
-            if (entry->usage_page != SupportedVidPids::KestrinUsagePage || entry->usage != SupportedVidPids::KestrinUsage)
+            if (entry->usage_page != SupportedVidPids::KestrinUsagePage ||
+                entry->usage != SupportedVidPids::KestrinUsage)
                 continue;
             control = true;
             openable = openable || !isRefused(entry->path ? entry->path : "");

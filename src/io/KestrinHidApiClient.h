@@ -8,8 +8,8 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
-#include <mutex>
 #include <map>
+#include <mutex>
 #include <string>
 
 struct hid_device_;

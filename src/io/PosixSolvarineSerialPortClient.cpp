@@ -18,7 +18,10 @@ PosixSolvarineSerialPortClient* PosixSolvarineSerialPortClient::GetPosixSolvarin
 
 PosixSolvarineSerialPortClient::PosixSolvarineSerialPortClient() = default;
 
-PosixSolvarineSerialPortClient::PosixSolvarineSerialPortClient(int openFd) : m_fd(openFd < 0 ? -1 : openFd) {}
+PosixSolvarineSerialPortClient::PosixSolvarineSerialPortClient(int openFd)
+    : m_fd(openFd < 0 ? -1 : openFd)
+{
+}
 
 PosixSolvarineSerialPortClient::~PosixSolvarineSerialPortClient()
 {

@@ -25,7 +25,10 @@ SolvarineSerialPortClient* SolvarineSerialPortClient::GetSolvarineSerialPortClie
 
 SolvarineSerialPortClient::SolvarineSerialPortClient() = default;
 
-SolvarineSerialPortClient::SolvarineSerialPortClient(QSerialPort* openPort) : m_port(openPort) {}
+SolvarineSerialPortClient::SolvarineSerialPortClient(QSerialPort* openPort)
+    : m_port(openPort)
+{
+}
 
 SolvarineSerialPortClient::~SolvarineSerialPortClient()
 {

@@ -66,8 +66,8 @@ bool SupportedVidPids::FindSolvarineIn(const QString& ttyClassDir, std::wstring*
         for (int depth = 0; depth < 4 && !dir.isRoot(); ++depth) {
             uint32_t vid = 0;
             uint32_t pid = 0;
-            if (ReadHexFile(dir.filePath(QStringLiteral("idVendor")), vid)
-                && ReadHexFile(dir.filePath(QStringLiteral("idProduct")), pid)) {
+            if (ReadHexFile(dir.filePath(QStringLiteral("idVendor")), vid) &&
+                ReadHexFile(dir.filePath(QStringLiteral("idProduct")), pid)) {
                 if (VidPid{vid, pid} == SolvarineVidPid) {
                     if (port)
                         *port = (QStringLiteral("/dev/") + name).toStdWString();

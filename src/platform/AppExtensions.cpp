@@ -41,14 +41,14 @@ AppExtensions::AppExtensions(const QString& key, QObject* parent)
         } else if (!m_memory->attach()) {
             // Another start may have created it in between; anything else leaves no channel,
             // and the application runs on without the hand-over.
-            GlobalLogger::Instance()->message(QtWarningMsg,
-                "Cannot open the show-window channel: %s", qUtf8Printable(m_memory->errorString()));
+            GlobalLogger::Instance()->message(QtWarningMsg, "Cannot open the show-window channel: %s",
+                                              qUtf8Printable(m_memory->errorString()));
         }
     }
     if (m_memory->isAttached() && !accessMemoryData()) {
         GlobalLogger::Instance()->message(QtWarningMsg,
-            "The show-window channel is too small (%lld bytes); not using it.",
-            static_cast<long long>(m_memory->size()));
+                                          "The show-window channel is too small (%lld bytes); not using it.",
+                                          static_cast<long long>(m_memory->size()));
         m_memory->detach();
     }
     m_timer->setInterval(PollIntervalMs);
@@ -63,9 +63,8 @@ AppExtensions::~AppExtensions()
 bool AppExtensions::showRunningApp()
 {
     if (!accessMemoryData() || !m_memory->lock()) {
-        GlobalLogger::Instance()->message(QtWarningMsg,
-            "Cannot ask the running instance to show its window: %s",
-            qUtf8Printable(m_memory->errorString()));
+        GlobalLogger::Instance()->message(QtWarningMsg, "Cannot ask the running instance to show its window: %s",
+                                          qUtf8Printable(m_memory->errorString()));
         return false;
     }
     *accessMemoryData() = ShowWindow;

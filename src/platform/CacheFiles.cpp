@@ -13,8 +13,8 @@ bool IsPlainFileName(const QString& name)
         return false;
     for (const QChar c : name) {
         const QChar::Category category = c.category();
-        if (c == QLatin1Char('/') || c == QLatin1Char('\\') || category == QChar::Other_Control
-            || category == QChar::Other_Format)
+        if (c == QLatin1Char('/') || c == QLatin1Char('\\') || category == QChar::Other_Control ||
+            category == QChar::Other_Format)
             return false;
     }
     return true;

@@ -4,8 +4,8 @@
 
 namespace Platform {
 
-DesktopAppExtensions::DesktopAppExtensions(
-    std::unique_ptr<ISystemServices> services, const QString& key, QObject* parent)
+DesktopAppExtensions::DesktopAppExtensions(std::unique_ptr<ISystemServices> services, const QString& key,
+                                           QObject* parent)
     : AppExtensions(key, parent)
     , m_services(std::move(services))
 {

@@ -17,8 +17,8 @@ class DesktopAppExtensions : public AppExtensions {
     Q_OBJECT
 
 public:
-    explicit DesktopAppExtensions(std::unique_ptr<ISystemServices> services,
-        const QString& key = ExtensionsKey(), QObject* parent = nullptr);
+    explicit DesktopAppExtensions(std::unique_ptr<ISystemServices> services, const QString& key = ExtensionsKey(),
+                                  QObject* parent = nullptr);
     ~DesktopAppExtensions() override;
 
     // The desktop's setting as it was at the first call; true when it could not be read.
@@ -33,7 +33,7 @@ private:
     mutable std::optional<bool> m_animationsEnabled; // empty until first asked
     bool m_decorated = false;
     std::unique_ptr<QAbstractNativeEventFilter> m_filter; // null until decorated, or for good
-    QPointer<QCoreApplication> m_decoratedApp; // where the filter is installed
+    QPointer<QCoreApplication> m_decoratedApp;            // where the filter is installed
     quint32 m_activities = 0;
 };
 

@@ -17,7 +17,7 @@ bool OpenFolder(const QString& folder)
     if (QDesktopServices::openUrl(QUrl::fromLocalFile(folder)))
         return true;
     GlobalLogger::Instance()->message(QtWarningMsg, "Cannot open the folder %s.",
-        qUtf8Printable(QDir::toNativeSeparators(folder)));
+                                      qUtf8Printable(QDir::toNativeSeparators(folder)));
     return false;
 }
 

@@ -87,11 +87,14 @@ void HidHwBus::runBus()
         return;
     }
     // A probe or a pairing holds the bus: start once it is done, unless stopped meanwhile.
-    m_timers.startTimer(1, 0, [this] {
-        std::lock_guard<std::mutex> workerLock(m_mutex);
-        if (m_pollWanted)
-            startPollingUnsafe();
-    }, OneShot());
+    m_timers.startTimer(
+        1, 0,
+        [this] {
+            std::lock_guard<std::mutex> workerLock(m_mutex);
+            if (m_pollWanted)
+                startPollingUnsafe();
+        },
+        OneShot());
 }
 
 void HidHwBus::startPollingUnsafe()
@@ -105,7 +108,8 @@ void HidHwBus::startPollingUnsafe()
     params.hasFirstDelay = true;
     params.firstDelayMs = 0;
     m_firstProbePending = true;
-    m_pollTimer = m_timers.startTimer(0, PollIntervalMs, [this] { poll(); }, params);
+    m_pollTimer = m_timers.startTimer(
+        0, PollIntervalMs, [this] { poll(); }, params);
     if (m_pollTimer == -1) {
         m_firstProbePending = false;
         GlobalLogger::Instance()->message(QtCriticalMsg, "Cannot start polling for devices.");
@@ -146,13 +150,16 @@ void HidHwBus::stopBus(bool closeDevices)
     }
     // A probe or a pairing holds the bus, possibly for a whole device set-up: the stop follows it
     // on the worker. Polls that fall due before then do nothing.
-    m_timers.startTimer(1, 0, [this, closeDevices] {
-        {
-            std::lock_guard<std::mutex> workerLock(m_mutex);
-            stopUnsafe(closeDevices);
-        }
-        emit busStopped(closeDevices);
-    }, OneShot());
+    m_timers.startTimer(
+        1, 0,
+        [this, closeDevices] {
+            {
+                std::lock_guard<std::mutex> workerLock(m_mutex);
+                stopUnsafe(closeDevices);
+            }
+            emit busStopped(closeDevices);
+        },
+        OneShot());
 }
 
 void HidHwBus::stopUnsafe(bool closeDevices)
@@ -174,17 +181,20 @@ void HidHwBus::stopUnsafe(bool closeDevices)
 
 void HidHwBus::tryPairKestrinDongle()
 {
-    m_timers.startTimer(1, 0, [this] {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        // A dongle that answers as a full device already has its headset.
-        if (!hasKestrinFwOnlyUnsafe() || !m_client.openDevice())
-            return;
-        if (m_client.isOpenedDongle()) {
-            Devices::KestrinTransport transport(m_client);
-            transport.pairing();
-        }
-        m_client.closeDevice();
-    }, OneShot());
+    m_timers.startTimer(
+        1, 0,
+        [this] {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            // A dongle that answers as a full device already has its headset.
+            if (!hasKestrinFwOnlyUnsafe() || !m_client.openDevice())
+                return;
+            if (m_client.isOpenedDongle()) {
+                Devices::KestrinTransport transport(m_client);
+                transport.pairing();
+            }
+            m_client.closeDevice();
+        },
+        OneShot());
 }
 
 bool HidHwBus::hasKestrinFwOnly()
@@ -302,10 +312,13 @@ void HidHwBus::onKestrinDeviceGone(void* handle)
     }
     // A poll holds the mutex, for as long as it sets a device up: the check waits for it on the
     // worker, never on this (the GUI) thread.
-    const bool queued = m_timers.startTimer(1, 0, [this, handle] {
-        std::lock_guard<std::mutex> workerLock(m_mutex);
-        removeKestrinIfGoneUnsafe(handle);
-    }, OneShot()) != -1;
+    const bool queued = m_timers.startTimer(
+                            1, 0,
+                            [this, handle] {
+                                std::lock_guard<std::mutex> workerLock(m_mutex);
+                                removeKestrinIfGoneUnsafe(handle);
+                            },
+                            OneShot()) != -1;
     if (!queued) {
         lock.lock();
         removeKestrinIfGoneUnsafe(handle);

@@ -29,9 +29,9 @@ public:
         ResultDfuError = 8,     // the update itself failed; msg tells why
         ResultInfo = 9,         // progress (MsgIdProgress) and link state (MsgIdLinkState)
     };
-    static constexpr uint32_t MsgIdLinkState = 0;        // msg[0] == 1: the headset link dropped
+    static constexpr uint32_t MsgIdLinkState = 0;           // msg[0] == 1: the headset link dropped
     static constexpr uint32_t MsgIdLinkDisconnected = 5002; // with ResultTimeout/ResultFail
-    static constexpr uint32_t MsgIdProgress = 10000;     // msg: the percentage as decimal text
+    static constexpr uint32_t MsgIdProgress = 10000;        // msg: the percentage as decimal text
 
     virtual ~IKestrinDfuLibrary() = default;
 

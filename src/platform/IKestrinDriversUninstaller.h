@@ -15,7 +15,7 @@ class IKestrinDriversUninstaller : public QObject {
 
 public:
     enum Status : int32_t {
-        Idle = 0,            // not started
+        Idle = 0, // not started
         Running = 1,
         Done = 2,            // removed
         DeviceConnected = 3, // a headset or dongle of the family is attached

@@ -19,11 +19,11 @@ class IKestrinFwUpdater : public QObject {
 
 public:
     enum Status : int32_t {
-        Idle = 0,         // ready to start (or refused)
+        Idle = 0, // ready to start (or refused)
         Transferring = 1,
         Applying = 2,
         Succeeded = 3,
-        Failed = 4,       // also from the start when the image is missing or another update runs
+        Failed = 4, // also from the start when the image is missing or another update runs
     };
     struct StatusParams {
         float progress = 0.0f; // 0..1

@@ -6,9 +6,9 @@ class KestrinDriversHelper {
 public:
     // The exit codes of the driver-removal run.
     enum Result {
-        Removed = 0,          // removed, or nothing to remove
-        DeviceConnected = 1,  // a headset or dongle of the family is attached; nothing removed
-        AccessDenied = 2,     // the system refused a removal
+        Removed = 0,         // removed, or nothing to remove
+        DeviceConnected = 1, // a headset or dongle of the family is attached; nothing removed
+        AccessDenied = 2,    // the system refused a removal
         OtherFailure = 3,
     };
 

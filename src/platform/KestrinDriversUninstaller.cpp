@@ -18,11 +18,9 @@ bool IsEndState(IKestrinDriversUninstaller::Status status)
     case IKestrinDriversUninstaller::Done:
     case IKestrinDriversUninstaller::DeviceConnected:
     case IKestrinDriversUninstaller::NoElevation:
-    case IKestrinDriversUninstaller::Failed:
-        return true;
+    case IKestrinDriversUninstaller::Failed: return true;
     case IKestrinDriversUninstaller::Idle:
-    case IKestrinDriversUninstaller::Running:
-        break;
+    case IKestrinDriversUninstaller::Running: break;
     }
     return false;
 }
@@ -62,8 +60,7 @@ void KestrinDriversUninstaller::start()
     if (m_worker.joinable())
         m_worker.join(); // the run before this one, already ended
     setThreadStatus(Running);
-    const QString program =
-        m_options.program.isEmpty() ? QCoreApplication::applicationFilePath() : m_options.program;
+    const QString program = m_options.program.isEmpty() ? QCoreApplication::applicationFilePath() : m_options.program;
     m_worker = std::thread([this, program] { work(program); });
     m_pollTimer->start();
 }
@@ -117,15 +114,9 @@ void KestrinDriversUninstaller::work(const QString& program)
     }
     GlobalLogger::Instance()->message(QtDebugMsg, "Error code is %d.", code);
     switch (code) {
-    case KestrinDriversHelper::Removed:
-        setThreadStatus(Done);
-        break;
-    case KestrinDriversHelper::DeviceConnected:
-        setThreadStatus(DeviceConnected);
-        break;
-    default:
-        setThreadStatus(Failed);
-        break;
+    case KestrinDriversHelper::Removed: setThreadStatus(Done); break;
+    case KestrinDriversHelper::DeviceConnected: setThreadStatus(DeviceConnected); break;
+    default: setThreadStatus(Failed); break;
     }
 }
 

@@ -20,8 +20,8 @@ namespace Platform {
 
 namespace {
 
-constexpr int EndSleepMs = 100;           // lets the library settle before it is closed or the end is told
-constexpr int LibraryBatteryLevel = 20;   // what the library is told; the real level was checked before
+constexpr int EndSleepMs = 100;         // lets the library settle before it is closed or the end is told
+constexpr int LibraryBatteryLevel = 20; // what the library is told; the real level was checked before
 constexpr int ApplyValue = 20;
 constexpr float SetupProgress = 0.006f;
 constexpr float AncWaitProgress = 0.97f;
@@ -171,16 +171,20 @@ bool KestrinFwUpdater::start(const std::shared_ptr<Devices::IDeviceImpl>& device
     // The library opens the device itself, so it starts only once the bus has closed it: a probe
     // that holds the bus right now closes it when it ends.
     auto stopped = std::make_shared<QMetaObject::Connection>();
-    *stopped = connect(&m_bus, &IHwBus::busStopped, this, [this, stopped, delayMs, vid, pid, recipient](bool closed) {
-        if (!closed)
-            return;
-        disconnect(*stopped);
-        QTimer::singleShot(delayMs, delayMs > 0 ? Qt::CoarseTimer : Qt::PreciseTimer, this, [this, vid, pid, recipient] {
-            startUpdatingFw(vid, pid, recipient);
-            restartElapsedTimer();
-            m_pollTimer->start();
-        });
-    }, Qt::QueuedConnection);
+    *stopped = connect(
+        &m_bus, &IHwBus::busStopped, this,
+        [this, stopped, delayMs, vid, pid, recipient](bool closed) {
+            if (!closed)
+                return;
+            disconnect(*stopped);
+            QTimer::singleShot(delayMs, delayMs > 0 ? Qt::CoarseTimer : Qt::PreciseTimer, this,
+                               [this, vid, pid, recipient] {
+                                   startUpdatingFw(vid, pid, recipient);
+                                   restartElapsedTimer();
+                                   m_pollTimer->start();
+                               });
+        },
+        Qt::QueuedConnection);
     m_bus.stopBus(true);
 
     Lock();
@@ -275,9 +279,7 @@ void KestrinFwUpdater::UpdateResultCallback(uint32_t type, uint32_t msgId, const
 void KestrinFwUpdater::onUpdateResult(uint32_t type, uint32_t msgId, const char* msg)
 {
     switch (type) {
-    case IKestrinDfuLibrary::ResultDone:
-        setThreadStatus(Succeeded);
-        break;
+    case IKestrinDfuLibrary::ResultDone: setThreadStatus(Succeeded); break;
     case IKestrinDfuLibrary::ResultTimeout:
     case IKestrinDfuLibrary::ResultFail:
         Log()->message(QtDebugMsg, "%s, MessageID: %u",
@@ -317,8 +319,7 @@ void KestrinFwUpdater::onUpdateResult(uint32_t type, uint32_t msgId, const char*
                 Log()->message(QtWarningMsg, "Error: SPP is disconnected, please wait for reconnect.");
         }
         break;
-    default:
-        break;
+    default: break;
     }
 }
 
@@ -469,8 +470,8 @@ void KestrinFwUpdater::pollStatus()
 // ---- The local copy of the image ----
 
 DesktopKestrinFwUpdater::DesktopKestrinFwUpdater(QString fwPath, IHwBus& bus,
-                                                 std::unique_ptr<IKestrinDfuLibrary> library,
-                                                 QString commonDataFolder, const Timings& timings)
+                                                 std::unique_ptr<IKestrinDfuLibrary> library, QString commonDataFolder,
+                                                 const Timings& timings)
     : KestrinFwUpdater(std::move(fwPath), bus, std::move(library), timings)
     , m_commonDataFolder(std::move(commonDataFolder))
 {
@@ -500,8 +501,10 @@ bool DesktopKestrinFwUpdater::prepareLocalFile(const QString& fwPath)
         Log()->message(QtCriticalMsg, "failed obtaining COMMON_APPDATA path");
         return false;
     }
-    const QString folder = QDir::cleanPath(QDir(m_commonDataFolder).absoluteFilePath(
-        QCoreApplication::organizationName() + QLatin1Char('/') + QCoreApplication::applicationName()));
+    const QString folder =
+        QDir::cleanPath(QDir(m_commonDataFolder)
+                            .absoluteFilePath(QCoreApplication::organizationName() + QLatin1Char('/') +
+                                              QCoreApplication::applicationName()));
     if (!Utils::IsAsciiOnly(folder))
         return false;
     QDir().mkpath(folder);

@@ -42,8 +42,8 @@ bool SameFile(int fd, const QString& path)
 {
     struct stat opened = {};
     struct stat named = {};
-    return ::fstat(fd, &opened) == 0 && ::stat(QFile::encodeName(path).constData(), &named) == 0
-        && opened.st_dev == named.st_dev && opened.st_ino == named.st_ino;
+    return ::fstat(fd, &opened) == 0 && ::stat(QFile::encodeName(path).constData(), &named) == 0 &&
+           opened.st_dev == named.st_dev && opened.st_ino == named.st_ino;
 }
 
 } // namespace
@@ -73,15 +73,11 @@ Launcher::Launcher(const QString& key)
     , m_lockPath(LockFilePath(key))
 {
     switch (takeLock()) {
-    case LockResult::HeldByOther:
-        m_otherInstanceRunning = true;
-        return;
-    case LockResult::Taken:
-        break;
+    case LockResult::HeldByOther: m_otherInstanceRunning = true; return;
+    case LockResult::Taken: break;
     case LockResult::Unavailable:
         // A second instance then cannot be recognised, which is better than never starting.
-        GlobalLogger::Instance()->message(QtWarningMsg,
-            "Starting without the single-instance check.");
+        GlobalLogger::Instance()->message(QtWarningMsg, "Starting without the single-instance check.");
         break;
     }
     holdMarker();
@@ -108,14 +104,14 @@ Launcher::LockResult Launcher::takeLock()
             // A file this user may not open cannot prove a live holder either; the folder is the
             // user's own, so it can be replaced.
             GlobalLogger::Instance()->message(QtInfoMsg, "The instance lock %s cannot be opened (%s); replacing it.",
-                path.constData(), std::strerror(errno));
+                                              path.constData(), std::strerror(errno));
             if (::unlink(path.constData()) == 0)
                 continue;
             errno = EACCES;
         }
         if (fd < 0) {
-            GlobalLogger::Instance()->message(QtWarningMsg, "Cannot open the instance lock %s: %s.",
-                path.constData(), std::strerror(errno));
+            GlobalLogger::Instance()->message(QtWarningMsg, "Cannot open the instance lock %s: %s.", path.constData(),
+                                              std::strerror(errno));
             return LockResult::Unavailable;
         }
         if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
@@ -126,8 +122,8 @@ Launcher::LockResult Launcher::takeLock()
                 return LockResult::HeldByOther;
             }
             ::close(fd);
-            GlobalLogger::Instance()->message(QtWarningMsg, "Cannot lock the instance lock %s: %s.",
-                path.constData(), std::strerror(error));
+            GlobalLogger::Instance()->message(QtWarningMsg, "Cannot lock the instance lock %s: %s.", path.constData(),
+                                              std::strerror(error));
             return LockResult::Unavailable;
         }
         if (!SameFile(fd, m_lockPath)) {
@@ -139,23 +135,25 @@ Launcher::LockResult Launcher::takeLock()
         if (!left.isEmpty()) {
             // A run that ended without cleaning up; the system has released its lock, so its
             // holder is gone whatever the file says.
-            GlobalLogger::Instance()->message(QtInfoMsg,
+            GlobalLogger::Instance()->message(
+                QtInfoMsg,
                 "The instance lock of an earlier run was left behind (%s); its holder is gone, "
-                "starting normally.", left.simplified().constData());
+                "starting normally.",
+                left.simplified().constData());
         }
-        const QByteArray content = QByteArray::number(::getpid()) + '\n'
-            + QCoreApplication::applicationName().toUtf8() + '\n' + QSysInfo::machineHostName().toUtf8()
-            + '\n';
+        const QByteArray content = QByteArray::number(::getpid()) + '\n' +
+                                   QCoreApplication::applicationName().toUtf8() + '\n' +
+                                   QSysInfo::machineHostName().toUtf8() + '\n';
         if (::ftruncate(fd, 0) != 0 || ::pwrite(fd, content.constData(), content.size(), 0) != content.size()) {
             // Only the log's "who holds it" suffers; the lock itself holds.
-            GlobalLogger::Instance()->message(QtWarningMsg, "Cannot write the instance lock %s: %s.",
-                path.constData(), std::strerror(errno));
+            GlobalLogger::Instance()->message(QtWarningMsg, "Cannot write the instance lock %s: %s.", path.constData(),
+                                              std::strerror(errno));
         }
         m_lockFd = fd;
         return LockResult::Taken;
     }
-    GlobalLogger::Instance()->message(QtWarningMsg,
-        "The instance lock %s kept changing while it was taken.", path.constData());
+    GlobalLogger::Instance()->message(QtWarningMsg, "The instance lock %s kept changing while it was taken.",
+                                      path.constData());
     return LockResult::Unavailable;
 }
 
@@ -174,12 +172,12 @@ void Launcher::holdMarker()
     if (m_marker->attach()) {
         // Only a run that ended without cleaning up leaves a marker behind the lock.
         GlobalLogger::Instance()->message(QtInfoMsg,
-            "The launch marker of an earlier run was left behind; starting normally.");
+                                          "The launch marker of an earlier run was left behind; starting normally.");
         return;
     }
     if (!m_marker->create(1) && !m_marker->attach()) {
         GlobalLogger::Instance()->message(QtWarningMsg, "Cannot create the launch marker: %s",
-            qUtf8Printable(m_marker->errorString()));
+                                          qUtf8Printable(m_marker->errorString()));
     }
 }
 

@@ -289,9 +289,8 @@ void NetworkUpdater::onAppManifest(const QByteArray& body)
     const QString version = root->value(c_key_app_version).toString();
     const QString link = root->value(c_key_app_link).toString();
     if (version.isEmpty() || link.isEmpty()) {
-        GlobalLogger::Instance()->message(QtWarningMsg, "App update JSON has no %s", version.isEmpty()
-                                                                                        ? "version"
-                                                                                        : "installer link");
+        GlobalLogger::Instance()->message(QtWarningMsg, "App update JSON has no %s",
+                                          version.isEmpty() ? "version" : "installer link");
         m_app.fail();
         return;
     }
@@ -326,7 +325,9 @@ void NetworkUpdater::downloadAppUpdate()
     installer.followRedirects = true;
     // The data comes from the URL finally reached, after any redirection: its file name is the
     // installer's.
-    installer.fileName = [](QNetworkReply* reply) { return QFileInfo(reply->url().path(QUrl::FullyDecoded)).fileName(); };
+    installer.fileName = [](QNetworkReply* reply) {
+        return QFileInfo(reply->url().path(QUrl::FullyDecoded)).fileName();
+    };
     m_app.fetchFiles({installer});
 }
 
@@ -454,10 +455,9 @@ void NetworkUpdater::checkForKestrinRollbackFws(DeviceType type, KestrinRevision
     if (!reply)
         return;
     m_fetcher.handle(reply, UpdateFetcher::Body{"rollback list", m_limits.manifest, nullptr},
-                     UpdateFetcher::Steps{[rec, generation] { return generation == rec->rollbackGeneration; }, nullptr,
-                                          nullptr, [this, type](QNetworkReply*, const QByteArray& body) {
-                                              onKestrinRollbackList(type, body);
-                                          }});
+                     UpdateFetcher::Steps{
+                         [rec, generation] { return generation == rec->rollbackGeneration; }, nullptr, nullptr,
+                         [this, type](QNetworkReply*, const QByteArray& body) { onKestrinRollbackList(type, body); }});
 }
 
 void NetworkUpdater::onKestrinRollbackList(DeviceType type, const QByteArray& body)
@@ -466,8 +466,8 @@ void NetworkUpdater::onKestrinRollbackList(DeviceType type, const QByteArray& bo
     QString problem;
     const std::optional<QJsonObject> root = RootObject(body, problem);
     if (!root) {
-        GlobalLogger::Instance()->message(QtWarningMsg, "Reading %s Rollback JSON error %s",
-                                          TypeName(type).constData(), qUtf8Printable(problem));
+        GlobalLogger::Instance()->message(QtWarningMsg, "Reading %s Rollback JSON error %s", TypeName(type).constData(),
+                                          qUtf8Printable(problem));
         return;
     }
     QStringList names;

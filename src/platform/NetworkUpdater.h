@@ -62,10 +62,10 @@ public:
     // The four storage hosts, each a scheme and a host, optionally with a port and a path prefix,
     // without a trailing slash. The manifests' paths are appended to them.
     struct Endpoints {
-        QString software;    // the app-update descriptor and the news feed
-        QString kestrin;     // the first headset model
-        QString kestrin2;    // the second-generation headset models
-        QString solvarine;   // the serial device
+        QString software;  // the app-update descriptor and the news feed
+        QString kestrin;   // the first headset model
+        QString kestrin2;  // the second-generation headset models
+        QString solvarine; // the serial device
 
         // The maker's hosts (NetworkUpdaterHosts.cpp).
         static Endpoints Product();
@@ -76,11 +76,11 @@ public:
 
     // The largest body accepted of each kind, in bytes.
     struct SizeLimits {
-        qint64 manifest = qint64(256) * 1024;         // app descriptor, firmware manifests, rollback lists
-        qint64 feed = qint64(1024) * 1024;            // the news feed
-        qint64 image = qint64(64) * 1024 * 1024;      // one headset firmware image
-        qint64 serialImage = 1000000;           // the serial device's image (the cache takes no larger)
-        qint64 installer = qint64(1024) * 1024 * 1024;// the application's installer
+        qint64 manifest = qint64(256) * 1024;          // app descriptor, firmware manifests, rollback lists
+        qint64 feed = qint64(1024) * 1024;             // the news feed
+        qint64 image = qint64(64) * 1024 * 1024;       // one headset firmware image
+        qint64 serialImage = 1000000;                  // the serial device's image (the cache takes no larger)
+        qint64 installer = qint64(1024) * 1024 * 1024; // the application's installer
     };
 
     explicit NetworkUpdater(QObject* parent = nullptr);
@@ -181,14 +181,14 @@ private:
     bool isSolvarineFwSaved(const QString& version);
 
     Endpoints m_endpoints;
-    UpdateFetcher m_fetcher;    // before the channels, which use it
+    UpdateFetcher m_fetcher; // before the channels, which use it
     SizeLimits m_limits;
     UpdateChannel m_app;
     QString m_appLink;
     QString m_installerFileName;
     std::unordered_map<DeviceType, KestrinFwStruct> m_kestrin;
     UpdateChannel m_solvarine;
-    QByteArray m_solvarineImage;             // the cached image, once found in the cache
+    QByteArray m_solvarineImage; // the cached image, once found in the cache
     QUrl m_solvarineLink;
     QList<Notification> m_notifications;
 };

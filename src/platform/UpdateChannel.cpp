@@ -91,9 +91,10 @@ void UpdateChannel::fetchManifest(const QUrl& url, const char* what, qint64 limi
         fail();
         return;
     }
-    m_fetcher.handle(reply, UpdateFetcher::Body{what, limit, nullptr},
-                     UpdateFetcher::Steps{currentTest(generation), std::move(onError), [this] { fail(); },
-                                          [onBody = std::move(onBody)](QNetworkReply*, const QByteArray& body) { onBody(body); }});
+    m_fetcher.handle(
+        reply, UpdateFetcher::Body{what, limit, nullptr},
+        UpdateFetcher::Steps{currentTest(generation), std::move(onError), [this] { fail(); },
+                             [onBody = std::move(onBody)](QNetworkReply*, const QByteArray& body) { onBody(body); }});
 }
 
 UpdateChannel::Slot* UpdateChannel::slot(const QString& key)
@@ -184,7 +185,8 @@ void UpdateChannel::onFileArrived(const File& file, QNetworkReply* reply)
     if (!s)
         return; // another file of this check failed already
     if (!s->file) {
-        log(QtWarningMsg, QStringLiteral("The %1 from %2 is empty").arg(file.label, UpdateFetcher::ForLog(reply->url())));
+        log(QtWarningMsg,
+            QStringLiteral("The %1 from %2 is empty").arg(file.label, UpdateFetcher::ForLog(reply->url())));
         fail();
         return;
     }

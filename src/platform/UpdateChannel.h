@@ -44,13 +44,13 @@ class UpdateChannel {
 public:
     // What tells the items apart, beside their manifests.
     struct Traits {
-        QString folder;        // the cache folder under the per-user application data folder
-        QString marker;        // the file in it that names the cached version
+        QString folder; // the cache folder under the per-user application data folder
+        QString marker; // the file in it that names the cached version
         // Log lines; %1 is the version, and in `savingLine` %2 is "success" or "fail".
-        QString savedLine;     // the manifest's version is already in the cache
-        QString arrivedLine;   // every file of the version has arrived
-        QString savingLine;    // the outcome of writing them to the cache
-        QString saveSubject;   // "Cannot save <subject>: <why>"
+        QString savedLine;   // the manifest's version is already in the cache
+        QString arrivedLine; // every file of the version has arrived
+        QString savingLine;  // the outcome of writing them to the cache
+        QString saveSubject; // "Cannot save <subject>: <why>"
         // Takes note of the files of a version once all of them arrived, before they are saved.
         std::function<void()> arrived;
         // The marker's content when they are saved; by default the version in Latin-1.
@@ -68,10 +68,10 @@ public:
 
     // One file to download into the cache folder.
     struct File {
-        QString key;            // tells the files of one check apart
+        QString key; // tells the files of one check apart
         QUrl url;
-        const char* what = "";  // the kind of request, for the log
-        QString label;          // this file, for the log
+        const char* what = ""; // the kind of request, for the log
+        QString label;         // this file, for the log
         qint64 limit = 0;
         bool followRedirects = false;
         // The name of the file in the folder, asked for with its first data; by default `key`.
@@ -127,7 +127,7 @@ public:
     // True when the marker names exactly `version`.
     bool markerNames(const QString& wanted);
 
-    QString version;  // of the manifest the item read last
+    QString version; // of the manifest the item read last
 
 private:
     // One file of the running check while it downloads: the file it is written to, opened on its
@@ -153,8 +153,8 @@ private:
     UpdateStatus m_status = UpdateStatus::None;
     uint64_t m_generation = 0;
     bool m_recheck = false;
-    std::optional<QDir> m_dir;   // made on first use
-    std::vector<Slot> m_slots;   // in the order the files are saved
+    std::optional<QDir> m_dir; // made on first use
+    std::vector<Slot> m_slots; // in the order the files are saved
 };
 
 } // namespace Platform

@@ -51,7 +51,6 @@ QString RefusedHeaders(QNetworkReply* reply, qint64 limit)
     return QString();
 }
 
-
 } // namespace
 
 UpdateFetcher::UpdateFetcher(QObject* owner)
@@ -70,7 +69,8 @@ bool UpdateFetcher::IsFollowed(const QUrl& url, const QString& what)
     // A manifest may name anything; only what comes over TLS from a verified host is taken.
     if (url.scheme() == QLatin1String("https"))
         return true;
-    GlobalLogger::Instance()->message(QtWarningMsg, "Refused to fetch the %s from \"%s\": only https links are followed",
+    GlobalLogger::Instance()->message(QtWarningMsg,
+                                      "Refused to fetch the %s from \"%s\": only https links are followed",
                                       qUtf8Printable(what), qUtf8Printable(ForLog(url)));
     return false;
 }
@@ -185,45 +185,45 @@ void UpdateFetcher::handle(QNetworkReply* reply, Body body, Steps steps)
     });
     QObject::connect(reply, &QNetworkReply::readyRead, m_owner, [take] { take(); });
     QObject::connect(reply, &QNetworkReply::errorOccurred, m_owner,
-            [this, reply, body, state, isCurrent, onError, run](QNetworkReply::NetworkError code) {
-                reply->deleteLater();
-                GlobalLogger::Instance()->message(QtDebugMsg, "Network Error, %d", int(code));
-                const QString why = state->refusal.isEmpty() ? describeError(reply) : state->refusal;
+                     [this, reply, body, state, isCurrent, onError, run](QNetworkReply::NetworkError code) {
+                         reply->deleteLater();
+                         GlobalLogger::Instance()->message(QtDebugMsg, "Network Error, %d", int(code));
+                         const QString why = state->refusal.isEmpty() ? describeError(reply) : state->refusal;
+                         GlobalLogger::Instance()->message(QtWarningMsg, "Request for the %s at %s failed: %s",
+                                                           body.what, qUtf8Printable(ForLog(reply->url())),
+                                                           qUtf8Printable(why));
+                         if (onError && isCurrent())
+                             run(onError);
+                     });
+    QObject::connect(
+        reply, &QNetworkReply::finished, m_owner,
+        [reply, body, state, isCurrent, onFinishedWithError, onBody, run, take]() {
+            reply->deleteLater();
+            if (!isCurrent())
+                return;
+            if (reply->error() != QNetworkReply::NoError) {
+                if (onFinishedWithError)
+                    run(onFinishedWithError);
+                return;
+            }
+            if (!take()) { // refused by its very last piece
                 GlobalLogger::Instance()->message(QtWarningMsg, "Request for the %s at %s failed: %s", body.what,
-                                                  qUtf8Printable(ForLog(reply->url())), qUtf8Printable(why));
-                if (onError && isCurrent())
-                    run(onError);
-            });
-    QObject::connect(reply, &QNetworkReply::finished, m_owner,
-            [reply, body, state, isCurrent, onFinishedWithError, onBody, run, take]() {
-                reply->deleteLater();
-                if (!isCurrent())
-                    return;
-                if (reply->error() != QNetworkReply::NoError) {
-                    if (onFinishedWithError)
-                        run(onFinishedWithError);
-                    return;
-                }
-                if (!take()) { // refused by its very last piece
-                    GlobalLogger::Instance()->message(QtWarningMsg, "Request for the %s at %s failed: %s", body.what,
-                                                      qUtf8Printable(ForLog(reply->url())),
-                                                      qUtf8Printable(state->refusal));
-                    if (onFinishedWithError)
-                        run(onFinishedWithError);
-                    return;
-                }
-                const QString incomplete = IncompleteBody(reply, state->received, bool(body.write));
-                if (!incomplete.isEmpty()) {
-                    GlobalLogger::Instance()->message(QtWarningMsg, "The %s from %s is incomplete: %s", body.what,
-                                                      qUtf8Printable(ForLog(reply->url())),
-                                                      qUtf8Printable(incomplete));
-                    if (onFinishedWithError)
-                        run(onFinishedWithError);
-                    return;
-                }
-                const QByteArray text = std::exchange(state->text, QByteArray());
-                run([&] { onBody(reply, text); });
-            });
+                                                  qUtf8Printable(ForLog(reply->url())), qUtf8Printable(state->refusal));
+                if (onFinishedWithError)
+                    run(onFinishedWithError);
+                return;
+            }
+            const QString incomplete = IncompleteBody(reply, state->received, bool(body.write));
+            if (!incomplete.isEmpty()) {
+                GlobalLogger::Instance()->message(QtWarningMsg, "The %s from %s is incomplete: %s", body.what,
+                                                  qUtf8Printable(ForLog(reply->url())), qUtf8Printable(incomplete));
+                if (onFinishedWithError)
+                    run(onFinishedWithError);
+                return;
+            }
+            const QByteArray text = std::exchange(state->text, QByteArray());
+            run([&] { onBody(reply, text); });
+        });
 }
 
 } // namespace Platform

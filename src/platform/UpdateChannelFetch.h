@@ -29,7 +29,7 @@ public:
 
     // What a reply's body is and where it goes.
     struct Body {
-        const char* what = "";  // for the log
+        const char* what = ""; // for the log
         qint64 limit = 0;
         // Binary bodies are handed to `write` piece by piece as they arrive (false: the download
         // is given up, `problem` says why); the others are kept in memory for the body handler.
@@ -40,8 +40,8 @@ public:
     // superseded request change nothing; an empty step does nothing.
     struct Steps {
         std::function<bool()> isCurrent;
-        Action onError;               // the reply reported an error (runs first)
-        Action onFinishedWithError;   // it then finished with that error
+        Action onError;                                                // the reply reported an error (runs first)
+        Action onFinishedWithError;                                    // it then finished with that error
         std::function<void(QNetworkReply*, const QByteArray&)> onBody; // it finished well
     };
 

@@ -10,8 +10,7 @@ inline constexpr const char BodyFontFamily[] = "Inter";
 inline constexpr const char CaptionFontFamily[] = "Roadgeek 2014 Series F";
 
 // The application's one theme: light text and controls on near-black surfaces.
-class DarkTheme : public ITheme
-{
+class DarkTheme : public ITheme {
 public:
     explicit DarkTheme(QObject* parent = nullptr);
     ~DarkTheme() override;

@@ -10,8 +10,7 @@ namespace Theme {
 // the QML side uses, reached there as App.theme.<name>. The values never change during the
 // object's life, so every property is CONSTANT; a concrete theme fills the members in its
 // constructor. QML sees the object through this class's meta-object only.
-class ITheme : public QObject
-{
+class ITheme : public QObject {
     Q_OBJECT
     Q_PROPERTY(QColor colorTransparent READ colorTransparent CONSTANT)
     Q_PROPERTY(QColor colorEmpty READ colorEmpty CONSTANT)

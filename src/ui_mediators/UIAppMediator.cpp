@@ -22,16 +22,11 @@ UIAppMediator::Status FromUpdaterStatus(Platform::NetworkUpdater::Status status)
 {
     using Updater = Platform::NetworkUpdater::Status;
     switch (status) {
-    case Updater::None:
-        return UIAppMediator::None;
-    case Updater::Failed:
-        return UIAppMediator::Failed;
-    case Updater::InProgress:
-        return UIAppMediator::Checking;
-    case Updater::Available:
-        return UIAppMediator::CanDownload;
-    case Updater::Ready:
-        return UIAppMediator::CanInstall;
+    case Updater::None: return UIAppMediator::None;
+    case Updater::Failed: return UIAppMediator::Failed;
+    case Updater::InProgress: return UIAppMediator::Checking;
+    case Updater::Available: return UIAppMediator::CanDownload;
+    case Updater::Ready: return UIAppMediator::CanInstall;
     }
     return UIAppMediator::None;
 }

@@ -92,8 +92,8 @@ bool UIKesFwMediator::hasFwUpdate() const
     if (!isHw() || !nu || !nu->hasKestrinFwUpdate(m_deviceType))
         return false;
     const bool dongle = m_model.isDongle();
-    return m_forceAllow || m_rollback || (dongle && m_dongleFwVer != m_availableFw)
-        || (!(dongle && m_model.isFwOnly()) && m_fwVer != m_availableFw);
+    return m_forceAllow || m_rollback || (dongle && m_dongleFwVer != m_availableFw) ||
+           (!(dongle && m_model.isFwOnly()) && m_fwVer != m_availableFw);
 }
 
 void UIKesFwMediator::onFwUpdateStatusChanged(DeviceType type)
@@ -119,8 +119,8 @@ void UIKesFwMediator::onFwUpdateStatusChanged(DeviceType type)
         emit isCheckingChanged();
     }
 
-    const bool mismatch = !m_availableFw.isEmpty() && isHw() && m_model.isDongle() && !m_model.isFwOnly()
-        && m_dongleFwVer != m_fwVer;
+    const bool mismatch =
+        !m_availableFw.isEmpty() && isHw() && m_model.isDongle() && !m_model.isFwOnly() && m_dongleFwVer != m_fwVer;
     if (mismatch != m_mismatch) {
         m_mismatch = mismatch;
         emit fwMismatchChanged();
@@ -323,14 +323,11 @@ void UIKesFwMediator::continueReinstallingDrivers()
             uninstallDrivers();
         break;
     case DrUninstalling:
-    case DrWaitForDeviceReconnect:
-        break;
+    case DrWaitForDeviceReconnect: break;
     case DrSuccess:
     case DrDeviceConnected:
     case DrAccessDenied:
-    case DrFailed:
-        setDrStatus(DrNotStarted);
-        break;
+    case DrFailed: setDrStatus(DrNotStarted); break;
     }
 }
 

@@ -49,8 +49,8 @@ class UIKesHeadMediator final : public QObject {
     Q_PROPERTY(QString udpPort READ getUdpPort WRITE setUdpPort NOTIFY udpPortChanged)
 
 public:
-    UIKesHeadMediator(UIModels::IAppServices& app, DeviceModels::KestrinDeviceModel& model,
-                      Devices::DeviceProxy& proxy, QObject* parent);
+    UIKesHeadMediator(UIModels::IAppServices& app, DeviceModels::KestrinDeviceModel& model, Devices::DeviceProxy& proxy,
+                      QObject* parent);
     ~UIKesHeadMediator() override;
 
     QQuaternion getPosition() const { return m_position; }

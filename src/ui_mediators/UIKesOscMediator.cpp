@@ -26,7 +26,10 @@ constexpr int c_argumentsReserve = 20;
 
 } // namespace
 
-UIKesOscMediator::UIKesOscMediator() : m_socket(std::make_unique<QUdpSocket>()) {}
+UIKesOscMediator::UIKesOscMediator()
+    : m_socket(std::make_unique<QUdpSocket>())
+{
+}
 
 UIKesOscMediator::~UIKesOscMediator() = default;
 
@@ -87,23 +90,12 @@ void UIKesOscMediator::updateHeadPosition(const QQuaternion& position, float pit
 void UIKesOscMediator::sendOscPosition()
 {
     switch (m_formatIndex) {
-    case UnityQuat:
-        sendOscUnityQuat();
-        break;
-    case SceneRotator:
-        sendOscSceneRotator();
-        break;
-    case Virtuoso:
-        sendOscVirtuoso();
-        break;
-    case Quaternion:
-        sendOscQuaternion();
-        break;
-    case Ypr:
-        sendOscYpr();
-        break;
-    default:
-        break;
+    case UnityQuat: sendOscUnityQuat(); break;
+    case SceneRotator: sendOscSceneRotator(); break;
+    case Virtuoso: sendOscVirtuoso(); break;
+    case Quaternion: sendOscQuaternion(); break;
+    case Ypr: sendOscYpr(); break;
+    default: break;
     }
 }
 

@@ -397,7 +397,8 @@ bool UIKesSettingsMediator::loadEqFromFile(const QUrl& fileUrl)
 void UIKesSettingsMediator::RegisterType()
 {
     qmlRegisterUncreatableType<UIKesSettingsMediator>(
-        "Velmor.Enums", 1, 0, "UIKesSettingsMediator", QStringLiteral("Error - class UIKesSettingsMediator uncreatable"));
+        "Velmor.Enums", 1, 0, "UIKesSettingsMediator",
+        QStringLiteral("Error - class UIKesSettingsMediator uncreatable"));
 }
 
 } // namespace UIMediators

@@ -10,8 +10,7 @@ UIKesStatusMediator::UIKesStatusMediator(DeviceModels::KestrinDeviceModel& model
 {
     connect(&m_model, &DeviceModels::KestrinDeviceModel::sigBatteryLevelChanged, this,
             &UIKesStatusMediator::batteryPercentageChanged);
-    connect(&m_model, &DeviceModels::KestrinDeviceModel::sigMicMuteChanged, this,
-            &UIKesStatusMediator::micMuteChanged);
+    connect(&m_model, &DeviceModels::KestrinDeviceModel::sigMicMuteChanged, this, &UIKesStatusMediator::micMuteChanged);
 }
 
 int UIKesStatusMediator::getBatteryPercentage() const

@@ -67,9 +67,9 @@ void UINotificationsMediator::loadCache()
         const QByteArray bytes = file.readAll();
         list = Notification::FromJson(bytes, true);
         if (list.isEmpty() && IsUnreadableCache(bytes)) {
-            GlobalLogger::Instance()->message(QtWarningMsg,
-                                              "The notifications cache %s is damaged; it is kept until a new feed arrives",
-                                              qUtf8Printable(path));
+            GlobalLogger::Instance()->message(
+                QtWarningMsg, "The notifications cache %s is damaged; it is kept until a new feed arrives",
+                qUtf8Printable(path));
             m_keepCache = true;
         }
     }
@@ -86,8 +86,8 @@ void UINotificationsMediator::saveCache() const
     }
     // Written aside and renamed over the old file, so that a failed write never leaves half a list.
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(Notification::ToJson(m_model->getNotifications())) < 0
-        || !file.commit()) {
+    if (!file.open(QIODevice::WriteOnly) || file.write(Notification::ToJson(m_model->getNotifications())) < 0 ||
+        !file.commit()) {
         GlobalLogger::Instance()->message(QtWarningMsg, "Cannot write the notifications cache %s: %s",
                                           qUtf8Printable(path), qUtf8Printable(file.errorString()));
     }

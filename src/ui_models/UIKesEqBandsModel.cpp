@@ -12,12 +12,12 @@ constexpr std::array<int, 10> c_builtin_freqs = {32, 64, 125, 250, 500, 1000, 20
 
 // Gains of the built-in presets 1..6, in the order of c_builtin_freqs.
 constexpr std::array<std::array<int, 10>, 6> c_builtin_gains = {{
-    {0, 0, 0, 0, 0, 0, 0, 0, 0, 0},          // Velmor
-    {0, 0, 0, 0, 0, 0, 0, 1, 2, 1},          // Treble Boost
-    {3, 2, 0, 0, 0, 0, 0, 0, 0, 0},          // Bass Boost
-    {3, 2, 0, 0, 0, 0, 0, 1, 2, 1},          // Immersive
-    {-5, -5, -4, -2, 0, 0, 0, 4, -3, 2},     // Competition
-    {-1, -1, 3, 0, 0, 1, 4, 3, 0, 2},        // Footsteps
+    {0, 0, 0, 0, 0, 0, 0, 0, 0, 0},      // Velmor
+    {0, 0, 0, 0, 0, 0, 0, 1, 2, 1},      // Treble Boost
+    {3, 2, 0, 0, 0, 0, 0, 0, 0, 0},      // Bass Boost
+    {3, 2, 0, 0, 0, 0, 0, 1, 2, 1},      // Immersive
+    {-5, -5, -4, -2, 0, 0, 0, 4, -3, 2}, // Competition
+    {-1, -1, 3, 0, 0, 1, 4, 3, 0, 2},    // Footsteps
 }};
 
 } // namespace
@@ -30,8 +30,8 @@ UIKesEqBandsModel::UIKesEqBandsModel(DeviceModels::KestrinDeviceModel& model, QO
 
 bool UIKesEqBandsModel::isRow(const QModelIndex& index) const
 {
-    return index.isValid() && !index.parent().isValid() && index.column() == 0 && index.row() >= 0
-        && size_t(index.row()) < m_rows.size();
+    return index.isValid() && !index.parent().isValid() && index.column() == 0 && index.row() >= 0 &&
+           size_t(index.row()) < m_rows.size();
 }
 
 int UIKesEqBandsModel::rowCount(const QModelIndex& parent) const
@@ -45,12 +45,9 @@ QVariant UIKesEqBandsModel::data(const QModelIndex& index, int role) const
         return {};
     const auto& band = m_rows[size_t(index.row())];
     switch (role) {
-    case freqRole:
-        return band.getFreq();
-    case gainRole:
-        return band.getGain();
-    default:
-        return {};
+    case freqRole: return band.getFreq();
+    case gainRole: return band.getGain();
+    default: return {};
     }
 }
 

@@ -110,24 +110,17 @@ QVariant UINotificationsModel::data(const QModelIndex& index, int role) const
     const int row = index.row();
     const Notification& record = recordAt(row);
     switch (role) {
-    case typeRole:
-        return QVariant::fromValue(uint(m_types[row]));
-    case dataRole:
-        return record.content;
-    case linkRole:
-        return record.link;
+    case typeRole: return QVariant::fromValue(uint(m_types[row]));
+    case dataRole: return record.content;
+    case linkRole: return record.link;
     case dateRole:
         if (row >= m_updatesCount && record.createdAt.isValid())
             return record.createdAt;
         return m_currentDate;
-    case isSeenRole:
-        return record.seen;
-    case isHiddenRole:
-        return record.hidden;
-    case isVisibleRole:
-        return isVisible(row);
-    default:
-        return {};
+    case isSeenRole: return record.seen;
+    case isHiddenRole: return record.hidden;
+    case isVisibleRole: return isVisible(row);
+    default: return {};
     }
 }
 
@@ -150,20 +143,16 @@ bool UINotificationsModel::setData(const QModelIndex& index, const QVariant& val
         emit dataChanged(index, index, {isHiddenRole, isVisibleRole});
         emit visiblesChanged();
         return true;
-    default:
-        return false;
+    default: return false;
     }
 }
 
 QHash<int, QByteArray> UINotificationsModel::roleNames() const
 {
     return {
-        {typeRole, QByteArrayLiteral("typeRole")},
-        {dataRole, QByteArrayLiteral("dataRole")},
-        {linkRole, QByteArrayLiteral("linkRole")},
-        {dateRole, QByteArrayLiteral("dateRole")},
-        {isSeenRole, QByteArrayLiteral("isSeenRole")},
-        {isHiddenRole, QByteArrayLiteral("isHiddenRole")},
+        {typeRole, QByteArrayLiteral("typeRole")},           {dataRole, QByteArrayLiteral("dataRole")},
+        {linkRole, QByteArrayLiteral("linkRole")},           {dateRole, QByteArrayLiteral("dateRole")},
+        {isSeenRole, QByteArrayLiteral("isSeenRole")},       {isHiddenRole, QByteArrayLiteral("isHiddenRole")},
         {isVisibleRole, QByteArrayLiteral("isVisibleRole")},
     };
 }

@@ -34,9 +34,9 @@ public:
         typeRole = Qt::UserRole + 1, // Type
         dataRole,                    // the text, or the image URL
         linkRole,
-        dateRole,                    // the start date, or today when there is none
-        isSeenRole,                  // writable
-        isHiddenRole,                // writable: the user dismissed the row
+        dateRole,     // the start date, or today when there is none
+        isSeenRole,   // writable
+        isHiddenRole, // writable: the user dismissed the row
         isVisibleRole,
     };
 

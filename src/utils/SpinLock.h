@@ -32,7 +32,11 @@ private:
 // Holds a SpinLock for the guard's scope.
 class SpinGuard {
 public:
-    explicit SpinGuard(SpinLock& lock) noexcept : m_lock(lock) { m_lock.lock(); }
+    explicit SpinGuard(SpinLock& lock) noexcept
+        : m_lock(lock)
+    {
+        m_lock.lock();
+    }
     ~SpinGuard() { m_lock.unlock(); }
     SpinGuard(const SpinGuard&) = delete;
     SpinGuard& operator=(const SpinGuard&) = delete;

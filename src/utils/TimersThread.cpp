@@ -137,17 +137,10 @@ public:
         const uint32_t now = getTimeUnsafe();
         uint32_t next = info->due;
         switch (info->mode) {
-        case TimersThread::Mode::FixedRate:
-            next = info->due + info->intervalMs;
-            break;
-        case TimersThread::Mode::AfterRunStart:
-            next = lastStartTime + info->intervalMs;
-            break;
-        case TimersThread::Mode::AfterRunEnd:
-            next = now + info->intervalMs;
-            break;
-        default:
-            break;
+        case TimersThread::Mode::FixedRate: next = info->due + info->intervalMs; break;
+        case TimersThread::Mode::AfterRunStart: next = lastStartTime + info->intervalMs; break;
+        case TimersThread::Mode::AfterRunEnd: next = now + info->intervalMs; break;
+        default: break;
         }
         if (int32_t(next - now) < int32_t(info->minGapMs))
             next = now + info->minGapMs;

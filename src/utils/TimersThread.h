@@ -22,7 +22,7 @@ public:
     struct StartParams {
         Mode mode = Mode::FixedRate;
         bool hasFirstDelay = false;
-        int firstDelayMs = 0; // delay of the first run when hasFirstDelay; else one interval
+        int firstDelayMs = 0;  // delay of the first run when hasFirstDelay; else one interval
         TimerId wantedId = -1; // -1: an automatic id
         // After a run the next run is never less than this far in the future (at most the interval).
         unsigned int minGapMs = 0;
@@ -38,8 +38,8 @@ public:
 
     // Arms a timer for `runCount` runs (0 = until stopped). Returns its id, or -1 (interval above
     // MaxIntervalMs, wanted id in use, ids used up); the callback is taken only when an id is returned.
-    TimerId startTimer(unsigned long long runCount, unsigned int intervalMs,
-                       std::function<void()>&& callback, const StartParams& params);
+    TimerId startTimer(unsigned long long runCount, unsigned int intervalMs, std::function<void()>&& callback,
+                       const StartParams& params);
     TimerId startTimer(unsigned long long runCount, unsigned int intervalMs, std::function<void()>&& callback);
     // Removes the timer; from another thread, waits until its running callback has returned.
     // Resets `id` to -1.

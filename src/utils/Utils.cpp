@@ -42,13 +42,13 @@ QString GetApplicationInfo()
 {
     QString info;
     info.reserve(200);
-    info += QStringLiteral("OS: ") + QSysInfo::prettyProductName() + QStringLiteral("; ")
-        + QSysInfo::kernelType() + QLatin1Char(' ') + QSysInfo::kernelVersion() + QLatin1Char('\n');
-    info += QStringLiteral("Qt versions: compiled = ") + QStringLiteral(QT_VERSION_STR)
-        + QStringLiteral("; linked = ") + QString::fromLatin1(qVersion()) + QLatin1Char('\n');
-    info += QCoreApplication::applicationName() + QStringLiteral(" version: ")
-        + QCoreApplication::applicationVersion() + QStringLiteral(" (")
-        + QSysInfo::buildCpuArchitecture() + QStringLiteral(")\n");
+    info += QStringLiteral("OS: ") + QSysInfo::prettyProductName() + QStringLiteral("; ") + QSysInfo::kernelType() +
+            QLatin1Char(' ') + QSysInfo::kernelVersion() + QLatin1Char('\n');
+    info += QStringLiteral("Qt versions: compiled = ") + QStringLiteral(QT_VERSION_STR) +
+            QStringLiteral("; linked = ") + QString::fromLatin1(qVersion()) + QLatin1Char('\n');
+    info += QCoreApplication::applicationName() + QStringLiteral(" version: ") +
+            QCoreApplication::applicationVersion() + QStringLiteral(" (") + QSysInfo::buildCpuArchitecture() +
+            QStringLiteral(")\n");
     return info;
 }
 

@@ -38,7 +38,10 @@ bool IsMainThread();
 // Runs the stored function when it goes out of scope.
 class ScopeGuard {
 public:
-    explicit ScopeGuard(std::function<void()> onExit) : m_onExit(std::move(onExit)) {}
+    explicit ScopeGuard(std::function<void()> onExit)
+        : m_onExit(std::move(onExit))
+    {
+    }
     ~ScopeGuard()
     {
         if (m_onExit)

@@ -12,7 +12,6 @@
 #include "TestHttpServer.h"
 
 #include "app/App.h"
-#include "support/WorkerThreadBus.h"
 #include "core/Enumer.h"
 #include "core/Notification.h"
 #include "devices/DeviceProxy.h"
@@ -20,9 +19,10 @@
 #include "platform/IHwBus.h"
 #include "platform/NetworkUpdater.h"
 #include "support/TestAppData.h"
+#include "support/WorkerThreadBus.h"
 #include "support/devices/TestKestrinDevice.h"
-#include "ui_models/UINotificationsModel.h"
 #include "ui_models/UIKestrinModel.h"
+#include "ui_models/UINotificationsModel.h"
 
 #include <QAbstractItemModel>
 #include <QFile>
@@ -272,7 +272,8 @@ void TestAppPaths::arrivalChecksFirmwareOnlyWithoutAList()
     }
     server.serve(manifestPath, QJsonDocument(manifest).toJson());
     updater->overrideKestrinFwUrl(DeviceType::kestrin_2, QUrl(server.origin(manifestPath)));
-    QTRY_COMPARE_WITH_TIMEOUT(updater->getKestrinFwStatus(DeviceType::kestrin_2), NetworkUpdater::Status::Ready, WaitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(updater->getKestrinFwStatus(DeviceType::kestrin_2), NetworkUpdater::Status::Ready,
+                              WaitMs);
     QVERIFY(updater->hasKestrinFwUpdate(DeviceType::kestrin_2));
     QCOMPARE(server.requestCount(manifestPath), 1);
     QVERIFY(!updater->hasKestrinFwUpdate(DeviceType::kestrin_2_anc));
@@ -312,9 +313,9 @@ void TestAppPaths::newsFollowTheCurrentDevice()
         QFile cache(Notification::GetFileLocation());
         QVERIFY(QDir().mkpath(QFileInfo(cache).absolutePath()));
         QVERIFY(cache.open(QIODevice::WriteOnly));
-        cache.write(Notification::ToJson({TextNews(1, {}), TextNews(2, {DeviceType::kestrin_2}),
-                                          TextNews(3, {DeviceType::kestrin_2_anc}),
-                                          TextNews(4, {DeviceType::kestrin})}));
+        cache.write(
+            Notification::ToJson({TextNews(1, {}), TextNews(2, {DeviceType::kestrin_2}),
+                                  TextNews(3, {DeviceType::kestrin_2_anc}), TextNews(4, {DeviceType::kestrin})}));
     }
     startApp();
     QObject* news = m_app->getNotificationsMediator();

@@ -12,12 +12,12 @@
 
 #include <QDir>
 #include <QDirIterator>
-#include <QSettings>
 #include <QFontDatabase>
 #include <QQmlApplicationEngine>
 #include <QQmlComponent>
 #include <QQmlContext>
 #include <QQuickWindow>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTest>
@@ -28,7 +28,10 @@ class TestAppWindow : public QObject {
     Q_OBJECT
 
 public:
-    explicit TestAppWindow(App& app) : m_app(app) {}
+    explicit TestAppWindow(App& app)
+        : m_app(app)
+    {
+    }
 
 private slots:
     void initTestCase();
@@ -188,7 +191,7 @@ void TestAppWindow::permissionBoxOpensOnce()
     QTRY_VERIFY(box->property("opened").toBool());
     QCOMPARE(box->property("title").toString(), QStringLiteral("Grant Permissions"));
     QCOMPARE(box->property("text").toString(),
-        QStringLiteral("Please grant Input Monitoring permission for your Velmor product"));
+             QStringLiteral("Please grant Input Monitoring permission for your Velmor product"));
     QCOMPARE(box->property("positiveText").toString(), QStringLiteral("Open Permissions"));
     emit m_app.requestInputMonitoring();
     QCOMPARE(loaded("permissionsMessageLoader"), box);
@@ -301,7 +304,7 @@ void TestAppWindow::everyModuleFileCompiles()
 {
     int files = 0;
     QDirIterator it(QStringLiteral(":/qml/Velmor"), {QStringLiteral("*.qml")}, QDir::Files,
-        QDirIterator::Subdirectories);
+                    QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QUrl url(QStringLiteral("qrc") + it.next());
         QQmlComponent component(m_engine.get(), url);
@@ -331,13 +334,12 @@ void TestAppWindow::enumTypesAreRegistered_data()
 {
     QTest::addColumn<QString>("typeName");
     QTest::addColumn<QString>("reason");
-    for (const char* name : {"UIKestrinModel", "UINotificationsModel", "UIAppMediator",
-             "UIKesFwMediator", "UIKesSettingsMediator"}) {
+    for (const char* name :
+         {"UIKestrinModel", "UINotificationsModel", "UIAppMediator", "UIKesFwMediator", "UIKesSettingsMediator"}) {
         QTest::newRow(name) << QString::fromLatin1(name)
                             << QStringLiteral("Error - class %1 uncreatable").arg(QLatin1String(name));
     }
-    QTest::newRow("UIModel") << QStringLiteral("UIModel")
-                             << QStringLiteral("Error - class IUIModel uncreatable");
+    QTest::newRow("UIModel") << QStringLiteral("UIModel") << QStringLiteral("Error - class IUIModel uncreatable");
 }
 
 void TestAppWindow::enumTypesAreRegistered()
@@ -360,7 +362,7 @@ void TestAppWindow::enumsReachQml()
     QQmlComponent component(m_engine.get());
     component.setData("import QtQuick\nimport Velmor.Enums 1.0\n"
                       "Item { property int hardware: UIModel.Hardware; property int kestrin: UIModel.Kestrin }\n",
-        QUrl());
+                      QUrl());
     std::unique_ptr<QObject> item(component.create());
     QVERIFY2(item, qPrintable(component.errorString()));
     QCOMPARE(item->property("hardware").toInt(), 2);

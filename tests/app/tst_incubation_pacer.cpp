@@ -13,8 +13,7 @@
 namespace {
 
 // Stands for the controller that the window installs; it never builds anything itself.
-class IdleController final : public QQmlIncubationController {
-};
+class IdleController final : public QQmlIncubationController { };
 
 } // namespace
 
@@ -66,7 +65,8 @@ Item {
         }
     }
 }
-)", QUrl());
+)",
+                      QUrl());
     const std::unique_ptr<QObject> root(component.create());
     QVERIFY2(root, qPrintable(component.errorString()));
     auto* loader = root->property("loader").value<QObject*>();

@@ -18,9 +18,9 @@
 
 #include <grp.h>
 #include <sys/ipc.h>
-#include <sys/stat.h>
 #include <sys/sem.h>
 #include <sys/shm.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -51,8 +51,9 @@ public:
     // The lock file a running instance of this user holds.
     QString launchLockPath() const
     {
-        return QDir(runtimeFolder()).filePath(
-            QStringLiteral("VELMOR_QORN_LAUNCH_MEM_8100bc42-a4ab-4d2c-b373-725b56e5adb3_%1.lock").arg(::getuid()));
+        return QDir(runtimeFolder())
+            .filePath(
+                QStringLiteral("VELMOR_QORN_LAUNCH_MEM_8100bc42-a4ab-4d2c-b373-725b56e5adb3_%1.lock").arg(::getuid()));
     }
 
     QStringList logFiles() const { return QDir(logFolder()).entryList(QDir::Files, QDir::Name); }
@@ -63,20 +64,13 @@ public:
     }
 
     // The files Qt names the shared memory segments and their locks after.
-    QStringList ipcKeyFiles() const
-    {
-        return QDir(tempFolder()).entryList({QStringLiteral("qipc_*")}, QDir::Files);
-    }
-    QStringList lockFiles() const
-    {
-        return QDir(runtimeFolder()).entryList({QStringLiteral("*.lock")}, QDir::Files);
-    }
+    QStringList ipcKeyFiles() const { return QDir(tempFolder()).entryList({QStringLiteral("qipc_*")}, QDir::Files); }
+    QStringList lockFiles() const { return QDir(runtimeFolder()).entryList({QStringLiteral("*.lock")}, QDir::Files); }
 
     // Whether a segment still exists in the kernel for every segment key file.
     bool segmentsExist() const
     {
-        const QStringList files =
-            QDir(tempFolder()).entryList({QStringLiteral("qipc_sharedmemory_*")}, QDir::Files);
+        const QStringList files = QDir(tempFolder()).entryList({QStringLiteral("qipc_sharedmemory_*")}, QDir::Files);
         if (files.isEmpty())
             return false;
         for (const QString& name : files) {
@@ -93,7 +87,7 @@ public:
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"),
-            m_sessionBus.isEmpty() ? TestSupport::PrivateBus::NoBusAddress() : m_sessionBus);
+                   m_sessionBus.isEmpty() ? TestSupport::PrivateBus::NoBusAddress() : m_sessionBus);
         env.insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"), TestSupport::PrivateBus::NoBusAddress());
         env.insert(QStringLiteral("HOME"), m_root.path());
         env.insert(QStringLiteral("TMPDIR"), tempFolder());
@@ -143,8 +137,7 @@ public:
         if (inChild)
             m_process.setChildProcessModifier(inChild);
         m_process.setProcessChannelMode(QProcess::MergedChannels);
-        QObject::connect(&m_process, &QProcess::readyRead,
-            [this] { m_output += m_process.readAll(); });
+        QObject::connect(&m_process, &QProcess::readyRead, [this] { m_output += m_process.readAll(); });
         m_process.start(program, arguments);
     }
 
@@ -192,14 +185,13 @@ constexpr int ProbeShowRequested = 43;
 
 } // namespace
 
-#define VERIFY_EXIT(run, code)                                                                     \
-    do {                                                                                           \
-        const int exitCode_ = (run).finish();                                                      \
-        QVERIFY2(exitCode_ == (code),                                                              \
-            qPrintable(QStringLiteral("exit code %1, expected %2; output:\n%3")                    \
-                           .arg(exitCode_)                                                         \
-                           .arg(code)                                                              \
-                           .arg(QString::fromLocal8Bit((run).output()))));                         \
+#define VERIFY_EXIT(run, code)                                                                                         \
+    do {                                                                                                               \
+        const int exitCode_ = (run).finish();                                                                          \
+        QVERIFY2(exitCode_ == (code), qPrintable(QStringLiteral("exit code %1, expected %2; output:\n%3")              \
+                                                     .arg(exitCode_)                                                   \
+                                                     .arg(code)                                                        \
+                                                     .arg(QString::fromLocal8Bit((run).output()))));                   \
     } while (false)
 
 class TestStartup : public QObject {
@@ -227,7 +219,8 @@ void TestStartup::driverRemovalRun_data()
 {
     QTest::addColumn<QStringList>("arguments");
     QTest::newRow("alone") << QStringList{DriverRemovalOption};
-    QTest::newRow("after other arguments") << QStringList{QStringLiteral("--verbose"), QStringLiteral("x"), DriverRemovalOption};
+    QTest::newRow("after other arguments")
+        << QStringList{QStringLiteral("--verbose"), QStringLiteral("x"), DriverRemovalOption};
     QTest::newRow("before other arguments") << QStringList{DriverRemovalOption, QStringLiteral("--verbose")};
     QTest::newRow("twice") << QStringList{DriverRemovalOption, DriverRemovalOption};
 }
@@ -242,7 +235,7 @@ void TestStartup::driverRemovalRun()
     // Its result, in one line on the terminal.
     QCOMPARE(run.output().count("Driver removal"), 1);
     QVERIFY2(run.output().contains("Driver removal did not complete; the log says why. (exit code 3)\n"),
-        run.output().constData());
+             run.output().constData());
 
     // No single-instance check and no window: no marker, no lock, no channel.
     QVERIFY(sandbox.lockFiles().isEmpty());
@@ -306,13 +299,13 @@ void TestStartup::namesAndVersionReachTheWindow()
     const QStringList logs = sandbox.logFiles();
     QCOMPARE(logs.size(), 1);
     QVERIFY2(QRegularExpression(QStringLiteral("^\\d{4}\\.\\d{2}\\.\\d{2}-1\\.log$")).match(logs.first()).hasMatch(),
-        qPrintable(logs.first()));
+             qPrintable(logs.first()));
     const QByteArray log = sandbox.readLog(logs.first());
     QVERIFY2(log.startsWith("OS: "), log.constData());
     QVERIFY2(log.contains("\nVelmor version: " VELMOR_VERSION " ("), log.constData());
     // No desktop to ask: animations stay on, and the log says why.
     QVERIFY2(log.contains("No session bus, so the desktop's animation setting cannot be read; animations stay on."),
-        log.constData());
+             log.constData());
 }
 
 void TestStartup::desktopWithoutAnimations()
@@ -322,8 +315,8 @@ void TestStartup::desktopWithoutAnimations()
     QVERIFY2(!bus.address().isEmpty(), qPrintable(bus.errorString()));
     TestSupport::FakeDesktopServices desktop(bus.address(), TestSupport::FakeDesktopServices::Portal);
     QVERIFY(desktop.isReady());
-    desktop.portal().setValue(QStringLiteral("org.gnome.desktop.interface"), QStringLiteral("enable-animations"),
-        false, true);
+    desktop.portal().setValue(QStringLiteral("org.gnome.desktop.interface"), QStringLiteral("enable-animations"), false,
+                              true);
     Sandbox sandbox;
     sandbox.setSessionBus(bus.address());
 
@@ -333,7 +326,7 @@ void TestStartup::desktopWithoutAnimations()
     // Read once (the platform's own theme may ask for other settings).
     QCOMPARE(desktop.portal().reads().count(
                  {QStringLiteral("org.gnome.desktop.interface"), QStringLiteral("enable-animations")}),
-        1);
+             1);
 }
 
 void TestStartup::secondStartHandsOverToTheFirst()
@@ -353,11 +346,11 @@ void TestStartup::secondStartHandsOverToTheFirst()
     const QStringList logs = sandbox.logFiles();
     QCOMPARE(logs.size(), 2);
     const QByteArray handOver = sandbox.readLog(logs.last());
-    QVERIFY2(handOver.contains(QByteArray("Another instance runs (pid ") + QByteArray::number(firstPid)
-                 + "); asked it to show its window."),
-        handOver.constData());
+    QVERIFY2(handOver.contains(QByteArray("Another instance runs (pid ") + QByteArray::number(firstPid) +
+                               "); asked it to show its window."),
+             handOver.constData());
     QVERIFY2(sandbox.readLog(logs.first()).contains("Another start asked to show the window."),
-        sandbox.readLog(logs.first()).constData());
+             sandbox.readLog(logs.first()).constData());
 }
 
 void TestStartup::secondStartThatCannotHandOverGivesUp()
@@ -397,8 +390,9 @@ void TestStartup::secondUserHasAnInstanceOfTheirOwn()
     QTemporaryDir root;
     QVERIFY(root.isValid());
     QDir folder(root.path());
-    QVERIFY(QFile::setPermissions(root.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
-        | QFile::ReadOther | QFile::ExeOther | QFile::ReadGroup | QFile::ExeGroup));
+    QVERIFY(QFile::setPermissions(root.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                                   QFile::ReadOther | QFile::ExeOther | QFile::ReadGroup |
+                                                   QFile::ExeGroup));
     // A shared temporary folder like /tmp (sticky, writable by all).
     QVERIFY(folder.mkdir(QStringLiteral("tmp")));
     const QByteArray sharedTmp = QFile::encodeName(folder.filePath(QStringLiteral("tmp")));
@@ -484,7 +478,7 @@ void TestStartup::lockLeftByAKillDoesNotBlock()
     QCOMPARE(logs.size(), 1);
     if (!content.isEmpty()) {
         QVERIFY2(sandbox.readLog(logs.first()).contains("The instance lock of an earlier run was left behind"),
-            sandbox.readLog(logs.first()).constData());
+                 sandbox.readLog(logs.first()).constData());
     }
 }
 

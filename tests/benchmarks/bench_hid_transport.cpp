@@ -87,13 +87,13 @@ struct Context {
 // The two measured exchanges stay out of line, each one function in a profile.
 __attribute__((noinline)) void ExchangeViaTransport(Context& c)
 {
-    const bool ok = c.transport.exchange(c_request, sizeof c_request, false, 10, c.valid,
-                                         [&c](const uint8_t* reply, size_t) {
-                                             if (reply[8] != 0)
-                                                 return false;
-                                             c.value = reply[9];
-                                             return true;
-                                         });
+    const bool ok =
+        c.transport.exchange(c_request, sizeof c_request, false, 10, c.valid, [&c](const uint8_t* reply, size_t) {
+            if (reply[8] != 0)
+                return false;
+            c.value = reply[9];
+            return true;
+        });
     c.failures += !ok;
 }
 
@@ -174,8 +174,10 @@ int main(int argc, char** argv)
                 counted ? Median(bareInstructions) : 0.0);
     std::printf("KestrinTransport::exchange:            %7.1f ns  %7.1f ns  %10.0f\n", tMin * 1e9, tMed * 1e9,
                 counted ? Median(transportInstructions) : 0.0);
-    std::printf("transport / bare, CPU time (min):      %.3f (adds %.1f %%)\n", tMin / bMin, (tMin / bMin - 1.0) * 100.0);
-    std::printf("transport / bare, CPU time (median):   %.3f (adds %.1f %%)\n", tMed / bMed, (tMed / bMed - 1.0) * 100.0);
+    std::printf("transport / bare, CPU time (min):      %.3f (adds %.1f %%)\n", tMin / bMin,
+                (tMin / bMin - 1.0) * 100.0);
+    std::printf("transport / bare, CPU time (median):   %.3f (adds %.1f %%)\n", tMed / bMed,
+                (tMed / bMed - 1.0) * 100.0);
     if (counted) {
         const double ratio = Median(transportInstructions) / Median(bareInstructions);
         std::printf("transport / bare, instructions:        %.3f (adds %.1f %%)\n", ratio, (ratio - 1.0) * 100.0);

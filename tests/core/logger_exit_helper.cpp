@@ -46,8 +46,7 @@ int main(int argc, char** argv)
         GlobalLogger::Instance()->message(QtDebugMsg, "last line");
         std::puts("logged");
         std::fflush(stdout);
-        while (std::getchar() != EOF) {
-        }
+        while (std::getchar() != EOF) { }
         return 0;
     }
 

@@ -74,8 +74,8 @@ private slots:
         for (int i = 0; i < expected.size(); ++i)
             QCOMPARE(Enumer<KestrinHwType>::NameOrNull(KestrinHwType(i)), expected[i]);
         QCOMPARE(Enumer<KestrinHwType>::Values(),
-                 (QList<KestrinHwType>{KestrinHwType::ps_headset, KestrinHwType::ps_dongle,
-                                       KestrinHwType::xbox_headset, KestrinHwType::xbox_dongle}));
+                 (QList<KestrinHwType>{KestrinHwType::ps_headset, KestrinHwType::ps_dongle, KestrinHwType::xbox_headset,
+                                       KestrinHwType::xbox_dongle}));
         QCOMPARE(uint(Enumer<KestrinHwType>::Invalid()), 4u);
         QCOMPARE(uint(Enumer<KestrinHwType>::Default()), 4u);
     }
@@ -186,8 +186,8 @@ private slots:
         std::atomic<int> good{0};
         for (int i = 0; i < 8; ++i) {
             threads.emplace_back([&] {
-                if (Enumer<Fresh>::NameOrNull(Fresh::b) == "b" && Enumer<Fresh>::Count() == 2
-                    && Enumer<Fresh>::Values().size() == 2)
+                if (Enumer<Fresh>::NameOrNull(Fresh::b) == "b" && Enumer<Fresh>::Count() == 2 &&
+                    Enumer<Fresh>::Values().size() == 2)
                     ++good;
             });
         }

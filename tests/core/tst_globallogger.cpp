@@ -148,7 +148,8 @@ private slots:
         QTest::newRow("delete") << QStringLiteral("a\x7f") << QStringLiteral("a\\x7f");
         QTest::newRow("next line (C1)") << QString::fromUtf16(u"a\u0085b") << QStringLiteral("a\\x85b");
         QTest::newRow("line separator") << QString::fromUtf16(u"a\u2028b\u2029") << QStringLiteral("a\\u2028b\\u2029");
-        QTest::newRow("plain text") << QString::fromUtf16(u"Kopfhörer \\ 100 % ✓") << QString::fromUtf16(u"Kopfhörer \\ 100 % ✓");
+        QTest::newRow("plain text") << QString::fromUtf16(u"Kopfhörer \\ 100 % ✓")
+                                    << QString::fromUtf16(u"Kopfhörer \\ 100 % ✓");
     }
     void controlCharactersAreEscaped()
     {
@@ -307,8 +308,8 @@ private slots:
         QByteArray expected;
         for (int i = 0; i < 5; ++i) {
             const QByteArray content = "content " + QByteArray::number(i);
-            expected += "2000.02.0" + QByteArray::number(i + 1) + "-1.log\n" + QByteArray::number(content.size())
-                + " bytes\n" + content + "\n";
+            expected += "2000.02.0" + QByteArray::number(i + 1) + "-1.log\n" + QByteArray::number(content.size()) +
+                        " bytes\n" + content + "\n";
         }
         expected += "notes.txt\n9 bytes\nWrong file name.\n";
         expected += "big.log\n10485761 bytes\nFile's too big.\n";
@@ -316,8 +317,8 @@ private slots:
         expected += "empty.log\n0 bytes\n\n";
         const QByteArray currentContent = ReadFile(LogFolder() + "/" + current);
         QVERIFY(currentContent.endsWith(" current run\n"));
-        expected += current.toUtf8() + "\n" + QByteArray::number(currentContent.size()) + " bytes\n" + currentContent
-            + "\n";
+        expected +=
+            current.toUtf8() + "\n" + QByteArray::number(currentContent.size()) + " bytes\n" + currentContent + "\n";
         QCOMPARE(bundle.size(), expected.size());
         QVERIFY(bundle == expected);
     }
@@ -360,7 +361,8 @@ private slots:
     {
         QTest::addColumn<QString>("mode");
         QTest::addColumn<QStringList>("mustHave");
-        QTest::newRow("normal exit") << "exit" << QStringList{"D:      ", " last line of main", " from a late destructor"};
+        QTest::newRow("normal exit") << "exit"
+                                     << QStringList{"D:      ", " last line of main", " from a late destructor"};
         QTest::newRow("crash after a warning") << "crash" << QStringList{"WARN:   ", " warning before the crash"};
     }
     void processExit()

@@ -67,7 +67,9 @@ private slots:
 
     void fullImageItem()
     {
-        const auto list = Read("{ 'id': 3, 'type': 'image', 'imageUrl': 'https://example.com/a.png', 'link': 'https://example.com/news', 'createdAt': '2025 03 07', 'expiresAt': '2025 12 31', 'targetModels': ['Kestrin2'] }");
+        const auto list = Read(
+            "{ 'id': 3, 'type': 'image', 'imageUrl': 'https://example.com/a.png', 'link': 'https://example.com/news', "
+            "'createdAt': '2025 03 07', 'expiresAt': '2025 12 31', 'targetModels': ['Kestrin2'] }");
         QCOMPARE(list.size(), 1);
         const Notification& n = list[0];
         QCOMPARE(n.type, Notification::Type::image);
@@ -89,8 +91,8 @@ private slots:
     {
         QFETCH(bool, readLocalFlags);
         QFETCH(bool, expected);
-        const auto list = Read("{ 'id': 1, 'type': 'text', 'text': 't', 'seen': true, 'hidden': true }",
-                               readLocalFlags);
+        const auto list =
+            Read("{ 'id': 1, 'type': 'text', 'text': 't', 'seen': true, 'hidden': true }", readLocalFlags);
         QCOMPARE(list.size(), 1);
         QCOMPARE(list[0].seen, expected);
         QCOMPARE(list[0].hidden, expected);
@@ -108,9 +110,9 @@ private slots:
         QTest::newRow("empty text") << QByteArray("{ 'type': 'text', 'text': '' }");
         QTest::newRow("text not a string") << QByteArray("{ 'type': 'text', 'text': 12 }");
         QTest::newRow("image with only text") << QByteArray("{ 'type': 'image', 'text': 't' }");
-        QTest::newRow("image url invalid") << QByteArray("{ 'type': 'image', 'imageUrl': 'http://exa mple.com/a.png' }");
-        QTest::newRow("link invalid")
-            << QByteArray("{ 'type': 'text', 'text': 't', 'link': 'http://[::1/broken' }");
+        QTest::newRow("image url invalid")
+            << QByteArray("{ 'type': 'image', 'imageUrl': 'http://exa mple.com/a.png' }");
+        QTest::newRow("link invalid") << QByteArray("{ 'type': 'text', 'text': 't', 'link': 'http://[::1/broken' }");
         QTest::newRow("element not an object") << QByteArray("'text'");
         QTest::newRow("element null") << QByteArray("null");
     }
@@ -155,8 +157,8 @@ private slots:
     {
         QFETCH(QString, text);
         QFETCH(QDate, date);
-        const auto list = Read("{ 'type': 'text', 'text': 't', 'createdAt': '" + text.toUtf8()
-                               + "', 'expiresAt': '" + text.toUtf8() + "\" }");
+        const auto list = Read("{ 'type': 'text', 'text': 't', 'createdAt': '" + text.toUtf8() + "', 'expiresAt': '" +
+                               text.toUtf8() + "\" }");
         QCOMPARE(list.size(), 1);
         QCOMPARE(list[0].createdAt.isValid(), date.isValid());
         QCOMPARE(list[0].expiresAt.isValid(), date.isValid());
@@ -192,7 +194,8 @@ private slots:
 
     void idsAndDuplicates()
     {
-        const auto list = Read("{ 'type': 'text', 'text': 'a' }, { 'id': 5, 'type': 'text', 'text': 'b' }, { 'id': 5, 'type': 'text', 'text': 'c' }, { 'id': '9', 'type': 'text', 'text': 'd' }");
+        const auto list = Read("{ 'type': 'text', 'text': 'a' }, { 'id': 5, 'type': 'text', 'text': 'b' }, { 'id': 5, "
+                               "'type': 'text', 'text': 'c' }, { 'id': '9', 'type': 'text', 'text': 'd' }");
         QCOMPARE(list.size(), 4);
         QCOMPARE(list[0].id, 0);
         QCOMPARE(list[1].id, 5);
@@ -250,11 +253,8 @@ private slots:
         n.expiresAt = QDate(2026, 1, 1);
         n.seen = true;
         n.hidden = true;
-        const QJsonObject item = QJsonDocument::fromJson(Notification::ToJson({n}))
-                                     .object()
-                                     .value("notifications")
-                                     .toArray()[0]
-                                     .toObject();
+        const QJsonObject item =
+            QJsonDocument::fromJson(Notification::ToJson({n})).object().value("notifications").toArray()[0].toObject();
         QCOMPARE(item.value("imageUrl").toString(), n.content);
         QVERIFY(!item.contains("text"));
         QCOMPARE(item.value("targetModels").toArray(), (QJsonArray{"kestrin", "kestrin_2_anc"}));
@@ -266,7 +266,12 @@ private slots:
 
     void roundTrip()
     {
-        const auto original = Read("{ 'id': 1, 'type': 'text', 'text': 'one', 'seen': true }, { 'id': 2, 'type': 'image', 'imageUrl': 'https://example.com/b.png', 'link': 'https://example.com', 'targetModels': ['Kestrin', 'KestrinANC', 'solvarine'], 'createdAt': '2024 01 31', 'hidden': true }, { 'id': 3, 'type': 'text', 'text': 'three \\u00e9\\u4e2d \\'quoted\\'\\n', 'expiresAt': '2030 12 01' }", true);
+        const auto original =
+            Read("{ 'id': 1, 'type': 'text', 'text': 'one', 'seen': true }, { 'id': 2, 'type': 'image', 'imageUrl': "
+                 "'https://example.com/b.png', 'link': 'https://example.com', 'targetModels': ['Kestrin', "
+                 "'KestrinANC', 'solvarine'], 'createdAt': '2024 01 31', 'hidden': true }, { 'id': 3, 'type': 'text', "
+                 "'text': 'three \\u00e9\\u4e2d \\'quoted\\'\\n', 'expiresAt': '2030 12 01' }",
+                 true);
         QCOMPARE(original.size(), 3);
         QCOMPARE(original[0].seen, true);
         QCOMPARE(original[1].hidden, true);

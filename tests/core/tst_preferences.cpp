@@ -33,10 +33,7 @@ private slots:
         qRegisterMetaType<Preferences::BoolProperty>();
     }
 
-    void init()
-    {
-        TestSupport::ClearAppData();
-    }
+    void init() { TestSupport::ClearAppData(); }
 
     void firstStartGivesDefaults()
     {

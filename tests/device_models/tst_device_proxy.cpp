@@ -26,12 +26,10 @@ public:
 struct SignalLog {
     explicit SignalLog(DeviceProxy& proxy)
     {
-        QObject::connect(&proxy, &DeviceProxy::deviceLost, [this, &proxy] {
-            events << QStringLiteral("lost %1").arg(proxy.getInstanceId());
-        });
-        QObject::connect(&proxy, &DeviceProxy::deviceReady, [this, &proxy] {
-            events << QStringLiteral("ready %1").arg(proxy.getInstanceId());
-        });
+        QObject::connect(&proxy, &DeviceProxy::deviceLost,
+                         [this, &proxy] { events << QStringLiteral("lost %1").arg(proxy.getInstanceId()); });
+        QObject::connect(&proxy, &DeviceProxy::deviceReady,
+                         [this, &proxy] { events << QStringLiteral("ready %1").arg(proxy.getInstanceId()); });
     }
     QStringList events;
 };

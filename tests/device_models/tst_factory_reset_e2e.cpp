@@ -33,7 +33,8 @@ void Personalise(Kestrin::State& s)
 }
 
 struct ResetRig : KestrinModelRig {
-    explicit ResetRig(uint16_t pid) : KestrinModelRig(pid, true, Personalise)
+    explicit ResetRig(uint16_t pid)
+        : KestrinModelRig(pid, true, Personalise)
     {
         QObject::connect(model.get(), &KestrinDeviceModel::deviceReady, &settings,
                          &UIKesSettingsMediator::onModelReady);

@@ -6,8 +6,8 @@
 #include "devices/DeviceProxy.h"
 #include "devices/FakeKestrinDeviceImpl.h"
 #include "support/devices/ManualWorkerTimers.h"
-#include "support/devices/WorkerJobs.h"
 #include "support/devices/TestKestrinDevice.h"
+#include "support/devices/WorkerJobs.h"
 
 #include <QElapsedTimer>
 #include <QSignalSpy>
@@ -29,8 +29,8 @@ QStringList HtCalls(const TestKestrinDevice& device)
 {
     QStringList calls;
     for (const QString& call : device.calls()) {
-        if (call.startsWith(QLatin1String("setGyroSensorEnabled")) || call == QLatin1String("centralize")
-            || call == QLatin1String("processAvailablePositionSensors") || call == QLatin1String("readPosition"))
+        if (call.startsWith(QLatin1String("setGyroSensorEnabled")) || call == QLatin1String("centralize") ||
+            call == QLatin1String("processAvailablePositionSensors") || call == QLatin1String("readPosition"))
             calls << call;
     }
     return calls;
@@ -129,9 +129,9 @@ private slots:
         QVERIFY(f.model->hasHeadtracking());
         // Sensors on, the samples gathered meanwhile taken in, and the current orientation made
         // straight ahead, before the first read.
-        QCOMPARE(HtCalls(*f.device), (QStringList{c_sensorsOff, c_sensorsOn,
-                                                  QStringLiteral("processAvailablePositionSensors"),
-                                                  QStringLiteral("centralize")}));
+        QCOMPARE(HtCalls(*f.device),
+                 (QStringList{c_sensorsOff, c_sensorsOn, QStringLiteral("processAvailablePositionSensors"),
+                              QStringLiteral("centralize")}));
         QVERIFY(!f.stepPending());
         QVERIFY(f.publishing());
         // The position read is the only worker job (polling is off).

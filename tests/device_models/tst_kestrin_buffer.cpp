@@ -15,11 +15,13 @@ class TestKestrinBuffer : public QObject {
 
     struct Fixture {
         explicit Fixture(DeviceType type = DeviceType::kestrin_2, const TestKestrinDevice::State& state = {})
-            : device([type] {
-                  TestKestrinDevice::Options options;
-                  options.type = type;
-                  return options;
-              }(), state)
+            : device(
+                  [type] {
+                      TestKestrinDevice::Options options;
+                      options.type = type;
+                      return options;
+                  }(),
+                  state)
             , buffer(timers)
         {
             buffer.setDevMain(&device, type);
@@ -64,9 +66,9 @@ private slots:
         f.timers.advance(10);
         f.timers.advance(10);
         f.timers.advance(10);
-        QCOMPARE(f.device.calls(), QStringList({QStringLiteral("setVpLevel 5"), QStringLiteral("setAmpGain 100"),
-                                                QStringLiteral("setSidetone true"),
-                                                QStringLiteral("setAutoPowerOff 600")}));
+        QCOMPARE(f.device.calls(),
+                 QStringList({QStringLiteral("setVpLevel 5"), QStringLiteral("setAmpGain 100"),
+                              QStringLiteral("setSidetone true"), QStringLiteral("setAutoPowerOff 600")}));
         QVERIFY(!f.buffer.isFree());
         f.timers.advance(10); // finds nothing and stops
         QVERIFY(f.buffer.isFree());
@@ -204,9 +206,9 @@ private slots:
         f.buffer.setAmpGain(50);
         f.buffer.setEqBands(8, bands8);
         f.buffer.setCurrentEqIndex(8);
-        QCOMPARE(f.device.calls(), QStringList({QStringLiteral("setEqBands 7 1,2,3,4,5,6,7,8,9,10"),
-                                                QStringLiteral("setEqBands 8 3,3,3,3,3,3,3,3,3,3"),
-                                                QStringLiteral("setEqIndex 8")}));
+        QCOMPARE(f.device.calls(),
+                 QStringList({QStringLiteral("setEqBands 7 1,2,3,4,5,6,7,8,9,10"),
+                              QStringLiteral("setEqBands 8 3,3,3,3,3,3,3,3,3,3"), QStringLiteral("setEqIndex 8")}));
         QVERIFY(f.buffer.readFailedKeys().empty());
         QVERIFY(!f.buffer.isPaused());
         // The other settings still go out through the queue.
@@ -253,7 +255,8 @@ private slots:
         bands[4].setGain(-5);
         f.buffer.setEqBands(7, bands);
         f.timers.advance(0);
-        QCOMPARE(f.device.calls(QStringLiteral("write")), QStringList{QStringLiteral("writeUserEqBiquad 7 4 6 500 -5")});
+        QCOMPARE(f.device.calls(QStringLiteral("write")),
+                 QStringList{QStringLiteral("writeUserEqBiquad 7 4 6 500 -5")});
         QCOMPARE(f.device.headset().bands.at(7), bands);
         QVERIFY(f.buffer.readFailedKeys().empty());
     }

@@ -228,7 +228,7 @@ private slots:
                           : setting == QLatin1String("gcm")     ? m.getGameChatMix()
                           : setting == QLatin1String("nr")      ? m.getNoiseReduction()
                           : setting == QLatin1String("balance") ? m.getEarcupBalance()
-                                                                 : int(m.getAncMode());
+                                                                : int(m.getAncMode());
         QCOMPARE(value, repaired);
         f.settle();
         QCOMPARE(f.device->calls(QStringLiteral("set")), QStringList{write});
@@ -402,7 +402,7 @@ private slots:
         f.connectDevice();
         f.device->refuse(QStringLiteral("setAmpGain"), 1);
         QVERIFY(f.model->setAmpGain(50));
-        f.advance(0); // refused
+        f.advance(0);                     // refused
         QVERIFY(f.model->setAmpGain(60)); // queued again before the tick looked at the refusal
         f.tick();
         QCOMPARE(f.model->getAmpGain(), uint8_t(60));
@@ -446,7 +446,8 @@ private slots:
         QVERIFY(f.model->setEarcupBalance(128));
         f.advance(0);
         f.advance(5);
-        QCOMPARE(f.device->calls(QStringLiteral("setEarcupBalance")), QStringList{QStringLiteral("setEarcupBalance 128")});
+        QCOMPARE(f.device->calls(QStringLiteral("setEarcupBalance")),
+                 QStringList{QStringLiteral("setEarcupBalance 128")});
         QCOMPARE(f.device->headset().earcupBalance, uint8_t(128));
         QCOMPARE(f.model->getEarcupBalance(), uint8_t(128));
     }
@@ -737,7 +738,7 @@ private slots:
         QVERIFY(!f.publishingTimerRuns());
         f.advance(1000);
         QVERIFY(f.device->calls(QStringLiteral("set")).isEmpty()); // dropped unsent
-        QCOMPARE(f.model->getAmpGain(), uint8_t(7)); // the cache stays until the next device
+        QCOMPARE(f.model->getAmpGain(), uint8_t(7));               // the cache stays until the next device
         QVERIFY(f.device.use_count() >= 1);
     }
 

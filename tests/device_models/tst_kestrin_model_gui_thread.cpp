@@ -25,9 +25,9 @@ bool IsCacheOnly(const QString& call)
     const QString name = call.section(QLatin1Char(' '), 0, 0);
     if (name == QLatin1String("loadEqBands"))
         return false; // reads the preset from the headset when the implementation lacks it
-    return name.startsWith(QLatin1String("load")) || name == QLatin1String("isDongle")
-        || name == QLatin1String("isFwOnly") || name == QLatin1String("getHwType")
-        || name == QLatin1String("getVidPid");
+    return name.startsWith(QLatin1String("load")) || name == QLatin1String("isDongle") ||
+           name == QLatin1String("isFwOnly") || name == QLatin1String("getHwType") ||
+           name == QLatin1String("getVidPid");
 }
 
 // Every call the headset got on the GUI thread that is more than a cache copy.

@@ -60,10 +60,9 @@ class TestKestrinModelStress : public QObject {
     // so the two would not end equal.)
     static void burst(KestrinDeviceModel& model, TestKestrinDevice& device, QRandomGenerator& rng, int ms)
     {
-        static const char* const refusable[] = {"setGameChatMix", "setNoiseReduction", "setAncMode", "setVpLevel",
-                                                "setAmpGain",     "setMicLevel",       "setSidetoneLevel",
-                                                "setSidetone",    "setAutoPowerOff",   "setEqIndex",
-                                                "writeUserEqBiquad"};
+        static const char* const refusable[] = {
+            "setGameChatMix",   "setNoiseReduction", "setAncMode",      "setVpLevel", "setAmpGain",       "setMicLevel",
+            "setSidetoneLevel", "setSidetone",       "setAutoPowerOff", "setEqIndex", "writeUserEqBiquad"};
         QElapsedTimer clock;
         clock.start();
         while (clock.elapsed() < ms) {

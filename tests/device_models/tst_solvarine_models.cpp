@@ -27,9 +27,9 @@ public:
     Preferences* getPreferences() const override { return nullptr; }
     Platform::NetworkUpdater* getNetworkUpdater() const override { return nullptr; }
     Platform::IHwBus* getHwBus() const override { return nullptr; }
-    void selectDevice(int) override {}
-    void beginActivity() override {}
-    void endActivity() override {}
+    void selectDevice(int) override { }
+    void beginActivity() override { }
+    void endActivity() override { }
     bool areAnimationsEnabled() const override { return false; }
 };
 

@@ -33,8 +33,8 @@ size_t ReplyBytes(const Request& rq, const Headset& headset)
 {
     const std::string what = Kestrin::Describe(rq);
     if (what.rfind("get fw_version", 0) == 0) {
-        const size_t text = rq.target == Target::Dongle ? headset.dongleFirmwareVersion.size()
-                                                         : headset.firmwareVersion.size();
+        const size_t text =
+            rq.target == Target::Dongle ? headset.dongleFirmwareVersion.size() : headset.firmwareVersion.size();
         return 7 + 9 + text;
     }
     if (what == "get battery")
@@ -93,7 +93,7 @@ Figures Measure(const Headset& headset, bool dongle, bool kestrin2EqReload, qint
 void Print(const char* name, const Figures& f)
 {
     std::printf("%-34s %4zu  %4zu / %-4zu  %4zu / %-4zu  %6d / %-6d  %6lld\n", name, f.requests, f.outReports,
-        f.leastOutReports, f.reads, f.leastReads, f.emulatedMs, f.leastMs, static_cast<long long>(f.wallMs));
+                f.leastOutReports, f.reads, f.leastReads, f.emulatedMs, f.leastMs, static_cast<long long>(f.wallMs));
 }
 
 std::shared_ptr<Devices::KestrinDeviceImpl> Build(KestrinRig& rig)
@@ -109,7 +109,7 @@ int main(int argc, char** argv)
     QStandardPaths::setTestModeEnabled(true);
 
     std::printf("%-34s %4s  %11s  %11s  %15s  %6s\n", "case", "xchg", "out/least", "reads/least", "emul ms/least",
-        "wall ms");
+                "wall ms");
 
     struct Case {
         const char* name;
@@ -117,14 +117,14 @@ int main(int argc, char** argv)
         uint8_t eqIndex; // 0: the preset in use is a built-in one
     };
     const Case inits[] = {
-        { "init kestrin cabled", 0x4B1A, 0 },
-        { "init kestrin dongle", 0x4B19, 0 },
-        { "init kestrin_2 cabled", 0x4B2A, 0 },
-        { "init kestrin_2 dongle", 0x4B29, 0 },
-        { "init kestrin_2_anc cabled", 0x4BAA, 0 },
-        { "init kestrin_2_anc dongle", 0x4BA9, 0 },
-        { "init kestrin_2 cabled, custom EQ", 0x4B2A, 8 },
-        { "init kestrin_2_anc dongle, cust.", 0x4BA9, 8 },
+        {"init kestrin cabled", 0x4B1A, 0},
+        {"init kestrin dongle", 0x4B19, 0},
+        {"init kestrin_2 cabled", 0x4B2A, 0},
+        {"init kestrin_2 dongle", 0x4B29, 0},
+        {"init kestrin_2_anc cabled", 0x4BAA, 0},
+        {"init kestrin_2_anc dongle", 0x4BA9, 0},
+        {"init kestrin_2 cabled, custom EQ", 0x4B2A, 8},
+        {"init kestrin_2_anc dongle, cust.", 0x4BA9, 8},
     };
     for (const Case& c : inits) {
         KestrinRig rig(c.pid, true);
@@ -144,9 +144,9 @@ int main(int argc, char** argv)
     }
 
     const Case uploads[] = {
-        { "EQ upload kestrin cabled", 0x4B1A, 7 },
-        { "EQ upload kestrin_2 cabled", 0x4B2A, 7 },
-        { "EQ upload kestrin_2 dongle", 0x4B29, 7 },
+        {"EQ upload kestrin cabled", 0x4B1A, 7},
+        {"EQ upload kestrin_2 cabled", 0x4B2A, 7},
+        {"EQ upload kestrin_2 dongle", 0x4B29, 7},
     };
     for (const Case& c : uploads) {
         KestrinRig rig(c.pid, true);

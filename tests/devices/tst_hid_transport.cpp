@@ -26,7 +26,9 @@ Bytes Response(uint16_t id, const Bytes& payload)
 // Accepts a get-parameter reply for one parameter: 05 5B L 00 01 09 param 00 status value.
 KestrinTransport::Validator GetParamReply(uint8_t param)
 {
-    return [param](unsigned char* r) { return r[0] == 0x05 && r[1] == 0x5B && r[4] == 0x01 && r[5] == 0x09 && r[6] == param; };
+    return [param](unsigned char* r) {
+        return r[0] == 0x05 && r[1] == 0x5B && r[4] == 0x01 && r[5] == 0x09 && r[6] == param;
+    };
 }
 
 const Bytes c_getSidetone{0x05, 0x5A, 0x04, 0x00, 0x01, 0x09, 0x2C, 0x00};
@@ -113,14 +115,15 @@ void TestHidTransport::framesCommands_data()
     QTest::addColumn<std::vector<Bytes>>("reports");
 
     const Bytes sidetone12{0x05, 0x5A, 0x05, 0x00, 0x00, 0x09, 0x2C, 0x00, 0x0C};
-    QTest::newRow("sidetone level, cabled") << 0x4B2A << sidetone12 << false
-                                            << std::vector<Bytes>{HidEmu::MakeOutReport(sidetone12, false)};
-    QTest::newRow("sidetone level, via dongle") << 0x4B29 << sidetone12 << false
-                                                << std::vector<Bytes>{HidEmu::MakeOutReport(sidetone12, true)};
-    QTest::newRow("to the dongle itself") << 0x4B29 << Bytes{0x05, 0x5A, 0x03, 0x00, 0x07, 0x1C, 0x00} << true
-                                          << std::vector<Bytes>{HidEmu::MakeOutReport({0x05, 0x5A, 0x03, 0x00, 0x07, 0x1C, 0x00}, false)};
-    QTest::newRow("to the dongle, cabled headset") << 0x4B2A << sidetone12 << true
-                                                   << std::vector<Bytes>{HidEmu::MakeOutReport(sidetone12, false)};
+    QTest::newRow("sidetone level, cabled")
+        << 0x4B2A << sidetone12 << false << std::vector<Bytes>{HidEmu::MakeOutReport(sidetone12, false)};
+    QTest::newRow("sidetone level, via dongle")
+        << 0x4B29 << sidetone12 << false << std::vector<Bytes>{HidEmu::MakeOutReport(sidetone12, true)};
+    QTest::newRow("to the dongle itself")
+        << 0x4B29 << Bytes{0x05, 0x5A, 0x03, 0x00, 0x07, 0x1C, 0x00} << true
+        << std::vector<Bytes>{HidEmu::MakeOutReport({0x05, 0x5A, 0x03, 0x00, 0x07, 0x1C, 0x00}, false)};
+    QTest::newRow("to the dongle, cabled headset")
+        << 0x4B2A << sidetone12 << true << std::vector<Bytes>{HidEmu::MakeOutReport(sidetone12, false)};
 
     auto command = [](size_t total) {
         Bytes bytes = HidEmu::MakeFrame(0x5A, 0x0E03, Bytes(total - 6, 0));
@@ -129,18 +132,21 @@ void TestHidTransport::framesCommands_data()
         return bytes;
     };
     const Bytes c59 = command(59);
-    QTest::newRow("59 bytes: one package") << 0x4B1E << c59 << false << std::vector<Bytes>{HidEmu::MakeOutReport(c59, false)};
+    QTest::newRow("59 bytes: one package")
+        << 0x4B1E << c59 << false << std::vector<Bytes>{HidEmu::MakeOutReport(c59, false)};
     const Bytes c60 = command(60);
     QTest::newRow("60 bytes: 59 + 1") << 0x4B1E << c60 << false
-                                      << std::vector<Bytes>{HidEmu::MakeOutReport(Bytes(c60.begin(), c60.begin() + 59), false),
-                                                            HidEmu::MakeOutReport(Bytes(c60.begin() + 59, c60.end()), false)};
+                                      << std::vector<Bytes>{
+                                             HidEmu::MakeOutReport(Bytes(c60.begin(), c60.begin() + 59), false),
+                                             HidEmu::MakeOutReport(Bytes(c60.begin() + 59, c60.end()), false)};
     // A ten-band UI block save: 193 bytes in four packages, relayed through the dongle.
     Bytes save{0x05, 0x5A, 0xBD, 0x00, 0x0D, 0x0A, 0x07, 0xEF};
     for (int i = 0; i < 185; ++i)
         save.push_back(uint8_t(i * 7));
     std::vector<Bytes> saveReports;
     for (size_t offset = 0; offset < save.size(); offset += 59)
-        saveReports.push_back(HidEmu::MakeOutReport(Bytes(save.begin() + offset, save.begin() + std::min(save.size(), offset + 59)), true));
+        saveReports.push_back(HidEmu::MakeOutReport(
+            Bytes(save.begin() + offset, save.begin() + std::min(save.size(), offset + 59)), true));
     QTest::newRow("193 bytes via dongle: 59 59 59 16") << 0x4B18 << save << false << saveReports;
 }
 
@@ -218,15 +224,15 @@ void TestHidTransport::relayFlagReachesHeadsetOrDongle()
     const Bytes request{0x05, 0x5A, 0x03, 0x00, 0x07, 0x1C, 0x00};
     auto twoStep = [&](bool toDongle) {
         QString version;
-        const bool ok = f.transport->exchange(request.data(), request.size(), toDongle, 7,
-                                              [](unsigned char* r) { return r[1] == 0x5B && r[4] == 0x07 && r[5] == 0x1C; },
-                                              [&](const uint8_t* reply, size_t) { return reply[6] == 0; });
+        const bool ok = f.transport->exchange(
+            request.data(), request.size(), toDongle, 7,
+            [](unsigned char* r) { return r[1] == 0x5B && r[4] == 0x07 && r[5] == 0x1C; },
+            [&](const uint8_t* reply, size_t) { return reply[6] == 0; });
         if (!ok)
             return QString();
         // The notification that follows carries the text.
-        const bool notified = f.transport->readCmdAndValidate(10, [](unsigned char* r) {
-            return r[1] == 0x5D && r[4] == 0x07 && r[5] == 0x1C;
-        });
+        const bool notified = f.transport->readCmdAndValidate(
+            10, [](unsigned char* r) { return r[1] == 0x5D && r[4] == 0x07 && r[5] == 0x1C; });
         if (!notified)
             return QString();
         const uint8_t* n = f.transport->currentCommand();
@@ -280,8 +286,9 @@ void TestHidTransport::repliesSplitAcrossReports()
     QCOMPARE(value, 3);
 
     const Bytes request{0x05, 0x5A, 0x03, 0x00, 0x07, 0x1C, 0x00};
-    QVERIFY(f.transport->exchange(request.data(), request.size(), false, 7,
-                                  [](unsigned char* r) { return r[1] == 0x5B && r[4] == 0x07 && r[5] == 0x1C; }, nullptr));
+    QVERIFY(f.transport->exchange(
+        request.data(), request.size(), false, 7,
+        [](unsigned char* r) { return r[1] == 0x5B && r[4] == 0x07 && r[5] == 0x1C; }, nullptr));
     QVERIFY(f.transport->readCmdAndValidate(10, [](unsigned char* r) { return r[1] == 0x5D && r[4] == 0x07; }));
     QCOMPARE(f.transport->currentCommandLength(), size_t(9 + 40));
     QCOMPARE(f.transport->currentCommand()[8], uint8_t(40));

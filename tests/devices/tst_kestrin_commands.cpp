@@ -32,7 +32,7 @@ Devices::KestrinEq TenBandEq()
     Devices::KestrinEq eq;
     eq.headerByte = 0x0A;
     eq.headerWord = 1;
-    const int freqs[] = { 31, 62, 125, 250, 500, 1000, 2000, 4000, 8000, 16000 };
+    const int freqs[] = {31, 62, 125, 250, 500, 1000, 2000, 4000, 8000, 16000};
     for (int i = 0; i < 10; ++i) {
         Devices::KestrinBandInfo band;
         band.frequency = freqs[i] * 100;
@@ -98,6 +98,8 @@ void TestKestrinCommands::requestFrames_data()
     uint8_t u8 = 0;
     Q_UNUSED(u8);
 
+    // One row a line reads as the table it is.
+    // clang-format off
     row("writePeqIndex", anc, [](KestrinTransport& t) { return t.writePeqIndex(9); }, "05 5A 05 00 00 09 00 00 09", true, true);
     row("readPeqIndex", anc, [](KestrinTransport& t) { uint8_t v; return t.readPeqIndex(v); }, "05 5A 04 00 01 09 00 00", true, true);
     row("writeVpLevel", anc, [](KestrinTransport& t) { return t.writeVpLevel(4); }, "05 5A 05 00 00 09 20 00 04", true, true);
@@ -151,6 +153,7 @@ void TestKestrinCommands::requestFrames_data()
     row("factoryReset", anc, [](KestrinTransport& t) { return t.factoryReset(); }, "05 5A 04 00 01 11 95 00", true, true);
     row("pairing", anc, [](KestrinTransport& t) { return t.pairing(); }, "05 5A 04 00 01 11 AA 00", false, true);
     row("factoryReset cabled", 0x4B2E, [](KestrinTransport& t) { return t.factoryReset(); }, "05 5A 04 00 01 11 95 00", false, true);
+    // clang-format on
 }
 
 void TestKestrinCommands::requestFrames()
@@ -161,7 +164,7 @@ void TestKestrinCommands::requestFrames()
     QFETCH(bool, relayed);
     QFETCH(bool, result);
 
-    KestrinRig rig { uint16_t(pid) };
+    KestrinRig rig{uint16_t(pid)};
     KestrinTransport transport(*rig.client);
     QCOMPARE(operation(transport), result);
 
@@ -175,7 +178,7 @@ void TestKestrinCommands::requestFrames()
 
 void TestKestrinCommands::sidetoneLevelPackage()
 {
-    KestrinRig rig { 0x4B28 };
+    KestrinRig rig{0x4B28};
     KestrinTransport transport(*rig.client);
     QVERIFY(transport.writeSidetoneLevel(12));
     const Bytes expected = FromHex("06 09 80 05 5A 05 00 00 09 2C 00 0C");
@@ -188,30 +191,30 @@ void TestKestrinCommands::sidetoneLevelPackage()
 
 void TestKestrinCommands::leftRightGainStopsAtFirstRefusal()
 {
-    KestrinRig rig { 0x4B2A };
+    KestrinRig rig{0x4B2A};
     KestrinTransport transport(*rig.client);
     QVERIFY(transport.writeLeftRightGain(10, 20));
-    QCOMPARE(ToStringList(rig.takeLog()), (QStringList { "set left_gain 10", "set right_gain 20" }));
+    QCOMPARE(ToStringList(rig.takeLog()), (QStringList{"set left_gain 10", "set right_gain 20"}));
     QCOMPARE(rig.state->leftGain, uint8_t(10));
     QCOMPARE(rig.state->rightGain, uint8_t(20));
 
     rig.headset->refuse(Kestrin::kSetParameter, 1);
     QVERIFY(!transport.writeLeftRightGain(11, 21));
-    QCOMPARE(ToStringList(rig.takeLog()), QStringList { "set left_gain 11" });
+    QCOMPARE(ToStringList(rig.takeLog()), QStringList{"set left_gain 11"});
 }
 
 void TestKestrinCommands::pairingIsForTheDongle()
 {
-    KestrinRig rig { 0x4B28 };
+    KestrinRig rig{0x4B28};
     KestrinTransport transport(*rig.client);
     QVERIFY(transport.pairing());
     QCOMPARE(rig.state->pairings, 1);
     const Bytes expected = MakeOutReport(FromHex("05 5A 04 00 01 11 AA 00"), false);
     QCOMPARE(ToHex(rig.headset->outReports().back()), ToHex(expected));
-    QCOMPARE(ToStringList(rig.log()), QStringList { "pairing @dongle" });
+    QCOMPARE(ToStringList(rig.log()), QStringList{"pairing @dongle"});
 
     // A cabled headset has nothing to pair.
-    KestrinRig cabled { 0x4B2E };
+    KestrinRig cabled{0x4B2E};
     KestrinTransport cabledTransport(*cabled.client);
     QVERIFY(!cabledTransport.pairing());
     QCOMPARE(cabled.state->pairings, 0);
@@ -225,6 +228,8 @@ void TestKestrinCommands::refusedRepliesFail_data()
 
     auto row = [](const char* name, int pid, int id, Operation op) { QTest::newRow(name) << pid << id << op; };
     // Every reply whose status decides is refused with status 3: none of them may count as done.
+    // One row a line reads as the table it is.
+    // clang-format off
     row("writePeqIndex", 0x4B1A, 0x0900, [](KestrinTransport& t) { return t.writePeqIndex(2); });
     row("writeNoiseReduction", 0x4B1A, 0x0900, [](KestrinTransport& t) { return t.writeNoiseReduction(2); });
     row("writeEarcupBalance", 0x4B1A, 0x0900, [](KestrinTransport& t) { return t.writeEarcupBalance(130); });
@@ -250,6 +255,7 @@ void TestKestrinCommands::refusedRepliesFail_data()
     row("writeSensorsEnabled", 0x4B1A, 0x0900, [](KestrinTransport& t) { return t.writeSensorsEnabled(true, 60); });
     row("factoryReset", 0x4B1A, 0x1101, [](KestrinTransport& t) { return t.factoryReset(); });
     row("pairing", 0x4B19, 0x1101, [](KestrinTransport& t) { return t.pairing(); });
+    // clang-format on
 }
 
 void TestKestrinCommands::refusedRepliesFail()
@@ -258,7 +264,7 @@ void TestKestrinCommands::refusedRepliesFail()
     QFETCH(int, commandId);
     QFETCH(Operation, operation);
 
-    KestrinRig rig { uint16_t(pid) };
+    KestrinRig rig{uint16_t(pid)};
     KestrinTransport transport(*rig.client);
     rig.headset->refuse(uint16_t(commandId), 3);
     QVERIFY(!operation(transport));
@@ -279,6 +285,8 @@ void TestKestrinCommands::untestedStatusBytes_data()
     };
     // Replies whose byte in a status position is not a verdict on the command: the headset may
     // put anything there (07 below), and the value beside it is what counts.
+    // One row a line reads as the table it is.
+    // clang-format off
     row("writeVpLevel", 0x4B1A, 0x0900, "20 00 07", [](KestrinTransport& t) { return t.writeVpLevel(4); });
     row("writeMicLevel", 0x4B2A, 0x0900, "35 00 07", [](KestrinTransport& t) { return t.writeMicLevel(4); });
     row("readPeqIndex", 0x4B1A, 0x0901, "00 00 07 04",
@@ -300,6 +308,7 @@ void TestKestrinCommands::untestedStatusBytes_data()
     // The game/chat mix set reply is told apart by a 00 at [6]; its verdict is [8].
     row("writeGameChatMix refused at [8]", 0x4B1A, 0x2C82, "00 0B 03",
         [](KestrinTransport& t) { return !t.writeGameChatMix(4); });
+    // clang-format on
 }
 
 void TestKestrinCommands::untestedStatusBytes()
@@ -309,7 +318,7 @@ void TestKestrinCommands::untestedStatusBytes()
     QFETCH(QString, payload);
     QFETCH(Operation, operation);
 
-    KestrinRig rig { uint16_t(pid) };
+    KestrinRig rig{uint16_t(pid)};
     KestrinTransport transport(*rig.client);
     const Bytes reply = FromHex(payload);
     rig.headset->setHandler(uint16_t(commandId), [reply](Exchange& ex) { ex.respond(reply); });
@@ -334,23 +343,22 @@ void TestKestrinCommands::lateRepliesAreNotTakenForThisOne_data()
                                                 uint8_t v = 0;
                                                 return t.readVpLevel(v) && v == 11;
                                             });
-    QTest::newRow("other setting") << 0x4B1A << "05 5B 06 00 83 2C 00 07 00 01"
-                                   << Operation([](KestrinTransport& t) {
-                                          uint8_t v = 0;
-                                          return t.readGameChatMix(v) && v == 10;
-                                      });
-    QTest::newRow("set reply of other setting") << 0x4B1A << "05 5B 05 00 82 2C 00 07 00"
-                                                << Operation([](KestrinTransport& t) { return !t.writeGameChatMix(4); });
-    QTest::newRow("other parameter") << 0x4B1A << "05 5B 06 00 01 09 24 00 00 02"
-                                     << Operation([](KestrinTransport& t) {
-                                            uint8_t v = 0;
-                                            return t.readPeqIndex(v) && v == 1;
-                                        });
-    QTest::newRow("other anc sub-command") << 0x4BAA << "05 5B 05 00 30 2E 0D 00 04"
-                                           << Operation([](KestrinTransport& t) {
-                                                  AncMode v = AncMode::off;
-                                                  return t.readAncMode(v) && v == AncMode::on;
-                                              });
+    QTest::newRow("other setting") << 0x4B1A << "05 5B 06 00 83 2C 00 07 00 01" << Operation([](KestrinTransport& t) {
+        uint8_t v = 0;
+        return t.readGameChatMix(v) && v == 10;
+    });
+    QTest::newRow("set reply of other setting")
+        << 0x4B1A << "05 5B 05 00 82 2C 00 07 00"
+        << Operation([](KestrinTransport& t) { return !t.writeGameChatMix(4); });
+    QTest::newRow("other parameter") << 0x4B1A << "05 5B 06 00 01 09 24 00 00 02" << Operation([](KestrinTransport& t) {
+        uint8_t v = 0;
+        return t.readPeqIndex(v) && v == 1;
+    });
+    QTest::newRow("other anc sub-command")
+        << 0x4BAA << "05 5B 05 00 30 2E 0D 00 04" << Operation([](KestrinTransport& t) {
+               AncMode v = AncMode::off;
+               return t.readAncMode(v) && v == AncMode::on;
+           });
 }
 
 void TestKestrinCommands::lateRepliesAreNotTakenForThisOne()
@@ -359,7 +367,7 @@ void TestKestrinCommands::lateRepliesAreNotTakenForThisOne()
     QFETCH(QString, stale);
     QFETCH(Operation, operation);
 
-    KestrinRig rig { uint16_t(pid) };
+    KestrinRig rig{uint16_t(pid)};
     KestrinTransport transport(*rig.client);
     // The set operations below are refused by the headset: only the stale reply says "done".
     rig.headset->refuse(Kestrin::kSetParameter, 5);
@@ -371,32 +379,36 @@ void TestKestrinCommands::lateRepliesAreNotTakenForThisOne()
 
 void TestKestrinCommands::valueChecks()
 {
-    KestrinRig rig { 0x4B1A };
+    KestrinRig rig{0x4B1A};
     KestrinTransport transport(*rig.client);
 
     // Mute: 00 muted, FF open, anything else no answer.
-    rig.headset->setHandler(Kestrin::kGetParameter, [](Exchange& ex) { ex.respond({ ex.request().at(6), 0x00, 0x00, 0x01 }); });
+    rig.headset->setHandler(Kestrin::kGetParameter, [](Exchange& ex) {
+        ex.respond({ex.request().at(6), 0x00, 0x00, 0x01});
+    });
     bool muted = true;
     QVERIFY(!transport.readMicMute(muted));
     QCOMPARE(muted, true);
 
     // New film: only 0x0A says so; other values are a successful "no".
-    rig.headset->setHandler(Kestrin::kGetParameter, [](Exchange& ex) { ex.respond({ ex.request().at(6), 0x00, 0x00, 0x0B }); });
+    rig.headset->setHandler(Kestrin::kGetParameter, [](Exchange& ex) {
+        ex.respond({ex.request().at(6), 0x00, 0x00, 0x0B});
+    });
     bool newFilm = true;
     QVERIFY(transport.readIsNewFilm(newFilm));
     QCOMPARE(newFilm, false);
 
     // Sidetone: 0 or 1 only.
-    rig.headset->setHandler(Kestrin::kGetSetting, [](Exchange& ex) { ex.respond({ 0x00, 0x07, 0x00, 0x02 }); });
+    rig.headset->setHandler(Kestrin::kGetSetting, [](Exchange& ex) { ex.respond({0x00, 0x07, 0x00, 0x02}); });
     bool sidetone = true;
     QVERIFY(!transport.readSidetoneState(sidetone));
     QCOMPARE(sidetone, true);
 
     // ANC mode: taken as reported, even one the program does not know (the device model repairs
     // it); refusing it would leave such a headset without settings.
-    KestrinRig anc { 0x4BAE };
+    KestrinRig anc{0x4BAE};
     KestrinTransport ancTransport(*anc.client);
-    for (uint8_t raw : { 3, 0x80, 0xFF }) {
+    for (uint8_t raw : {3, 0x80, 0xFF}) {
         anc.state->reportedAncMode = raw;
         AncMode mode = AncMode::transparency;
         QVERIFY(ancTransport.readAncMode(mode));
@@ -410,8 +422,8 @@ void TestKestrinCommands::valueChecks()
 
 void TestKestrinCommands::micLevelPositionDependsOnDongle()
 {
-    for (uint16_t pid : { uint16_t(0x4B2A), uint16_t(0x4B29) }) {
-        KestrinRig rig { pid };
+    for (uint16_t pid : {uint16_t(0x4B2A), uint16_t(0x4B29)}) {
+        KestrinRig rig{pid};
         rig.state->micLevel = 13;
         KestrinTransport transport(*rig.client);
         uint8_t level = 0;
@@ -422,7 +434,7 @@ void TestKestrinCommands::micLevelPositionDependsOnDongle()
 
 void TestKestrinCommands::batteryRefusalSkipsNotification()
 {
-    KestrinRig rig { 0x4B1A };
+    KestrinRig rig{0x4B1A};
     KestrinTransport transport(*rig.client);
     rig.headset->batteryLevel = 64;
     uint8_t level = 0;
@@ -440,7 +452,7 @@ void TestKestrinCommands::batteryRefusalSkipsNotification()
 
 void TestKestrinCommands::firmwareVersions()
 {
-    KestrinRig rig { 0x4B28 };
+    KestrinRig rig{0x4B28};
     rig.headset->firmwareVersion = "5.2.1";
     rig.headset->dongleFirmwareVersion = "1.0.7-ß";
     KestrinTransport transport(*rig.client);
@@ -450,16 +462,16 @@ void TestKestrinCommands::firmwareVersions()
     QVERIFY(transport.readFwVersion(dongle, true));
     QCOMPARE(headset, QString("5.2.1"));
     QCOMPARE(dongle, QString::fromUtf8("1.0.7-ß"));
-    QCOMPARE(ToStringList(rig.log()), (QStringList { "get fw_version", "get fw_version @dongle" }));
+    QCOMPARE(ToStringList(rig.log()), (QStringList{"get fw_version", "get fw_version @dongle"}));
 }
 
 void TestKestrinCommands::firmwareVersionMustFitItsNotification()
 {
-    KestrinRig rig { 0x4B1A };
+    KestrinRig rig{0x4B1A};
     // The notification claims 40 bytes of text but carries 3.
     rig.headset->setHandler(Kestrin::kFirmwareVersion, [](Exchange& ex) {
-        ex.respond({ 0x00 });
-        ex.notify({ 0x00, 0x00, 40, '1', '.', '2' });
+        ex.respond({0x00});
+        ex.notify({0x00, 0x00, 40, '1', '.', '2'});
     });
     KestrinTransport transport(*rig.client);
     QString version = "kept";
@@ -470,7 +482,7 @@ void TestKestrinCommands::firmwareVersionMustFitItsNotification()
 
 void TestKestrinCommands::sensorsEnableWaitsForFirstSample()
 {
-    KestrinRig rig { 0x4B2A };
+    KestrinRig rig{0x4B2A};
     rig.state->reportsBeforeSample = 3;
     KestrinTransport transport(*rig.client);
     QVERIFY(transport.writeSensorsEnabled(true, 60));
@@ -481,12 +493,12 @@ void TestKestrinCommands::sensorsEnableWaitsForFirstSample()
 
 void TestKestrinCommands::sensorsEnableWaitIsBounded()
 {
-    KestrinRig rig { 0x4B2A };
+    KestrinRig rig{0x4B2A};
     rig.state->sampleOnEnable = false;
     KestrinTransport transport(*rig.client);
 
     // A headset that streams other reports and never a sample.
-    std::atomic<bool> stop { false };
+    std::atomic<bool> stop{false};
     auto headset = rig.headset;
     std::thread feeder([&stop, headset] {
         while (!stop) {
@@ -505,7 +517,7 @@ void TestKestrinCommands::sensorsEnableWaitIsBounded()
 
 void TestKestrinCommands::sensorsDisableDrainsReports()
 {
-    KestrinRig rig { 0x4B1A };
+    KestrinRig rig{0x4B1A};
     KestrinTransport transport(*rig.client);
     for (int i = 0; i < 5; ++i) {
         Bytes report(14, 0);
@@ -527,10 +539,10 @@ void TestKestrinCommands::everySettingRoundTrips_data()
         DeviceType type;
     };
     const Product products[] = {
-        { "kestrin cabled", 0x4B1A, DeviceType::kestrin },
-        { "kestrin_2 dongle", 0x4B28, DeviceType::kestrin_2 },
-        { "kestrin_2_anc cabled", 0x4BAA, DeviceType::kestrin_2_anc },
-        { "kestrin_2_anc dongle", 0x4BA9, DeviceType::kestrin_2_anc },
+        {"kestrin cabled", 0x4B1A, DeviceType::kestrin},
+        {"kestrin_2 dongle", 0x4B28, DeviceType::kestrin_2},
+        {"kestrin_2_anc cabled", 0x4BAA, DeviceType::kestrin_2_anc},
+        {"kestrin_2_anc dongle", 0x4BA9, DeviceType::kestrin_2_anc},
     };
     for (const Devices::KestrinSettingInfo& info : Devices::c_kestrinSettings) {
         for (const Product& product : products) {
@@ -548,7 +560,7 @@ void TestKestrinCommands::everySettingRoundTrips()
     QFETCH(int, setting);
     QFETCH(int, pid);
     const Devices::KestrinSettingInfo& info = Devices::SettingInfo(Devices::KestrinSetting(setting));
-    KestrinRig rig { uint16_t(pid) };
+    KestrinRig rig{uint16_t(pid)};
     KestrinTransport transport(*rig.client);
 
     // The headset holds the sidetone level to its own maximum.
@@ -558,7 +570,7 @@ void TestKestrinCommands::everySettingRoundTrips()
         QVERIFY(transport.readMaxSidetoneLevel(max));
         high = max;
     }
-    for (const int value : { info.min, high, (info.min + high) / 2 }) {
+    for (const int value : {info.min, high, (info.min + high) / 2}) {
         QVERIFY2(transport.writeSetting(info.setting, uint16_t(value)), qPrintable(QString::number(value)));
         uint16_t read = 0;
         QVERIFY(transport.readSetting(info.setting, read));
@@ -573,9 +585,12 @@ void TestKestrinCommands::eqStoreKeys_data()
     QTest::addColumn<int>("slot");
     QTest::addColumn<QString>("uiKey");
     QTest::addColumn<QString>("coefficientKey");
-    QTest::newRow("slot 0") << 0 << "00 EF" << "2C E4";
-    QTest::newRow("slot 7") << 7 << "07 EF" << "33 E4";
-    QTest::newRow("slot 212 carries into the high byte") << 212 << "D4 EF" << "00 E5";
+    QTest::newRow("slot 0") << 0 << "00 EF"
+                            << "2C E4";
+    QTest::newRow("slot 7") << 7 << "07 EF"
+                            << "33 E4";
+    QTest::newRow("slot 212 carries into the high byte") << 212 << "D4 EF"
+                                                         << "00 E5";
 }
 
 void TestKestrinCommands::eqStoreKeys()
@@ -584,7 +599,7 @@ void TestKestrinCommands::eqStoreKeys()
     QFETCH(QString, uiKey);
     QFETCH(QString, coefficientKey);
 
-    KestrinRig rig { 0x4B19 };
+    KestrinRig rig{0x4B19};
     KestrinTransport transport(*rig.client);
     const Devices::KestrinEq eq = TenBandEq();
     QVERIFY(transport.writeEqBands(uint8_t(slot), eq));
@@ -597,7 +612,7 @@ void TestKestrinCommands::eqStoreKeys()
     QCOMPARE(ui.size(), size_t(185));
 
     // 1: the coefficients, audible at once.
-    Bytes realtimePayload { 0x00 };
+    Bytes realtimePayload{0x00};
     realtimePayload.insert(realtimePayload.end(), coefficients.begin(), coefficients.end());
     const Bytes realtime = MakeFrame(kKindRequest, 0x0E03, realtimePayload);
     QCOMPARE(ToHex(requests[0].frame), ToHex(realtime));
@@ -610,7 +625,8 @@ void TestKestrinCommands::eqStoreKeys()
     QCOMPARE(requests[2].packages, size_t(4));
     // 4, 5: the same for the coefficients.
     const uint16_t n = uint16_t(coefficients.size());
-    QCOMPARE(ToHex(requests[3].frame), ToHex(Bytes { 0x05, 0x5A, 0x04, 0x00, 0x03, 0x0A, uint8_t(n & 0xFF), uint8_t(n >> 8) }));
+    QCOMPARE(ToHex(requests[3].frame),
+             ToHex(Bytes{0x05, 0x5A, 0x04, 0x00, 0x03, 0x0A, uint8_t(n & 0xFF), uint8_t(n >> 8)}));
     Bytes savePayload = FromHex(coefficientKey);
     savePayload.insert(savePayload.end(), coefficients.begin(), coefficients.end());
     const Bytes saveCoefficients = MakeFrame(kKindRequest, 0x0A0D, savePayload);
@@ -622,7 +638,7 @@ void TestKestrinCommands::eqStoreKeys()
 
 void TestKestrinCommands::eqStoreWaitsLongerForSlowReplies()
 {
-    KestrinRig rig { 0x4B1A };
+    KestrinRig rig{0x4B1A};
     KestrinTransport transport(*rig.client);
     // Slower than the ordinary patience of 8 reads, well within the store's 40.
     rig.headset->setReplyLatency(20);
@@ -633,13 +649,15 @@ void TestKestrinCommands::eqStoreWaitsLongerForSlowReplies()
 
 void TestKestrinCommands::eqCoefficientSaveMustEchoItsKey()
 {
-    KestrinRig rig { 0x4B1A };
+    KestrinRig rig{0x4B1A};
     KestrinTransport transport(*rig.client);
     // A headset that acknowledges every save with the UI key of slot 0.
-    rig.headset->setHandler(Kestrin::kNvSave, [](Exchange& ex) { ex.respond({ 0x00, 0x00, 0xEF }); });
+    rig.headset->setHandler(Kestrin::kNvSave, [](Exchange& ex) { ex.respond({0x00, 0x00, 0xEF}); });
     QVERIFY(!transport.writeEqBands(0, TenBandEq()));
     QVERIFY(transport.bufferedBytes() == 0);
-    rig.headset->setHandler(Kestrin::kNvSave, [](Exchange& ex) { ex.respond({ 0x00, ex.request().at(6), ex.request().at(7) }); });
+    rig.headset->setHandler(Kestrin::kNvSave, [](Exchange& ex) {
+        ex.respond({0x00, ex.request().at(6), ex.request().at(7)});
+    });
     QVERIFY(transport.writeEqBands(0, TenBandEq()));
 }
 
@@ -657,14 +675,16 @@ void TestKestrinCommands::eqReadBack_data()
         return Devices::KestrinConverters::GetEqBytes(eq);
     };
     auto reply = [](uint8_t status, uint8_t slot, const Bytes& ui) {
-        Bytes payload { status, slot, 0xEF, 0x00, 0x00 };
+        Bytes payload{status, slot, 0xEF, 0x00, 0x00};
         payload.insert(payload.end(), ui.begin(), ui.end());
         return MakeFrame(kKindResponse, 0x0A0C, payload);
     };
 
     QTest::newRow("ten bands") << ReadReply([=](const Request& rq) { return reply(0, rq.at(6), block(10)); }) << true;
     QTest::newRow("one band") << ReadReply([=](const Request& rq) { return reply(0, rq.at(6), block(1)); }) << true;
-    QTest::newRow("another slot") << ReadReply([=](const Request& rq) { return reply(0, uint8_t(rq.at(6) + 1), block(10)); }) << false;
+    QTest::newRow("another slot") << ReadReply([=](const Request& rq) {
+        return reply(0, uint8_t(rq.at(6) + 1), block(10));
+    }) << false;
     QTest::newRow("refused") << ReadReply([=](const Request& rq) { return reply(1, rq.at(6), block(10)); }) << false;
     QTest::newRow("length field 193") << ReadReply([=](const Request& rq) {
         Bytes ui = block(10);
@@ -683,7 +703,7 @@ void TestKestrinCommands::eqReadBack()
     QFETCH(ReadReply, reply);
     QFETCH(bool, accepted);
 
-    KestrinRig rig { 0x4B2A };
+    KestrinRig rig{0x4B2A};
     rig.headset->setHandler(Kestrin::kNvRead, [reply](Exchange& ex) { ex.send(reply(ex.request())); });
     KestrinTransport transport(*rig.client);
     Devices::KestrinEq eq;

@@ -175,8 +175,8 @@ void TestKestrinConverters::eqBytesOfTheExample()
     band.q = 70;
     band.param4 = 0;
     eq.bands.push_back(band);
-    const Bytes expected{0x0A, 0x01, 0x00, 0x00, 0x00, 0x01, 0x02, 0xD4, 0x30, 0x00, 0x00, 0xD4, 0xFE,
-                         0xFF, 0xFF, 0x46, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00};
+    const Bytes expected{0x0A, 0x01, 0x00, 0x00, 0x00, 0x01, 0x02, 0xD4, 0x30, 0x00, 0x00, 0xD4,
+                         0xFE, 0xFF, 0xFF, 0x46, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00};
     QCOMPARE(KestrinConverters::GetEqBytes(eq), expected);
 
     KestrinEq parsed;
@@ -438,15 +438,16 @@ void TestKestrinConverters::flatEqIsUnity()
 
 void TestKestrinConverters::presetSectionsMatchTheirBands()
 {
-    const std::vector<std::array<double, 3>> bands{{32, 6, 0.7},  {64, -4, 1.41}, {125, 3, 1.41}, {250, -12, 2},
-                                                   {500, 12, 1},  {1000, -1, 1.41}, {2000, 5, 3},  {4000, -8, 1.41},
+    const std::vector<std::array<double, 3>> bands{{32, 6, 0.7},   {64, -4, 1.41},   {125, 3, 1.41}, {250, -12, 2},
+                                                   {500, 12, 1},   {1000, -1, 1.41}, {2000, 5, 3},   {4000, -8, 1.41},
                                                    {8000, 9, 0.9}, {16000, -6, 1.41}};
     for (double rate : c_rates) {
         const auto sections = Generate(rate, bands);
         QCOMPARE(sections.size(), bands.size());
         for (size_t i = 0; i < bands.size(); ++i) {
             const double db = MagnitudeDb({sections[i]}, bands[i][0], rate);
-            QVERIFY2(std::abs(db - bands[i][1]) < 0.1, qPrintable(QStringLiteral("band %1 at %2 Hz: %3").arg(i).arg(rate).arg(db)));
+            QVERIFY2(std::abs(db - bands[i][1]) < 0.1,
+                     qPrintable(QStringLiteral("band %1 at %2 Hz: %3").arg(i).arg(rate).arg(db)));
         }
     }
 }

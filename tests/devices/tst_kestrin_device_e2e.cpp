@@ -159,7 +159,7 @@ void TestKestrinDeviceE2e::settingReachesHeadset()
     QFETCH(HeadsetValue, headsetValue);
     QFETCH(int, expected);
 
-    EndToEnd e2e { uint16_t(pid) };
+    EndToEnd e2e{uint16_t(pid)};
     QVERIFY(e2e.connect());
     QVERIFY(headsetValue(*e2e.rig.state) != expected);
     QVERIFY(change(*e2e.model));
@@ -189,12 +189,12 @@ void TestKestrinDeviceE2e::refusedSettingIsRestored_data()
                                     << ModelChange([](M& m) { return m.setSidetoneLevel(12); })
                                     << ModelValue([](const M& m) { return int(m.getSidetoneLevel()); })
                                     << QByteArray(SIGNAL(sigSidetoneLevelChanged())) << 0;
-    QTest::newRow("vp level through dongle") << 0x4B28 << "set vp_level 1"
-                                             << ModelChange([](M& m) { return m.setVpLevel(1); })
-                                             << ModelValue([](const M& m) { return int(m.getVpLevel()); })
-                                             << QByteArray(SIGNAL(sigVpLevelChanged()))
-                                             << int(Kestrin::kSetParameter);
-    QTest::newRow("anc mode") << 0x4BAA << "set anc_mode 2" << ModelChange([](M& m) { return m.setAncMode(AncMode::off); })
+    QTest::newRow("vp level through dongle")
+        << 0x4B28 << "set vp_level 1" << ModelChange([](M& m) { return m.setVpLevel(1); })
+        << ModelValue([](const M& m) { return int(m.getVpLevel()); }) << QByteArray(SIGNAL(sigVpLevelChanged()))
+        << int(Kestrin::kSetParameter);
+    QTest::newRow("anc mode") << 0x4BAA << "set anc_mode 2"
+                              << ModelChange([](M& m) { return m.setAncMode(AncMode::off); })
                               << ModelValue([](const M& m) { return int(m.getAncMode()); })
                               << QByteArray(SIGNAL(sigAncModeChanged())) << 0;
     QTest::newRow("eq index") << 0x4B1A << "set eq_index 4" << ModelChange([](M& m) { return m.setCurrentEqIndex(4); })
@@ -211,7 +211,7 @@ void TestKestrinDeviceE2e::refusedSettingIsRestored()
     QFETCH(QByteArray, signal);
     QFETCH(int, silentId);
 
-    EndToEnd e2e { uint16_t(pid) };
+    EndToEnd e2e{uint16_t(pid)};
     QVERIFY(e2e.connect());
     const int before = modelValue(*e2e.model);
     const std::string line = refused.toStdString();
@@ -244,7 +244,7 @@ void TestKestrinDeviceE2e::eqBandReachesHeadset()
 {
     QFETCH(int, pid);
 
-    EndToEnd e2e { uint16_t(pid) };
+    EndToEnd e2e{uint16_t(pid)};
     QVERIFY(e2e.connect());
     std::vector<DeviceData::KestrinEqBandParams> bands;
     // The preset is read on the model's worker: the first call asks for it.
@@ -269,7 +269,7 @@ void TestKestrinDeviceE2e::eqBandReachesHeadset()
     const int ticks = e2e.ticksUntil(stored);
     QVERIFY2(ticks > 0 && ticks <= c_fewTicks, qPrintable(QString("took %1 ticks").arg(ticks)));
     if (anc)
-        QCOMPARE(ToStringList(e2e.rig.log()), QStringList { "set user_biquad 7 14" });
+        QCOMPARE(ToStringList(e2e.rig.log()), QStringList{"set user_biquad 7 14"});
     else
         QCOMPARE(e2e.rig.log().size(), size_t(5));
     QCOMPARE(ToStringList(e2e.rig.state->storeFaults), QStringList());
@@ -303,13 +303,13 @@ void TestKestrinDeviceE2e::ancBandsThatCannotBeComparedAreLeftAlone()
     KestrinDeviceModel::Buffer buffer(timers);
     buffer.setDevMain(device.get(), DeviceType::kestrin_2_anc);
     std::vector<DeviceData::KestrinEqBandParams> bands;
-    for (int frequency : { 31, 62, 125, 250, 500, 1000, 2000, 4000, 8000, 16000 })
+    for (int frequency : {31, 62, 125, 250, 500, 1000, 2000, 4000, 8000, 16000})
         bands.emplace_back(frequency, 3);
     buffer.setEqBands(8, bands);
 
     timers.advance(0);
     // The headset's bands were asked for once; nothing was written.
-    QCOMPARE(ToStringList(rig.takeLog()), QStringList { "get user_biquads 7" });
+    QCOMPARE(ToStringList(rig.takeLog()), QStringList{"get user_biquads 7"});
     // Nor recorded as failed: the model would queue the same bands again, and they would fail
     // the same way on every tick.
     QVERIFY(buffer.readFailedKeys().empty());
@@ -321,7 +321,7 @@ void TestKestrinDeviceE2e::ancBandsThatCannotBeComparedAreLeftAlone()
 
 void TestKestrinDeviceE2e::headsetChangesComeBackThroughPolls()
 {
-    EndToEnd e2e { 0x4B2A };
+    EndToEnd e2e{0x4B2A};
     QVERIFY(e2e.connect());
     e2e.model->setPollingParam(KestrinDeviceModel::PollingParam::normal);
     QSignalSpy mix(e2e.model.get(), &KestrinDeviceModel::sigGameChatMixChanged);

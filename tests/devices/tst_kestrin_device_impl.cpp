@@ -29,13 +29,19 @@ QStringList ExpectedInitLog(DeviceType type, bool dongle)
     QStringList log;
     if (!dongle)
         log << "get powered_on";
-    log << "get vp_level" << "get earcup_balance" << "get fw_version" << "get amp_gain" << "get auto_power_off"
+    log << "get vp_level"
+        << "get earcup_balance"
+        << "get fw_version"
+        << "get amp_gain"
+        << "get auto_power_off"
         << "get sidetone";
     if (dongle)
         log << "get fw_version @dongle";
-    log << "get max_sidetone_level" << "get sidetone_level";
+    log << "get max_sidetone_level"
+        << "get sidetone_level";
     log << (type == DeviceType::kestrin_2_anc ? "get user_eq" : "get eq_index");
-    log << "get game_chat_mix" << "get noise_reduction";
+    log << "get game_chat_mix"
+        << "get noise_reduction";
     if (type == DeviceType::kestrin_2_anc)
         log << "get anc_mode";
     log << "get new_film";
@@ -47,8 +53,8 @@ Kestrin::UiPreset PresetWithHundredths()
     Kestrin::UiPreset preset;
     preset.headerByte = 0x0B;
     preset.headerWord = 7;
-    const int32_t freqs[] = { 3150, 6300, 12599, 25000, 50000, 100000, 200000, 400000, 800000, 1600000 };
-    const int32_t gains[] = { 125, -350, -350, 0, 275, 0, 0, -1199, 1200, 50 };
+    const int32_t freqs[] = {3150, 6300, 12599, 25000, 50000, 100000, 200000, 400000, 800000, 1600000};
+    const int32_t gains[] = {125, -350, -350, 0, 275, 0, 0, -1199, 1200, 50};
     for (int i = 0; i < 10; ++i) {
         Kestrin::UiBand band;
         band.first = uint8_t(i);
@@ -113,13 +119,16 @@ void TestKestrinDeviceImpl::initialisesEveryProduct_data()
 
     QTest::newRow("4B1E kestrin xbox headset") << 0x4B1E << DeviceType::kestrin << KestrinHwType::xbox_headset << false;
     QTest::newRow("4B1A kestrin ps headset") << 0x4B1A << DeviceType::kestrin << KestrinHwType::ps_headset << false;
-    QTest::newRow("4B2E kestrin_2 xbox headset") << 0x4B2E << DeviceType::kestrin_2 << KestrinHwType::xbox_headset << false;
+    QTest::newRow("4B2E kestrin_2 xbox headset")
+        << 0x4B2E << DeviceType::kestrin_2 << KestrinHwType::xbox_headset << false;
     QTest::newRow("4B2A kestrin_2 ps headset") << 0x4B2A << DeviceType::kestrin_2 << KestrinHwType::ps_headset << false;
-    QTest::newRow("4BAE anc xbox headset") << 0x4BAE << DeviceType::kestrin_2_anc << KestrinHwType::xbox_headset << false;
+    QTest::newRow("4BAE anc xbox headset")
+        << 0x4BAE << DeviceType::kestrin_2_anc << KestrinHwType::xbox_headset << false;
     QTest::newRow("4BAA anc ps headset") << 0x4BAA << DeviceType::kestrin_2_anc << KestrinHwType::ps_headset << false;
     QTest::newRow("4B18 kestrin xbox dongle") << 0x4B18 << DeviceType::kestrin << KestrinHwType::xbox_dongle << true;
     QTest::newRow("4B19 kestrin ps dongle") << 0x4B19 << DeviceType::kestrin << KestrinHwType::ps_dongle << true;
-    QTest::newRow("4B28 kestrin_2 xbox dongle") << 0x4B28 << DeviceType::kestrin_2 << KestrinHwType::xbox_dongle << true;
+    QTest::newRow("4B28 kestrin_2 xbox dongle")
+        << 0x4B28 << DeviceType::kestrin_2 << KestrinHwType::xbox_dongle << true;
     QTest::newRow("4B29 kestrin_2 ps dongle") << 0x4B29 << DeviceType::kestrin_2 << KestrinHwType::ps_dongle << true;
     QTest::newRow("4BA8 anc xbox dongle") << 0x4BA8 << DeviceType::kestrin_2_anc << KestrinHwType::xbox_dongle << true;
     QTest::newRow("4BA9 anc ps dongle") << 0x4BA9 << DeviceType::kestrin_2_anc << KestrinHwType::ps_dongle << true;
@@ -133,7 +142,7 @@ void TestKestrinDeviceImpl::initialisesEveryProduct()
     QFETCH(bool, dongle);
 
     // The real read pacing: this is what the bus sees when a headset is plugged in.
-    KestrinRig rig{ uint16_t(pid), true };
+    KestrinRig rig{uint16_t(pid), true};
     QVERIFY(rig.opened);
     rig.state->vpLevel = 9;
     rig.state->earcupBalance = 126;
@@ -236,7 +245,7 @@ void TestKestrinDeviceImpl::initialisationStopsAtFirstFailure()
     QFETCH(int, requestsSent);
     QFETCH(bool, unanswered);
 
-    KestrinRig rig{ uint16_t(pid) };
+    KestrinRig rig{uint16_t(pid)};
     const std::string step = failing.toStdString();
     Headset* headset = rig.headset.get();
     rig.state->refuseWhen = [step, unanswered, headset](const Request& rq) -> uint8_t {
@@ -275,7 +284,7 @@ void TestKestrinDeviceImpl::untestedStatusBytesDoNotStopInitialisation()
     QFETCH(int, pid);
     QFETCH(QString, step);
 
-    KestrinRig rig{ uint16_t(pid) };
+    KestrinRig rig{uint16_t(pid)};
     rig.state->newFilm = true;
     const std::string marked = step.toStdString();
     rig.state->refuseWhen = [marked](const Request& rq) { return Kestrin::Describe(rq) == marked ? 7 : 0; };
@@ -353,7 +362,7 @@ void TestKestrinDeviceImpl::customPresetCachedAtInit()
 
     // Another slot is read on first use, then served from the cache.
     QVERIFY(device->loadEqBands(10, bands));
-    QCOMPARE(ToStringList(rig.takeLog()), QStringList { "nv read EF03" });
+    QCOMPARE(ToStringList(rig.takeLog()), QStringList{"nv read EF03"});
     QVERIFY(device->loadEqBands(10, bands));
     QCOMPARE(rig.requestCount(), size_t(0));
 
@@ -394,34 +403,37 @@ void TestKestrinDeviceImpl::setters_data()
                                    << StateValue([](const Kestrin::State& s) { return int(s.gameChatMix); }) << 17 << 0;
     QTest::newRow("noise reduction") << 0x4B2A << Setter([](M& d) { return d.setNoiseReduction(0); })
                                      << "set noise_reduction 0" << u8Loader(&M::loadNoiseReduction)
-                                     << StateValue([](const Kestrin::State& s) { return int(s.noiseReduction); }) << 0 << 0;
+                                     << StateValue([](const Kestrin::State& s) { return int(s.noiseReduction); }) << 0
+                                     << 0;
     QTest::newRow("vp level") << 0x4B1A << Setter([](M& d) { return d.setVpLevel(3); }) << "set vp_level 3"
                               << u8Loader(&M::loadVpLevel)
                               << StateValue([](const Kestrin::State& s) { return int(s.vpLevel); }) << 3
                               << int(Kestrin::kSetParameter);
     QTest::newRow("earcup balance") << 0x4B19 << Setter([](M& d) { return d.setEarcupBalance(131); })
                                     << "set earcup_balance 131" << u8Loader(&M::loadEarcupBalance)
-                                    << StateValue([](const Kestrin::State& s) { return int(s.earcupBalance); }) << 131 << 0;
+                                    << StateValue([](const Kestrin::State& s) { return int(s.earcupBalance); }) << 131
+                                    << 0;
     QTest::newRow("amp gain") << 0x4BAA << Setter([](M& d) { return d.setAmpGain(120); }) << "set amp_gain 120"
                               << u8Loader(&M::loadAmpGain)
                               << StateValue([](const Kestrin::State& s) { return int(s.ampGain); }) << 120 << 0;
     QTest::newRow("sidetone level") << 0x4B28 << Setter([](M& d) { return d.setSidetoneLevel(12); })
                                     << "set sidetone_level 12" << u8Loader(&M::loadSidetoneLevel)
-                                    << StateValue([](const Kestrin::State& s) { return int(s.sidetoneLevel); }) << 12 << 0;
+                                    << StateValue([](const Kestrin::State& s) { return int(s.sidetoneLevel); }) << 12
+                                    << 0;
     QTest::newRow("eq index") << 0x4B1A << Setter([](M& d) { return d.setEqIndex(4); }) << "set eq_index 4"
                               << u8Loader(&M::loadEqIndex)
                               << StateValue([](const Kestrin::State& s) { return int(s.eqIndex); }) << 4 << 0;
     QTest::newRow("eq index anc") << 0x4BA8 << Setter([](M& d) { return d.setEqIndex(9); }) << "set eq_index 9"
                                   << u8Loader(&M::loadEqIndex)
                                   << StateValue([](const Kestrin::State& s) { return int(s.eqIndex); }) << 9 << 0;
-    QTest::newRow("auto power off")
-        << 0x4B2E << Setter([](M& d) { return d.setAutoPowerOff(300); }) << "set auto_power_off 300"
-        << Loader([](M& d, bool& ok) {
-               uint16_t v = 0;
-               ok = d.loadAutoPowerOff(v);
-               return int(v);
-           })
-        << StateValue([](const Kestrin::State& s) { return int(s.autoPowerOff); }) << 300 << 0;
+    QTest::newRow("auto power off") << 0x4B2E << Setter([](M& d) { return d.setAutoPowerOff(300); })
+                                    << "set auto_power_off 300" << Loader([](M& d, bool& ok) {
+                                           uint16_t v = 0;
+                                           ok = d.loadAutoPowerOff(v);
+                                           return int(v);
+                                       })
+                                    << StateValue([](const Kestrin::State& s) { return int(s.autoPowerOff); }) << 300
+                                    << 0;
     QTest::newRow("sidetone") << 0x4B18 << Setter([](M& d) { return d.setSidetone(true); }) << "set sidetone 1"
                               << Loader([](M& d, bool& ok) {
                                      bool v = false;
@@ -430,8 +442,7 @@ void TestKestrinDeviceImpl::setters_data()
                                  })
                               << StateValue([](const Kestrin::State& s) { return int(s.sidetoneOn); }) << 1 << 0;
     QTest::newRow("anc mode") << 0x4BAE << Setter([](M& d) { return d.setAncMode(AncMode::transparency); })
-                              << "set anc_mode 1"
-                              << Loader([](M& d, bool& ok) {
+                              << "set anc_mode 1" << Loader([](M& d, bool& ok) {
                                      AncMode v = AncMode::on;
                                      ok = d.loadAncMode(v);
                                      return int(v);
@@ -452,7 +463,7 @@ void TestKestrinDeviceImpl::setters()
     // Refused (or, where the reply's status is no verdict, unanswered): false, and the cache
     // keeps the value the headset still has.
     {
-        KestrinRig rig{ uint16_t(pid) };
+        KestrinRig rig{uint16_t(pid)};
         auto device = Build(rig);
         QVERIFY(device->isValid());
         bool ok = false;
@@ -468,17 +479,17 @@ void TestKestrinDeviceImpl::setters()
         else
             rig.state->refuseWhen = [refused](const Request& rq) { return Kestrin::Describe(rq) == refused ? 4 : 0; };
         QVERIFY(!set(*device));
-        QCOMPARE(ToStringList(rig.takeLog()), QStringList { request });
+        QCOMPARE(ToStringList(rig.takeLog()), QStringList{request});
         QCOMPARE(load(*device, ok), before);
         QCOMPARE(headsetValue(*rig.state), before);
     }
     // Accepted: the headset and the cache hold the new value.
     {
-        KestrinRig rig{ uint16_t(pid) };
+        KestrinRig rig{uint16_t(pid)};
         auto device = Build(rig);
         rig.headset->clearLog();
         QVERIFY(set(*device));
-        QCOMPARE(ToStringList(rig.takeLog()), QStringList { request });
+        QCOMPARE(ToStringList(rig.takeLog()), QStringList{request});
         QCOMPARE(headsetValue(*rig.state), newValue);
         bool ok = false;
         QCOMPARE(load(*device, ok), newValue);
@@ -524,8 +535,7 @@ void TestKestrinDeviceImpl::readers_data()
     QTest::newRow("eq index") << 0x4B1A << u8Reader(&M::readEqIndex) << "get eq_index" << u8Loader(&M::loadEqIndex)
                               << StateChange([](Kestrin::State& s, Headset&) { s.eqIndex = 5; }) << 5 << 99
                               << int(Kestrin::kGetParameter);
-    QTest::newRow("eq index anc") << 0x4BA9 << u8Reader(&M::readEqIndex) << "get user_eq"
-                                  << u8Loader(&M::loadEqIndex)
+    QTest::newRow("eq index anc") << 0x4BA9 << u8Reader(&M::readEqIndex) << "get user_eq" << u8Loader(&M::loadEqIndex)
                                   << StateChange([](Kestrin::State& s, Headset&) { s.eqIndex = 10; }) << 10 << 99 << 0;
     QTest::newRow("game chat mix") << 0x4B2A << u8Reader(&M::readGameChatMix) << "get game_chat_mix"
                                    << u8Loader(&M::loadGameChatMix)
@@ -533,47 +543,40 @@ void TestKestrinDeviceImpl::readers_data()
                                    << int(Kestrin::kGetSetting);
     QTest::newRow("noise reduction") << 0x4B18 << u8Reader(&M::readNoiseReduction) << "get noise_reduction"
                                      << u8Loader(&M::loadNoiseReduction)
-                                     << StateChange([](Kestrin::State& s, Headset&) { s.noiseReduction = 0; }) << 0 << 99 << 0;
+                                     << StateChange([](Kestrin::State& s, Headset&) { s.noiseReduction = 0; }) << 0
+                                     << 99 << 0;
     QTest::newRow("sidetone level") << 0x4BAE << u8Reader(&M::readSidetoneLevel) << "get sidetone_level"
                                     << u8Loader(&M::loadSidetoneLevel)
-                                    << StateChange([](Kestrin::State& s, Headset&) { s.sidetoneLevel = 21; }) << 21 << 99 << 0;
-    QTest::newRow("sidetone") << 0x4B1E
-                              << Reader([](M& d, int& out) {
-                                     bool v = false;
-                                     const bool ok = d.readSidetone(v);
-                                     out = v;
-                                     return ok;
-                                 })
-                              << "get sidetone"
-                              << Loader([](M& d, bool& ok) {
-                                     bool v = false;
-                                     ok = d.loadSidetone(v);
-                                     return int(v);
-                                 })
-                              << StateChange([](Kestrin::State& s, Headset&) { s.sidetoneOn = true; }) << 1 << 0 << 0;
-    QTest::newRow("anc mode") << 0x4BAA
-                              << Reader([](M& d, int& out) {
-                                     AncMode v = AncMode::on;
-                                     const bool ok = d.readAncMode(v);
-                                     out = int(v);
-                                     return ok;
-                                 })
-                              << "get anc_mode"
-                              << Loader([](M& d, bool& ok) {
-                                     AncMode v = AncMode::on;
-                                     ok = d.loadAncMode(v);
-                                     return int(v);
-                                 })
-                              << StateChange([](Kestrin::State& s, Headset&) { s.ancMode = 1; }) << 1 << 0
-                              << int(Kestrin::kAncGroup);
-    QTest::newRow("mic mute") << 0x4B2A
-                              << Reader([](M& d, int& out) {
-                                     bool v = false;
-                                     const bool ok = d.readMicMute(v);
-                                     out = v;
-                                     return ok;
-                                 })
-                              << "get mic_mute" << Loader()
+                                    << StateChange([](Kestrin::State& s, Headset&) { s.sidetoneLevel = 21; }) << 21
+                                    << 99 << 0;
+    QTest::newRow("sidetone") << 0x4B1E << Reader([](M& d, int& out) {
+        bool v = false;
+        const bool ok = d.readSidetone(v);
+        out = v;
+        return ok;
+    }) << "get sidetone" << Loader([](M& d, bool& ok) {
+        bool v = false;
+        ok = d.loadSidetone(v);
+        return int(v);
+    }) << StateChange([](Kestrin::State& s, Headset&) { s.sidetoneOn = true; })
+                              << 1 << 0 << 0;
+    QTest::newRow("anc mode") << 0x4BAA << Reader([](M& d, int& out) {
+        AncMode v = AncMode::on;
+        const bool ok = d.readAncMode(v);
+        out = int(v);
+        return ok;
+    }) << "get anc_mode" << Loader([](M& d, bool& ok) {
+        AncMode v = AncMode::on;
+        ok = d.loadAncMode(v);
+        return int(v);
+    }) << StateChange([](Kestrin::State& s, Headset&) { s.ancMode = 1; })
+                              << 1 << 0 << int(Kestrin::kAncGroup);
+    QTest::newRow("mic mute") << 0x4B2A << Reader([](M& d, int& out) {
+        bool v = false;
+        const bool ok = d.readMicMute(v);
+        out = v;
+        return ok;
+    }) << "get mic_mute" << Loader()
                               << StateChange([](Kestrin::State& s, Headset&) { s.micMuted = true; }) << 1 << 0
                               << int(Kestrin::kGetParameter);
     QTest::newRow("battery") << 0x4B29 << u8Reader(&M::readBatteryLevel) << "get battery" << Loader()
@@ -591,7 +594,7 @@ void TestKestrinDeviceImpl::readers()
     QFETCH(int, untouched);
     QFETCH(int, silentId);
 
-    KestrinRig rig{ uint16_t(pid) };
+    KestrinRig rig{uint16_t(pid)};
     auto device = Build(rig);
     QVERIFY(device->isValid());
     bool ok = false;
@@ -617,7 +620,7 @@ void TestKestrinDeviceImpl::readers()
     rig.headset->clearLog();
     QVERIFY(read(*device, out));
     QCOMPARE(out, expected);
-    QCOMPARE(ToStringList(rig.takeLog()), QStringList { request });
+    QCOMPARE(ToStringList(rig.takeLog()), QStringList{request});
     if (load) {
         QCOMPARE(load(*device, ok), expected);
         QVERIFY(ok);
@@ -669,21 +672,21 @@ void TestKestrinDeviceImpl::malformedRepliesLeaveCache_data()
         return int(v);
     });
 
-    QTest::newRow("reply one byte short") << int(Kestrin::kGetSetting)
-                                          << Answer([](Exchange& ex) { ex.respond({ 0x00, 0x0B, 0x00 }); })
-                                          << readMix << loadMix;
-    QTest::newRow("reply for another setting") << int(Kestrin::kGetSetting)
-                                               << Answer([](Exchange& ex) { ex.respond({ 0x00, 0x07, 0x00, 0x01 }); })
-                                               << readMix << loadMix;
-    QTest::newRow("sidetone neither on nor off") << int(Kestrin::kGetSetting)
-                                                 << Answer([](Exchange& ex) { ex.respond({ 0x00, 0x07, 0x00, 0x07 }); })
-                                                 << readSidetone << loadSidetone;
-    QTest::newRow("reply for another parameter")
-        << int(Kestrin::kGetParameter) << Answer([](Exchange& ex) { ex.respond({ 0x2D, 0x00, 0x00, 0x14 }); })
-        << readLevel << loadLevel;
-    QTest::newRow("garbage") << int(Kestrin::kGetParameter)
-                             << Answer([](Exchange& ex) { ex.send({ 0x11, 0x22, 0x33, 0x44, 0x55, 0x66 }); })
-                             << readLevel << loadLevel;
+    QTest::newRow("reply one byte short") << int(Kestrin::kGetSetting) << Answer([](Exchange& ex) {
+        ex.respond({0x00, 0x0B, 0x00});
+    }) << readMix << loadMix;
+    QTest::newRow("reply for another setting") << int(Kestrin::kGetSetting) << Answer([](Exchange& ex) {
+        ex.respond({0x00, 0x07, 0x00, 0x01});
+    }) << readMix << loadMix;
+    QTest::newRow("sidetone neither on nor off") << int(Kestrin::kGetSetting) << Answer([](Exchange& ex) {
+        ex.respond({0x00, 0x07, 0x00, 0x07});
+    }) << readSidetone << loadSidetone;
+    QTest::newRow("reply for another parameter") << int(Kestrin::kGetParameter) << Answer([](Exchange& ex) {
+        ex.respond({0x2D, 0x00, 0x00, 0x14});
+    }) << readLevel << loadLevel;
+    QTest::newRow("garbage") << int(Kestrin::kGetParameter) << Answer([](Exchange& ex) {
+        ex.send({0x11, 0x22, 0x33, 0x44, 0x55, 0x66});
+    }) << readLevel << loadLevel;
     QTest::newRow("no answer") << int(Kestrin::kGetParameter) << Answer([](Exchange&) {}) << readLevel << loadLevel;
 }
 
@@ -694,7 +697,7 @@ void TestKestrinDeviceImpl::malformedRepliesLeaveCache()
     QFETCH(Reader, read);
     QFETCH(Loader, load);
 
-    KestrinRig rig { 0x4B2A };
+    KestrinRig rig{0x4B2A};
     auto device = Build(rig);
     QVERIFY(device->isValid());
     bool ok = false;
@@ -740,7 +743,7 @@ void TestKestrinDeviceImpl::typeSpecificLoads()
         bool hasAnc;
         bool hasMicLevel;
     };
-    for (const Case& c : { Case { 0x4B1A, false, false }, Case { 0x4B28, false, true }, Case { 0x4BA9, true, true } }) {
+    for (const Case& c : {Case{0x4B1A, false, false}, Case{0x4B28, false, true}, Case{0x4BA9, true, true}}) {
         KestrinRig rig(c.pid);
         auto device = Build(rig);
         QVERIFY(device->isValid());
@@ -779,7 +782,7 @@ void TestKestrinDeviceImpl::eqRoundTrip()
     QFETCH(int, eqIndex);
     const uint8_t slot = uint8_t(eqIndex - 7);
 
-    KestrinRig rig{ uint16_t(pid) };
+    KestrinRig rig{uint16_t(pid)};
     auto device = Build(rig);
     QVERIFY(device->isValid());
     std::vector<KestrinEqBandParams> bands;
@@ -892,15 +895,15 @@ void TestKestrinDeviceImpl::kestrin2ReloadsPresetQuietly_data()
     QTest::addColumn<int>("cachedVpLevel");
 
     QTest::newRow("kestrin_2 cabled") << 0x4B2E << 0
-                                      << QStringList { "set vp_level 0", "set eq_index 8", "set vp_level 9" } << 9;
+                                      << QStringList{"set vp_level 0", "set eq_index 8", "set vp_level 9"} << 9;
     QTest::newRow("restore retried once unanswered")
-        << 0x4B2A << 1 << QStringList { "set vp_level 0", "set eq_index 8", "set vp_level 9", "set vp_level 9" } << 9;
+        << 0x4B2A << 1 << QStringList{"set vp_level 0", "set eq_index 8", "set vp_level 9", "set vp_level 9"} << 9;
     // Both restores unanswered: the cache learns what the headset really has.
     QTest::newRow("restore unanswered twice")
         << 0x4B2A << 2
-        << QStringList { "set vp_level 0", "set eq_index 8", "set vp_level 9", "set vp_level 9", "get vp_level" } << 0;
-    QTest::newRow("kestrin_2 dongle") << 0x4B29 << 0 << QStringList {} << 9;
-    QTest::newRow("kestrin") << 0x4B1A << 0 << QStringList {} << 9;
+        << QStringList{"set vp_level 0", "set eq_index 8", "set vp_level 9", "set vp_level 9", "get vp_level"} << 0;
+    QTest::newRow("kestrin_2 dongle") << 0x4B29 << 0 << QStringList{} << 9;
+    QTest::newRow("kestrin") << 0x4B1A << 0 << QStringList{} << 9;
 }
 
 void TestKestrinDeviceImpl::kestrin2ReloadsPresetQuietly()
@@ -910,7 +913,7 @@ void TestKestrinDeviceImpl::kestrin2ReloadsPresetQuietly()
     QFETCH(QStringList, tail);
     QFETCH(int, cachedVpLevel);
 
-    KestrinRig rig{ uint16_t(pid) };
+    KestrinRig rig{uint16_t(pid)};
     rig.state->vpLevel = 9;
     rig.state->eqIndex = 8;
     auto device = Build(rig);
@@ -950,14 +953,14 @@ void TestKestrinDeviceImpl::ancUserEqBiquads()
 
     std::vector<KestrinEqBandParams> bands;
     QVERIFY(device->loadEqBands(8, bands));
-    QCOMPARE(ToStringList(rig.takeLog()), QStringList { "get user_biquads 7" });
+    QCOMPARE(ToStringList(rig.takeLog()), QStringList{"get user_biquads 7"});
     QCOMPARE(bands.size(), size_t(10));
     QCOMPARE(bands[2], KestrinEqBandParams(125, -3)); // truncated toward zero
     QCOMPARE(bands[0], KestrinEqBandParams(31, 0));
 
     // One band: the headset's own band id goes out, the middle value as it was read.
     QVERIFY(device->writeUserEqBiquad(8, 2, DeviceData::AncEqFilterType::peaking, 1000.0f, 6.0f));
-    QCOMPARE(ToStringList(rig.takeLog()), QStringList { "set user_biquad 7 12" });
+    QCOMPARE(ToStringList(rig.takeLog()), QStringList{"set user_biquad 7 12"});
     const auto& band = rig.state->userEqs[7][2];
     QCOMPARE(band.frequency, 1000.0f);
     QCOMPARE(band.gain, 6.0f);
@@ -1007,13 +1010,13 @@ void TestKestrinDeviceImpl::ancEqIndexIsOneHigher()
 
 void TestKestrinDeviceImpl::headTrackingIsForwarded()
 {
-    KestrinRig rig { 0x4BAE };
+    KestrinRig rig{0x4BAE};
     auto device = Build(rig);
     QVERIFY(device->isValid());
     rig.headset->clearLog();
 
     QVERIFY(device->setGyroSensorEnabled(true, 60));
-    QCOMPARE(ToStringList(rig.takeLog()), QStringList { "set sensors 188" });
+    QCOMPARE(ToStringList(rig.takeLog()), QStringList{"set sensors 188"});
     QVERIFY(device->centralize());
     QVERIFY(!device->calibrate(0.5));
     QVERIFY(device->calibrate(2.0));
@@ -1031,24 +1034,24 @@ void TestKestrinDeviceImpl::headTrackingIsForwarded()
     QCOMPARE(rig.headset->pendingInputReports(), size_t(0));
 
     QVERIFY(device->setGyroSensorEnabled(false, 1));
-    QCOMPARE(ToStringList(rig.takeLog()), QStringList { "set sensors 1" });
+    QCOMPARE(ToStringList(rig.takeLog()), QStringList{"set sensors 1"});
 }
 
 void TestKestrinDeviceImpl::twoThreadsShareOneHeadset()
 {
     // The device model's worker writes and polls while the GUI thread loads and edits presets:
     // the transport keeps the exchanges apart and the cache ends equal to the headset.
-    KestrinRig rig { 0x4B1E };
+    KestrinRig rig{0x4B1E};
     auto device = Build(rig);
     QVERIFY(device->isValid());
 
-    std::atomic<int> failures { 0 };
+    std::atomic<int> failures{0};
     std::thread worker([&] {
         for (int i = 0; i < 200; ++i) {
             uint8_t value = 0;
             bool muted = false;
-            if (!device->setSidetoneLevel(uint8_t(i % 20)) || !device->readSidetoneLevel(value)
-                || !device->readMicMute(muted) || !device->readBatteryLevel(value))
+            if (!device->setSidetoneLevel(uint8_t(i % 20)) || !device->readSidetoneLevel(value) ||
+                !device->readMicMute(muted) || !device->readBatteryLevel(value))
                 ++failures;
         }
     });
@@ -1094,7 +1097,7 @@ void TestKestrinDeviceImpl::factoryResetFrame()
     QFETCH(int, pid);
     QFETCH(int, relay);
 
-    KestrinRig rig{ uint16_t(pid) };
+    KestrinRig rig{uint16_t(pid)};
     auto device = Build(rig);
     rig.state->vpLevel = 2;
     rig.headset->clearLog();
@@ -1102,7 +1105,7 @@ void TestKestrinDeviceImpl::factoryResetFrame()
     QVERIFY(device->factoryReset());
     // The reset goes first; the settings are then read back from the headset.
     QVERIFY(rig.headset->outReports().size() > size_t(1));
-    const Bytes expected = MakeOutReport({ 0x05, 0x5A, 0x04, 0x00, 0x01, 0x11, 0x95, 0x00 }, relay != 0);
+    const Bytes expected = MakeOutReport({0x05, 0x5A, 0x04, 0x00, 0x01, 0x11, 0x95, 0x00}, relay != 0);
     QCOMPARE(ToHex(rig.headset->outReports().front()), ToHex(expected));
     QCOMPARE(rig.state->factoryResets, 1);
     QCOMPARE(rig.state->vpLevel, uint8_t(11));

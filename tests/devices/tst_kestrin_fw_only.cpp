@@ -36,8 +36,8 @@ void TestKestrinFwOnly::versionOfHeadsetOrDongle_data()
     QTest::addColumn<int>("pid");
     QTest::addColumn<bool>("dongle");
     QTest::addColumn<QStringList>("requests");
-    QTest::newRow("headset") << 0x4B2E << false << QStringList { "get fw_version", "get fw_version" };
-    QTest::newRow("dongle") << 0x4BA8 << true << QStringList { "get fw_version @dongle", "get fw_version @dongle" };
+    QTest::newRow("headset") << 0x4B2E << false << QStringList{"get fw_version", "get fw_version"};
+    QTest::newRow("dongle") << 0x4BA8 << true << QStringList{"get fw_version @dongle", "get fw_version @dongle"};
 }
 
 void TestKestrinFwOnly::versionOfHeadsetOrDongle()
@@ -46,7 +46,7 @@ void TestKestrinFwOnly::versionOfHeadsetOrDongle()
     QFETCH(bool, dongle);
     QFETCH(QStringList, requests);
 
-    KestrinRig rig { uint16_t(pid) };
+    KestrinRig rig{uint16_t(pid)};
     rig.headset->firmwareVersion = "0.0.1-broken";
     rig.headset->dongleFirmwareVersion = "4.4.4";
     auto device = Build(rig);
@@ -70,14 +70,14 @@ void TestKestrinFwOnly::versionOfHeadsetOrDongle()
 
 void TestKestrinFwOnly::secondVersionReadMustSucceedToo()
 {
-    KestrinRig rig { 0x4B1A };
+    KestrinRig rig{0x4B1A};
     auto answered = std::make_shared<int>(0);
     rig.headset->setHandler(Kestrin::kFirmwareVersion, [answered](Exchange& ex) {
         // Answers once, then refuses.
         const uint8_t status = (*answered)++ == 0 ? 0 : 1;
-        ex.respond({ status });
+        ex.respond({status});
         if (status == 0)
-            ex.notify({ 0x00, 0x00, 3, '1', '.', '0' });
+            ex.notify({0x00, 0x00, 3, '1', '.', '0'});
     });
     auto device = Build(rig);
     QVERIFY(!device->isValid());
@@ -88,7 +88,7 @@ void TestKestrinFwOnly::secondVersionReadMustSucceedToo()
 
 void TestKestrinFwOnly::closedDeviceIsInvalid()
 {
-    KestrinRig rig { 0x4B1A };
+    KestrinRig rig{0x4B1A};
     rig.client->closeDevice();
     rig.headset->clearLog();
     auto device = Build(rig);
@@ -98,14 +98,14 @@ void TestKestrinFwOnly::closedDeviceIsInvalid()
 
 void TestKestrinFwOnly::settingsFailWithoutTraffic()
 {
-    KestrinRig rig { 0x4B2A };
+    KestrinRig rig{0x4B2A};
     auto device = Build(rig);
     QVERIFY(device->isValid());
     rig.headset->clearLog();
 
     uint8_t value = 5;
     QQuaternion position(0.5f, 0.5f, 0.5f, 0.5f);
-    std::vector<DeviceData::KestrinEqBandParams> bands { { 100, 1 } };
+    std::vector<DeviceData::KestrinEqBandParams> bands{{100, 1}};
     QVERIFY(!device->loadGameChatMix(value));
     QVERIFY(!device->readBatteryLevel(value));
     QVERIFY(!device->setEqIndex(3));
@@ -120,13 +120,13 @@ void TestKestrinFwOnly::settingsFailWithoutTraffic()
 
 void TestKestrinFwOnly::factoryResetIsAlwaysSent()
 {
-    KestrinRig rig { 0x4B19 };
-    rig.headset->setDongleHandler(Kestrin::kFirmwareVersion, [](Exchange& ex) { ex.respond({ 0x02 }); });
+    KestrinRig rig{0x4B19};
+    rig.headset->setDongleHandler(Kestrin::kFirmwareVersion, [](Exchange& ex) { ex.respond({0x02}); });
     auto device = Build(rig);
     QVERIFY(!device->isValid());
     rig.headset->clearLog();
     QVERIFY(device->factoryReset());
-    QCOMPARE(ToStringList(rig.log()), QStringList { "factory_reset" });
+    QCOMPARE(ToStringList(rig.log()), QStringList{"factory_reset"});
     QCOMPARE(rig.state->factoryResets, 1);
 }
 

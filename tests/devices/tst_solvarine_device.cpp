@@ -218,8 +218,8 @@ void TestSolvarineDevice::overPseudoTerminal()
     QString version;
     QVERIFY(device.loadFwVersion(version));
     QCOMPARE(version, QStringLiteral("Solvarine 1.7"));
-    const QList<QByteArray> expected = inBootloader ? QList<QByteArray>{"SRST", "FI1"}
-                                                    : QList<QByteArray>{"SRST", "@", "FI1"};
+    const QList<QByteArray> expected =
+        inBootloader ? QList<QByteArray>{"SRST", "FI1"} : QList<QByteArray>{"SRST", "@", "FI1"};
     QCOMPARE(unit.commands(), expected);
 }
 

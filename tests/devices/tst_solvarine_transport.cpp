@@ -156,17 +156,16 @@ void TestSolvarineTransport::failedReset_data()
     QTest::newRow("echo without prompt") << QList<Piece>{Piece{"SRST\n\r"}, Piece{"DSP"}} << prompt << QByteArray()
                                          << resetOnly;
     // The prompt comes, but too late: after 25 empty reads.
-    QTest::newRow("late prompt") << QList<Piece>{Piece{"SRST\n\r"}, Piece{"\n\rDSP>", 30}} << prompt
-                                 << QByteArray() << resetOnly;
+    QTest::newRow("late prompt") << QList<Piece>{Piece{"SRST\n\r"}, Piece{"\n\rDSP>", 30}} << prompt << QByteArray()
+                                 << resetOnly;
     QTest::newRow("neither acknowledgement nor banner")
         << QList<Piece>{Piece{"Unknown command\n\r#"}} << prompt << QByteArray() << resetOnly;
-    QTest::newRow("acknowledgement cut short") << QList<Piece>{Piece{"Resetting DSP"}} << prompt << QByteArray()
-                                               << resetOnly;
-    QTest::newRow("no hash after restart") << QList<Piece>{Piece{"Resetting DSP.\n\r"}, Piece{"\n\rbooting\n\r"}}
-                                           << prompt << QByteArray() << resetOnly;
+    QTest::newRow("acknowledgement cut short")
+        << QList<Piece>{Piece{"Resetting DSP"}} << prompt << QByteArray() << resetOnly;
+    QTest::newRow("no hash after restart")
+        << QList<Piece>{Piece{"Resetting DSP.\n\r"}, Piece{"\n\rbooting\n\r"}} << prompt << QByteArray() << resetOnly;
     QTest::newRow("no prompt after @") << acknowledged << QList<Piece>{Piece{"@\n\r"}} << QByteArray() << both;
-    QTest::newRow("prompt not last") << acknowledged << QList<Piece>{Piece{"@\n\r\n\rDSP> ?"}} << QByteArray()
-                                     << both;
+    QTest::newRow("prompt not last") << acknowledged << QList<Piece>{Piece{"@\n\r\n\rDSP> ?"}} << QByteArray() << both;
     QTest::newRow("reset write fails") << acknowledged << prompt << QByteArray("SRST") << resetOnly;
     QTest::newRow("@ write fails") << acknowledged << prompt << QByteArray("@") << both;
     QTest::newRow("read fails") << QList<Piece>{Piece{"Resetting DSP.\n\r"}, Piece{QByteArray(), 0, true}} << prompt
@@ -213,8 +212,10 @@ void TestSolvarineTransport::description_data()
     QTest::newRow("carriage return before line feed")
         << QByteArray("File Allocation\r\nDescription: v1\r\n\n\rDSP>") << QStringLiteral("v1\r");
     QTest::newRow("empty description") << QByteArray("File Allocation\n\rDescription: \n\r\n\rDSP>") << QString();
-    QTest::newRow("Latin-1 text") << QByteArray("File Allocation\n\rDescription: R\xe9v. \xb5" "C 7\n\rDSP>")
-                                  << QString::fromUtf8("R\xc3\xa9v. \xc2\xb5" "C 7");
+    QTest::newRow("Latin-1 text") << QByteArray("File Allocation\n\rDescription: R\xe9v. \xb5"
+                                                "C 7\n\rDSP>")
+                                  << QString::fromUtf8("R\xc3\xa9v. \xc2\xb5"
+                                                       "C 7");
     // The line feed that ends the text may be the prompt's own.
     QTest::newRow("description ends at the prompt")
         << QByteArray("File Allocation\n\rDescription: v1\n\rDSP>") << QStringLiteral("v1");
@@ -245,10 +246,9 @@ void TestSolvarineTransport::malformedDescription_data()
     QTest::newRow("no reply") << QList<Piece>{} << QByteArray();
     QTest::newRow("no prompt") << QList<Piece>{Piece{"File Allocation\n\rDescription: v1\n\r"}} << QByteArray();
     QTest::newRow("no File Allocation") << QList<Piece>{Piece{"Files\n\rDescription: v1\n\r\n\rDSP>"}} << QByteArray();
-    QTest::newRow("no Description") << QList<Piece>{Piece{"File Allocation\n\rDescr: v1\n\r\n\rDSP>"}}
-                                    << QByteArray();
-    QTest::newRow("marker without its blank") << QList<Piece>{Piece{"File Allocation\n\rDescription:v1\n\r\n\rDSP>"}}
-                                              << QByteArray();
+    QTest::newRow("no Description") << QList<Piece>{Piece{"File Allocation\n\rDescr: v1\n\r\n\rDSP>"}} << QByteArray();
+    QTest::newRow("marker without its blank")
+        << QList<Piece>{Piece{"File Allocation\n\rDescription:v1\n\r\n\rDSP>"}} << QByteArray();
     QTest::newRow("command write fails") << QList<Piece>{Piece{ScriptedSerialPeer::FileInfoReply("v1")}}
                                          << QByteArray("FI1");
     QTest::newRow("read fails") << QList<Piece>{Piece{"File Allocation\n\r"}, Piece{QByteArray(), 0, true}}

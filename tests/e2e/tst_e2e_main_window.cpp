@@ -46,7 +46,10 @@ class TestE2eMainWindow : public QObject {
     Q_OBJECT
 
 public:
-    explicit TestE2eMainWindow(App& app) : m_app(app) {}
+    explicit TestE2eMainWindow(App& app)
+        : m_app(app)
+    {
+    }
 
 private slots:
     void initTestCase();
@@ -157,8 +160,9 @@ void TestE2eMainWindow::screenshot(const QString& name) const
     QSignalSpy swapped(window(), &QQuickWindow::frameSwapped);
     window()->update();
     QVERIFY(swapped.wait(5000));
-    const int result = QProcess::execute(QStringLiteral("import"),
-        {QStringLiteral("-window"), QStringLiteral("root"), QDir(folder).filePath(name + QStringLiteral(".png"))});
+    const int result =
+        QProcess::execute(QStringLiteral("import"), {QStringLiteral("-window"), QStringLiteral("root"),
+                                                     QDir(folder).filePath(name + QStringLiteral(".png"))});
     QCOMPARE(result, 0);
 }
 
@@ -222,7 +226,7 @@ void TestE2eMainWindow::sideMenuEntriesChangePages()
         screenshot(QStringLiteral("03-headset-page-%1").arg(entry));
     }
     QVERIFY2(shown.contains(1) && shown.contains(4) && shown.contains(0) && !shown.contains(3),
-        QByteArray::number(shown.size()));
+             QByteArray::number(shown.size()));
 }
 
 void TestE2eMainWindow::soundPageControlsWriteToTheHeadset()

@@ -243,8 +243,8 @@ void TestE2ePlugging::deviceSearchDoneFollowsTheFirstProbe()
 
     // The bus starts probing while App is being built: watched from before that.
     auto bus = Platform::CreateHardwareBus();
-    connect(bus.get(), &Platform::IHwBus::deviceArrived, this, [watch] { watch->announced = true; },
-            Qt::DirectConnection);
+    connect(
+        bus.get(), &Platform::IHwBus::deviceArrived, this, [watch] { watch->announced = true; }, Qt::DirectConnection);
     m_app = new App(m_argc, m_argv, std::move(bus));
     m_uiModelChanged = std::make_unique<QSignalSpy>(m_app, &App::uiModelChanged);
     QVERIFY(!m_app->isDeviceSearchDone());
@@ -383,8 +383,8 @@ void TestE2ePlugging::firmwareOnlyDongleIsPairedAndBecomesFull()
     QTRY_COMPARE_WITH_TIMEOUT(state->pairings, 1, WaitMs);
     const int fwOnlyId = m_app->getDeviceId();
     dongle->setHeadsetLinked(true);
-    QTRY_VERIFY_WITH_TIMEOUT(m_app->getDeviceId() != fwOnlyId && !currentIsFwOnly()
-                                 && m_app->deviceProxy().getCategory() == DeviceCategory::Hardware,
+    QTRY_VERIFY_WITH_TIMEOUT(m_app->getDeviceId() != fwOnlyId && !currentIsFwOnly() &&
+                                 m_app->deviceProxy().getCategory() == DeviceCategory::Hardware,
                              WaitMs);
     waitForHeadset(0x4B28);
     QCOMPARE(mediator("fwMediator")->property("isFwOnly").toBool(), false);

@@ -54,18 +54,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     Devices::KestrinTransport::Validator validator;
     switch ((flags >> 1) & 3) {
-    case 0:
-        validator = [](unsigned char* r) { return r[0] == 0x05; };
-        break;
+    case 0: validator = [](unsigned char* r) { return r[0] == 0x05; }; break;
     case 1:
-        validator = [minLength, wantedId](unsigned char* r) { return minLength >= 6 && r[1] == 0x5B && r[4] == wantedId; };
+        validator = [minLength, wantedId](unsigned char* r) {
+            return minLength >= 6 && r[1] == 0x5B && r[4] == wantedId;
+        };
         break;
-    case 2:
-        validator = [minLength](unsigned char* r) { return minLength >= 9 && r[1] == 0x5D && r[8] < 0x80; };
-        break;
-    default:
-        validator = [](unsigned char*) { return false; };
-        break;
+    case 2: validator = [minLength](unsigned char* r) { return minLength >= 9 && r[1] == 0x5D && r[8] < 0x80; }; break;
+    default: validator = [](unsigned char*) { return false; }; break;
     }
 
     // One request through the whole exchange, then whatever else the stream holds.

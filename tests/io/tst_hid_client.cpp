@@ -235,7 +235,8 @@ void TestHidClient::destructionClosesTheDevice()
     {
         KestrinHidApiClient client;
         QVERIFY(client.openDevice());
-        connect(&client, &KestrinHidApiClient::deviceGone, this, [&gone](void*) { ++gone; }, Qt::DirectConnection);
+        connect(
+            &client, &KestrinHidApiClient::deviceGone, this, [&gone](void*) { ++gone; }, Qt::DirectConnection);
         QCOMPARE(HidEmu::Bus::instance().openHandles(), 1);
     }
     QCOMPARE(HidEmu::Bus::instance().openHandles(), 0);
@@ -250,10 +251,13 @@ void TestHidClient::closeEmitsDeviceGoneOutsideTheLock()
     QVERIFY(handle);
     bool sawClosed = false;
     // A direct receiver may call back into the client: the mutex is already released.
-    connect(&client, &KestrinHidApiClient::deviceGone, this, [&](void* gone) {
-        QCOMPARE(gone, static_cast<void*>(handle));
-        sawClosed = !client.hasDevice();
-    }, Qt::DirectConnection);
+    connect(
+        &client, &KestrinHidApiClient::deviceGone, this,
+        [&](void* gone) {
+            QCOMPARE(gone, static_cast<void*>(handle));
+            sawClosed = !client.hasDevice();
+        },
+        Qt::DirectConnection);
     QVERIFY(client.closeDevice());
     QVERIFY(sawClosed);
     // The model of the closed device stays known.
@@ -418,8 +422,8 @@ void TestHidClient::emulatorRecordsProtocolErrors_data()
     QTest::newRow("20-byte report") << 0x4B2A << shortReport;
     QTest::newRow("no frame marker") << 0x4B2A << badMarker;
     QTest::newRow("relay flag on a cabled headset") << 0x4B2A << HidEmu::MakeOutReport(request, true);
-    QTest::newRow("response kind from the host") << 0x4B2A
-                                                 << HidEmu::MakeOutReport({0x05, 0x5B, 0x04, 0x00, 0x01, 0x09, 0x2C, 0x00}, false);
+    QTest::newRow("response kind from the host")
+        << 0x4B2A << HidEmu::MakeOutReport({0x05, 0x5B, 0x04, 0x00, 0x01, 0x09, 0x2C, 0x00}, false);
 }
 
 void TestHidClient::emulatorRecordsProtocolErrors()

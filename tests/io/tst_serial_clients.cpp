@@ -69,9 +69,10 @@ private:
 void TestSerialClients::productClientsOpenNothing_data()
 {
     QTest::addColumn<ISolvarineSerialPortClient*>("client");
-    QTest::newRow("qt") << static_cast<ISolvarineSerialPortClient*>(SolvarineSerialPortClient::GetSolvarineSerialPortClient());
-    QTest::newRow("posix")
-        << static_cast<ISolvarineSerialPortClient*>(PosixSolvarineSerialPortClient::GetPosixSolvarineSerialPortClient());
+    QTest::newRow("qt") << static_cast<ISolvarineSerialPortClient*>(
+        SolvarineSerialPortClient::GetSolvarineSerialPortClient());
+    QTest::newRow("posix") << static_cast<ISolvarineSerialPortClient*>(
+        PosixSolvarineSerialPortClient::GetPosixSolvarineSerialPortClient());
 }
 
 void TestSerialClients::productClientsOpenNothing()
@@ -99,14 +100,14 @@ void TestSerialClients::writeSendsTheTextAsIs_data()
     QTest::addColumn<QByteArray>("logged");
 
     for (const char* kind : {"qt", "posix"}) {
-        QTest::addRow("%s command", kind) << QString::fromLatin1(kind) << QByteArray("SRST")
-                                          << QByteArray("SLV written: SRST, 4 bytes");
-        QTest::addRow("%s terminator", kind) << QString::fromLatin1(kind) << QByteArray("\n\r")
-                                             << QByteArray("SLV written: \\n\\r, 2 bytes");
-        QTest::addRow("%s line breaks inside", kind) << QString::fromLatin1(kind) << QByteArray("a\r\nb")
-                                                     << QByteArray("SLV written: a\\r\\nb, 4 bytes");
-        QTest::addRow("%s Latin-1 byte", kind) << QString::fromLatin1(kind) << QByteArray("\xb5s")
-                                               << QByteArray("SLV written: \xc2\xb5s, 2 bytes");
+        QTest::addRow("%s command", kind)
+            << QString::fromLatin1(kind) << QByteArray("SRST") << QByteArray("SLV written: SRST, 4 bytes");
+        QTest::addRow("%s terminator", kind)
+            << QString::fromLatin1(kind) << QByteArray("\n\r") << QByteArray("SLV written: \\n\\r, 2 bytes");
+        QTest::addRow("%s line breaks inside", kind)
+            << QString::fromLatin1(kind) << QByteArray("a\r\nb") << QByteArray("SLV written: a\\r\\nb, 4 bytes");
+        QTest::addRow("%s Latin-1 byte", kind)
+            << QString::fromLatin1(kind) << QByteArray("\xb5s") << QByteArray("SLV written: \xc2\xb5s, 2 bytes");
     }
 }
 

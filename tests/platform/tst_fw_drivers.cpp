@@ -71,7 +71,8 @@ class TestFwDrivers : public QObject {
         return path;
     }
 
-    std::unique_ptr<KestrinDriversUninstaller> make(const QString& program, int waitMs = KestrinDriversUninstaller::DefaultWaitMs)
+    std::unique_ptr<KestrinDriversUninstaller> make(const QString& program,
+                                                    int waitMs = KestrinDriversUninstaller::DefaultWaitMs)
     {
         KestrinDriversUninstaller::Options options;
         options.createProcess = [this] {
@@ -157,7 +158,8 @@ private slots:
 
         // Unplugged, the same object runs the removal.
         HidEmu::Bus::instance().unplug(device);
-        QCOMPARE(run(*uninstaller), QList<Status>({IKestrinDriversUninstaller::Running, IKestrinDriversUninstaller::Done}));
+        QCOMPARE(run(*uninstaller),
+                 QList<Status>({IKestrinDriversUninstaller::Running, IKestrinDriversUninstaller::Done}));
         QCOMPARE(m_processesMade, 1);
     }
 
@@ -192,7 +194,8 @@ private slots:
     {
         auto uninstaller = make(m_scripts.filePath(QStringLiteral("missing")));
         const QString before = LogText();
-        QCOMPARE(run(*uninstaller), QList<Status>({IKestrinDriversUninstaller::Running, IKestrinDriversUninstaller::NoElevation}));
+        QCOMPARE(run(*uninstaller),
+                 QList<Status>({IKestrinDriversUninstaller::Running, IKestrinDriversUninstaller::NoElevation}));
         QVERIFY(LogText().mid(before.size()).contains(QStringLiteral("Failed to run in admin mode.")));
     }
 
@@ -200,10 +203,11 @@ private slots:
     {
         const QString pidFile = m_scripts.filePath(QStringLiteral("sleeper.pid"));
         QFile::remove(pidFile);
-        auto uninstaller =
-            make(script(QStringLiteral("sleeper.sh"), QStringLiteral("echo $$ > '%1'\nexec sleep 60").arg(pidFile)), 500);
+        auto uninstaller = make(
+            script(QStringLiteral("sleeper.sh"), QStringLiteral("echo $$ > '%1'\nexec sleep 60").arg(pidFile)), 500);
         const QString before = LogText();
-        QCOMPARE(run(*uninstaller), QList<Status>({IKestrinDriversUninstaller::Running, IKestrinDriversUninstaller::Failed}));
+        QCOMPARE(run(*uninstaller),
+                 QList<Status>({IKestrinDriversUninstaller::Running, IKestrinDriversUninstaller::Failed}));
         QVERIFY(LogText().mid(before.size()).contains(QStringLiteral("Failed waiting the uninstaller process.")));
 
         // The run is not left behind once the worker has ended.
@@ -228,7 +232,8 @@ private slots:
         QCOMPARE(m_processesMade, 1);
 
         // After an end state a new run starts.
-        QCOMPARE(run(*uninstaller), QList<Status>({IKestrinDriversUninstaller::Running, IKestrinDriversUninstaller::Done}));
+        QCOMPARE(run(*uninstaller),
+                 QList<Status>({IKestrinDriversUninstaller::Running, IKestrinDriversUninstaller::Done}));
         QCOMPARE(m_processesMade, 2);
     }
 
@@ -237,7 +242,8 @@ private slots:
         // The program itself, started as the removal run, has nothing to remove here and says so.
         auto uninstaller = make(QStringLiteral(VELMOR_BIN));
         const QString before = LogText();
-        QCOMPARE(run(*uninstaller), QList<Status>({IKestrinDriversUninstaller::Running, IKestrinDriversUninstaller::Failed}));
+        QCOMPARE(run(*uninstaller),
+                 QList<Status>({IKestrinDriversUninstaller::Running, IKestrinDriversUninstaller::Failed}));
         QVERIFY(LogText().mid(before.size()).contains(QStringLiteral("Error code is 3.")));
         QVERIFY(!IKestrinDriversUninstaller::IsSupported());
     }

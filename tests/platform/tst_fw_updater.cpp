@@ -117,7 +117,7 @@ class TestFwUpdater : public QObject {
     std::unique_ptr<ScriptedDfuLibrary> m_library;
 
     std::unique_ptr<DesktopKestrinFwUpdater> make(const KestrinFwUpdater::Timings& timings = FastTimings(),
-                                                   const QString& image = QString())
+                                                  const QString& image = QString())
     {
         return std::make_unique<DesktopKestrinFwUpdater>(image.isEmpty() ? m_image : image, m_bus, m_library->library(),
                                                          m_common->path(), timings);
@@ -195,8 +195,7 @@ private slots:
 
         QTRY_COMPARE_WITH_TIMEOUT(updater->getStatus(nullptr), Status::Succeeded, WaitMs);
         QCOMPARE(seen->statuses, QList<Status>({Status::Transferring, Status::Applying, Status::Succeeded}));
-        QCOMPARE(m_library->calls(),
-                 setupCalls(0, m_image) + QStringList({"applyNewFirmware 20", "close"}));
+        QCOMPARE(m_library->calls(), setupCalls(0, m_image) + QStringList({"applyNewFirmware 20", "close"}));
         QCOMPARE(m_library->imageSeen(), QByteArray("image bytes"));
         QCOMPARE(m_bus.calls, QStringList({"stopBus close", "runBus"}));
         QVERIFY(!m_library->isOpen());
@@ -256,8 +255,8 @@ private slots:
         const DfuEvent linkLost{IKestrinDfuLibrary::ResultLinkLost, 0, {}};
         const DfuEvent dfuError{IKestrinDfuLibrary::ResultDfuError, 7, "bad crc"};
         const DfuEvent failDisconnected{IKestrinDfuLibrary::ResultFail, IKestrinDfuLibrary::MsgIdLinkDisconnected, {}};
-        const DfuEvent timeoutDisconnected{IKestrinDfuLibrary::ResultTimeout,
-                                           IKestrinDfuLibrary::MsgIdLinkDisconnected, {}, 150};
+        const DfuEvent timeoutDisconnected{
+            IKestrinDfuLibrary::ResultTimeout, IKestrinDfuLibrary::MsgIdLinkDisconnected, {}, 150};
         const DfuEvent failOther{IKestrinDfuLibrary::ResultFail, 17, {}};
         const DfuEvent linkState{IKestrinDfuLibrary::ResultInfo, IKestrinDfuLibrary::MsgIdLinkState, "\x01"};
         const DfuEvent unknown{42, 1, "x"};
@@ -273,8 +272,8 @@ private slots:
             << true << QList<DfuEvent>{Progress("30"), failDisconnected} << QList<DfuEvent>() << int(Status::Failed)
             << "Error: SPP is disconnected, please reconnect device with dongle";
         QTest::newRow("remote: disconnect while applying")
-            << true << QList<DfuEvent>{ReadyToApply} << QList<DfuEvent>{timeoutDisconnected}
-            << int(Status::Succeeded) << "Let's hope kestrin_2 HS is updated via the dongle.";
+            << true << QList<DfuEvent>{ReadyToApply} << QList<DfuEvent>{timeoutDisconnected} << int(Status::Succeeded)
+            << "Let's hope kestrin_2 HS is updated via the dongle.";
         QTest::newRow("remote: other failures go on")
             << true << QList<DfuEvent>{failOther, linkState, unknown, ReadyToApply} << QList<DfuEvent>{Done}
             << int(Status::Succeeded) << "Error: SPP is disconnected, please wait for reconnect.";
@@ -295,7 +294,8 @@ private slots:
         QVERIFY(updater->start(Device(DeviceType::kestrin_2, viaDongle), viaDongle));
         QTRY_VERIFY_WITH_TIMEOUT(seen->statuses.contains(Status(expected)), WaitMs);
         QCOMPARE(seen->statuses.last(), Status(expected));
-        QCOMPARE(m_library->calls().mid(1, 1), QStringList{QStringLiteral("setTargetDevice %1").arg(viaDongle ? 1 : 0)});
+        QCOMPARE(m_library->calls().mid(1, 1),
+                 QStringList{QStringLiteral("setTargetDevice %1").arg(viaDongle ? 1 : 0)});
         QCOMPARE(m_library->calls().last(), QStringLiteral("close"));
         QCOMPARE(m_bus.calls, QStringList({"stopBus close", "runBus"}));
         QVERIFY(LogText().mid(logBefore.size()).contains(log));
@@ -317,11 +317,11 @@ private slots:
         QTest::newRow("battery 19") << k2 << false << false << false << 19 << 0 << false
                                     << "Battery level shold be at least 20%.";
         QTest::newRow("battery 20") << k2 << false << false << false << 20 << 0 << true << "";
-        QTest::newRow("battery unreadable") << k2 << false << false << false << 80 << 2 << false
-                                            << "Failed to read battery level.";
+        QTest::newRow("battery unreadable")
+            << k2 << false << false << false << 80 << 2 << false << "Failed to read battery level.";
         QTest::newRow("battery read again") << k2 << false << false << false << 80 << 1 << true << "";
-        QTest::newRow("headset via dongle: low battery") << k2 << true << false << true << 5 << 0 << false
-                                                         << "Battery level shold be at least 20%.";
+        QTest::newRow("headset via dongle: low battery")
+            << k2 << true << false << true << 5 << 0 << false << "Battery level shold be at least 20%.";
         QTest::newRow("dongle itself: no battery check") << k2 << true << true << false << 0 << 2 << true << "";
         QTest::newRow("via dongle needs a dongle") << k2 << false << false << true << 80 << 0 << false << "";
         QTest::newRow("via dongle needs its headset") << k2 << true << true << true << 80 << 0 << false << "";
@@ -393,8 +393,8 @@ private slots:
                                       << "kestrin_2 FW update timeout.";
         QTest::newRow("dongle applying") << true << QList<DfuEvent>{ReadyToApply} << int(Status::Succeeded)
                                          << "Let's hope the dongle is updated.";
-        QTest::newRow("headset applying") << false << QList<DfuEvent>{ReadyToApply} << int(Status::Failed)
-                                          << "kestrin_2 FW update timeout.";
+        QTest::newRow("headset applying")
+            << false << QList<DfuEvent>{ReadyToApply} << int(Status::Failed) << "kestrin_2 FW update timeout.";
     }
     void silentLibraryTimesOut()
     {
@@ -548,8 +548,8 @@ private slots:
         QCOMPARE(m_library->calls(), QStringList{"close"}); // never opened
         QCOMPARE(m_bus.calls, QStringList({"stopBus close", "runBus"}));
         QVERIFY(LogText().mid(logBefore.size()).contains("Failed obtaining local file."));
-        QVERIFY(QDir(m_common->path()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden)
-                || !QFileInfo::exists(m_common->filePath("Velmor/Velmor/образ.bin")));
+        QVERIFY(QDir(m_common->path()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden) ||
+                !QFileInfo::exists(m_common->filePath("Velmor/Velmor/образ.bin")));
     }
 
     // ---- What this system offers ----
@@ -567,7 +567,8 @@ private slots:
         auto library = Platform::CreateKestrinDfuLibrary();
         QVERIFY(!library->isAvailable());
         QVERIFY(library->initialize(0x3329, 0x4B2A) != 1);
-        QVERIFY(LogText().mid(logBefore.size()).contains("The firmware update library is not available on this system"));
+        QVERIFY(
+            LogText().mid(logBefore.size()).contains("The firmware update library is not available on this system"));
     }
 
     void platformDriverRemovalSaysItIsUnavailable()

@@ -6,8 +6,8 @@
 #include "core/GlobalLogger.h"
 #include "devices/IKestrinDeviceMain.h"
 #include "devices/ISolvarineDeviceMain.h"
-#include "platform/HidHwBus.h"
 #include "io/KestrinHidApiClient.h"
+#include "platform/HidHwBus.h"
 
 #include "ScriptedSerialPeer.h"
 
@@ -43,12 +43,21 @@ public:
 
     explicit Recorder(Platform::IHwBus& bus)
     {
-        connect(&bus, &Platform::IHwBus::deviceArrived, this,
-                [this](const SharedDeviceImpl& device) { events.push_back({true, device}); }, Qt::QueuedConnection);
-        connect(&bus, &Platform::IHwBus::deviceRemoved, this,
-                [this](const SharedDeviceImpl& device) { events.push_back({false, device}); }, Qt::QueuedConnection);
-        connect(&bus, &Platform::IHwBus::firstProbeDone, this,
-                [this] { firstProbesAfter.push_back(events.size()); }, Qt::QueuedConnection);
+        connect(
+            &bus, &Platform::IHwBus::deviceArrived, this,
+            [this](const SharedDeviceImpl& device) {
+                events.push_back({true, device});
+            },
+            Qt::QueuedConnection);
+        connect(
+            &bus, &Platform::IHwBus::deviceRemoved, this,
+            [this](const SharedDeviceImpl& device) {
+                events.push_back({false, device});
+            },
+            Qt::QueuedConnection);
+        connect(
+            &bus, &Platform::IHwBus::firstProbeDone, this, [this] { firstProbesAfter.push_back(events.size()); },
+            Qt::QueuedConnection);
     }
 
     int count(bool arrived) const
@@ -215,12 +224,17 @@ void TestHwBus::init()
     m_directArrivals = 0;
     m_directRemovals = 0;
     m_firstProbes = 0;
-    connect(m_bus.get(), &Platform::IHwBus::firstProbeDone, this, [this] { ++m_firstProbes; }, Qt::DirectConnection);
-    connect(m_bus.get(), &Platform::IHwBus::deviceArrived, this, [this] {
-        m_enumeratesAtArrival = Bus::instance().enumerateCalls();
-        ++m_directArrivals;
-    }, Qt::DirectConnection);
-    connect(m_bus.get(), &Platform::IHwBus::deviceRemoved, this, [this] { ++m_directRemovals; }, Qt::DirectConnection);
+    connect(
+        m_bus.get(), &Platform::IHwBus::firstProbeDone, this, [this] { ++m_firstProbes; }, Qt::DirectConnection);
+    connect(
+        m_bus.get(), &Platform::IHwBus::deviceArrived, this,
+        [this] {
+            m_enumeratesAtArrival = Bus::instance().enumerateCalls();
+            ++m_directArrivals;
+        },
+        Qt::DirectConnection);
+    connect(
+        m_bus.get(), &Platform::IHwBus::deviceRemoved, this, [this] { ++m_directRemovals; }, Qt::DirectConnection);
 }
 
 void TestHwBus::cleanup()
@@ -591,15 +605,22 @@ void TestHwBus::stopBusNeverWaitsForARunningProbe()
     std::atomic<int> stops{0};
     std::atomic<bool> stoppedWhileHeld{false};
     QObject listening; // the connection ends with this test
-    connect(m_bus.get(), &Platform::IHwBus::busStopped, &listening, [&](bool closed) {
-        stoppedWhileHeld = stoppedWhileHeld || !isOpen();
-        if (closed == closeDevices)
-            ++stops;
-    }, Qt::DirectConnection);
+    connect(
+        m_bus.get(), &Platform::IHwBus::busStopped, &listening,
+        [&](bool closed) {
+            stoppedWhileHeld = stoppedWhileHeld || !isOpen();
+            if (closed == closeDevices)
+                ++stops;
+        },
+        Qt::DirectConnection);
 
     m_bus->runBus();
-    QTRY_VERIFY_WITH_TIMEOUT([&] { std::lock_guard<std::mutex> l(gate->mutex); return gate->entered; }(),
-                             ArrivalTimeoutMs);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        [&] {
+            std::lock_guard<std::mutex> l(gate->mutex);
+            return gate->entered;
+        }(),
+        ArrivalTimeoutMs);
     m_bus->stopBus(closeDevices);
     const bool stopReturnedFirst = !isOpen();
     if (restart)
@@ -626,8 +647,8 @@ void TestHwBus::stopBusNeverWaitsForARunningProbe()
     // Stopped: nothing is probed or announced any more.
     const int enumerates = Bus::instance().enumerateCalls();
     const size_t events = m_recorder->events.size();
-    QVERIFY(!QTest::qWaitFor([&] { return m_recorder->events.size() != events; },
-                             int(2 * HidHwBus::PollIntervalMs + 500)));
+    QVERIFY(
+        !QTest::qWaitFor([&] { return m_recorder->events.size() != events; }, int(2 * HidHwBus::PollIntervalMs + 500)));
     QCOMPARE(Bus::instance().enumerateCalls(), enumerates);
 }
 
@@ -686,8 +707,9 @@ void TestHwBus::lateCloseNoticeOfAnEarlierHandleIsIgnored()
     const SharedDeviceImpl device = waitForArrival();
 
     void* closed = nullptr;
-    connect(m_client.get(), &Platform::KestrinHidApiClient::deviceGone, this, [&](void* handle) { closed = handle; },
-            Qt::DirectConnection);
+    connect(
+        m_client.get(), &Platform::KestrinHidApiClient::deviceGone, this, [&](void* handle) { closed = handle; },
+        Qt::DirectConnection);
     QVERIFY(m_client->closeDevice());
     QVERIFY(closed);
     QVERIFY(m_client->openDevice());
@@ -904,7 +926,8 @@ void TestHwBus::solvarineProbe()
     // A held device is not probed again; a failed one is tried on every poll. Each poll
     // enumerates the headsets too, which counts the polls.
     const int enumerates = Bus::instance().enumerateCalls();
-    QTRY_VERIFY_WITH_TIMEOUT(Bus::instance().enumerateCalls() >= enumerates + 2 * EnumeratesPerEmptyProbe, ArrivalTimeoutMs);
+    QTRY_VERIFY_WITH_TIMEOUT(Bus::instance().enumerateCalls() >= enumerates + 2 * EnumeratesPerEmptyProbe,
+                             ArrivalTimeoutMs);
     m_bus->stopBus(false);
     const int resets = int(serial.writes().count("SRST"));
     QCOMPARE(m_recorder->arrivals(), answers ? 1 : 0);

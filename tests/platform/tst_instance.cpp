@@ -9,8 +9,8 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QSharedMemory>
-#include <QSysInfo>
 #include <QSignalSpy>
+#include <QSysInfo>
 #include <QTemporaryFile>
 #include <QTest>
 #include <QUuid>
@@ -28,7 +28,7 @@ namespace {
 class QuietServices : public ISystemServices {
 public:
     std::optional<bool> readAnimationsEnabled() override { return true; }
-    void keepSystemAwake(bool) override {}
+    void keepSystemAwake(bool) override { }
     std::unique_ptr<QAbstractNativeEventFilter> createNativeEventFilter() override { return nullptr; }
 };
 
@@ -132,8 +132,7 @@ qint64 DeadPid()
 
 QByteArray LockContent(qint64 pid, const QString& host)
 {
-    return QByteArray::number(pid) + '\n' + QCoreApplication::applicationName().toUtf8() + '\n'
-        + host.toUtf8() + '\n';
+    return QByteArray::number(pid) + '\n' + QCoreApplication::applicationName().toUtf8() + '\n' + host.toUtf8() + '\n';
 }
 
 } // namespace
@@ -152,7 +151,8 @@ void TestInstance::lockFileLeftBehind_data()
     QTest::newRow("no file") << false << QByteArray() << false << false << false;
     QTest::newRow("empty (killed while starting)") << true << QByteArray() << false << false << false;
     QTest::newRow("garbage") << true << QByteArray("\x00\xff\x13garbage\n\n", 12) << false << false << false;
-    QTest::newRow("foreign host") << true << LockContent(4242, QStringLiteral("elsewhere.example")) << false << false << false;
+    QTest::newRow("foreign host") << true << LockContent(4242, QStringLiteral("elsewhere.example")) << false << false
+                                  << false;
     QTest::newRow("dead pid") << true << LockContent(DeadPid(), host) << false << false << false;
     QTest::newRow("live pid, not held") << true << LockContent(ownPid, host) << false << false << false;
     QTest::newRow("unreadable (for any user but root)") << true << LockContent(ownPid, host) << true << false << false;

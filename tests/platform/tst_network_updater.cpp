@@ -140,8 +140,8 @@ class TestNetworkUpdater : public QObject {
 
     void serveAppManifest(const QString& version, const QString& link)
     {
-        m_server->serve(c_app, Json("{ 'win_amd64_version': '" + version.toUtf8() + "', 'win_amd64_link': '"
-                                    + link.toUtf8() + "' }"));
+        m_server->serve(c_app, Json("{ 'win_amd64_version': '" + version.toUtf8() + "', 'win_amd64_link': '" +
+                                    link.toUtf8() + "' }"));
     }
 
     // A firmware manifest of `type` at `manifestPath` offering `version`, with its four images.
@@ -510,9 +510,9 @@ private slots:
         // Image paths per hardware variant; through the dongle the headset's own image.
         const QDir dir = CacheDir(Name(type));
         const QList<std::pair<KestrinHwType, QString>> variants{{KestrinHwType::ps_headset, "ps_headset.bin"},
-                                                               {KestrinHwType::ps_dongle, "ps_dongle.bin"},
-                                                               {KestrinHwType::xbox_headset, "xbox_headset.bin"},
-                                                               {KestrinHwType::xbox_dongle, "xbox_dongle.bin"}};
+                                                                {KestrinHwType::ps_dongle, "ps_dongle.bin"},
+                                                                {KestrinHwType::xbox_headset, "xbox_headset.bin"},
+                                                                {KestrinHwType::xbox_dongle, "xbox_dongle.bin"}};
         const QStringList headsetFiles{"ps_headset.bin", "ps_headset.bin", "xbox_headset.bin", "xbox_headset.bin"};
         for (int i = 0; i < variants.size(); ++i) {
             QString path;
@@ -597,16 +597,16 @@ private slots:
         QTest::newRow("manifest 500") << "manifest" << QByteArray() << Fault::ServerError << false
                                       << "Network Error, 401";
         QTest::newRow("manifest stalled") << "manifest" << QByteArray() << Fault::Stall << false << "Network Error, 5";
-        QTest::newRow("manifest cut short") << "manifest" << QByteArray() << Fault::Truncated << false
-                                            << "Network Error, 2";
-        QTest::newRow("manifest not JSON") << "manifest" << QByteArray("{ 'version': ") << Fault::None << false
-                                           << "Reading kestrin FW JSON error: ";
-        QTest::newRow("manifest an array") << "manifest" << QByteArray("[]") << Fault::None << false
-                                           << "Reading kestrin FW JSON error: not an object";
+        QTest::newRow("manifest cut short")
+            << "manifest" << QByteArray() << Fault::Truncated << false << "Network Error, 2";
+        QTest::newRow("manifest not JSON")
+            << "manifest" << QByteArray("{ 'version': ") << Fault::None << false << "Reading kestrin FW JSON error: ";
+        QTest::newRow("manifest an array")
+            << "manifest" << QByteArray("[]") << Fault::None << false << "Reading kestrin FW JSON error: not an object";
         QTest::newRow("no version") << "manifest" << QByteArray("{ 'ps_headset': 'https://x/y' }") << Fault::None
                                     << false << "kestrin FW JSON has no version";
-        QTest::newRow("three of four links") << "manifest" << QByteArray("3 links") << Fault::None << false
-                                             << "kestrin FW JSON has no xbox_dongle link";
+        QTest::newRow("three of four links")
+            << "manifest" << QByteArray("3 links") << Fault::None << false << "kestrin FW JSON has no xbox_dongle link";
         QTest::newRow("image 404") << "ps_dongle" << QByteArray() << Fault::NotFound << true << "Network Error, 203";
         QTest::newRow("image 500") << "xbox_headset" << QByteArray() << Fault::ServerError << true
                                    << "Network Error, 401";
@@ -624,8 +624,8 @@ private slots:
         QTest::newRow("image cut without length") << "ps_dongle" << QByteArray() << Fault::CutUnannounced << true
                                                   << "the server announced no length and sent no chunks, so the "
                                                      "25000 bytes received cannot be known to be all of it";
-        QTest::newRow("image chunks cut") << "ps_dongle" << QByteArray() << Fault::ChunkedCut << true
-                                          << "Network Error, ";
+        QTest::newRow("image chunks cut")
+            << "ps_dongle" << QByteArray() << Fault::ChunkedCut << true << "Network Error, ";
         QTest::newRow("image compressed") << "ps_headset" << QByteArray() << Fault::Compressed << true
                                           << "the server sent a body compressed as \"gzip\"";
         QTest::newRow("image of 1 GiB") << "xbox_dongle" << QByteArray() << Fault::Oversized << true
@@ -637,8 +637,8 @@ private slots:
                                               "\"file:///etc/hostname\"";
         QTest::newRow("manifest of 1 GiB") << "manifest" << QByteArray() << Fault::Oversized << false
                                            << "the server announced 1073741824 bytes, more than the 262144 accepted";
-        QTest::newRow("manifest without end") << "manifest" << QByteArray() << Fault::Endless << false
-                                              << "the body passed the 262144 bytes accepted";
+        QTest::newRow("manifest without end")
+            << "manifest" << QByteArray() << Fault::Endless << false << "the body passed the 262144 bytes accepted";
         QTest::newRow("manifest compressed") << "manifest" << QByteArray() << Fault::Compressed << false
                                              << "the server sent a body compressed as \"gzip\"";
     }
@@ -663,7 +663,8 @@ private slots:
                 // The same image, but served over plain HTTP, or a local file.
                 QJsonObject manifest{{"version", "2.0.0"}};
                 for (KestrinHwType hw : Enumer<KestrinHwType>::Values())
-                    manifest.insert(Enumer<KestrinHwType>::NameOrNull(hw), m_server->origin(ImagePath(type, "2.0.0", hw)));
+                    manifest.insert(Enumer<KestrinHwType>::NameOrNull(hw),
+                                    m_server->origin(ImagePath(type, "2.0.0", hw)));
                 const QString path = ImagePath(type, "2.0.0", KestrinHwType::ps_dongle);
                 m_plain->serve(path, ImageBody(type, "2.0.0", KestrinHwType::ps_dongle));
                 manifest.insert("ps_dongle", body == "plain link" ? m_plain->origin(path) : "file:///etc/hostname");
@@ -786,8 +787,8 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(updater->getKestrinFwStatus(type), Status::Failed, WaitMs);
         QTRY_COMPARE_WITH_TIMEOUT(updater->findChildren<QNetworkReply*>().size(), 0, WaitMs);
         const QString log = LogText().mid(logBefore.size());
-        QVERIFY2(log.contains(QStringLiteral("cannot write %1/").arg(CacheDir(Name(type)).absolutePath()))
-                     && log.contains("the disk is full"),
+        QVERIFY2(log.contains(QStringLiteral("cannot write %1/").arg(CacheDir(Name(type)).absolutePath())) &&
+                     log.contains("the disk is full"),
                  qPrintable(log));
         QVERIFY(Files(Name(type)).isEmpty());
         updater.reset();
@@ -871,7 +872,8 @@ private slots:
             m_server->setFault(ImagePath(type, "2.0.0", hw), Fault::Chunked);
         serveAppManifest("1.3.0", m_server->origin("/dl/setup.exe"));
         m_server->serve("/dl/setup.exe", "installer in chunks", Fault::Chunked);
-        m_server->serve(c_solvarine, Json("{ 'version': '0.9', 'link': '" + m_server->origin("/slv/fw.ldr").toUtf8() + "' }"));
+        m_server->serve(c_solvarine,
+                        Json("{ 'version': '0.9', 'link': '" + m_server->origin("/slv/fw.ldr").toUtf8() + "' }"));
         m_server->serve("/slv/fw.ldr", "loader in chunks", Fault::Chunked);
         auto updater = makeUpdater();
         updater->checkForKestrinFw(type);
@@ -892,12 +894,18 @@ private slots:
     {
         QTest::addColumn<QString>("what");
         QTest::addColumn<QString>("link"); // "PLAIN" stands for the plain HTTP server
-        QTest::newRow("installer over http") << "installer" << "PLAIN/dl/setup.exe";
-        QTest::newRow("installer from a file") << "installer" << "file:///etc/hostname";
-        QTest::newRow("rollback manifest over http") << "rollback" << "PLAIN/old/1.0.json";
-        QTest::newRow("rollback manifest from a file") << "rollback" << "file:///etc/hostname";
-        QTest::newRow("serial image over http") << "serial" << "PLAIN/slv/fw.ldr";
-        QTest::newRow("serial image from a file") << "serial" << "file:///etc/hostname";
+        QTest::newRow("installer over http") << "installer"
+                                             << "PLAIN/dl/setup.exe";
+        QTest::newRow("installer from a file") << "installer"
+                                               << "file:///etc/hostname";
+        QTest::newRow("rollback manifest over http") << "rollback"
+                                                     << "PLAIN/old/1.0.json";
+        QTest::newRow("rollback manifest from a file") << "rollback"
+                                                       << "file:///etc/hostname";
+        QTest::newRow("serial image over http") << "serial"
+                                                << "PLAIN/slv/fw.ldr";
+        QTest::newRow("serial image from a file") << "serial"
+                                                  << "file:///etc/hostname";
     }
     void onlyHttpsLinksAreFollowed()
     {
@@ -932,14 +940,15 @@ private slots:
         } else {
             m_server->serve(c_solvarine, Json("{ 'version': '0.9', 'link': '" + link.toUtf8() + "' }"));
             updater->checkForSolvarineFw();
-            QTRY_VERIFY_WITH_TIMEOUT(!updater->hasSolvarineFwUpdate()
-                                         && updater->findChildren<QNetworkReply*>().isEmpty()
-                                         && m_server->requestCount(c_solvarine) == 1,
+            QTRY_VERIFY_WITH_TIMEOUT(!updater->hasSolvarineFwUpdate() &&
+                                         updater->findChildren<QNetworkReply*>().isEmpty() &&
+                                         m_server->requestCount(c_solvarine) == 1,
                                      WaitMs);
             QVERIFY(Files("solvarine").isEmpty());
         }
         const QString log = LogText().mid(logBefore.size());
-        QVERIFY2(log.contains("Refused to fetch the ") && log.contains("from \"" + link + "\": only https links are followed"),
+        QVERIFY2(log.contains("Refused to fetch the ") &&
+                     log.contains("from \"" + link + "\": only https links are followed"),
                  qPrintable(log));
         QVERIFY(m_plain->requests().isEmpty());
     }
@@ -977,7 +986,8 @@ private slots:
             updater->checkForNotifications();
         } else if (what == "serial") {
             path = "/slv/fw.ldr";
-            m_server->serve(c_solvarine, Json("{ 'version': '0.9', 'link': '" + m_server->origin(path).toUtf8() + "' }"));
+            m_server->serve(c_solvarine,
+                            Json("{ 'version': '0.9', 'link': '" + m_server->origin(path).toUtf8() + "' }"));
             m_server->serve(path, {}, Fault::Endless);
             updater->checkForSolvarineFw();
             QTRY_VERIFY_WITH_TIMEOUT(m_server->requestCount(path) == 1 && !updater->hasSolvarineFwUpdate(), WaitMs);
@@ -1012,10 +1022,11 @@ private slots:
     void rollbackList()
     {
         m_server->serve("/kes2/kestrin-2-rollback.json",
-                        Json("{ 'firmwares': [ { 'version': '1.0', 'link': '" + m_server->origin("/old/1.0.json").toUtf8()
-                             + "' }, { 'version': 'broken', 'link': '' }, { 'version': 'bad', 'link': 'http://[x' },"
-                               " { 'version': '1.1', 'link': '"
-                             + m_server->origin("/old/1.1.json").toUtf8() + "' } ] }"));
+                        Json("{ 'firmwares': [ { 'version': '1.0', 'link': '" +
+                             m_server->origin("/old/1.0.json").toUtf8() +
+                             "' }, { 'version': 'broken', 'link': '' }, { 'version': 'bad', 'link': 'http://[x' },"
+                             " { 'version': '1.1', 'link': '" +
+                             m_server->origin("/old/1.1.json").toUtf8() + "' } ] }"));
         auto updater = makeUpdater();
         QSignalSpy spy(updater.get(), &NetworkUpdater::sigKestrinFwStatusChanged);
         updater->checkForKestrinRollbackFws(DeviceType::kestrin_2, 7); // the revision counts for kestrin only
@@ -1048,9 +1059,10 @@ private slots:
         QFETCH(DeviceType, type);
         QFETCH(int, revision);
         QFETCH(QString, path);
-        for (const char* p : {"/kes/kestrin-old-rollback.json", "/kes/kestrin-new-rollback.json",
-                              "/kes2/kestrin-2-anc-rollback.json"})
-            m_server->serve(p, Json("{ 'firmwares': [ { 'version': '" + QByteArray(p) + "', 'link': 'https://x/y' } ] }"));
+        for (const char* p :
+             {"/kes/kestrin-old-rollback.json", "/kes/kestrin-new-rollback.json", "/kes2/kestrin-2-anc-rollback.json"})
+            m_server->serve(p,
+                            Json("{ 'firmwares': [ { 'version': '" + QByteArray(p) + "', 'link': 'https://x/y' } ] }"));
         auto updater = makeUpdater();
         updater->checkForKestrinRollbackFws(type, 0);
         QTRY_COMPARE_WITH_TIMEOUT(updater->getAvailableKestrinFwNames(type).size(), 1, WaitMs);
@@ -1069,8 +1081,8 @@ private slots:
         serveKestrinFw(type, "3.0.0");
         serveKestrinFw(type, "2.0.0", "/old/2.0.0.json");
         m_server->serve("/kes/kestrin-new-rollback.json",
-                        Json("{ 'firmwares': [ { 'version': '2.0.0', 'link': '" + m_server->origin("/old/2.0.0.json").toUtf8()
-                             + "' } ] }"));
+                        Json("{ 'firmwares': [ { 'version': '2.0.0', 'link': '" +
+                             m_server->origin("/old/2.0.0.json").toUtf8() + "' } ] }"));
         auto updater = makeUpdater();
         updater->checkForKestrinRollbackFws(type, 1);
         QTRY_COMPARE_WITH_TIMEOUT(updater->getAvailableKestrinFwNames(type), QStringList({"2.0.0"}), WaitMs);
@@ -1135,7 +1147,8 @@ private slots:
 
     void solvarineFirmware()
     {
-        m_server->serve(c_solvarine, Json("{ 'version': '0.9', 'link': '" + m_server->origin("/slv/fw.ldr").toUtf8() + "' }"));
+        m_server->serve(c_solvarine,
+                        Json("{ 'version': '0.9', 'link': '" + m_server->origin("/slv/fw.ldr").toUtf8() + "' }"));
         m_server->serve("/slv/fw.ldr", "loader image");
         auto updater = makeUpdater();
         const auto seen = Record(*updater, &NetworkUpdater::sigSolvarineFwStatusChanged,
@@ -1172,7 +1185,8 @@ private slots:
         const QDir dir = CacheDir("solvarine");
         WriteFile(dir.absoluteFilePath("fw_ver"), "0.9");
         WriteFile(dir.absoluteFilePath("fw.ldr"), QByteArray(size, 'l'));
-        m_server->serve(c_solvarine, Json("{ 'version': '0.9', 'link': '" + m_server->origin("/slv/fw.ldr").toUtf8() + "' }"));
+        m_server->serve(c_solvarine,
+                        Json("{ 'version': '0.9', 'link': '" + m_server->origin("/slv/fw.ldr").toUtf8() + "' }"));
         m_server->serve("/slv/fw.ldr", "fresh image");
         auto updater = makeUpdater();
         updater->checkForSolvarineFw();
@@ -1190,15 +1204,16 @@ private slots:
         QTest::newRow("manifest 404") << good << Fault::NotFound << Fault::None << QByteArray("x");
         QTest::newRow("manifest stalled") << good << Fault::Stall << Fault::None << QByteArray("x");
         QTest::newRow("manifest not JSON") << QByteArray("{") << Fault::None << Fault::None << QByteArray("x");
-        QTest::newRow("no version") << QByteArray("{ 'link': 'IMAGE' }") << Fault::None << Fault::None << QByteArray("x");
+        QTest::newRow("no version") << QByteArray("{ 'link': 'IMAGE' }") << Fault::None << Fault::None
+                                    << QByteArray("x");
         QTest::newRow("no link") << QByteArray("{ 'version': '1.0' }") << Fault::None << Fault::None << QByteArray("x");
         QTest::newRow("image 500") << good << Fault::None << Fault::ServerError << QByteArray("x");
         QTest::newRow("image cut short") << good << Fault::None << Fault::Truncated << QByteArray(9000, 'x');
         QTest::newRow("image partial") << good << Fault::None << Fault::Partial << QByteArray(9000, 'x');
         QTest::newRow("image empty") << good << Fault::None << Fault::None << QByteArray();
         QTest::newRow("image without length") << good << Fault::None << Fault::Unannounced << QByteArray(9000, 'x');
-        QTest::newRow("image cut without length") << good << Fault::None << Fault::CutUnannounced
-                                                  << QByteArray(9000, 'x');
+        QTest::newRow("image cut without length")
+            << good << Fault::None << Fault::CutUnannounced << QByteArray(9000, 'x');
         QTest::newRow("image compressed") << good << Fault::None << Fault::Compressed << QByteArray(9000, 'x');
         QTest::newRow("image of 1 GiB") << good << Fault::None << Fault::Oversized << QByteArray(9000, 'x');
     }

@@ -44,7 +44,10 @@ public:
 
 class ScriptedServices : public ISystemServices {
 public:
-    explicit ScriptedServices(ServiceLog& log) : m_log(log) {}
+    explicit ScriptedServices(ServiceLog& log)
+        : m_log(log)
+    {
+    }
     std::optional<bool> readAnimationsEnabled() override { return m_log.animations; }
     void keepSystemAwake(bool on) override { m_log.keepAwakeCalls.push_back(on); }
     std::unique_ptr<QAbstractNativeEventFilter> createNativeEventFilter() override
@@ -62,7 +65,8 @@ private:
 std::unique_ptr<DesktopAppExtensions> MakeExtensions(ServiceLog& log)
 {
     return std::make_unique<DesktopAppExtensions>(std::make_unique<ScriptedServices>(log),
-        QStringLiteral("VELMOR_TEST_ext_") + QUuid::createUuid().toString(QUuid::WithoutBraces));
+                                                  QStringLiteral("VELMOR_TEST_ext_") +
+                                                      QUuid::createUuid().toString(QUuid::WithoutBraces));
 }
 
 // Everything the process-wide logger wrote in this run.
@@ -81,7 +85,8 @@ QByteArray LogText()
 std::unique_ptr<DesktopAppExtensions> MakeRealExtensions()
 {
     return std::make_unique<DesktopAppExtensions>(CreateSystemServices(),
-        QStringLiteral("VELMOR_TEST_ext_") + QUuid::createUuid().toString(QUuid::WithoutBraces));
+                                                  QStringLiteral("VELMOR_TEST_ext_") +
+                                                      QUuid::createUuid().toString(QUuid::WithoutBraces));
 }
 
 class UrlCatcher : public QObject {
@@ -278,7 +283,8 @@ void TestPlatformServices::desktopAnimationSetting_data()
     QTest::addColumn<QByteArray>("logged");
     QTest::newRow("off") << true << QVariant(false) << false << false << QByteArray("animations are off");
     QTest::newRow("on") << true << QVariant(true) << false << true << QByteArray("animations are on");
-    QTest::newRow("off, in two variants") << true << QVariant(false) << true << false << QByteArray("animations are off");
+    QTest::newRow("off, in two variants")
+        << true << QVariant(false) << true << false << QByteArray("animations are off");
     QTest::newRow("no such key") << true << QVariant() << false << true << QByteArray("portal.Error.NotFound");
     QTest::newRow("not a yes or no") << true << QVariant(QStringLiteral("false")) << false << true
                                      << QByteArray("not a yes or no");
@@ -295,15 +301,16 @@ void TestPlatformServices::desktopAnimationSetting()
     TestSupport::FakeDesktopServices desktop(m_bus->address(), portal ? TestSupport::FakeDesktopServices::Portal : 0);
     QVERIFY(desktop.isReady());
     if (value.isValid())
-        desktop.portal().setValue(QStringLiteral("org.gnome.desktop.interface"), QStringLiteral("enable-animations"), value, wrapped);
+        desktop.portal().setValue(QStringLiteral("org.gnome.desktop.interface"), QStringLiteral("enable-animations"),
+                                  value, wrapped);
 
     const int before = LogText().count(logged);
     const auto extensions = MakeRealExtensions();
     QCOMPARE(extensions->areAnimationsEnabled(), enabled);
     QCOMPARE(LogText().count(logged), before + 1);
     if (portal) {
-        QCOMPARE(desktop.portal().reads(),
-            QList<QStringList>({{QStringLiteral("org.gnome.desktop.interface"), QStringLiteral("enable-animations")}}));
+        QCOMPARE(desktop.portal().reads(), QList<QStringList>({{QStringLiteral("org.gnome.desktop.interface"),
+                                                                QStringLiteral("enable-animations")}}));
     }
 }
 

@@ -7,10 +7,9 @@ using Platform::NetworkUpdater;
 
 namespace {
 
-const QStringList c_maker_hosts{QStringLiteral("https://downloads.velmor.com"),
-                                QStringLiteral("https://kestrin-fw.velmor.com"),
-                                QStringLiteral("https://kestrin2-fw.velmor.com"),
-                                QStringLiteral("https://solvarine-fw.velmor.com")};
+const QStringList c_maker_hosts{
+    QStringLiteral("https://downloads.velmor.com"), QStringLiteral("https://kestrin-fw.velmor.com"),
+    QStringLiteral("https://kestrin2-fw.velmor.com"), QStringLiteral("https://solvarine-fw.velmor.com")};
 
 QByteArray ReadProgram(const QString& path)
 {

@@ -40,8 +40,8 @@ protected:
     QNetworkReply* createRequest(Operation operation, const QNetworkRequest& request, QIODevice* data) override
     {
         const QString scheme = request.url().scheme();
-        const bool remote = (scheme == QLatin1String("http") || scheme == QLatin1String("https"))
-            && !IsThisMachine(request.url());
+        const bool remote =
+            (scheme == QLatin1String("http") || scheme == QLatin1String("https")) && !IsThisMachine(request.url());
         if (remote) {
             HeldRequestLog::Instance().append(request.url().toString());
             return new HeldReply(operation, request, this);

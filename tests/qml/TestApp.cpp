@@ -69,7 +69,7 @@ void Replace(QPointer<QObject>& slot, QObject* object, TestApp* app, void (TestA
     slot = object;
     if (object)
         QObject::connect(object, &QObject::destroyed, app, changed);
-    emit (app->*changed)();
+    emit(app->*changed)();
 }
 
 } // namespace

@@ -18,8 +18,7 @@ class ITheme;
 // invokables (setSimulationAllowed, selectDevice, openPermissions, exit) do nothing but append
 // a line to App.calls, as "setSimulationAllowed(true)" or "exit(0)"; stand-ins may append their
 // calls to the same list through App.record(), so a test sees every call in its order.
-class TestApp : public QObject
-{
+class TestApp : public QObject {
     Q_OBJECT
     Q_PROPERTY(QObject* theme READ theme CONSTANT)
     Q_PROPERTY(bool animationsEnabled READ animationsEnabled WRITE setAnimationsEnabled NOTIFY animationsEnabledChanged)
@@ -29,8 +28,8 @@ class TestApp : public QObject
     Q_PROPERTY(QObject* uiModel READ uiModel WRITE setUiModel NOTIFY uiModelChanged)
     Q_PROPERTY(bool deviceSearchDone MEMBER m_deviceSearchDone NOTIFY deviceSearchDoneChanged)
     Q_PROPERTY(QObject* appMediator READ appMediator WRITE setAppMediator NOTIFY appMediatorChanged)
-    Q_PROPERTY(QObject* notificationsMediator READ notificationsMediator WRITE setNotificationsMediator
-            NOTIFY notificationsMediatorChanged)
+    Q_PROPERTY(QObject* notificationsMediator READ notificationsMediator WRITE setNotificationsMediator NOTIFY
+                   notificationsMediatorChanged)
     Q_PROPERTY(QStringList calls READ calls NOTIFY callsChanged)
 
 public:

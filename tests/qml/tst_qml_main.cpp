@@ -17,8 +17,7 @@
 // Gives every QML test file the context the controls expect: "App" with the real theme and a
 // switchable animation setting, the module's import path, the application fonts and the enum
 // types of "Velmor.Enums".
-class QmlTestSetup : public QObject
-{
+class QmlTestSetup : public QObject {
     Q_OBJECT
 
 public slots:

@@ -26,12 +26,12 @@ inline bool IsDriverRemovalRun(int argc, char** argv)
 
 // QTEST_MAIN (Setup: QTEST_MAIN_SETUP()) or QTEST_GUILESS_MAIN (Setup:
 // QTEST_QAPP_SETUP(QCoreApplication)), answering the removal run first.
-#define VELMOR_TEST_MAIN_WITH_REMOVAL_RUN(TestObject, Setup)                                             \
-    int main(int argc, char* argv[])                                                                     \
-    {                                                                                                    \
-        if (TestSupport::IsDriverRemovalRun(argc, argv))                                                 \
-            return Platform::KestrinDriversHelper::UninstallKestrinDrivers();                            \
-        Setup TestObject tc;                                                                             \
-        QTEST_SET_MAIN_SOURCE_PATH                                                                       \
-        return QTest::qExec(&tc, argc, argv);                                                            \
+#define VELMOR_TEST_MAIN_WITH_REMOVAL_RUN(TestObject, Setup)                                                           \
+    int main(int argc, char* argv[])                                                                                   \
+    {                                                                                                                  \
+        if (TestSupport::IsDriverRemovalRun(argc, argv))                                                               \
+            return Platform::KestrinDriversHelper::UninstallKestrinDrivers();                                          \
+        Setup TestObject tc;                                                                                           \
+        QTEST_SET_MAIN_SOURCE_PATH                                                                                     \
+        return QTest::qExec(&tc, argc, argv);                                                                          \
     }

@@ -34,17 +34,17 @@ public:
         emit firstProbeDone();
     }
     void stopBus(bool closeDevices) override { emit busStopped(closeDevices); }
-    void tryPairKestrinDongle() override {}
+    void tryPairKestrinDongle() override { }
 
     void arrive(const Devices::SharedDeviceImpl& device)
     {
-        QMetaObject::invokeMethod(m_context, [this, device] { emit deviceArrived(device); },
-                                  Qt::BlockingQueuedConnection);
+        QMetaObject::invokeMethod(
+            m_context, [this, device] { emit deviceArrived(device); }, Qt::BlockingQueuedConnection);
     }
     void remove(const Devices::SharedDeviceImpl& device)
     {
-        QMetaObject::invokeMethod(m_context, [this, device] { emit deviceRemoved(device); },
-                                  Qt::BlockingQueuedConnection);
+        QMetaObject::invokeMethod(
+            m_context, [this, device] { emit deviceRemoved(device); }, Qt::BlockingQueuedConnection);
     }
 
     std::atomic<int> runs{0};

@@ -4,14 +4,14 @@
 #include <QColor>
 #include <QFile>
 #include <QFontDatabase>
-#include <QRawFont>
-#include <QSettings>
 #include <QImage>
 #include <QImageReader>
 #include <QMetaProperty>
 #include <QQmlContext>
 #include <QQmlEngine>
 #include <QQmlExpression>
+#include <QRawFont>
+#include <QSettings>
 #include <QUrl>
 #include <QtTest>
 
@@ -116,8 +116,7 @@ const QList<QPair<const char*, QVariant>>& ExpectedProperties()
 
 } // namespace
 
-class TestTheme : public QObject
-{
+class TestTheme : public QObject {
     Q_OBJECT
 
 private slots:
@@ -212,11 +211,16 @@ void TestTheme::qmlReadsValuesAndRejectsWrites_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("colour") << "colorText" << "#b7b7b7";
-    QTest::newRow("int") << "controlButtonHeight" << "32";
-    QTest::newRow("real") << "fontSpacing" << "0.5";
-    QTest::newRow("string") << "resourcesPath" << "qrc:/dark/";
-    QTest::newRow("misspelt radius") << "switchIndicatorRaduis" << "6";
+    QTest::newRow("colour") << "colorText"
+                            << "#b7b7b7";
+    QTest::newRow("int") << "controlButtonHeight"
+                         << "32";
+    QTest::newRow("real") << "fontSpacing"
+                          << "0.5";
+    QTest::newRow("string") << "resourcesPath"
+                            << "qrc:/dark/";
+    QTest::newRow("misspelt radius") << "switchIndicatorRaduis"
+                                     << "6";
 }
 
 void TestTheme::qmlReadsValuesAndRejectsWrites()
@@ -235,8 +239,7 @@ void TestTheme::qmlReadsValuesAndRejectsWrites()
     QQmlExpression write(engine.rootContext(), nullptr, QStringLiteral("theme.%1 = theme.%1").arg(name));
     write.evaluate();
     QVERIFY(write.hasError());
-    QVERIFY2(write.error().description().contains(QLatin1String("read-only")),
-             qPrintable(write.error().description()));
+    QVERIFY2(write.error().description().contains(QLatin1String("read-only")), qPrintable(write.error().description()));
 }
 
 void TestTheme::imagesLiveBelowTheResourcesPath()
@@ -280,8 +283,8 @@ void TestTheme::captionFaceDrawsEveryCaptionCharacter()
     const QRawFont raw(font.readAll(), 12);
     QVERIFY(raw.isValid());
     QCOMPARE(raw.familyName(), Theme::DarkTheme().fontFamilyCaption());
-    const QString characters = QStringLiteral(
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789 +-/.,:()'&?!");
+    const QString characters =
+        QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789 +-/.,:()'&?!");
     for (const QChar character : characters)
         QVERIFY2(raw.supportsCharacter(character), qPrintable(QString(character)));
 }
@@ -373,7 +376,8 @@ void TestTheme::applicationIconExists()
 // row 480, so everything from there down is plain black and the texts read clearly.
 void TestTheme::noDevicePictureLeavesTheTextsPlainBlack()
 {
-    const QImage picture = QImage(QStringLiteral(":/dark/images/devices/no_device.png")).convertToFormat(QImage::Format_RGB32);
+    const QImage picture =
+        QImage(QStringLiteral(":/dark/images/devices/no_device.png")).convertToFormat(QImage::Format_RGB32);
     QCOMPARE(picture.size(), QSize(1840, 1312));
     for (int y = 480; y < picture.height(); ++y) {
         const auto* row = reinterpret_cast<const QRgb*>(picture.constScanLine(y));
@@ -397,15 +401,29 @@ void TestTheme::qtDialogColoursAreThemeColours_data()
     QTest::addColumn<QString>("key");
     QTest::addColumn<QByteArray>("themeColour");
     const QList<QPair<const char*, const char*>> roles = {
-        {"Window", "colorPreset"}, {"Base", "colorPresetActive"}, {"AlternateBase", "colorMenuItemHovered"},
-        {"ToolTipBase", "colorPresetActive"}, {"Button", "colorButton"}, {"ButtonText", "colorEmpty"},
-        {"Light", "colorPreset"}, {"Midlight", "colorPresetHovered"}, {"Mid", "colorButtonPressed"},
-        {"Dark", "colorEmpty"}, {"Shadow", "colorEmpty"}, {"WindowText", "colorTextPreset"},
-        {"Text", "colorTextPreset"}, {"ToolTipText", "colorTextPreset"}, {"BrightText", "colorTextHighlighted"},
-        {"HighlightedText", "colorTextHighlighted"}, {"PlaceholderText", "colorHint"},
-        {"Highlight", "colorStatusAvailable"}, {"Link", "colorStatusAvailable"},
-        {"LinkVisited", "colorStatusAvailable"}, {"Disabled/WindowText", "colorTextDisabled"},
-        {"Disabled/Text", "colorTextDisabled"}, {"Disabled/ButtonText", "colorTextDisabled"},
+        {"Window", "colorPreset"},
+        {"Base", "colorPresetActive"},
+        {"AlternateBase", "colorMenuItemHovered"},
+        {"ToolTipBase", "colorPresetActive"},
+        {"Button", "colorButton"},
+        {"ButtonText", "colorEmpty"},
+        {"Light", "colorPreset"},
+        {"Midlight", "colorPresetHovered"},
+        {"Mid", "colorButtonPressed"},
+        {"Dark", "colorEmpty"},
+        {"Shadow", "colorEmpty"},
+        {"WindowText", "colorTextPreset"},
+        {"Text", "colorTextPreset"},
+        {"ToolTipText", "colorTextPreset"},
+        {"BrightText", "colorTextHighlighted"},
+        {"HighlightedText", "colorTextHighlighted"},
+        {"PlaceholderText", "colorHint"},
+        {"Highlight", "colorStatusAvailable"},
+        {"Link", "colorStatusAvailable"},
+        {"LinkVisited", "colorStatusAvailable"},
+        {"Disabled/WindowText", "colorTextDisabled"},
+        {"Disabled/Text", "colorTextDisabled"},
+        {"Disabled/ButtonText", "colorTextDisabled"},
         {"Disabled/Button", "colorButtonDisabled"},
     };
     for (const auto& [key, colour] : roles)

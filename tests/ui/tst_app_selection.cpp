@@ -1,11 +1,11 @@
 #include "app/App.h"
+#include "core/GlobalLogger.h"
+#include "device_models/KestrinDeviceModel.h"
+#include "devices/DeviceProxy.h"
+#include "devices/IKestrinDeviceMain.h"
+#include "platform/IHwBus.h"
 #include "support/WorkerThreadBus.h"
 #include "support/devices/TestKestrinDevice.h"
-#include "core/GlobalLogger.h"
-#include "devices/DeviceProxy.h"
-#include "platform/IHwBus.h"
-#include "devices/IKestrinDeviceMain.h"
-#include "device_models/KestrinDeviceModel.h"
 #include "ui_models/UIKestrinModel.h"
 
 #include <QFile>

@@ -45,7 +45,11 @@ QString ManifestPath(DeviceType type)
 // The application object with a real network updater and preferences and a recording bus.
 class FwAppServices final : public UIModels::IAppServices {
 public:
-    FwAppServices(NetworkUpdater& updater, Platform::IHwBus& bus) : m_updater(updater), m_bus(bus) {}
+    FwAppServices(NetworkUpdater& updater, Platform::IHwBus& bus)
+        : m_updater(updater)
+        , m_bus(bus)
+    {
+    }
 
     Preferences* getPreferences() const override { return const_cast<Preferences*>(&m_preferences); }
     Platform::NetworkUpdater* getNetworkUpdater() const override { return &m_updater; }
@@ -209,16 +213,22 @@ private slots:
         QTest::addColumn<bool>("mismatch");
         const int hw = int(Devices::DeviceCategory::Hardware);
         const int sw = int(Devices::DeviceCategory::Software);
-        QTest::newRow("headset up to date") << false << false << "2.0.0" << "" << hw << true << false << false;
-        QTest::newRow("headset older") << false << false << "1.9.0" << "" << hw << true << true << false;
-        QTest::newRow("nothing saved") << false << false << "1.9.0" << "" << hw << false << false << false;
-        QTest::newRow("simulated headset") << false << false << "1.9.0" << "" << sw << true << false << false;
-        QTest::newRow("dongle older, headset current") << true << false << "2.0.0" << "1.0.0" << hw << true << true
-                                                       << true;
-        QTest::newRow("dongle and headset current") << true << false << "2.0.0" << "2.0.0" << hw << true << false
-                                                    << false;
-        QTest::newRow("lone dongle current") << true << true << "0.0.1" << "2.0.0" << hw << true << false << false;
-        QTest::newRow("lone dongle older") << true << true << "2.0.0" << "1.0.0" << hw << true << true << false;
+        QTest::newRow("headset up to date") << false << false << "2.0.0"
+                                            << "" << hw << true << false << false;
+        QTest::newRow("headset older") << false << false << "1.9.0"
+                                       << "" << hw << true << true << false;
+        QTest::newRow("nothing saved") << false << false << "1.9.0"
+                                       << "" << hw << false << false << false;
+        QTest::newRow("simulated headset") << false << false << "1.9.0"
+                                           << "" << sw << true << false << false;
+        QTest::newRow("dongle older, headset current") << true << false << "2.0.0"
+                                                       << "1.0.0" << hw << true << true << true;
+        QTest::newRow("dongle and headset current") << true << false << "2.0.0"
+                                                    << "2.0.0" << hw << true << false << false;
+        QTest::newRow("lone dongle current") << true << true << "0.0.1"
+                                             << "2.0.0" << hw << true << false << false;
+        QTest::newRow("lone dongle older") << true << true << "2.0.0"
+                                           << "1.0.0" << hw << true << true << false;
     }
     void offer()
     {
@@ -299,11 +309,11 @@ private slots:
         const int hw = int(Devices::DeviceCategory::Hardware);
         QTest::newRow("nothing saved") << false << hw << int(IKestrinFwUpdater::Idle) << true << 0
                                        << int(UIKesFwMediator::NotStarted);
-        QTest::newRow("simulated headset") << true << int(Devices::DeviceCategory::Software)
-                                           << int(IKestrinFwUpdater::Idle) << true << 0
-                                           << int(UIKesFwMediator::NotStarted);
-        QTest::newRow("updater not ready") << true << hw << int(IKestrinFwUpdater::Failed) << true << 1
-                                           << int(UIKesFwMediator::NotStarted);
+        QTest::newRow("simulated headset")
+            << true << int(Devices::DeviceCategory::Software) << int(IKestrinFwUpdater::Idle) << true << 0
+            << int(UIKesFwMediator::NotStarted);
+        QTest::newRow("updater not ready")
+            << true << hw << int(IKestrinFwUpdater::Failed) << true << 1 << int(UIKesFwMediator::NotStarted);
         QTest::newRow("updater refuses") << true << hw << int(IKestrinFwUpdater::Idle) << false << 1
                                          << int(UIKesFwMediator::Starting);
     }
@@ -455,17 +465,18 @@ private slots:
 
     void rollbackMenu()
     {
-        m_server->serve("/kes2/kestrin-2-rollback.json",
-                        QJsonDocument(QJsonObject{{"firmwares", QJsonArray{QJsonObject{{"version", "1.0"},
-                                                                                       {"link", m_server->origin("/r/1.0.json")}},
-                                                                           QJsonObject{{"version", "1.1"},
-                                                                                       {"link", m_server->origin("/r/1.1.json")}}}}})
-                            .toJson());
+        m_server->serve(
+            "/kes2/kestrin-2-rollback.json",
+            QJsonDocument(
+                QJsonObject{{"firmwares",
+                             QJsonArray{QJsonObject{{"version", "1.0"}, {"link", m_server->origin("/r/1.0.json")}},
+                                        QJsonObject{{"version", "1.1"}, {"link", m_server->origin("/r/1.1.json")}}}}})
+                .toJson());
         plug();
-        QTRY_COMPARE_WITH_TIMEOUT(fw()->getRollbackFwVersions(),
-                                  QStringList({"Rollback firmware to 1.0", "Rollback firmware to 1.1",
-                                               "Install the latest firmware"}),
-                                  WaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(
+            fw()->getRollbackFwVersions(),
+            QStringList({"Rollback firmware to 1.0", "Rollback firmware to 1.1", "Install the latest firmware"}),
+            WaitMs);
         QSignalSpy rollback(fw(), &UIKesFwMediator::isRollbackChanged);
         fw()->setRollbackFwIndex(0);
         QVERIFY(fw()->isRollback());
@@ -505,10 +516,10 @@ private slots:
         QTest::addColumn<bool>("hardware");
         QTest::addColumn<int>("expected");
         QTest::newRow("done, headset here") << int(Uninstaller::Done) << true << int(UIKesFwMediator::DrSuccess);
-        QTest::newRow("done, no headset") << int(Uninstaller::Done) << false
-                                          << int(UIKesFwMediator::DrWaitForDeviceReconnect);
-        QTest::newRow("device connected") << int(Uninstaller::DeviceConnected) << true
-                                          << int(UIKesFwMediator::DrDeviceConnected);
+        QTest::newRow("done, no headset")
+            << int(Uninstaller::Done) << false << int(UIKesFwMediator::DrWaitForDeviceReconnect);
+        QTest::newRow("device connected")
+            << int(Uninstaller::DeviceConnected) << true << int(UIKesFwMediator::DrDeviceConnected);
         QTest::newRow("no elevation") << int(Uninstaller::NoElevation) << true << int(UIKesFwMediator::DrAccessDenied);
         QTest::newRow("failed") << int(Uninstaller::Failed) << true << int(UIKesFwMediator::DrFailed);
         QTest::newRow("idle") << int(Uninstaller::Idle) << true << int(UIKesFwMediator::DrNotStarted);
@@ -579,9 +590,9 @@ private slots:
         // The real updater over the scripted chip library, with short waits.
         m_library = std::make_unique<TestSupport::ScriptedDfuLibrary>();
         TestSupport::ScriptedDfuLibrary& library = *m_library;
-        library.setTransferScript({{Platform::IKestrinDfuLibrary::ResultInfo, Platform::IKestrinDfuLibrary::MsgIdProgress,
-                                    "50"},
-                                   {Platform::IKestrinDfuLibrary::ResultReadyToApply, 0, {}, 100}});
+        library.setTransferScript(
+            {{Platform::IKestrinDfuLibrary::ResultInfo, Platform::IKestrinDfuLibrary::MsgIdProgress, "50"},
+             {Platform::IKestrinDfuLibrary::ResultReadyToApply, 0, {}, 100}});
         library.setApplyScript({{Platform::IKestrinDfuLibrary::ResultDone, 0, {}, 100}});
         m_common = std::make_unique<QTemporaryDir>();
         QTemporaryDir& common = *m_common;

@@ -8,8 +8,8 @@
 #include "device_models/KestrinDeviceModel.h"
 #include "devices/DeviceProxy.h"
 #include "support/devices/ManualWorkerTimers.h"
-#include "support/devices/WorkerJobs.h"
 #include "support/devices/TestKestrinDevice.h"
+#include "support/devices/WorkerJobs.h"
 #include "ui_mediators/UIKesHeadMediator.h"
 #include "ui_models/UIKestrinModel.h"
 

@@ -69,14 +69,9 @@ QStringList Shown(const UINotificationsMediator& mediator)
         const QModelIndex index = proxy->index(row, 0);
         QString text;
         switch (index.data(UINotificationsModel::typeRole).toInt()) {
-        case UINotificationsModel::FwUpdate:
-            text = QStringLiteral("fw");
-            break;
-        case UINotificationsModel::AppUpdate:
-            text = QStringLiteral("app");
-            break;
-        default:
-            text = index.data(UINotificationsModel::dataRole).toString();
+        case UINotificationsModel::FwUpdate: text = QStringLiteral("fw"); break;
+        case UINotificationsModel::AppUpdate: text = QStringLiteral("app"); break;
+        default: text = index.data(UINotificationsModel::dataRole).toString();
         }
         if (index.data(UINotificationsModel::isSeenRole).toBool())
             text += QStringLiteral(" [seen]");

@@ -48,10 +48,12 @@ class ChangeLog : public QObject {
 public:
     explicit ChangeLog(QAbstractItemModel* model)
     {
-        connect(model, &QAbstractItemModel::rowsInserted, this,
-                [this](const QModelIndex&, int first, int last) { lines << QStringLiteral("insert %1-%2").arg(first).arg(last); });
-        connect(model, &QAbstractItemModel::rowsRemoved, this,
-                [this](const QModelIndex&, int first, int last) { lines << QStringLiteral("remove %1-%2").arg(first).arg(last); });
+        connect(model, &QAbstractItemModel::rowsInserted, this, [this](const QModelIndex&, int first, int last) {
+            lines << QStringLiteral("insert %1-%2").arg(first).arg(last);
+        });
+        connect(model, &QAbstractItemModel::rowsRemoved, this, [this](const QModelIndex&, int first, int last) {
+            lines << QStringLiteral("remove %1-%2").arg(first).arg(last);
+        });
         connect(model, &QAbstractItemModel::modelReset, this, [this] { lines << QStringLiteral("reset"); });
         connect(model, &QAbstractItemModel::dataChanged, this,
                 [this](const QModelIndex& from, const QModelIndex& to, const QList<int>& roles) {
@@ -71,14 +73,9 @@ QStringList Shown(const QAbstractItemModel& proxy)
     for (int row = 0; row < proxy.rowCount(); ++row) {
         const QModelIndex index = proxy.index(row, 0);
         switch (index.data(UINotificationsModel::typeRole).toInt()) {
-        case UINotificationsModel::FwUpdate:
-            shown << QStringLiteral("fw");
-            break;
-        case UINotificationsModel::AppUpdate:
-            shown << QStringLiteral("app");
-            break;
-        default:
-            shown << index.data(UINotificationsModel::dataRole).toString();
+        case UINotificationsModel::FwUpdate: shown << QStringLiteral("fw"); break;
+        case UINotificationsModel::AppUpdate: shown << QStringLiteral("app"); break;
+        default: shown << index.data(UINotificationsModel::dataRole).toString();
         }
     }
     return shown;
@@ -192,16 +189,13 @@ void TestNotificationsModel::newListBecomesRowChanges_data()
     QTest::newRow("middle dropped") << QList<int>{1, 2, 3} << QList<int>{1, 3}
                                     << QStringList{"remove 3-3", "changed 2-3 []"};
     QTest::newRow("first feed") << QList<int>{} << QList<int>{1, 2} << QStringList{"insert 2-3"};
-    QTest::newRow("appended") << QList<int>{1, 2} << QList<int>{1, 2, 3}
-                              << QStringList{"insert 4-4", "changed 2-3 []"};
+    QTest::newRow("appended") << QList<int>{1, 2} << QList<int>{1, 2, 3} << QStringList{"insert 4-4", "changed 2-3 []"};
     QTest::newRow("prepended") << QList<int>{2, 3} << QList<int>{0, 1, 2, 3}
                                << QStringList{"insert 2-3", "changed 4-5 []"};
     QTest::newRow("all replaced") << QList<int>{1, 2} << QList<int>{5, 6}
                                   << QStringList{"remove 3-3", "remove 2-2", "insert 2-3"};
-    QTest::newRow("new one between kept ones") << QList<int>{1, 3} << QList<int>{1, 2, 3}
-                                               << QStringList{"reset"};
-    QTest::newRow("emptied") << QList<int>{1, 2} << QList<int>{}
-                             << QStringList{"remove 3-3", "remove 2-2", "reset"};
+    QTest::newRow("new one between kept ones") << QList<int>{1, 3} << QList<int>{1, 2, 3} << QStringList{"reset"};
+    QTest::newRow("emptied") << QList<int>{1, 2} << QList<int>{} << QStringList{"remove 3-3", "remove 2-2", "reset"};
     QTest::newRow("unchanged") << QList<int>{1, 2} << QList<int>{1, 2} << QStringList{"changed 2-3 []"};
     QTest::newRow("empty to empty") << QList<int>{} << QList<int>{} << QStringList{"reset"};
     // The kept run is found after a start that fails on its last id.
@@ -213,7 +207,8 @@ void TestNotificationsModel::newListBecomesRowChanges_data()
         many.append(id);
     QTest::newRow("many leave") << many << QList<int>{300, 301} << QStringList{"reset"};
     QTest::newRow("a few leave") << many.mid(0, 5) << QList<int>{5}
-                                 << QStringList{"remove 5-5", "remove 4-4", "remove 3-3", "remove 2-2", "changed 2-2 []"};
+                                 << QStringList{"remove 5-5", "remove 4-4", "remove 3-3", "remove 2-2",
+                                                "changed 2-2 []"};
 }
 
 void TestNotificationsModel::newListBecomesRowChanges()
@@ -251,7 +246,8 @@ void TestNotificationsModel::sameIdTakesNewContent()
 
     QCOMPARE(changed.count(), 1);
     QCOMPARE(f.model.getIndex(0).data(UINotificationsModel::dataRole).toString(), QStringLiteral("new text"));
-    QCOMPARE(f.model.getIndex(0).data(UINotificationsModel::linkRole).toString(), QStringLiteral("https://example.com/more"));
+    QCOMPARE(f.model.getIndex(0).data(UINotificationsModel::linkRole).toString(),
+             QStringLiteral("https://example.com/more"));
     QCOMPARE(Shown(f.proxy), (QStringList{"new text", "news 2"}));
 }
 
@@ -275,8 +271,8 @@ void TestNotificationsModel::recordTypes()
 
 void TestNotificationsModel::dateWindow_data()
 {
-    QTest::addColumn<int>("startsIn");   // days from today; 999 = no start date
-    QTest::addColumn<int>("expiresIn");  // days from today; 999 = no end date
+    QTest::addColumn<int>("startsIn");  // days from today; 999 = no start date
+    QTest::addColumn<int>("expiresIn"); // days from today; 999 = no end date
     QTest::addColumn<bool>("visible");
 
     QTest::newRow("no dates") << 999 << 999 << true;
@@ -495,7 +491,8 @@ void TestNotificationsModel::qmlReadsAndDismissesThroughTheProxy()
                 function dismiss() { model.isHiddenRole = true }
             }
         }
-    )", QUrl());
+    )",
+                      QUrl());
     std::unique_ptr<QObject> instantiator(component.create());
     QVERIFY2(instantiator, qPrintable(component.errorString()));
     QCOMPARE(instantiator->property("count").toInt(), 3);

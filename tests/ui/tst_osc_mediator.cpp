@@ -215,7 +215,7 @@ private slots:
         out.osc.updateHeadPosition(QQuaternion(), 2.0f, 2.0f, 2.0f);
         out.osc.setOscEnabled(false);
         out.osc.updateHeadPosition(QQuaternion(), 3.0f, 3.0f, 3.0f); // off: stored, not sent
-        out.osc.sendOscPosition();                                  // sends the stored one anyway
+        out.osc.sendOscPosition();                                   // sends the stored one anyway
 
         QCOMPARE(ReadOsc(out.receiver.next()).floats, (QList<float>{2.0f, 2.0f, 2.0f}));
         QCOMPARE(ReadOsc(out.receiver.next()).floats, (QList<float>{3.0f, 3.0f, 3.0f}));

@@ -14,8 +14,8 @@
 struct OscReading {
     bool wellFormed = false;
     QByteArray address;
-    QByteArray tags;          // without the leading ","
-    QList<quint32> bits;      // each float argument's raw bits, to tell -0.0 from 0
+    QByteArray tags;     // without the leading ","
+    QList<quint32> bits; // each float argument's raw bits, to tell -0.0 from 0
     QList<float> floats;
 };
 

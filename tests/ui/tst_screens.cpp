@@ -18,13 +18,13 @@
 
 #include <QDesktopServices>
 #include <QFile>
-#include <QTemporaryDir>
 #include <QGuiApplication>
 #include <QLoggingCategory>
 #include <QMutex>
 #include <QQmlContext>
 #include <QQmlEngine>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QVariantList>
 #include <QVariantMap>
 #include <QtQuickTest>
@@ -187,10 +187,7 @@ public:
         if (m_headset)
             m_headset->onHeadset([gameChatMix](TestKestrinDevice::State& s) { s.gameChatMix = uint8_t(gameChatMix); });
     }
-    Q_INVOKABLE int headsetGameChatMix() const
-    {
-        return m_headset ? m_headset->headset().gameChatMix : -1;
-    }
+    Q_INVOKABLE int headsetGameChatMix() const { return m_headset ? m_headset->headset().gameChatMix : -1; }
     Q_INVOKABLE int headsetBandGain(int preset, int band) const
     {
         if (!m_headset)
@@ -216,10 +213,7 @@ public:
 
     // Files for the EQ page: a file of the test's own folder, written as signed bytes, and its
     // content read back the same way (empty when it cannot be read).
-    Q_INVOKABLE QUrl fileUrl(const QString& name) const
-    {
-        return QUrl::fromLocalFile(m_files.filePath(name));
-    }
+    Q_INVOKABLE QUrl fileUrl(const QString& name) const { return QUrl::fromLocalFile(m_files.filePath(name)); }
     // Starts keeping Qt Quick's line for every picture decoded from now on.
     Q_INVOKABLE void recordImageDecodes() { ImageDecodes::Start(); }
     Q_INVOKABLE QStringList imageDecodes() const

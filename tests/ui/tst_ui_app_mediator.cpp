@@ -105,8 +105,8 @@ struct Fixture {
     bool check()
     {
         updater.checkForAppUpdate();
-        return QTest::qWaitFor([&] { return updater.getAppUpdateStatus() != Platform::NetworkUpdater::Status::InProgress; },
-                               20000);
+        return QTest::qWaitFor(
+            [&] { return updater.getAppUpdateStatus() != Platform::NetworkUpdater::Status::InProgress; }, 20000);
     }
 
     TestNet::TestHttpServer server{true};
@@ -506,10 +506,14 @@ void TestUiAppMediator::savedLogsEndInLog_data()
 {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("saved");
-    QTest::newRow("typed without extension") << "support logs" << "support logs.log";
-    QTest::newRow("typed with extension") << "support.log" << "support.log";
-    QTest::newRow("extension in capitals") << "SUPPORT.LOG" << "SUPPORT.LOG";
-    QTest::newRow("another extension") << "support.txt" << "support.txt.log";
+    QTest::newRow("typed without extension") << "support logs"
+                                             << "support logs.log";
+    QTest::newRow("typed with extension") << "support.log"
+                                          << "support.log";
+    QTest::newRow("extension in capitals") << "SUPPORT.LOG"
+                                           << "SUPPORT.LOG";
+    QTest::newRow("another extension") << "support.txt"
+                                       << "support.txt.log";
 }
 
 // A file dialog hands back the name as typed; the saved file always carries ".log", so the

@@ -193,7 +193,8 @@ void TestUiModels::batteryPollNotifiesWithoutReady()
     values.batteryLevel = 64;
     values.micMute = true;
     auto* status = m_model->statusMediator();
-    QVERIFY(m_proxy->setDevice(TestKestrinDevice::Make(DeviceType::kestrin_2, Devices::DeviceCategory::Hardware, values)));
+    QVERIFY(
+        m_proxy->setDevice(TestKestrinDevice::Make(DeviceType::kestrin_2, Devices::DeviceCategory::Hardware, values)));
     QSignalSpy ready(m_model, &IUIModel::modelReady);
     QSignalSpy battery(status, &UIMediators::UIKesStatusMediator::batteryPercentageChanged);
     QSignalSpy mute(status, &UIMediators::UIKesStatusMediator::micMuteChanged);

@@ -329,14 +329,10 @@ void TestUiSettings::writesComeBackAsNotifications()
         QVariant value;
     };
     const QList<Case> cases = {
-        {"gameChatMix", SIGNAL(gameChatMixChanged()), 15},
-        {"vpLevel", SIGNAL(vpLevelChanged()), 4},
-        {"balance", SIGNAL(balanceChanged()), 130},
-        {"sidetoneLevel", SIGNAL(sidetoneLevelChanged()), 9},
-        {"micLevel", SIGNAL(micLevelChanged()), 12},
-        {"micFilter", SIGNAL(micFilterChanged()), 2},
-        {"sidetone", SIGNAL(sidetoneChanged()), true},
-        {"currentEqIndex", SIGNAL(eqIndexChanged()), 8},
+        {"gameChatMix", SIGNAL(gameChatMixChanged()), 15}, {"vpLevel", SIGNAL(vpLevelChanged()), 4},
+        {"balance", SIGNAL(balanceChanged()), 130},        {"sidetoneLevel", SIGNAL(sidetoneLevelChanged()), 9},
+        {"micLevel", SIGNAL(micLevelChanged()), 12},       {"micFilter", SIGNAL(micFilterChanged()), 2},
+        {"sidetone", SIGNAL(sidetoneChanged()), true},     {"currentEqIndex", SIGNAL(eqIndexChanged()), 8},
     };
     for (const Case& c : cases) {
         QSignalSpy spy(m_settings, c.signal);
@@ -371,9 +367,9 @@ void TestUiSettings::modelReadyNotifiesEveryProperty()
     QCOMPARE(m_settings->getMicLevel(), 12);
 
     const QList<const char*> signalNames = {
-        SIGNAL(gameChatMixChanged()), SIGNAL(vpLevelChanged()),    SIGNAL(balanceChanged()),
+        SIGNAL(gameChatMixChanged()), SIGNAL(vpLevelChanged()),          SIGNAL(balanceChanged()),
         SIGNAL(eqIndexChanged()),     SIGNAL(maxSidetoneLevelChanged()), SIGNAL(micLevelChanged()),
-        SIGNAL(micFilterChanged()),   SIGNAL(ancIndexChanged()),   SIGNAL(sidetoneLevelChanged()),
+        SIGNAL(micFilterChanged()),   SIGNAL(ancIndexChanged()),         SIGNAL(sidetoneLevelChanged()),
         SIGNAL(sidetoneChanged()),    SIGNAL(volumeLimiterChanged()),
     };
     std::vector<std::unique_ptr<QSignalSpy>> spies;
@@ -420,7 +416,8 @@ void TestUiSettings::setCustomEqNameStoresTheNames()
     m_settings->setCustomEqName(-1, "Nowhere");
     const QStringList expected = {"", "Night", "", ""};
     QCOMPARE(m_settings->getCustomEqsNamesModel()->stringList(), expected);
-    QCOMPARE(m_app->getPreferences()->readKestrinEqNames(DeviceType::kestrin_2_anc, KestrinHwType::ps_dongle), expected);
+    QCOMPARE(m_app->getPreferences()->readKestrinEqNames(DeviceType::kestrin_2_anc, KestrinHwType::ps_dongle),
+             expected);
 }
 
 void TestUiSettings::currentEqName()
@@ -448,7 +445,8 @@ void TestUiSettings::saveWritesOneSignedBytePerBand()
     QVERIFY(m_settings->saveEqToFile(fileUrl("preset.lvreq")));
     QFile file(m_dir->filePath("preset.lvreq"));
     QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.readAll(), QByteArray::fromHex("030200fb0cf4010000" "07"));
+    QCOMPARE(file.readAll(), QByteArray::fromHex("030200fb0cf4010000"
+                                                 "07"));
 }
 
 void TestUiSettings::saveAndLoadRoundTrip()

@@ -79,8 +79,7 @@ private slots:
 
         QTest::newRow("3 characters") << QByteArray("/ab") << false << Hex("2F 61 62 00 | 2C 00 00 00");
         QTest::newRow("4 characters") << QByteArray("/abc") << false << Hex("2F 61 62 63 00 00 00 00 | 2C 00 00 00");
-        QTest::newRow("5 characters") << QByteArray("/abcd") << false
-                                      << Hex("2F 61 62 63 64 00 00 00 | 2C 00 00 00");
+        QTest::newRow("5 characters") << QByteArray("/abcd") << false << Hex("2F 61 62 63 64 00 00 00 | 2C 00 00 00");
         QTest::newRow("empty") << QByteArray("") << false << Hex("00 00 00 00 | 2C 00 00 00");
         QTest::newRow("null") << QByteArray() << true << Hex("00 00 00 00 | 2C 00 00 00");
     }

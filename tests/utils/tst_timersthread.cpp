@@ -63,8 +63,7 @@ private:
 };
 
 TimersThread::StartParams Params(int firstDelayMs = -1, TimersThread::TimerId wantedId = -1,
-                                 TimersThread::Mode mode = TimersThread::Mode::FixedRate,
-                                 unsigned minGapMs = 0)
+                                 TimersThread::Mode mode = TimersThread::Mode::FixedRate, unsigned minGapMs = 0)
 {
     TimersThread::StartParams params;
     params.mode = mode;
@@ -142,7 +141,8 @@ private slots:
         TimersThread timers(4);
         std::atomic<int> runs{0};
         unsigned long long left = 0;
-        const TimersThread::TimerId id = timers.startTimer(3, 1, [&] { ++runs; }, Params(100));
+        const TimersThread::TimerId id = timers.startTimer(
+            3, 1, [&] { ++runs; }, Params(100));
         QVERIFY(Active(timers, id, &left));
         QCOMPARE(left, 3ull);
         QTRY_VERIFY_WITH_TIMEOUT(!Active(timers, id), Patience);
@@ -171,14 +171,19 @@ private slots:
         Gate release;
         std::atomic<bool> holding{false};
         // Hold the worker so that everything below is due by the time it is free again.
-        timers.startTimer(1, 1, [&] {
-            holding = true;
-            release.wait();
-        }, Params(0));
+        timers.startTimer(
+            1, 1,
+            [&] {
+                holding = true;
+                release.wait();
+            },
+            Params(0));
         QTRY_VERIFY_WITH_TIMEOUT(holding.load(), Patience);
 
-        timers.startTimer(1, 1, [&] { journal.add("a"); }, Params(0));
-        timers.startTimer(1, 1, [&] { journal.add("b"); }, Params(0));
+        timers.startTimer(
+            1, 1, [&] { journal.add("a"); }, Params(0));
+        timers.startTimer(
+            1, 1, [&] { journal.add("b"); }, Params(0));
         // The next automatic id goes to the await entry below; seeing it armed tells that it waits.
         const TimersThread::TimerId awaitId = timers.generateId() + 1;
         std::thread awaiter([&] { timers.performAwaitNow([&] { journal.add("await"); }); });
@@ -217,24 +222,27 @@ private slots:
         std::mutex mutex;
         std::vector<Clock::time_point> starts, ends;
         Journal journal;
-        timers.startTimer(2, 400, [&] {
-            const auto start = Clock::now();
-            const bool first = [&] {
+        timers.startTimer(
+            2, 400,
+            [&] {
+                const auto start = Clock::now();
+                const bool first = [&] {
+                    std::lock_guard<std::mutex> lock(mutex);
+                    return starts.empty();
+                }();
+                if (first) {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(600)); // the overrunning work
+                    timers.startTimer(1, 350, [&] { journal.add("marker"); });
+                }
+                journal.add("run");
                 std::lock_guard<std::mutex> lock(mutex);
-                return starts.empty();
-            }();
-            if (first) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(600)); // the overrunning work
-                timers.startTimer(1, 350, [&] { journal.add("marker"); });
-            }
-            journal.add("run");
-            std::lock_guard<std::mutex> lock(mutex);
-            starts.push_back(start);
-            ends.push_back(Clock::now());
-        }, Params(0, -1, mode, minGap));
+                starts.push_back(start);
+                ends.push_back(Clock::now());
+            },
+            Params(0, -1, mode, minGap));
         QTRY_COMPARE_WITH_TIMEOUT(journal.events().size(), 3, Patience);
-        const QStringList expected = beforeMarker ? QStringList{"run", "run", "marker"}
-                                                  : QStringList{"run", "marker", "run"};
+        const QStringList expected =
+            beforeMarker ? QStringList{"run", "run", "marker"} : QStringList{"run", "marker", "run"};
         QCOMPARE(journal.events(), expected);
         const auto gap = std::chrono::duration_cast<std::chrono::milliseconds>(starts[1] - ends[0]).count();
         // Never early. The service reads the clock in whole milliseconds, so a gap may come out a
@@ -247,15 +255,22 @@ private slots:
         TimersThread timers(4);
         std::mutex mutex;
         std::vector<Clock::time_point> starts, ends;
-        timers.startTimer(4, 10, [&] {
-            const auto start = Clock::now();
-            std::this_thread::sleep_for(std::chrono::milliseconds(15));
-            std::lock_guard<std::mutex> lock(mutex);
-            starts.push_back(start);
-            ends.push_back(Clock::now());
-        }, Params(0, -1, TimersThread::Mode::AfterRunEnd));
-        QTRY_VERIFY_WITH_TIMEOUT([&] { std::lock_guard<std::mutex> lock(mutex); return starts.size() == 4; }(),
-                                 Patience);
+        timers.startTimer(
+            4, 10,
+            [&] {
+                const auto start = Clock::now();
+                std::this_thread::sleep_for(std::chrono::milliseconds(15));
+                std::lock_guard<std::mutex> lock(mutex);
+                starts.push_back(start);
+                ends.push_back(Clock::now());
+            },
+            Params(0, -1, TimersThread::Mode::AfterRunEnd));
+        QTRY_VERIFY_WITH_TIMEOUT(
+            [&] {
+                std::lock_guard<std::mutex> lock(mutex);
+                return starts.size() == 4;
+            }(),
+            Patience);
         for (size_t i = 1; i < starts.size(); ++i)
             QVERIFY(starts[i] - ends[i - 1] >= std::chrono::milliseconds(10 - ClockSlackMs));
     }
@@ -266,12 +281,19 @@ private slots:
         std::mutex mutex;
         std::vector<Clock::time_point> starts;
         const auto armed = Clock::now();
-        timers.startTimer(5, 50, [&] {
-            std::lock_guard<std::mutex> lock(mutex);
-            starts.push_back(Clock::now());
-        }, Params(0, -1, TimersThread::Mode::FixedRate));
-        QTRY_VERIFY_WITH_TIMEOUT([&] { std::lock_guard<std::mutex> lock(mutex); return starts.size() == 5; }(),
-                                 Patience);
+        timers.startTimer(
+            5, 50,
+            [&] {
+                std::lock_guard<std::mutex> lock(mutex);
+                starts.push_back(Clock::now());
+            },
+            Params(0, -1, TimersThread::Mode::FixedRate));
+        QTRY_VERIFY_WITH_TIMEOUT(
+            [&] {
+                std::lock_guard<std::mutex> lock(mutex);
+                return starts.size() == 5;
+            }(),
+            Patience);
         // Run k is never early: it comes at or after k intervals from the start.
         for (size_t k = 0; k < starts.size(); ++k)
             QVERIFY(starts[k] - armed >= std::chrono::milliseconds(50 * int(k) - ClockSlackMs));
@@ -322,19 +344,26 @@ private slots:
         std::atomic<int> runs{0};
         std::atomic<bool> entered{false};
         Gate release;
-        TimersThread::TimerId id = timers.startTimer(0, 10, [&] {
-            ++runs;
-            entered = true;
-            release.wait();
-        }, Params(-1, 77));
+        TimersThread::TimerId id = timers.startTimer(
+            0, 10,
+            [&] {
+                ++runs;
+                entered = true;
+                release.wait();
+            },
+            Params(-1, 77));
         QCOMPARE(id, 77);
         QTRY_VERIFY_WITH_TIMEOUT(entered.load(), Patience);
         QVERIFY(timers.stopTimerNoWait(id));
         QCOMPARE(id, -1);
-        QCOMPARE(timers.startTimer(1, 10, [] {}, Params(-1, 77)), -1);
+        QCOMPARE(timers.startTimer(
+                     1, 10, [] {}, Params(-1, 77)),
+                 -1);
         release.open();
         QTRY_VERIFY_WITH_TIMEOUT(!Active(timers, 77), Patience);
-        QCOMPARE(timers.startTimer(1, 10000, [] {}, Params(-1, 77)), 77);
+        QCOMPARE(timers.startTimer(
+                     1, 10000, [] {}, Params(-1, 77)),
+                 77);
         Drain(timers);
         QCOMPARE(runs.load(), 1);
     }
@@ -364,24 +393,35 @@ private slots:
     void wantedIds()
     {
         TimersThread timers(4);
-        TimersThread::TimerId id = timers.startTimer(0, 10000, [] {}, Params(-1, 5));
+        TimersThread::TimerId id = timers.startTimer(
+            0, 10000, [] {}, Params(-1, 5));
         QCOMPARE(id, 5);
-        QCOMPARE(timers.startTimer(0, 10000, [] {}, Params(-1, 5)), -1);
+        QCOMPARE(timers.startTimer(
+                     0, 10000, [] {}, Params(-1, 5)),
+                 -1);
         QVERIFY(timers.stopTimer(id));
         QVERIFY(!timers.stopTimer(id)); // already -1
         TimersThread::TimerId gone = 5;
         QVERIFY(!timers.stopTimer(gone));
         QCOMPARE(gone, -1);
-        QCOMPARE(timers.startTimer(0, 10000, [] {}, Params(-1, 5)), 5);
+        QCOMPARE(timers.startTimer(
+                     0, 10000, [] {}, Params(-1, 5)),
+                 5);
     }
 
     void automaticIdsSkipIdsInUse()
     {
         TimersThread timers(4);
-        QCOMPARE(timers.startTimer(0, 10000, [] {}, Params(-1, 0)), 0);
-        QCOMPARE(timers.startTimer(0, 10000, [] {}, Params(-1, 1)), 1);
+        QCOMPARE(timers.startTimer(
+                     0, 10000, [] {}, Params(-1, 0)),
+                 0);
+        QCOMPARE(timers.startTimer(
+                     0, 10000, [] {}, Params(-1, 1)),
+                 1);
         QCOMPARE(timers.startTimer(0, 10000, [] {}), 2);
-        QCOMPARE(timers.startTimer(0, 10000, [] {}, Params(-1, 4)), 4);
+        QCOMPARE(timers.startTimer(
+                     0, 10000, [] {}, Params(-1, 4)),
+                 4);
         QCOMPARE(timers.generateId(), 3);
         QCOMPARE(timers.startTimer(0, 10000, [] {}), 5);
     }
@@ -401,13 +441,17 @@ private slots:
         TimersThread timers(4);
         std::atomic<int> firstRuns{0}, newcomerRuns{0};
         std::atomic<TimersThread::TimerId> newcomer{-1};
-        TimersThread::TimerId id = timers.startTimer(runCount, 5, [&] {
-            if (++firstRuns > 1)
-                return;
-            TimersThread::TimerId self = 0;
-            timers.stopTimer(self);
-            newcomer = timers.startTimer(5, 60000, [&] { ++newcomerRuns; }, Params(-1, 0));
-        }, Params(0));
+        TimersThread::TimerId id = timers.startTimer(
+            runCount, 5,
+            [&] {
+                if (++firstRuns > 1)
+                    return;
+                TimersThread::TimerId self = 0;
+                timers.stopTimer(self);
+                newcomer = timers.startTimer(
+                    5, 60000, [&] { ++newcomerRuns; }, Params(-1, 0));
+            },
+            Params(0));
         QCOMPARE(id, 0);
         QTRY_COMPARE_WITH_TIMEOUT(newcomer.load(), 0, Patience);
         Drain(timers);
@@ -424,15 +468,20 @@ private slots:
         TimersThread timers(4);
         std::atomic<bool> entered{false};
         Gate release;
-        TimersThread::TimerId id = timers.startTimer(0, 5, [&] {
-            entered = true;
-            release.wait();
-        }, Params(0, 9));
+        TimersThread::TimerId id = timers.startTimer(
+            0, 5,
+            [&] {
+                entered = true;
+                release.wait();
+            },
+            Params(0, 9));
         QTRY_VERIFY_WITH_TIMEOUT(entered.load(), Patience);
         QVERIFY(timers.stopTimerNoWait(id));
         release.open();
         QTRY_VERIFY_WITH_TIMEOUT(!Active(timers, 9), Patience);
-        QCOMPARE(timers.startTimer(2, 60000, [] {}, Params(-1, 9)), 9);
+        QCOMPARE(timers.startTimer(
+                     2, 60000, [] {}, Params(-1, 9)),
+                 9);
         Drain(timers);
         unsigned long long left = 0;
         QVERIFY(Active(timers, 9, &left));

@@ -13,13 +13,20 @@ private slots:
     {
         QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("no extension") << "/home/u/Night FPS" << "/home/u/Night FPS.lvreq";
-        QTest::newRow("has it") << "/home/u/night.lvreq" << "/home/u/night.lvreq";
-        QTest::newRow("has it in capitals") << "/home/u/NIGHT.LVREQ" << "/home/u/NIGHT.LVREQ";
-        QTest::newRow("another extension") << "/home/u/night.txt" << "/home/u/night.txt.lvreq";
-        QTest::newRow("extension as a folder name") << "/home/u.lvreq/night" << "/home/u.lvreq/night.lvreq";
-        QTest::newRow("folder") << "/home/u/" << "/home/u/";
-        QTest::newRow("empty") << "" << "";
+        QTest::newRow("no extension") << "/home/u/Night FPS"
+                                      << "/home/u/Night FPS.lvreq";
+        QTest::newRow("has it") << "/home/u/night.lvreq"
+                                << "/home/u/night.lvreq";
+        QTest::newRow("has it in capitals") << "/home/u/NIGHT.LVREQ"
+                                            << "/home/u/NIGHT.LVREQ";
+        QTest::newRow("another extension") << "/home/u/night.txt"
+                                           << "/home/u/night.txt.lvreq";
+        QTest::newRow("extension as a folder name") << "/home/u.lvreq/night"
+                                                    << "/home/u.lvreq/night.lvreq";
+        QTest::newRow("folder") << "/home/u/"
+                                << "/home/u/";
+        QTest::newRow("empty") << ""
+                               << "";
     }
     void withFileSuffix()
     {
@@ -97,14 +104,18 @@ private slots:
     void scopeGuards()
     {
         int calls = 0;
-        { Utils::ScopeGuard guard([&] { ++calls; }); }
+        {
+            Utils::ScopeGuard guard([&] { ++calls; });
+        }
         QCOMPARE(calls, 1);
         {
             Utils::ScopeGuardCancelable guard([&] { ++calls; });
             guard.cancel();
         }
         QCOMPARE(calls, 1);
-        { Utils::ScopeGuardCancelable guard([&] { ++calls; }); }
+        {
+            Utils::ScopeGuardCancelable guard([&] { ++calls; });
+        }
         QCOMPARE(calls, 2);
     }
 };

@@ -20,16 +20,16 @@ public:
                                           unsigned(vid), unsigned(pid));
         return 0;
     }
-    void setTargetDevice(uint8_t) override {}
-    void registerUpdateResultCallback(ResultCallback) override {}
-    void requestDfuInfo() override {}
-    void setDfuMode(int) override {}
-    void setBatteryLevel(int) override {}
-    void setDfuAgentFilepath(const char*) override {}
-    void setPingTimerFlag(int) override {}
-    void startDataTransfer() override {}
-    void applyNewFirmware(int) override {}
-    void close() override {}
+    void setTargetDevice(uint8_t) override { }
+    void registerUpdateResultCallback(ResultCallback) override { }
+    void requestDfuInfo() override { }
+    void setDfuMode(int) override { }
+    void setBatteryLevel(int) override { }
+    void setDfuAgentFilepath(const char*) override { }
+    void setPingTimerFlag(int) override { }
+    void startDataTransfer() override { }
+    void applyNewFirmware(int) override { }
+    void close() override { }
 };
 
 } // namespace

@@ -44,24 +44,25 @@ std::optional<bool> LinuxSystemServices::readAnimationsEnabled()
 {
     const QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) {
-        GlobalLogger::Instance()->message(QtInfoMsg,
-            "No session bus, so the desktop's animation setting cannot be read; animations stay on.");
+        GlobalLogger::Instance()->message(
+            QtInfoMsg, "No session bus, so the desktop's animation setting cannot be read; animations stay on.");
         return std::nullopt;
     }
-    QDBusMessage read = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.portal.Desktop"),
-        QStringLiteral("/org/freedesktop/portal/desktop"), QStringLiteral("org.freedesktop.portal.Settings"),
-        QStringLiteral("Read"));
+    QDBusMessage read = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.portal.Desktop"), QStringLiteral("/org/freedesktop/portal/desktop"),
+        QStringLiteral("org.freedesktop.portal.Settings"), QStringLiteral("Read"));
     read << QStringLiteral("org.gnome.desktop.interface") << QStringLiteral("enable-animations");
     const QDBusMessage reply = bus.call(read, QDBus::Block, SettingTimeoutMs);
     if (reply.type() != QDBusMessage::ReplyMessage) {
         GlobalLogger::Instance()->message(QtInfoMsg,
-            "The desktop's animation setting cannot be read (%s); animations stay on.", Why(reply).constData());
+                                          "The desktop's animation setting cannot be read (%s); animations stay on.",
+                                          Why(reply).constData());
         return std::nullopt;
     }
     const QVariant value = Unwrapped(reply.arguments().value(0));
     if (value.metaType() != QMetaType::fromType<bool>()) {
-        GlobalLogger::Instance()->message(QtInfoMsg,
-            "The desktop's animation setting is not a yes or no (%s); animations stay on.",
+        GlobalLogger::Instance()->message(
+            QtInfoMsg, "The desktop's animation setting is not a yes or no (%s); animations stay on.",
             value.metaType().name() ? value.metaType().name() : "nothing");
         return std::nullopt;
     }
@@ -88,9 +89,9 @@ void LinuxSystemServices::keepSystemAwake(bool on)
     if (!bus.isConnected()) {
         failure = "no system bus";
     } else {
-        QDBusMessage inhibit = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.login1"),
-            QStringLiteral("/org/freedesktop/login1"), QStringLiteral("org.freedesktop.login1.Manager"),
-            QStringLiteral("Inhibit"));
+        QDBusMessage inhibit = QDBusMessage::createMethodCall(
+            QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),
+            QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("Inhibit"));
         inhibit << QStringLiteral("sleep:idle") << QStringLiteral("Velmor")
                 << QStringLiteral("A headset operation is running (a firmware update or head tracking).")
                 << QStringLiteral("block");
@@ -98,15 +99,15 @@ void LinuxSystemServices::keepSystemAwake(bool on)
         const QVariant fd = reply.arguments().value(0);
         if (reply.type() != QDBusMessage::ReplyMessage)
             failure = Why(reply);
-        else if (fd.metaType() != QMetaType::fromType<QDBusUnixFileDescriptor>()
-            || !qvariant_cast<QDBusUnixFileDescriptor>(fd).isValid())
+        else if (fd.metaType() != QMetaType::fromType<QDBusUnixFileDescriptor>() ||
+                 !qvariant_cast<QDBusUnixFileDescriptor>(fd).isValid())
             failure = "logind answered without a lock";
         else
             m_inhibitor = qvariant_cast<QDBusUnixFileDescriptor>(fd);
     }
     if (!failure.isEmpty()) {
-        GlobalLogger::Instance()->message(QtWarningMsg,
-            "Cannot keep the system awake (%s); it may sleep during the operation.", failure.constData());
+        GlobalLogger::Instance()->message(
+            QtWarningMsg, "Cannot keep the system awake (%s); it may sleep during the operation.", failure.constData());
         return;
     }
     GlobalLogger::Instance()->message(QtDebugMsg, "The system stays awake until the operation ends.");
@@ -129,19 +130,19 @@ bool AskFileManagerToShow(const QString& filePath, std::function<void()> unanswe
         GlobalLogger::Instance()->message(QtInfoMsg, "No session bus to ask a file manager on.");
         return false;
     }
-    QDBusMessage show = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.FileManager1"),
-        QStringLiteral("/org/freedesktop/FileManager1"), QStringLiteral("org.freedesktop.FileManager1"),
-        QStringLiteral("ShowItems"));
+    QDBusMessage show = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("/org/freedesktop/FileManager1"),
+        QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("ShowItems"));
     show << QStringList{QString::fromLatin1(QUrl::fromLocalFile(filePath).toEncoded())} << QString();
     // Not waited for: a file manager may take seconds to start, and the window stays responsive.
     auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(show, FileManagerTimeoutMs));
-    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher,
-        [watcher, unanswered = std::move(unanswered)] {
+    QObject::connect(
+        watcher, &QDBusPendingCallWatcher::finished, watcher, [watcher, unanswered = std::move(unanswered)] {
             watcher->deleteLater();
             if (watcher->isError()) {
                 GlobalLogger::Instance()->message(QtInfoMsg,
-                    "No file manager can show the file (%s); opening its folder instead.",
-                    Why(watcher->error()).constData());
+                                                  "No file manager can show the file (%s); opening its folder instead.",
+                                                  Why(watcher->error()).constData());
                 if (unanswered)
                     unanswered();
             }

@@ -4,8 +4,8 @@
 
 #include <QSocketNotifier>
 
-#include <csignal>
 #include <cerrno>
+#include <csignal>
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -34,7 +34,7 @@ TerminationSignals::TerminationSignals(QObject* parent)
 {
     if (g_signalFds[0] != -1 || ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalFds) != 0) {
         GlobalLogger::Instance()->message(QtWarningMsg,
-            "Cannot watch for termination requests; they will end the program at once.");
+                                          "Cannot watch for termination requests; they will end the program at once.");
         return;
     }
     ::fcntl(g_signalFds[0], F_SETFL, ::fcntl(g_signalFds[0], F_GETFL) | O_NONBLOCK);

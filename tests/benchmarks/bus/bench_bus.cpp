@@ -19,8 +19,8 @@
 
 #include "app/App.h"
 #include "devices/DeviceProxy.h"
-#include "platform/IHwBus.h"
 #include "io/KestrinHidApiClient.h"
+#include "platform/IHwBus.h"
 #include "ui_models/UIKestrinModel.h"
 
 #include <QElapsedTimer>
@@ -45,7 +45,8 @@ double ProcessCpuSeconds()
 {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
 }
 
 double Median(std::vector<double> values)
@@ -83,10 +84,8 @@ struct Kind {
 };
 
 const Kind Kinds[] = {
-    {"kestrin_2 cabled headset", 0x4B2E, true},
-    {"kestrin_2_anc cabled headset", 0x4BAA, true},
-    {"kestrin_2 dongle", 0x4B29, true},
-    {"kestrin_2_anc dongle", 0x4BA9, true},
+    {"kestrin_2 cabled headset", 0x4B2E, true}, {"kestrin_2_anc cabled headset", 0x4BAA, true},
+    {"kestrin_2 dongle", 0x4B29, true},         {"kestrin_2_anc dongle", 0x4BA9, true},
     {"firmware-only dongle", 0x4B28, false},
 };
 
@@ -122,7 +121,8 @@ int Plugin(App& app, int rounds)
             size_t reads = 0;
             for (int round = 0; round < rounds; ++round) {
                 int ready = 0;
-                auto counter = QObject::connect(app.kestrinModel(), &UIModels::IUIModel::modelReady, &app, [&] { ++ready; });
+                auto counter =
+                    QObject::connect(app.kestrinModel(), &UIModels::IUIModel::modelReady, &app, [&] { ++ready; });
                 device->clearLog();
                 const size_t readsBefore = device->inputReportRequests();
 

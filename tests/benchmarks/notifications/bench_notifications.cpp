@@ -48,7 +48,8 @@ private slots:
         QFETCH(bool, reversed);
         const QList<Notification> cached = Feed(count, false);
         const QList<Notification> feed = Feed(count, reversed);
-        QBENCHMARK {
+        QBENCHMARK
+        {
             UINotificationsModel model;
             UINotificationsSortFilterModel proxy;
             proxy.setSourceModel(&model);

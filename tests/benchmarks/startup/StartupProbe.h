@@ -3,8 +3,8 @@
 // What the start-up benchmark measures inside each process it starts (scripts/bench-startup.py):
 // the moment the first frame of the first Qt Quick window has been presented, on CLOCK_MONOTONIC
 // so that the driver can subtract the moment it launched the process, and the peak resident
-// memory (VmHWM) at that moment, and the CPU time the process had used by then. The results are printed on standard output as "key=value"
-// lines, which the driver parses.
+// memory (VmHWM) at that moment, and the CPU time the process had used by then. The results are printed on standard
+// output as "key=value" lines, which the driver parses.
 
 #include <QCoreApplication>
 #include <QObject>
@@ -79,20 +79,26 @@ public:
             m_hooked = true;
             // Direct: the threaded render loop swaps on its render thread; the figures are taken
             // there, at the swap itself, and the rest goes to the GUI thread.
-            connect(window, &QQuickWindow::frameSwapped, this, [this] {
-                if (m_done.exchange(true))
-                    return;
-                m_frameNs = MonotonicNs();
-                m_cpuNs = ProcessCpuNs();
-                m_peakKb = PeakRssKb();
-                QMetaObject::invokeMethod(this, [this] {
-                    QCoreApplication::instance()->removeEventFilter(this);
-                    Report("first_frame_clock_ns", double(m_frameNs));
-                    Report("peak_rss_kb", double(m_peakKb));
-                    Report("first_frame_cpu_ms", double(m_cpuNs) / 1e6);
-                    m_onFirstFrame();
-                }, Qt::QueuedConnection);
-            }, Qt::DirectConnection);
+            connect(
+                window, &QQuickWindow::frameSwapped, this,
+                [this] {
+                    if (m_done.exchange(true))
+                        return;
+                    m_frameNs = MonotonicNs();
+                    m_cpuNs = ProcessCpuNs();
+                    m_peakKb = PeakRssKb();
+                    QMetaObject::invokeMethod(
+                        this,
+                        [this] {
+                            QCoreApplication::instance()->removeEventFilter(this);
+                            Report("first_frame_clock_ns", double(m_frameNs));
+                            Report("peak_rss_kb", double(m_peakKb));
+                            Report("first_frame_cpu_ms", double(m_cpuNs) / 1e6);
+                            m_onFirstFrame();
+                        },
+                        Qt::QueuedConnection);
+                },
+                Qt::DirectConnection);
         }
         return QObject::eventFilter(watched, event);
     }

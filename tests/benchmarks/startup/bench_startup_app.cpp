@@ -39,7 +39,11 @@ std::atomic<int> g_guiHidCalls{0};
 // Times one hid_* call when it runs on the GUI thread.
 class GuiHidCall {
 public:
-    GuiHidCall() : m_onGui(std::this_thread::get_id() == g_guiThread), m_start(m_onGui ? StartupProbe::MonotonicNs() : 0) {}
+    GuiHidCall()
+        : m_onGui(std::this_thread::get_id() == g_guiThread)
+        , m_start(m_onGui ? StartupProbe::MonotonicNs() : 0)
+    {
+    }
     ~GuiHidCall()
     {
         if (!m_onGui)
@@ -48,8 +52,7 @@ public:
         g_guiHidNs += ns;
         ++g_guiHidCalls;
         long long longest = g_guiHidLongestNs.load();
-        while (ns > longest && !g_guiHidLongestNs.compare_exchange_weak(longest, ns)) {
-        }
+        while (ns > longest && !g_guiHidLongestNs.compare_exchange_weak(longest, ns)) { }
     }
 
 private:
@@ -91,7 +94,8 @@ bool ShowsNoHeadset()
 // The longest gap between two ticks of a 1 ms GUI-thread timer since the last reset.
 class Heartbeat final : public QObject {
 public:
-    Heartbeat() : QObject(qApp)
+    Heartbeat()
+        : QObject(qApp)
     {
         m_timer.setTimerType(Qt::PreciseTimer);
         m_timer.setInterval(1);
@@ -158,24 +162,31 @@ std::shared_ptr<HidEmu::Headset> g_dongle;
 void MeasurePlugIn(Heartbeat* heartbeat)
 {
     HidEmu::Unplug(g_dongle);
-    When(ShowsNoHeadset, [heartbeat] {
-        // Let the removal settle, then plug a fresh dongle in.
-        After(SettleMs, [heartbeat] {
-            ResetGuiHid();
-            heartbeat->reset();
-            const long long pluggedNs = StartupProbe::MonotonicNs();
-            g_dongle = HidEmu::PlugKestrin(DonglePid);
-            When(ShowsHeadset, [heartbeat, pluggedNs] {
-                StartupProbe::Report("plugin_to_screen_ms", double(StartupProbe::MonotonicNs() - pluggedNs) / 1e6);
-                After(SettleMs, [heartbeat] {
-                    StartupProbe::Report("plugin_stall_ms", heartbeat->longestMs());
-                    StartupProbe::Report("plugin_stall_cpu_ms", heartbeat->longestCpuMs());
-                    ReportGuiHid("plugin");
-                    QCoreApplication::exit(0);
-                });
-            }, "the headset screen after the plug-in");
-        });
-    }, "the removal of the dongle");
+    When(
+        ShowsNoHeadset,
+        [heartbeat] {
+            // Let the removal settle, then plug a fresh dongle in.
+            After(SettleMs, [heartbeat] {
+                ResetGuiHid();
+                heartbeat->reset();
+                const long long pluggedNs = StartupProbe::MonotonicNs();
+                g_dongle = HidEmu::PlugKestrin(DonglePid);
+                When(
+                    ShowsHeadset,
+                    [heartbeat, pluggedNs] {
+                        StartupProbe::Report("plugin_to_screen_ms",
+                                             double(StartupProbe::MonotonicNs() - pluggedNs) / 1e6);
+                        After(SettleMs, [heartbeat] {
+                            StartupProbe::Report("plugin_stall_ms", heartbeat->longestMs());
+                            StartupProbe::Report("plugin_stall_cpu_ms", heartbeat->longestCpuMs());
+                            ReportGuiHid("plugin");
+                            QCoreApplication::exit(0);
+                        });
+                    },
+                    "the headset screen after the plug-in");
+            });
+        },
+        "the removal of the dongle");
 }
 
 void OnFirstFrame()
@@ -187,15 +198,18 @@ void OnFirstFrame()
     }
     auto* heartbeat = new Heartbeat;
     const long long frameNs = StartupProbe::MonotonicNs();
-    When(ShowsHeadset, [heartbeat, frameNs] {
-        StartupProbe::Report("frame_to_screen_ms", double(StartupProbe::MonotonicNs() - frameNs) / 1e6);
-        After(SettleMs, [heartbeat] {
-            StartupProbe::Report("startup_stall_ms", heartbeat->longestMs());
-            StartupProbe::Report("startup_stall_cpu_ms", heartbeat->longestCpuMs());
-            ReportGuiHid("startup");
-            MeasurePlugIn(heartbeat);
-        });
-    }, "the headset screen at start");
+    When(
+        ShowsHeadset,
+        [heartbeat, frameNs] {
+            StartupProbe::Report("frame_to_screen_ms", double(StartupProbe::MonotonicNs() - frameNs) / 1e6);
+            After(SettleMs, [heartbeat] {
+                StartupProbe::Report("startup_stall_ms", heartbeat->longestMs());
+                StartupProbe::Report("startup_stall_cpu_ms", heartbeat->longestCpuMs());
+                ReportGuiHid("startup");
+                MeasurePlugIn(heartbeat);
+            });
+        },
+        "the headset screen at start");
 }
 
 void InstallProbe()

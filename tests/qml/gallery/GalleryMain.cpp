@@ -22,9 +22,8 @@ int main(int argc, char* argv[])
 
     QCommandLineParser parser;
     parser.addHelpOption();
-    const QCommandLineOption screenshotOption(QStringLiteral("screenshot"),
-                                              QStringLiteral("Save the window to <file> and quit."),
-                                              QStringLiteral("file"));
+    const QCommandLineOption screenshotOption(
+        QStringLiteral("screenshot"), QStringLiteral("Save the window to <file> and quit."), QStringLiteral("file"));
     const QCommandLineOption noAnimationsOption(QStringLiteral("no-animations"),
                                                 QStringLiteral("Start with animations off."));
     const QCommandLineOption popupsOption(QStringLiteral("popups"),
@@ -49,9 +48,9 @@ int main(int argc, char* argv[])
     engine.rootContext()->setContextProperty(QStringLiteral("App"), &app);
     // The input controls' page lives in a file of its own; shown when it is there.
     const QString inputsFile = QStringLiteral(VELMOR_GALLERY_DIR "/GalleryInputs.qml");
-    engine.rootContext()->setContextProperty(
-        QStringLiteral("GalleryInputsUrl"),
-        QFile::exists(inputsFile) ? QUrl::fromLocalFile(inputsFile).toString() : QString());
+    engine.rootContext()->setContextProperty(QStringLiteral("GalleryInputsUrl"),
+                                             QFile::exists(inputsFile) ? QUrl::fromLocalFile(inputsFile).toString()
+                                                                       : QString());
     QVariantMap initialProperties{{QStringLiteral("showPopups"), parser.isSet(popupsOption)}};
     if (parser.isSet(heightOption))
         initialProperties.insert(QStringLiteral("height"), parser.value(heightOption).toInt());

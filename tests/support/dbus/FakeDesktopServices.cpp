@@ -17,7 +17,8 @@ FakeLogind::~FakeLogind()
         ::close(fd);
 }
 
-QDBusUnixFileDescriptor FakeLogind::Inhibit(const QString& what, const QString& who, const QString& why, const QString& mode)
+QDBusUnixFileDescriptor FakeLogind::Inhibit(const QString& what, const QString& who, const QString& why,
+                                            const QString& mode)
 {
     int ends[2] = {-1, -1};
     if (::pipe2(ends, O_CLOEXEC) != 0) {
@@ -73,7 +74,8 @@ QDBusVariant FakePortalSettings::Read(const QString& group, const QString& key)
                                  : QDBusVariant(entry.value);
         }
     }
-    sendErrorReply(QStringLiteral("org.freedesktop.portal.Error.NotFound"), QStringLiteral("Requested setting not found"));
+    sendErrorReply(QStringLiteral("org.freedesktop.portal.Error.NotFound"),
+                   QStringLiteral("Requested setting not found"));
     return {};
 }
 
@@ -95,7 +97,8 @@ FakeDesktopServices::FakeDesktopServices(const QString& busAddress, int services
     , m_portal(new FakePortalSettings)
     , m_fileManager(new FakeFileManager)
 {
-    for (QObject* fake : {static_cast<QObject*>(m_logind), static_cast<QObject*>(m_portal), static_cast<QObject*>(m_fileManager)})
+    for (QObject* fake :
+         {static_cast<QObject*>(m_logind), static_cast<QObject*>(m_portal), static_cast<QObject*>(m_fileManager)})
         fake->moveToThread(&m_thread);
     m_thread.start();
 
@@ -106,14 +109,16 @@ FakeDesktopServices::FakeDesktopServices(const QString& busAddress, int services
         m_services.append(QString::fromLatin1(service));
         // Taken over from a fake of an earlier test whose end the bus may not have seen yet.
         const auto taken = bus.interface()->registerService(QString::fromLatin1(service),
-            QDBusConnectionInterface::ReplaceExistingService, QDBusConnectionInterface::AllowReplacement);
-        return bus.registerObject(QString::fromLatin1(path), object, QDBusConnection::ExportAllSlots)
-            && taken.isValid() && taken.value() == QDBusConnectionInterface::ServiceRegistered;
+                                                            QDBusConnectionInterface::ReplaceExistingService,
+                                                            QDBusConnectionInterface::AllowReplacement);
+        return bus.registerObject(QString::fromLatin1(path), object, QDBusConnection::ExportAllSlots) &&
+               taken.isValid() && taken.value() == QDBusConnectionInterface::ServiceRegistered;
     };
-    m_ready = (!(services & Logind) || offer("org.freedesktop.login1", "/org/freedesktop/login1", m_logind))
-        && (!(services & Portal) || offer("org.freedesktop.portal.Desktop", "/org/freedesktop/portal/desktop", m_portal))
-        && (!(services & FileManager)
-            || offer("org.freedesktop.FileManager1", "/org/freedesktop/FileManager1", m_fileManager));
+    m_ready = (!(services & Logind) || offer("org.freedesktop.login1", "/org/freedesktop/login1", m_logind)) &&
+              (!(services & Portal) ||
+               offer("org.freedesktop.portal.Desktop", "/org/freedesktop/portal/desktop", m_portal)) &&
+              (!(services & FileManager) ||
+               offer("org.freedesktop.FileManager1", "/org/freedesktop/FileManager1", m_fileManager));
 }
 
 FakeDesktopServices::~FakeDesktopServices()

@@ -32,15 +32,15 @@ PrivateBus::PrivateBus()
     }
     const QString configPath = m_folder.filePath(QStringLiteral("bus.conf"));
     QFile config(configPath);
-    if (!config.open(QIODevice::WriteOnly)
-        || config.write(QString::fromLatin1(Config).arg(m_folder.filePath(QStringLiteral("bus"))).toUtf8()) < 0) {
+    if (!config.open(QIODevice::WriteOnly) ||
+        config.write(QString::fromLatin1(Config).arg(m_folder.filePath(QStringLiteral("bus"))).toUtf8()) < 0) {
         m_error = QStringLiteral("cannot write the bus configuration");
         return;
     }
     config.close();
 
-    m_daemon.start(QStringLiteral("dbus-daemon"),
-        {QStringLiteral("--config-file=") + configPath, QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
+    m_daemon.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--config-file=") + configPath,
+                                                   QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
     if (!m_daemon.waitForStarted(30000)) {
         m_error = QStringLiteral("dbus-daemon did not start: ") + m_daemon.errorString();
         return;
@@ -51,7 +51,8 @@ PrivateBus::PrivateBus()
         printed += m_daemon.readAllStandardOutput();
     m_address = QString::fromUtf8(printed.left(printed.indexOf('\n'))).trimmed();
     if (m_address.isEmpty())
-        m_error = QStringLiteral("dbus-daemon printed no address: ") + QString::fromLocal8Bit(m_daemon.readAllStandardError());
+        m_error = QStringLiteral("dbus-daemon printed no address: ") +
+                  QString::fromLocal8Bit(m_daemon.readAllStandardError());
 }
 
 PrivateBus::~PrivateBus()

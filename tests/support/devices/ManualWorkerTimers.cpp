@@ -5,8 +5,7 @@
 namespace TestSupport {
 
 ManualWorkerTimers::TimerId ManualWorkerTimers::startTimer(uint64_t runCount, uint32_t intervalMs,
-                                                           std::function<void()>&& callback,
-                                                           const StartParams& params)
+                                                           std::function<void()>&& callback, const StartParams& params)
 {
     TimerId id = params.wantedId;
     if (id != -1) {
@@ -36,8 +35,7 @@ bool ManualWorkerTimers::stopTimer(TimerId& id)
 
 bool ManualWorkerTimers::isActive(TimerId id) const
 {
-    return id != -1
-        && std::any_of(m_entries.begin(), m_entries.end(), [id](const Entry& e) { return e.id == id; });
+    return id != -1 && std::any_of(m_entries.begin(), m_entries.end(), [id](const Entry& e) { return e.id == id; });
 }
 
 uint32_t ManualWorkerTimers::intervalOf(TimerId id) const
@@ -66,8 +64,8 @@ void ManualWorkerTimers::advance(int64_t ms)
         callback();
         m_runningSerial = 0;
 
-        const auto ran = std::find_if(m_entries.begin(), m_entries.end(),
-                                      [serial](const Entry& e) { return e.serial == serial; });
+        const auto ran =
+            std::find_if(m_entries.begin(), m_entries.end(), [serial](const Entry& e) { return e.serial == serial; });
         if (ran == m_entries.end())
             continue;
         if (ran->runsLeft == 1) {

@@ -10,31 +10,79 @@ using DeviceData::KestrinEqBandParams;
 
 namespace {
 
-QString argText(uint8_t value) { return QString::number(value); }
-QString argText(uint16_t value) { return QString::number(value); }
-QString argText(bool value) { return value ? QStringLiteral("true") : QStringLiteral("false"); }
-QString argText(AncMode mode) { return QString::number(int(mode)); }
+QString argText(uint8_t value)
+{
+    return QString::number(value);
+}
+QString argText(uint16_t value)
+{
+    return QString::number(value);
+}
+QString argText(bool value)
+{
+    return value ? QStringLiteral("true") : QStringLiteral("false");
+}
+QString argText(AncMode mode)
+{
+    return QString::number(int(mode));
+}
 
 // Every operation of the headset interface that logs its calls.
 const QSet<QString>& OperationNames()
 {
-    static const QSet<QString> names = {
-        "setGameChatMix", "setNoiseReduction", "setAncMode", "setVpLevel", "setEarcupBalance", "setAmpGain",
-        "setAutoPowerOff", "setSidetone", "setSidetoneLevel", "setMicLevel", "setEqIndex", "setEqBands",
-        "setGyroSensorEnabled", "centralize", "calibrate", "loadGameChatMix", "loadNoiseReduction", "loadAncMode",
-        "loadVpLevel", "loadEarcupBalance", "loadAmpGain", "loadAutoPowerOff", "loadSidetone", "loadSidetoneLevel",
-        "loadMaxSidetoneLevel", "loadMicLevel", "loadFwVersion", "loadDongleFwVersion", "loadPoweredOn",
-        "loadEqIndex", "loadEqBands", "loadIsNewFilm", "readMicMute", "readBatteryLevel", "readEqIndex",
-        "readGameChatMix", "readNoiseReduction", "readAncMode", "readSidetone", "readSidetoneLevel", "readMicLevel",
-        "readPosition", "processAvailablePositionSensors", "factoryReset", "writeUserEqBiquad"};
+    static const QSet<QString> names = {"setGameChatMix",
+                                        "setNoiseReduction",
+                                        "setAncMode",
+                                        "setVpLevel",
+                                        "setEarcupBalance",
+                                        "setAmpGain",
+                                        "setAutoPowerOff",
+                                        "setSidetone",
+                                        "setSidetoneLevel",
+                                        "setMicLevel",
+                                        "setEqIndex",
+                                        "setEqBands",
+                                        "setGyroSensorEnabled",
+                                        "centralize",
+                                        "calibrate",
+                                        "loadGameChatMix",
+                                        "loadNoiseReduction",
+                                        "loadAncMode",
+                                        "loadVpLevel",
+                                        "loadEarcupBalance",
+                                        "loadAmpGain",
+                                        "loadAutoPowerOff",
+                                        "loadSidetone",
+                                        "loadSidetoneLevel",
+                                        "loadMaxSidetoneLevel",
+                                        "loadMicLevel",
+                                        "loadFwVersion",
+                                        "loadDongleFwVersion",
+                                        "loadPoweredOn",
+                                        "loadEqIndex",
+                                        "loadEqBands",
+                                        "loadIsNewFilm",
+                                        "readMicMute",
+                                        "readBatteryLevel",
+                                        "readEqIndex",
+                                        "readGameChatMix",
+                                        "readNoiseReduction",
+                                        "readAncMode",
+                                        "readSidetone",
+                                        "readSidetoneLevel",
+                                        "readMicLevel",
+                                        "readPosition",
+                                        "processAvailablePositionSensors",
+                                        "factoryReset",
+                                        "writeUserEqBiquad"};
     return names;
 }
 
 // The writes that a headset whose HID writes fail refuses: those that change a stored setting.
 bool IsSettingWrite(const QString& operation)
 {
-    return (operation.startsWith(QLatin1String("set")) && operation != QLatin1String("setGyroSensorEnabled"))
-        || operation == QLatin1String("writeUserEqBiquad");
+    return (operation.startsWith(QLatin1String("set")) && operation != QLatin1String("setGyroSensorEnabled")) ||
+           operation == QLatin1String("writeUserEqBiquad");
 }
 
 QString bandsText(const std::vector<KestrinEqBandParams>& bands)
@@ -48,7 +96,9 @@ QString bandsText(const std::vector<KestrinEqBandParams>& bands)
 } // namespace
 
 TestKestrinDevice::TestKestrinDevice(const Options& options, const State& initial)
-    : m_options(options), m_headset(initial), m_cache(initial)
+    : m_options(options)
+    , m_headset(initial)
+    , m_cache(initial)
 {
 }
 
@@ -153,8 +203,8 @@ bool TestKestrinDevice::enterUnsafe(const char* operation, const QString& argume
         return false;
     }
     // Opened for a firmware update only, it answers nothing but its version and factory reset.
-    if (m_options.fwOnly && name != QLatin1String("loadFwVersion") && name != QLatin1String("loadDongleFwVersion")
-        && name != QLatin1String("factoryReset"))
+    if (m_options.fwOnly && name != QLatin1String("loadFwVersion") && name != QLatin1String("loadDongleFwVersion") &&
+        name != QLatin1String("factoryReset"))
         return false;
     return !(m_refuseWrites && IsSettingWrite(name));
 }
@@ -198,23 +248,38 @@ bool TestKestrinDevice::getVidPid(uint16_t& vid, uint16_t& pid) const
     return true;
 }
 
-bool TestKestrinDevice::setGameChatMix(uint8_t value) { return doSet("setGameChatMix", &State::gameChatMix, value); }
+bool TestKestrinDevice::setGameChatMix(uint8_t value)
+{
+    return doSet("setGameChatMix", &State::gameChatMix, value);
+}
 bool TestKestrinDevice::setNoiseReduction(uint8_t value)
 {
     return doSet("setNoiseReduction", &State::noiseReduction, value);
 }
-bool TestKestrinDevice::setAncMode(AncMode mode) { return doSet("setAncMode", &State::ancMode, mode); }
-bool TestKestrinDevice::setVpLevel(uint8_t value) { return doSet("setVpLevel", &State::vpLevel, value); }
+bool TestKestrinDevice::setAncMode(AncMode mode)
+{
+    return doSet("setAncMode", &State::ancMode, mode);
+}
+bool TestKestrinDevice::setVpLevel(uint8_t value)
+{
+    return doSet("setVpLevel", &State::vpLevel, value);
+}
 bool TestKestrinDevice::setEarcupBalance(uint8_t value)
 {
     return doSet("setEarcupBalance", &State::earcupBalance, value);
 }
-bool TestKestrinDevice::setAmpGain(uint8_t value) { return doSet("setAmpGain", &State::ampGain, value); }
+bool TestKestrinDevice::setAmpGain(uint8_t value)
+{
+    return doSet("setAmpGain", &State::ampGain, value);
+}
 bool TestKestrinDevice::setAutoPowerOff(uint16_t seconds)
 {
     return doSet("setAutoPowerOff", &State::autoPowerOff, seconds);
 }
-bool TestKestrinDevice::setSidetone(bool on) { return doSet("setSidetone", &State::sidetone, on); }
+bool TestKestrinDevice::setSidetone(bool on)
+{
+    return doSet("setSidetone", &State::sidetone, on);
+}
 bool TestKestrinDevice::setSidetoneLevel(uint8_t value)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -224,8 +289,14 @@ bool TestKestrinDevice::setSidetoneLevel(uint8_t value)
     m_cache.sidetoneLevel = value;
     return true;
 }
-bool TestKestrinDevice::setMicLevel(uint8_t value) { return doSet("setMicLevel", &State::micLevel, value); }
-bool TestKestrinDevice::setEqIndex(uint8_t eqIndex) { return doSet("setEqIndex", &State::eqIndex, eqIndex); }
+bool TestKestrinDevice::setMicLevel(uint8_t value)
+{
+    return doSet("setMicLevel", &State::micLevel, value);
+}
+bool TestKestrinDevice::setEqIndex(uint8_t eqIndex)
+{
+    return doSet("setEqIndex", &State::eqIndex, eqIndex);
+}
 
 bool TestKestrinDevice::setEqBands(uint8_t eqIndex, const std::vector<KestrinEqBandParams>& bands)
 {
@@ -258,23 +329,38 @@ bool TestKestrinDevice::calibrate(double seconds)
     return enterUnsafe("calibrate", QString::number(seconds));
 }
 
-bool TestKestrinDevice::loadGameChatMix(uint8_t& value) { return doLoad("loadGameChatMix", &State::gameChatMix, value); }
+bool TestKestrinDevice::loadGameChatMix(uint8_t& value)
+{
+    return doLoad("loadGameChatMix", &State::gameChatMix, value);
+}
 bool TestKestrinDevice::loadNoiseReduction(uint8_t& value)
 {
     return doLoad("loadNoiseReduction", &State::noiseReduction, value);
 }
-bool TestKestrinDevice::loadAncMode(AncMode& mode) { return doLoad("loadAncMode", &State::ancMode, mode); }
-bool TestKestrinDevice::loadVpLevel(uint8_t& value) { return doLoad("loadVpLevel", &State::vpLevel, value); }
+bool TestKestrinDevice::loadAncMode(AncMode& mode)
+{
+    return doLoad("loadAncMode", &State::ancMode, mode);
+}
+bool TestKestrinDevice::loadVpLevel(uint8_t& value)
+{
+    return doLoad("loadVpLevel", &State::vpLevel, value);
+}
 bool TestKestrinDevice::loadEarcupBalance(uint8_t& value)
 {
     return doLoad("loadEarcupBalance", &State::earcupBalance, value);
 }
-bool TestKestrinDevice::loadAmpGain(uint8_t& value) { return doLoad("loadAmpGain", &State::ampGain, value); }
+bool TestKestrinDevice::loadAmpGain(uint8_t& value)
+{
+    return doLoad("loadAmpGain", &State::ampGain, value);
+}
 bool TestKestrinDevice::loadAutoPowerOff(uint16_t& seconds)
 {
     return doLoad("loadAutoPowerOff", &State::autoPowerOff, seconds);
 }
-bool TestKestrinDevice::loadSidetone(bool& on) { return doLoad("loadSidetone", &State::sidetone, on); }
+bool TestKestrinDevice::loadSidetone(bool& on)
+{
+    return doLoad("loadSidetone", &State::sidetone, on);
+}
 bool TestKestrinDevice::loadSidetoneLevel(uint8_t& value)
 {
     return doLoad("loadSidetoneLevel", &State::sidetoneLevel, value);
@@ -283,7 +369,10 @@ bool TestKestrinDevice::loadMaxSidetoneLevel(uint8_t& value)
 {
     return doLoad("loadMaxSidetoneLevel", &State::maxSidetoneLevel, value);
 }
-bool TestKestrinDevice::loadMicLevel(uint8_t& value) { return doLoad("loadMicLevel", &State::micLevel, value); }
+bool TestKestrinDevice::loadMicLevel(uint8_t& value)
+{
+    return doLoad("loadMicLevel", &State::micLevel, value);
+}
 // Through its dongle a firmware-only device knows only the dongle's version, and only a device
 // reached through its dongle has a dongle version at all.
 bool TestKestrinDevice::loadFwVersion(QString& version)
@@ -303,9 +392,18 @@ bool TestKestrinDevice::loadVersion(const char* operation, bool served, QString 
     out = m_cache.*field;
     return true;
 }
-bool TestKestrinDevice::loadPoweredOn(bool& on) { return doLoad("loadPoweredOn", &State::poweredOn, on); }
-bool TestKestrinDevice::loadEqIndex(uint8_t& eqIndex) { return doLoad("loadEqIndex", &State::eqIndex, eqIndex); }
-bool TestKestrinDevice::loadIsNewFilm(bool& newFilm) { return doLoad("loadIsNewFilm", &State::newFilm, newFilm); }
+bool TestKestrinDevice::loadPoweredOn(bool& on)
+{
+    return doLoad("loadPoweredOn", &State::poweredOn, on);
+}
+bool TestKestrinDevice::loadEqIndex(uint8_t& eqIndex)
+{
+    return doLoad("loadEqIndex", &State::eqIndex, eqIndex);
+}
+bool TestKestrinDevice::loadIsNewFilm(bool& newFilm)
+{
+    return doLoad("loadIsNewFilm", &State::newFilm, newFilm);
+}
 
 bool TestKestrinDevice::loadEqBands(uint8_t eqIndex, std::vector<KestrinEqBandParams>& bands)
 {
@@ -324,24 +422,42 @@ bool TestKestrinDevice::loadEqBands(uint8_t eqIndex, std::vector<KestrinEqBandPa
     return true;
 }
 
-bool TestKestrinDevice::readMicMute(bool& muted) { return doRead("readMicMute", &State::micMute, muted); }
+bool TestKestrinDevice::readMicMute(bool& muted)
+{
+    return doRead("readMicMute", &State::micMute, muted);
+}
 bool TestKestrinDevice::readBatteryLevel(uint8_t& percent)
 {
     return doRead("readBatteryLevel", &State::batteryLevel, percent);
 }
-bool TestKestrinDevice::readEqIndex(uint8_t& eqIndex) { return doRead("readEqIndex", &State::eqIndex, eqIndex); }
-bool TestKestrinDevice::readGameChatMix(uint8_t& value) { return doRead("readGameChatMix", &State::gameChatMix, value); }
+bool TestKestrinDevice::readEqIndex(uint8_t& eqIndex)
+{
+    return doRead("readEqIndex", &State::eqIndex, eqIndex);
+}
+bool TestKestrinDevice::readGameChatMix(uint8_t& value)
+{
+    return doRead("readGameChatMix", &State::gameChatMix, value);
+}
 bool TestKestrinDevice::readNoiseReduction(uint8_t& value)
 {
     return doRead("readNoiseReduction", &State::noiseReduction, value);
 }
-bool TestKestrinDevice::readAncMode(AncMode& mode) { return doRead("readAncMode", &State::ancMode, mode); }
-bool TestKestrinDevice::readSidetone(bool& on) { return doRead("readSidetone", &State::sidetone, on); }
+bool TestKestrinDevice::readAncMode(AncMode& mode)
+{
+    return doRead("readAncMode", &State::ancMode, mode);
+}
+bool TestKestrinDevice::readSidetone(bool& on)
+{
+    return doRead("readSidetone", &State::sidetone, on);
+}
 bool TestKestrinDevice::readSidetoneLevel(uint8_t& value)
 {
     return doRead("readSidetoneLevel", &State::sidetoneLevel, value);
 }
-bool TestKestrinDevice::readMicLevel(uint8_t& value) { return doRead("readMicLevel", &State::micLevel, value); }
+bool TestKestrinDevice::readMicLevel(uint8_t& value)
+{
+    return doRead("readMicLevel", &State::micLevel, value);
+}
 
 bool TestKestrinDevice::readPosition(QQuaternion& position)
 {
@@ -368,12 +484,9 @@ bool TestKestrinDevice::writeUserEqBiquad(uint8_t eqIndex, uint8_t band, DeviceD
                                           float gain)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    if (!enterUnsafe("writeUserEqBiquad", QStringLiteral("%1 %2 %3 %4 %5")
-                                              .arg(eqIndex)
-                                              .arg(band)
-                                              .arg(int(type))
-                                              .arg(double(freq))
-                                              .arg(double(gain))))
+    if (!enterUnsafe(
+            "writeUserEqBiquad",
+            QStringLiteral("%1 %2 %3 %4 %5").arg(eqIndex).arg(band).arg(int(type)).arg(double(freq)).arg(double(gain))))
         return false;
     auto it = m_headset.bands.find(eqIndex);
     if (it == m_headset.bands.end() || band >= it->second.size())

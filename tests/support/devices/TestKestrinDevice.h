@@ -69,7 +69,10 @@ public:
     using State = TestHeadsetState;
     using Options = TestDeviceOptions;
 
-    TestKestrinDevice() : TestKestrinDevice(Options()) {}
+    TestKestrinDevice()
+        : TestKestrinDevice(Options())
+    {
+    }
     explicit TestKestrinDevice(const Options& options, const State& initial = State());
     // A headset of `type` and `category`, cabled, with the other options at their defaults.
     static std::shared_ptr<TestKestrinDevice> Make(DeviceType type,

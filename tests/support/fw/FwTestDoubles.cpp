@@ -40,7 +40,7 @@ void ScriptedFwUpdater::setProgress(float progress)
 }
 
 std::unique_ptr<Platform::IKestrinFwUpdater> ScriptedFwUpdaterFactory::create(const QString& fwPath,
-                                                                            Platform::IHwBus& bus)
+                                                                              Platform::IHwBus& bus)
 {
     ++created;
     lastPath = fwPath;

@@ -6,7 +6,10 @@ namespace TestSupport {
 
 class ScriptedDfuLibrary::Handle final : public Platform::IKestrinDfuLibrary {
 public:
-    explicit Handle(ScriptedDfuLibrary& script) : m_script(script) {}
+    explicit Handle(ScriptedDfuLibrary& script)
+        : m_script(script)
+    {
+    }
     ~Handle() override { m_script.close(); }
 
     bool isAvailable() const override
@@ -16,9 +19,8 @@ public:
     }
     int initialize(uint16_t vid, uint16_t pid) override
     {
-        m_script.record(QStringLiteral("initialize 0x%1:0x%2")
-                            .arg(vid, 4, 16, QLatin1Char('0'))
-                            .arg(pid, 4, 16, QLatin1Char('0')));
+        m_script.record(
+            QStringLiteral("initialize 0x%1:0x%2").arg(vid, 4, 16, QLatin1Char('0')).arg(pid, 4, 16, QLatin1Char('0')));
         int result;
         {
             std::lock_guard<std::mutex> lock(m_script.m_mutex);
@@ -210,7 +212,8 @@ void ScriptedDfuLibrary::run()
             return;
         const DfuEvent event = m_queue.front();
         m_queue.pop_front();
-        if (event.delayMs > 0 && m_wake.wait_for(lock, std::chrono::milliseconds(event.delayMs), [this] { return m_stop; }))
+        if (event.delayMs > 0 &&
+            m_wake.wait_for(lock, std::chrono::milliseconds(event.delayMs), [this] { return m_stop; }))
             return;
         const auto callback = m_callback;
         if (!callback)

@@ -91,7 +91,9 @@ uint8_t Exchange::status()
 // ---------------------------------------------------------------------------------------------
 // Headset
 
-Headset::Headset(uint16_t productId, uint16_t vendorId) : m_vendorId(vendorId), m_productId(productId)
+Headset::Headset(uint16_t productId, uint16_t vendorId)
+    : m_vendorId(vendorId)
+    , m_productId(productId)
 {
     // A decoy collection first: the host must pick the control interface by usage page and usage.
     m_interfaces = {Interface{0x000C, 0x0001, 0}, Interface{kControlUsagePage, kControlUsage, 3}};
@@ -109,14 +111,10 @@ bool Headset::isDongle() const
 int Headset::deviceType() const
 {
     switch ((m_productId >> 4) & 0xF) {
-    case 0x1:
-        return 1;
-    case 0x2:
-        return 2;
-    case 0xA:
-        return 3;
-    default:
-        return 0;
+    case 0x1: return 1;
+    case 0x2: return 2;
+    case 0xA: return 3;
+    default: return 0;
     }
 }
 

@@ -46,11 +46,11 @@ enum class Target { Headset, Dongle };
 
 // One framed request as the emulator received it from the host.
 struct Request {
-    Bytes frame;          // the whole command: 05 5A L L id id payload...
+    Bytes frame; // the whole command: 05 5A L L id id payload...
     uint16_t commandId = 0;
     bool relayed = false; // the packages carried the relay flag 0x80
     Target target = Target::Headset;
-    size_t packages = 0;  // number of OUT reports it came in
+    size_t packages = 0; // number of OUT reports it came in
 
     uint8_t kind() const { return frame.size() > 1 ? frame[1] : 0; }
     // The bytes after the command id.
@@ -71,7 +71,11 @@ class Headset;
 // What a command handler gets: the request, the device, and ways to answer.
 class Exchange {
 public:
-    Exchange(Headset& device, const Request& request) : m_device(device), m_request(request) {}
+    Exchange(Headset& device, const Request& request)
+        : m_device(device)
+        , m_request(request)
+    {
+    }
     const Request& request() const { return m_request; }
     Headset& device() { return m_device; }
     // A response (kind 0x5B) carrying the request's command id and `payload`.
@@ -119,7 +123,8 @@ public:
     void setDongleHandler(uint16_t commandId, Handler handler);
     void removeHandler(uint16_t commandId);
     // Per-device state for handler sets, created on first use: device.state<MyState>().
-    template <typename T> T& state()
+    template <typename T>
+    T& state()
     {
         std::lock_guard<std::recursive_mutex> lock(m_mutex);
         auto& slot = m_states[std::type_index(typeid(T))];
@@ -175,10 +180,10 @@ public:
 
     // --- observation ---
     std::vector<Request> requests() const;
-    std::vector<Bytes> outReports() const;         // every hid_write, verbatim
-    std::vector<std::string> violations() const;   // protocol errors the host made
-    std::vector<Request> unhandled() const;        // requests no handler answered
-    size_t inputReportRequests() const;            // GET_REPORT calls served
+    std::vector<Bytes> outReports() const;       // every hid_write, verbatim
+    std::vector<std::string> violations() const; // protocol errors the host made
+    std::vector<Request> unhandled() const;      // requests no handler answered
+    size_t inputReportRequests() const;          // GET_REPORT calls served
     void clearLog();
 
     // --- called by the fake hid_* functions ---

@@ -36,8 +36,8 @@ QByteArray Head(int status, qint64 contentLength, const QByteArray& extra = QByt
 {
     const QByteArray length =
         contentLength < 0 ? QByteArray() : "Content-Length: " + QByteArray::number(contentLength) + "\r\n";
-    return StatusLine(status) + "Content-Type: application/octet-stream\r\n" + length + "Connection: close\r\n"
-        + extra + "\r\n";
+    return StatusLine(status) + "Content-Type: application/octet-stream\r\n" + length + "Connection: close\r\n" +
+           extra + "\r\n";
 }
 
 QByteArray Chunk(const QByteArray& bytes)
@@ -204,8 +204,7 @@ void TestHttpServer::respond(QTcpSocket* socket, const QString& path, bool relea
         socket->write(Head(500, 0));
         socket->disconnectFromHost();
         break;
-    case Fault::Stall:
-        break;
+    case Fault::Stall: break;
     case Fault::Slow:
         socket->write(Head(200, route.body.size()));
         sendSlowly(socket, route.body);
@@ -216,15 +215,13 @@ void TestHttpServer::respond(QTcpSocket* socket, const QString& path, bool relea
         break;
     case Fault::Partial: {
         const QByteArray half = route.body.left(route.body.size() / 2);
-        const QByteArray range = "Content-Range: bytes 0-" + QByteArray::number(qMax<qsizetype>(0, half.size() - 1))
-            + "/" + QByteArray::number(route.body.size()) + "\r\n";
+        const QByteArray range = "Content-Range: bytes 0-" + QByteArray::number(qMax<qsizetype>(0, half.size() - 1)) +
+                                 "/" + QByteArray::number(route.body.size()) + "\r\n";
         socket->write(Head(206, half.size(), range) + half);
         socket->disconnectFromHost();
         break;
     }
-    case Fault::Held:
-        m_held.append(Held{socket, path});
-        break;
+    case Fault::Held: m_held.append(Held{socket, path}); break;
     case Fault::Unannounced:
         socket->write(Head(200, -1) + route.body);
         socket->disconnectFromHost();
@@ -237,7 +234,8 @@ void TestHttpServer::respond(QTcpSocket* socket, const QString& path, bool relea
         break;
     case Fault::Chunked: {
         const qsizetype half = route.body.size() / 2;
-        socket->write(Head(200, -1, c_chunked) + Chunk(route.body.left(half)) + Chunk(route.body.mid(half)) + "0\r\n\r\n");
+        socket->write(Head(200, -1, c_chunked) + Chunk(route.body.left(half)) + Chunk(route.body.mid(half)) +
+                      "0\r\n\r\n");
         socket->disconnectFromHost();
         break;
     }
@@ -250,9 +248,7 @@ void TestHttpServer::respond(QTcpSocket* socket, const QString& path, bool relea
         socket->write(Head(200, route.body.size(), "Content-Encoding: gzip\r\n") + route.body);
         socket->disconnectFromHost();
         break;
-    case Fault::Oversized:
-        socket->write(Head(200, qint64(1) << 30) + route.body);
-        break;
+    case Fault::Oversized: socket->write(Head(200, qint64(1) << 30) + route.body); break;
     case Fault::Endless:
         socket->write(Head(200, -1, c_chunked));
         sendEndlessly(socket, path);

@@ -52,15 +52,16 @@ QByteArray ScriptedSerialPeer::FileInfoReply(const QByteArray& description)
     return "FI1\n\r"
            "File Allocation Table, entry 1\n\r"
            "Size: 48120\n\r"
-           "Description: " + description + "\n\r"
+           "Description: " +
+           description +
+           "\n\r"
            "CRC: 0x5A1E\n\r"
            "\n\rDSP>";
 }
 
 void ScriptedSerialPeer::ScriptRunningUnit(ScriptedSerialPeer& peer, const QByteArray& description)
 {
-    peer.onCommand("SRST", {Piece{"Resetting DSP.\n\r"},
-                            Piece{"\n\rdspBootloader(tm) ver 3.2\n\r#", 2}});
+    peer.onCommand("SRST", {Piece{"Resetting DSP.\n\r"}, Piece{"\n\rdspBootloader(tm) ver 3.2\n\r#", 2}});
     peer.onCommand("@", {Piece{"@\n\r"}, Piece{"\n\rDSP>", 1}});
     peer.onCommand("FI1", FileInfoReply(description));
 }

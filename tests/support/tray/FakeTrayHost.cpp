@@ -17,7 +17,10 @@ class StatusNotifierWatcher : public QDBusAbstractAdaptor {
     Q_PROPERTY(QStringList RegisteredStatusNotifierItems READ items)
 
 public:
-    explicit StatusNotifierWatcher(QObject* parent) : QDBusAbstractAdaptor(parent) {}
+    explicit StatusNotifierWatcher(QObject* parent)
+        : QDBusAbstractAdaptor(parent)
+    {
+    }
 
     bool isHostRegistered() const { return true; }
     int protocolVersion() const { return 0; }
@@ -29,7 +32,7 @@ public slots:
         m_items << (service.startsWith(u'/') ? message.service() + service : service);
         std::fprintf(stderr, "tray: item registered %s\n", qPrintable(m_items.last()));
     }
-    void RegisterStatusNotifierHost(const QString&) {}
+    void RegisterStatusNotifierHost(const QString&) { }
 
 signals:
     void StatusNotifierItemRegistered(const QString& service);
@@ -45,10 +48,9 @@ int main(int argc, char** argv)
     QDBusConnection bus = QDBusConnection::sessionBus();
     QObject watcher;
     new StatusNotifierWatcher(&watcher);
-    if (!bus.registerObject(QStringLiteral("/StatusNotifierWatcher"), &watcher)
-        || !bus.registerService(QStringLiteral("org.kde.StatusNotifierWatcher"))) {
-        std::fprintf(stderr, "tray: cannot register on the session bus: %s\n",
-            qPrintable(bus.lastError().message()));
+    if (!bus.registerObject(QStringLiteral("/StatusNotifierWatcher"), &watcher) ||
+        !bus.registerService(QStringLiteral("org.kde.StatusNotifierWatcher"))) {
+        std::fprintf(stderr, "tray: cannot register on the session bus: %s\n", qPrintable(bus.lastError().message()));
         return 1;
     }
     return app.exec();

@@ -39,7 +39,7 @@ constexpr size_t kMaxUiBands = 10;
 constexpr int kUserEqCount = 10;
 constexpr int kBandsPerUserEq = 10;
 
-const int kBandFrequencies[kBandsPerUserEq] = { 31, 62, 125, 250, 500, 1000, 2000, 4000, 8000, 16000 };
+const int kBandFrequencies[kBandsPerUserEq] = {31, 62, 125, 250, 500, 1000, 2000, 4000, 8000, 16000};
 
 State& StateOf(Exchange& ex)
 {
@@ -168,7 +168,7 @@ void OnSetParameter(Exchange& ex)
             }
         }
     }
-    ex.respond({ param, 0x00, status });
+    ex.respond({param, 0x00, status});
 }
 
 void OnGetParameter(Exchange& ex)
@@ -182,7 +182,7 @@ void OnGetParameter(Exchange& ex)
     if (param == kParamMicLevel && type != 1) {
         // Through the dongle the level is at [12] of the reply, cabled at [9].
         const bool relayed = ex.request().relayed;
-        Bytes payload { param, 0x00, status, 0x00, 0x00, 0x00, 0x00 };
+        Bytes payload{param, 0x00, status, 0x00, 0x00, 0x00, 0x00};
         if (status == 0)
             payload[relayed ? 6 : 3] = s.micLevel;
         ex.respond(payload);
@@ -201,7 +201,7 @@ void OnGetParameter(Exchange& ex)
     } else {
         status = status ? status : kStatusUnsupported;
     }
-    ex.respond({ param, 0x00, status, status ? uint8_t(0) : value });
+    ex.respond({param, 0x00, status, status ? uint8_t(0) : value});
 }
 
 void OnPoweredOn(Exchange& ex)
@@ -209,7 +209,7 @@ void OnPoweredOn(Exchange& ex)
     // This reply has no status byte: a refused query goes unanswered.
     if (ex.status() != 0)
         return;
-    ex.respond({ uint8_t(StateOf(ex).poweredOn ? 1 : 0) });
+    ex.respond({uint8_t(StateOf(ex).poweredOn ? 1 : 0)});
 }
 
 void OnSetSetting(Exchange& ex)
@@ -234,8 +234,8 @@ void OnSetSetting(Exchange& ex)
             break;
         case kSettingAutoPowerOff: {
             // e 00 lo hi, twice; e must say whether the time is zero.
-            const bool wellFormed = rq.frame.size() == 16
-                && std::equal(rq.frame.begin() + 8, rq.frame.begin() + 12, rq.frame.begin() + 12);
+            const bool wellFormed =
+                rq.frame.size() == 16 && std::equal(rq.frame.begin() + 8, rq.frame.begin() + 12, rq.frame.begin() + 12);
             const uint16_t seconds = uint16_t(rq.at(10) | rq.at(11) << 8);
             if (!wellFormed || rq.at(9) != 0 || rq.at(8) != (seconds ? 1 : 0))
                 status = kStatusBadData;
@@ -243,11 +243,10 @@ void OnSetSetting(Exchange& ex)
                 s.autoPowerOff = seconds;
             break;
         }
-        default:
-            status = kStatusUnsupported;
+        default: status = kStatusUnsupported;
         }
     }
-    ex.respond({ status, setting, 0x00 });
+    ex.respond({status, setting, 0x00});
 }
 
 void OnGetSetting(Exchange& ex)
@@ -255,14 +254,10 @@ void OnGetSetting(Exchange& ex)
     State& s = StateOf(ex);
     const uint8_t setting = ex.request().at(6);
     uint8_t status = ex.status();
-    Bytes payload { status, setting, 0x00 };
+    Bytes payload{status, setting, 0x00};
     switch (setting) {
-    case kSettingGameChatMix:
-        payload.push_back(s.gameChatMix);
-        break;
-    case kSettingSidetone:
-        payload.push_back(s.sidetoneOn ? 1 : 0);
-        break;
+    case kSettingGameChatMix: payload.push_back(s.gameChatMix); break;
+    case kSettingSidetone: payload.push_back(s.sidetoneOn ? 1 : 0); break;
     case kSettingAutoPowerOff:
         for (int i = 0; i < 2; ++i) {
             payload.push_back(s.autoPowerOff ? 1 : 0);
@@ -271,9 +266,7 @@ void OnGetSetting(Exchange& ex)
             payload.push_back(uint8_t(s.autoPowerOff >> 8));
         }
         break;
-    default:
-        payload[0] = status ? status : kStatusUnsupported;
-        payload.push_back(0x00);
+    default: payload[0] = status ? status : kStatusUnsupported; payload.push_back(0x00);
     }
     ex.respond(payload);
 }
@@ -290,21 +283,17 @@ void OnAncGroup(Exchange& ex)
             status = kStatusBadData;
         if (status == 0)
             s.ancMode = rq.at(7);
-        ex.respond({ sub, 0x00, status });
+        ex.respond({sub, 0x00, status});
         return;
-    case kAncGetMode:
-        ex.respond({ sub, status, status ? uint8_t(0) : s.reportedAncMode.value_or(s.ancMode) });
-        return;
+    case kAncGetMode: ex.respond({sub, status, status ? uint8_t(0) : s.reportedAncMode.value_or(s.ancMode)}); return;
     case kAncSetUserEq:
         if (status == 0 && rq.at(7) >= kUserEqCount)
             status = kStatusBadData;
         if (status == 0)
             s.eqIndex = uint8_t(rq.at(7) + 1);
-        ex.respond({ sub, 0x00, status });
+        ex.respond({sub, 0x00, status});
         return;
-    case kAncGetUserEq:
-        ex.respond({ sub, status, status ? uint8_t(0) : uint8_t(s.eqIndex - 1) });
-        return;
+    case kAncGetUserEq: ex.respond({sub, status, status ? uint8_t(0) : uint8_t(s.eqIndex - 1)}); return;
     case kAncSetBiquad: {
         // 0B eq band type frequency gain middle: the three floats in this order.
         const auto found = s.userEqs.find(rq.at(7));
@@ -323,12 +312,12 @@ void OnAncGroup(Exchange& ex)
             target->gain = GetFloat(rq.frame.data() + 14);
             target->middle = GetFloat(rq.frame.data() + 18);
         }
-        ex.respond({ sub, 0x00, status });
+        ex.respond({sub, 0x00, status});
         return;
     }
     case kAncGetBiquads: {
         // The records follow the sub-command at once; an unknown EQ answers no records at all.
-        Bytes payload { sub };
+        Bytes payload{sub};
         const auto found = s.userEqs.find(rq.at(7));
         if (status == 0 && found != s.userEqs.end()) {
             for (const auto& band : found->second) {
@@ -342,15 +331,14 @@ void OnAncGroup(Exchange& ex)
         ex.respond(payload);
         return;
     }
-    default:
-        ex.respond({ sub, 0x00, kStatusUnsupported });
+    default: ex.respond({sub, 0x00, kStatusUnsupported});
     }
 }
 
 void OnReadiness(Exchange& ex)
 {
     const uint8_t status = ex.status();
-    ex.respond({ status, uint8_t(StateOf(ex).tvqReady ? 1 : 0) });
+    ex.respond({status, uint8_t(StateOf(ex).tvqReady ? 1 : 0)});
 }
 
 void OnSystem(Exchange& ex)
@@ -366,7 +354,7 @@ void OnSystem(Exchange& ex)
             status = kStatusUnsupported;
         }
     }
-    ex.respond({ status });
+    ex.respond({status});
 }
 
 void OnDongleSystem(Exchange& ex)
@@ -380,7 +368,7 @@ void OnDongleSystem(Exchange& ex)
         else
             status = kStatusUnsupported;
     }
-    ex.respond({ status });
+    ex.respond({status});
 }
 
 bool StoresPeq(int deviceType)
@@ -403,7 +391,7 @@ void OnRealtimeEq(Exchange& ex)
             s.realtimeCoefficients = blob;
         }
     }
-    ex.respond({ status });
+    ex.respond({status});
 }
 
 void OnNvReclaim(Exchange& ex)
@@ -413,7 +401,7 @@ void OnNvReclaim(Exchange& ex)
     ex.status(); // the host does not read a status here; a refusal is simply not recorded
     if (rq.frame.size() == 8)
         s.reclaimed = uint16_t(rq.at(6) | rq.at(7) << 8);
-    ex.respond({ 0x00 });
+    ex.respond({0x00});
 }
 
 void OnNvSave(Exchange& ex)
@@ -446,7 +434,7 @@ void OnNvSave(Exchange& ex)
         }
         s.reclaimed.reset();
     }
-    ex.respond({ status, keyLow, keyHigh });
+    ex.respond({status, keyLow, keyHigh});
 }
 
 void OnNvRead(Exchange& ex)
@@ -459,7 +447,7 @@ void OnNvRead(Exchange& ex)
     const auto found = s.store.find(uint16_t(keyLow | keyHigh << 8));
     if (status == 0 && (found == s.store.end() || rq.frame.size() != 10))
         status = kStatusNotFound;
-    Bytes payload { status, keyLow, keyHigh, 0x00, 0x00 };
+    Bytes payload{status, keyLow, keyHigh, 0x00, 0x00};
     if (status == 0)
         payload.insert(payload.end(), found->second.begin(), found->second.end());
     else
@@ -507,7 +495,7 @@ std::optional<UiPreset> DecodeUiPreset(const Bytes& bytes)
 
 std::string CheckCoefficientBlob(const Bytes& blob)
 {
-    static const uint8_t rates[] = { 1, 2, 5, 6 };
+    static const uint8_t rates[] = {1, 2, 5, 6};
     if (blob.size() < 4 || blob[0] != 0x04 || blob[1] || blob[2] || blob[3])
         return "coefficient blob does not start with 04 00 00 00";
     size_t at = 4;
@@ -630,18 +618,14 @@ std::string Describe(const Request& rq)
         }
         break;
     }
-    case kPoweredOn:
-        text = "get powered_on";
-        break;
+    case kPoweredOn: text = "get powered_on"; break;
     case kAncGroup:
         switch (b6) {
         case kAncSetMode: text = "set anc_mode " + std::to_string(rq.at(7)); break;
         case kAncGetMode: text = "get anc_mode"; break;
         case kAncSetUserEq: text = "set user_eq " + std::to_string(rq.at(7)); break;
         case kAncGetUserEq: text = "get user_eq"; break;
-        case kAncSetBiquad:
-            text = "set user_biquad " + std::to_string(rq.at(7)) + " " + Hex8(rq.at(8));
-            break;
+        case kAncSetBiquad: text = "set user_biquad " + std::to_string(rq.at(7)) + " " + Hex8(rq.at(8)); break;
         case kAncGetBiquads: text = "get user_biquads " + std::to_string(rq.at(7)); break;
         default: text = "anc_" + Hex8(b6);
         }
@@ -655,8 +639,8 @@ std::string Describe(const Request& rq)
     case kRealtimeEq: text = "eq realtime " + std::to_string(rq.frame.size() > 7 ? rq.frame.size() - 7 : 0); break;
     case kNvReclaim: text = "nv reclaim " + std::to_string(rq.at(6) | rq.at(7) << 8); break;
     case kNvSave:
-        text = "nv save " + Hex16(uint16_t(rq.at(6) | rq.at(7) << 8)) + " "
-            + std::to_string(rq.frame.size() > 8 ? rq.frame.size() - 8 : 0);
+        text = "nv save " + Hex16(uint16_t(rq.at(6) | rq.at(7) << 8)) + " " +
+               std::to_string(rq.frame.size() > 8 ? rq.frame.size() - 8 : 0);
         break;
     case kNvRead: text = "nv read " + Hex16(uint16_t(rq.at(6) | rq.at(7) << 8)); break;
     default: text = "cmd " + Hex16(rq.commandId);

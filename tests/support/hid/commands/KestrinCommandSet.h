@@ -81,8 +81,14 @@ struct Biquad {
 };
 
 // Storage keys of custom slot k.
-constexpr uint16_t UiKey(uint8_t slot) { return uint16_t(0xEF00 + slot); }
-constexpr uint16_t CoefficientKey(uint8_t slot) { return uint16_t(0xE42C + slot); }
+constexpr uint16_t UiKey(uint8_t slot)
+{
+    return uint16_t(0xEF00 + slot);
+}
+constexpr uint16_t CoefficientKey(uint8_t slot)
+{
+    return uint16_t(0xE42C + slot);
+}
 
 struct State {
     // 0x0900 / 0x0901 parameters. The EQ index uses the program's numbering (1..10); the ANC
@@ -97,8 +103,8 @@ struct State {
     uint8_t rightGain = 100;
     uint8_t sidetoneLevel = 5;
     uint8_t maxSidetoneLevel = 25;
-    uint8_t sensors = 0;       // the last value written: rate, plus 0x80 while enabled
-    bool newFilm = false;      // answered by the first model only
+    uint8_t sensors = 0;  // the last value written: rate, plus 0x80 while enabled
+    bool newFilm = false; // answered by the first model only
     uint8_t micLevel = 7;
 
     // 0x2C82 / 0x2C83 settings and the powered-on query.
@@ -115,8 +121,8 @@ struct State {
 
     // EQ store (kestrin, kestrin_2): key -> block.
     std::map<uint16_t, Bytes> store;
-    Bytes realtimeCoefficients;          // the coefficients last made audible
-    std::optional<uint16_t> reclaimed;   // the size the last reclaim prepared, until a save uses it
+    Bytes realtimeCoefficients;           // the coefficients last made audible
+    std::optional<uint16_t> reclaimed;    // the size the last reclaim prepared, until a save uses it
     std::vector<std::string> storeFaults; // structural faults found in uploads (answered status 2)
 
     int factoryResets = 0;
