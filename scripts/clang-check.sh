@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The Clang step of CI on its own: checks the house style with clang-format, builds the product
 # once more with clang-14, warnings as errors (the project's own warning set, no sanitizers; the
-# tests are left to the sanitizer build, which keeps this step short on a two-core machine), then runs clang-tidy-14 with .clang-tidy over the
-# product sources in src/, using that build's compile database. Exits non-zero on any warning of
+# tests are left to the sanitizer build, which keeps this step short on a two-core machine), then
+# runs clang-tidy-14 with .clang-tidy over the product sources in src/, using that build's compile
+# database. Exits non-zero on any warning of
 # either. The build lands in build/clang; the tidy findings in build/clang/clang-tidy.log.
 #   scripts/clang-check.sh [--no-setup]     (--no-setup: the packages are known to be there)
 set -euo pipefail
