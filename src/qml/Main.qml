@@ -1,7 +1,6 @@
 import QtQuick
 import QtQuick.Layouts
 import QtQuick.Window
-import Qt.labs.platform as Platform
 import Velmor.Enums 1.0
 
 import "Controls"
@@ -48,8 +47,8 @@ Window {
         property bool moveByHand: false
         readonly property bool legalTermsAccepted: App.appMediator ? App.appMediator.eulaAccepted : false
         // Without a system tray the window would hide with nothing to bring it back: closing
-        // then quits, as with the option off.
-        readonly property bool trayAvailable: systemTrayIcon.available
+        // then quits, as with the option off (also in the moment before the tray is loaded).
+        readonly property bool trayAvailable: trayLoader.item ? trayLoader.item.available : false
         readonly property bool minimizeToTray: trayAvailable && (App.appMediator ? App.appMediator.minimizeToTray : false)
         readonly property int radius: 8
         readonly property int frameBorderSize: radius * 0.5
@@ -166,43 +165,45 @@ Window {
         }
     }
 
-    Platform.SystemTrayIcon {
-        id: systemTrayIcon
+    // The tray icon and its menu come once the window is on screen (or after a while, should it
+    // start hidden): loading the platform's tray takes a fifth of the start-up.
+    Loader {
+        id: trayLoader
 
-        objectName: "systemTrayIcon"
-        icon.source: "qrc:/icons/velmor.png"
-        visible: internal.minimizeToTray
+        objectName: "trayLoader"
+        active: false
+        source: "Items/ItemTray.qml"
+        onLoaded: item.shown = Qt.binding(() => internal.minimizeToTray)
+    }
 
-        // On macOS the platform opens the menu itself.
-        Component.onCompleted: {
-            if (internal.isMacOS)
-                systemTrayIcon.menu = trayMenu
-        }
+    Connections {
+        target: root
+        enabled: !trayLoader.active
 
-        onActivated: (reason) => {
-            root.requestActivate()
-            if (reason === Platform.SystemTrayIcon.Context) {
-                if (!internal.isMacOS)
-                    trayMenu.open()
-            } else if (reason === Platform.SystemTrayIcon.Trigger) {
-                internal.showAppWindow()
-            }
+        function onFrameSwapped() {
+            trayLoader.active = true
         }
     }
 
-    Platform.Menu {
-        id: trayMenu
+    Timer {
+        interval: 3000
+        running: !trayLoader.active
+        onTriggered: trayLoader.active = true
+    }
 
-        Platform.MenuItem {
-            objectName: "trayOpenItem"
-            text: qsTr("Open %1").arg(App.applicationName)
-            onTriggered: internal.showAppWindow()
+    Connections {
+        target: trayLoader.item
+
+        function onActivateRequested() {
+            root.requestActivate()
         }
 
-        Platform.MenuItem {
-            objectName: "trayQuitItem"
-            text: qsTr("Quit")
-            onTriggered: internal.quitApp()
+        function onShowRequested() {
+            internal.showAppWindow()
+        }
+
+        function onQuitRequested() {
+            internal.quitApp()
         }
     }
 

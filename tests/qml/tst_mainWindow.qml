@@ -47,6 +47,8 @@ TestCase {
         verify(main)
         tryCompare(main, "visible", true)
         waitForRendering(main.contentItem)
+        // The tray follows the first frame.
+        tryVerify(() => findChild(main, "systemTrayIcon"))
     }
 
     function cleanup() {
