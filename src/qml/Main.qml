@@ -166,7 +166,8 @@ Window {
     }
 
     // The tray icon and its menu come once the window is on screen (or after a while, should it
-    // start hidden): loading the platform's tray takes a fifth of the start-up.
+    // start hidden): loading the platform's tray took about 17 of the 130 ms before the first
+    // frame.
     Loader {
         id: trayLoader
 
