@@ -1,6 +1,8 @@
 #include "app/IncubationPacer.h"
 
 #include <QQmlEngine>
+#include <QQuickWindow>
+#include <QTimer>
 #include <QTimerEvent>
 
 IncubationPacer::IncubationPacer(QObject* parent)
@@ -16,6 +18,30 @@ void IncubationPacer::install(QQmlEngine& engine)
         schedule();
 }
 
+void IncubationPacer::holdUntilFirstFrame(QQuickWindow* window, int fallbackMs)
+{
+    if (!window)
+        return;
+    m_held = true;
+    if (m_timerId != 0) {
+        killTimer(m_timerId);
+        m_timerId = 0;
+    }
+    // frameSwapped comes from the render thread where there is one; queued to ours.
+    connect(window, &QQuickWindow::frameSwapped, this, &IncubationPacer::release,
+            Qt::ConnectionType(Qt::QueuedConnection | Qt::SingleShotConnection));
+    QTimer::singleShot(fallbackMs, this, &IncubationPacer::release);
+}
+
+void IncubationPacer::release()
+{
+    if (!m_held)
+        return;
+    m_held = false;
+    if (incubatingObjectCount() > 0)
+        schedule();
+}
+
 void IncubationPacer::incubatingObjectCountChanged(int count)
 {
     if (count > 0)
@@ -25,7 +51,7 @@ void IncubationPacer::incubatingObjectCountChanged(int count)
 void IncubationPacer::schedule()
 {
     // A zero timer: the next slice follows once the events that are waiting have been handled.
-    if (m_timerId == 0)
+    if (m_timerId == 0 && !m_held)
         m_timerId = startTimer(0);
 }
 

@@ -111,7 +111,9 @@ int qMain(int argc, char** argv)
     if (engine.rootObjects().isEmpty())
         return -1;
     // After the load: the window installs a controller of its own while it is created.
+    auto* window = qobject_cast<QQuickWindow*>(engine.rootObjects().constFirst());
     incubationPacer.install(engine);
-    app.runChecksAfterFirstFrame(qobject_cast<QQuickWindow*>(engine.rootObjects().constFirst()));
+    incubationPacer.holdUntilFirstFrame(window);
+    app.runChecksAfterFirstFrame(window);
     return app.exec();
 }

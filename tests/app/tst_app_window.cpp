@@ -75,7 +75,8 @@ void TestAppWindow::initTestCase()
     m_engine->addImportPath(QStringLiteral(":/qml"));
     m_engine->load(QUrl(QStringLiteral("qrc:/qml/Velmor/Main.qml")));
     QCOMPARE(m_engine->rootObjects().size(), 1);
-    // The tray follows the first frame.
+    // The title bar and the tray follow the first frame.
+    QTRY_VERIFY(loaded("titleBarLoader"));
     QTRY_VERIFY(window()->findChild<QObject*>(QStringLiteral("systemTrayIcon")));
     QCOMPARE(warnings.count(), 0);
 }

@@ -6,6 +6,7 @@
 #include <QQmlComponent>
 #include <QQmlEngine>
 #include <QQuickItem>
+#include <QQuickWindow>
 #include <QtTest>
 
 #include <memory>
@@ -23,28 +24,18 @@ class TestIncubationPacer : public QObject {
 private slots:
     void buildsAnAsynchronousLoadToTheEnd_data();
     void buildsAnAsynchronousLoadToTheEnd();
+    void holdsTheBuildUntilTheFirstFrame();
+    void holdsTheBuildNoLongerThanTheFallback();
 };
 
-void TestIncubationPacer::buildsAnAsynchronousLoadToTheEnd_data()
-{
-    QTest::addColumn<bool>("installedFirst");
-    QTest::newRow("installed before the build") << true;
-    // The window installs a controller of its own while it is created, so the pacer takes over
-    // from it with builds already under way.
-    QTest::newRow("taking over a build under way") << false;
-}
+namespace {
 
-void TestIncubationPacer::buildsAnAsynchronousLoadToTheEnd()
-{
-    QFETCH(bool, installedFirst);
+constexpr int LoaderReady = 1;   // Loader.Ready
+constexpr int LoaderLoading = 2; // Loader.Loading
 
-    QQmlEngine engine;
-    IncubationPacer pacer;
-    IdleController window;
-    if (installedFirst)
-        pacer.install(engine);
-    else
-        engine.setIncubationController(&window);
+// An item whose Loader builds a column of rectangles asynchronously.
+std::unique_ptr<QObject> CreateAsynchronousLoad(QQmlEngine& engine)
+{
     QQmlComponent component(&engine);
     component.setData(R"(
 import QtQuick
@@ -67,20 +58,98 @@ Item {
 }
 )",
                       QUrl());
-    const std::unique_ptr<QObject> root(component.create());
-    QVERIFY2(root, qPrintable(component.errorString()));
+    std::unique_ptr<QObject> root(component.create());
+    if (!root)
+        qWarning("%s", qPrintable(component.errorString()));
+    return root;
+}
+
+int LoaderStatus(QObject* root)
+{
+    return root->property("loader").value<QObject*>()->property("status").toInt();
+}
+
+// Runs the event loop for a while, so that a pacer that is not held would have built a good
+// deal by then.
+void RunEventLoopFor(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+} // namespace
+
+void TestIncubationPacer::buildsAnAsynchronousLoadToTheEnd_data()
+{
+    QTest::addColumn<bool>("installedFirst");
+    QTest::newRow("installed before the build") << true;
+    // The window installs a controller of its own while it is created, so the pacer takes over
+    // from it with builds already under way.
+    QTest::newRow("taking over a build under way") << false;
+}
+
+void TestIncubationPacer::buildsAnAsynchronousLoadToTheEnd()
+{
+    QFETCH(bool, installedFirst);
+
+    QQmlEngine engine;
+    IncubationPacer pacer;
+    IdleController window;
+    if (installedFirst)
+        pacer.install(engine);
+    else
+        engine.setIncubationController(&window);
+    const auto root = CreateAsynchronousLoad(engine);
+    QVERIFY(root);
     auto* loader = root->property("loader").value<QObject*>();
     QVERIFY(loader);
     // Nothing is built before the event loop runs.
-    QCOMPARE(loader->property("status").toInt(), 2); // Loader.Loading
+    QCOMPARE(loader->property("status").toInt(), LoaderLoading);
     if (!installedFirst)
         pacer.install(engine);
 
-    QTRY_COMPARE_WITH_TIMEOUT(loader->property("status").toInt(), 1, 30000); // Loader.Ready
+    QTRY_COMPARE_WITH_TIMEOUT(loader->property("status").toInt(), LoaderReady, 30000);
     auto* column = loader->property("item").value<QQuickItem*>();
     QVERIFY(column);
     QCOMPARE(column->property("count").toInt(), 400);
     QCOMPARE(pacer.incubatingObjectCount(), 0);
+}
+
+void TestIncubationPacer::holdsTheBuildUntilTheFirstFrame()
+{
+    QQmlEngine engine;
+    IncubationPacer pacer;
+    QQuickWindow window;
+    window.resize(200, 100);
+    pacer.install(engine);
+    // A fallback far beyond the test's own time: only the frame can release the build.
+    pacer.holdUntilFirstFrame(&window, 10 * 60 * 1000);
+    const auto root = CreateAsynchronousLoad(engine);
+    QVERIFY(root);
+
+    RunEventLoopFor(200);
+    QCOMPARE(LoaderStatus(root.get()), LoaderLoading);
+    QVERIFY(pacer.incubatingObjectCount() > 0);
+
+    window.show();
+    QTRY_COMPARE_WITH_TIMEOUT(LoaderStatus(root.get()), LoaderReady, 30000);
+    QCOMPARE(pacer.incubatingObjectCount(), 0);
+}
+
+void TestIncubationPacer::holdsTheBuildNoLongerThanTheFallback()
+{
+    QQmlEngine engine;
+    IncubationPacer pacer;
+    // Never shown, so it never draws a frame.
+    QQuickWindow window;
+    pacer.install(engine);
+    pacer.holdUntilFirstFrame(&window, 100);
+    const auto root = CreateAsynchronousLoad(engine);
+    QVERIFY(root);
+    QCOMPARE(LoaderStatus(root.get()), LoaderLoading);
+
+    QTRY_COMPARE_WITH_TIMEOUT(LoaderStatus(root.get()), LoaderReady, 30000);
 }
 
 QTEST_MAIN(TestIncubationPacer)

@@ -180,6 +180,8 @@ void TestE2eMainWindow::initTestCase()
     QCOMPARE(window()->visibility(), QWindow::Windowed);
     QCOMPARE(window()->size(), QSize(1200, 688));
     QCOMPARE(window()->minimumSize(), QSize(1200, 688));
+    // The title bar is built once the window has drawn its first frame.
+    QTRY_VERIFY_WITH_TIMEOUT(loaded("titleBarLoader"), WaitMs);
     QCOMPARE(warnings.count(), 0);
 }
 

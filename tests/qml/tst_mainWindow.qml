@@ -47,7 +47,8 @@ TestCase {
         verify(main)
         tryCompare(main, "visible", true)
         waitForRendering(main.contentItem)
-        // The tray follows the first frame.
+        // The title bar and the tray follow the first frame.
+        tryCompare(findChild(main.contentItem, "titleBarLoader"), "status", Loader.Ready)
         tryVerify(() => findChild(main, "systemTrayIcon"))
     }
 
