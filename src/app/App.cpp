@@ -55,11 +55,8 @@ App::App(int& argc, char** argv, std::unique_ptr<Platform::IHwBus> bus)
     // Opens the run's log file now, so it begins with the banner whatever happens next.
     GlobalLogger::Instance();
 
-    // Reading four font files into the font database takes as long as building everything
-    // else here: a thread of its own does it meanwhile (the font database serialises its users),
-    // and the theme, which every text reads its family from, waits for it. A font that does not
-    // load falls back to the system's.
-    m_fontsRegistered = std::async(std::launch::async, &Theme::RegisterApplicationFonts);
+    // Every text reads its font family from the theme, which waits for the fonts first.
+    m_theme->setFontsGate([this] { waitForFonts(); });
 
     initHwBus();
 
@@ -114,9 +111,26 @@ App::~App()
 
 QObject* App::theme() const
 {
-    if (m_fontsRegistered.valid())
-        m_fontsRegistered.get();
     return m_theme;
+}
+
+void App::registerFontsInBackground()
+{
+    if (m_fontsStarted)
+        return;
+    m_fontsStarted = true;
+    m_fontsRegistered = std::async(std::launch::async, &Theme::RegisterApplicationFonts);
+}
+
+void App::waitForFonts()
+{
+    if (!m_fontsStarted) {
+        // Asked for before the first frame: no thread to wait for, so it happens here.
+        m_fontsStarted = true;
+        Theme::RegisterApplicationFonts();
+    } else if (m_fontsRegistered.valid()) {
+        m_fontsRegistered.get();
+    }
 }
 
 QObject* App::uiModel() const
@@ -216,13 +230,14 @@ void App::onFirstProbeDone()
     emit deviceSearchDoneChanged();
 }
 
-void App::runChecksAfterFirstFrame(QQuickWindow* window)
+void App::deferUntilFirstFrame(QQuickWindow* window)
 {
     if (!window)
         return;
     // frameSwapped comes from the render thread where there is one; queued to ours.
-    connect(window, &QQuickWindow::frameSwapped, this, &App::warmUpTlsThenCheck,
-            Qt::ConnectionType(Qt::QueuedConnection | Qt::SingleShotConnection));
+    const auto once = Qt::ConnectionType(Qt::QueuedConnection | Qt::SingleShotConnection);
+    connect(window, &QQuickWindow::frameSwapped, this, &App::registerFontsInBackground, once);
+    connect(window, &QQuickWindow::frameSwapped, this, &App::warmUpTlsThenCheck, once);
 }
 
 void App::warmUpTlsThenCheck()

@@ -74,10 +74,12 @@ public:
     // taken in: until then the window must not claim that no device is connected.
     bool isDeviceSearchDone() const { return m_deviceSearchDone; }
 
-    // Runs the app-update and news checks once `window` has drawn its first frame (or a few
-    // seconds after start when no frame comes): they load the TLS back end, which the first
-    // frame must not wait for.
-    void runChecksAfterFirstFrame(QQuickWindow* window);
+    // Once `window` has drawn its first frame, registers the application fonts on a thread of
+    // their own and runs the app-update and news checks (those also a few seconds after start
+    // when no frame comes): the fonts and the TLS back end the checks load cost the first frame
+    // several milliseconds, and that frame holds no text. A font family read before then
+    // registers the fonts at once.
+    void deferUntilFirstFrame(QQuickWindow* window);
 
     // UIModels::IAppServices
     Preferences* getPreferences() const override { return m_preferences; }
@@ -133,8 +135,10 @@ private slots:
     void onFirstProbeDone();
     void runStartupChecks();
     void warmUpTlsThenCheck();
+    void registerFontsInBackground();
 
 private:
+    void waitForFonts();
     void initHwBus();
     void chooseUiModel(DeviceType type);
     void setSimulation(DeviceType type);
@@ -160,8 +164,9 @@ private:
     bool m_simulationAllowed = false;
     bool m_deviceSearchDone = false;
     bool m_startupChecksDone = false;
-    // The registration of the application fonts, which runs beside the rest of the start-up.
-    mutable std::future<int> m_fontsRegistered;
+    // The registration of the application fonts, on a thread of its own after the first frame.
+    std::future<int> m_fontsRegistered;
+    bool m_fontsStarted = false;
     // Loads the TLS back end for the start-up checks, off the GUI thread.
     std::unique_ptr<QThread> m_tlsWarmUp;
 };

@@ -110,10 +110,11 @@ int qMain(int argc, char** argv)
     engine.load(QUrl(QString::fromLatin1(MainComponentUrl)));
     if (engine.rootObjects().isEmpty())
         return -1;
-    // After the load: the window installs a controller of its own while it is created.
     auto* window = qobject_cast<QQuickWindow*>(engine.rootObjects().constFirst());
+    // The fonts' thread starts before the building resumes, which will soon wait for them.
+    app.deferUntilFirstFrame(window);
+    // After the load: the window installs a controller of its own while it is created.
     incubationPacer.install(engine);
     incubationPacer.holdUntilFirstFrame(window);
-    app.runChecksAfterFirstFrame(window);
     return app.exec();
 }

@@ -4,6 +4,8 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
+
 namespace Theme {
 
 // The read-only look of the user interface: every colour, font, size and image location that
@@ -100,6 +102,11 @@ class ITheme : public QObject {
 public:
     ~ITheme() override;
 
+    // The font families name fonts that the application registers itself, off the GUI thread
+    // and after the window's first frame; `gate` returns once they are registered, and the
+    // family getters call it first, so that no text is laid out in a fallback font.
+    void setFontsGate(std::function<void()> gate) { m_fontsGate = std::move(gate); }
+
     QColor colorTransparent() const { return m_colorTransparent; }
     QColor colorEmpty() const { return m_colorEmpty; }
     QColor colorText() const { return m_colorText; }
@@ -129,8 +136,16 @@ public:
     QColor colorProgressBarIndicator() const { return m_colorProgressBarIndicator; }
     QColor colorProgressBarBackground() const { return m_colorProgressBarBackground; }
     QColor colorLegalTermsBackground() const { return m_colorLegalTermsBackground; }
-    QString fontFamily() const { return m_fontFamily; }
-    QString fontFamilyCaption() const { return m_fontFamilyCaption; }
+    QString fontFamily() const
+    {
+        awaitFonts();
+        return m_fontFamily;
+    }
+    QString fontFamilyCaption() const
+    {
+        awaitFonts();
+        return m_fontFamilyCaption;
+    }
     int fontSize() const { return m_fontSize; }
     int fontSizeCaptionSmall() const { return m_fontSizeCaptionSmall; }
     int fontSizeCaptionLarge() const { return m_fontSizeCaptionLarge; }
@@ -275,6 +290,14 @@ protected:
 
 private:
     Q_DISABLE_COPY_MOVE(ITheme)
+
+    void awaitFonts() const
+    {
+        if (m_fontsGate)
+            m_fontsGate();
+    }
+
+    std::function<void()> m_fontsGate;
 };
 
 } // namespace Theme

@@ -130,6 +130,8 @@ void TestAppWindow::mainIsTheRootWindow()
 void TestAppWindow::themeAndFontsAreReady()
 {
     QVERIFY(dynamic_cast<Theme::DarkTheme*>(m_app.theme()));
+    // A family read from the theme is registered by then, frame or no frame.
+    QCOMPARE(m_app.theme()->property("fontFamily").toString(), QLatin1String(Theme::BodyFontFamily));
     // Transparent, so the rounded corners of the content show the desktop.
     QCOMPARE(window()->color(), QColor(Qt::transparent));
     const QStringList families = QFontDatabase::families();

@@ -1,10 +1,13 @@
-// The application object's start-up checks: the app-update and news checks load the TLS back end,
-// so they wait until the window has drawn its first frame (or, for a window that draws none, a
-// few seconds). Over the emulated USB bus, so that no device of the machine is touched.
+// The application object's work after the first frame: the app-update and news checks load the
+// TLS back end, so they wait until the window has drawn its first frame (or, for a window that
+// draws none, a few seconds), and so does the registration of the application fonts. Over the
+// emulated USB bus, so that no device of the machine is touched.
 
 #include "app/App.h"
+#include "theme/DarkTheme.h"
 #include "ui_mediators/UIAppMediator.h"
 
+#include <QFontDatabase>
 #include <QQuickWindow>
 #include <QStandardPaths>
 #include <QtTest>
@@ -23,6 +26,8 @@ public:
 
 private slots:
     void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+    // First: the fonts, once registered, stay for the rest of the process.
+    void fontsAreRegisteredAfterTheFirstFrame();
     void updateChecksWaitForTheFirstFrame_data();
     void updateChecksWaitForTheFirstFrame();
 
@@ -30,6 +35,22 @@ private:
     int& m_argc;
     char** m_argv;
 };
+
+void TestE2eStartup::fontsAreRegisteredAfterTheFirstFrame()
+{
+    const auto registered = [] { return QFontDatabase::families().contains(QLatin1String(Theme::CaptionFontFamily)); };
+    App app(m_argc, m_argv);
+    if (registered())
+        QSKIP("the caption font is installed on this machine");
+
+    QQuickWindow quickWindow;
+    quickWindow.resize(320, 200);
+    app.deferUntilFirstFrame(&quickWindow);
+    QCoreApplication::processEvents();
+    QVERIFY(!registered());
+    quickWindow.show();
+    QTRY_VERIFY_WITH_TIMEOUT(registered(), 15000);
+}
 
 void TestE2eStartup::updateChecksWaitForTheFirstFrame_data()
 {
@@ -52,7 +73,7 @@ void TestE2eStartup::updateChecksWaitForTheFirstFrame()
     QQuickWindow quickWindow;
     if (window) {
         quickWindow.resize(320, 200);
-        app.runChecksAfterFirstFrame(&quickWindow);
+        app.deferUntilFirstFrame(&quickWindow);
         QCoreApplication::processEvents();
         QCOMPARE(status(), int(UIAppMediator::None));
         quickWindow.show();
