@@ -64,6 +64,7 @@ private slots:
     void onlyTheBorderStartsAResize_data();
     void onlyTheBorderStartsAResize();
     void maximizeAndMinimizeButtons();
+    void titleBarDoubleClickAndDrag();
     void closeButtonEndsTheProgram();
     void cleanupTestCase();
 
@@ -384,6 +385,32 @@ void TestE2eMainWindow::maximizeAndMinimizeButtons()
     QTRY_COMPARE(root->visibility(), QWindow::Minimized);
     root->showNormal();
     QTRY_COMPARE(root->visibility(), QWindow::Windowed);
+}
+
+void TestE2eMainWindow::titleBarDoubleClickAndDrag()
+{
+    QQuickWindow* root = window();
+    root->resize(1200, 688);
+    QTRY_COMPARE(root->contentItem()->size().toSize(), QSize(1200, 688));
+    QQuickItem* dragArea = find("dragArea", loaded("titleBarLoader"));
+    QVERIFY(dragArea);
+    const QPoint centre = dragArea->mapToScene(QPointF(dragArea->width() / 2, dragArea->height() / 2)).toPoint();
+
+    QTest::mouseDClick(root, Qt::LeftButton, {}, centre);
+    QTRY_COMPARE(root->visibility(), QWindow::Maximized);
+    QTest::mouseDClick(root, Qt::LeftButton, {}, centre);
+    QTRY_COMPARE(root->visibility(), QWindow::Windowed);
+
+    // Here no window manager takes the move: the window follows the pointer itself.
+    const QPoint start = root->position();
+    QTest::mousePress(root, Qt::LeftButton, {}, centre);
+    QTest::mouseMove(root, centre + QPoint(20, 0));
+    QTest::mouseMove(root, centre + QPoint(60, 40));
+    QTest::mouseRelease(root, Qt::LeftButton, {}, centre + QPoint(60, 40));
+    QTRY_VERIFY(root->position().x() > start.x() && root->position().y() > start.y());
+    QCOMPARE(root->size(), QSize(1200, 688));
+    QCOMPARE(root->visibility(), QWindow::Windowed);
+    root->setPosition(start);
 }
 
 void TestE2eMainWindow::closeButtonEndsTheProgram()
