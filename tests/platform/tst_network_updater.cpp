@@ -1,5 +1,6 @@
 #include "core/GlobalLogger.h"
 #include "platform/NetworkUpdater.h"
+#include "support/FullDisk.h"
 #include "support/TestAppData.h"
 
 #include "TestHttpServer.h"
@@ -93,9 +94,11 @@ QStringList Files(const QString& folder)
 }
 
 // Set in the run of this program that diskFull() starts with a tiny file system on "kestrin".
-bool FullDiskRun()
+// The line of a firmware marker that records the file `name` holding `bytes`.
+QByteArray FileRecord(const QString& name, const QByteArray& bytes)
 {
-    return qEnvironmentVariableIsSet("VELMOR_TEST_FULL_DISK");
+    return '\n' + name.toUtf8() + ' ' + QByteArray::number(bytes.size()) + ' ' +
+           QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex();
 }
 
 QString LogText()
@@ -166,7 +169,10 @@ class TestNetworkUpdater : public QObject {
     void verifyKestrinCache(DeviceType type, const QString& version)
     {
         const QDir dir = CacheDir(Name(type));
-        QCOMPARE(ReadFile(dir.absoluteFilePath("fw_ver")), version.toLatin1());
+        QByteArray marker = version.toLatin1();
+        for (KestrinHwType hw : Enumer<KestrinHwType>::Values())
+            marker += FileRecord(NetworkUpdater::getFwFileName(hw), ImageBody(type, version, hw));
+        QCOMPARE(ReadFile(dir.absoluteFilePath("fw_ver")), marker);
         for (KestrinHwType hw : Enumer<KestrinHwType>::Values())
             QCOMPARE(ReadFile(dir.absoluteFilePath(NetworkUpdater::getFwFileName(hw))), ImageBody(type, version, hw));
         QCOMPARE(Files(Name(type)),
@@ -194,7 +200,7 @@ private slots:
     {
         // (A full-disk run has a file system of its own mounted on "kestrin", empty and not removable.)
         for (const char* folder : {"app_update", "kestrin", "kestrin_2", "kestrin_2_anc", "solvarine"})
-            QVERIFY(CacheDir(folder).removeRecursively() || FullDiskRun());
+            QVERIFY(CacheDir(folder).removeRecursively() || TestSupport::IsFullDiskRun());
         m_server = std::make_unique<TestHttpServer>(true);
         QVERIFY(m_server->listen());
         m_plain = std::make_unique<TestHttpServer>(false);
@@ -743,7 +749,7 @@ private slots:
         const QString log = LogText().mid(logBefore.size());
         QVERIFY2(log.contains("cannot write " + dir.absoluteFilePath("xbox_dongle.bin")), qPrintable(log));
         // Nothing was replaced, and no temporary file is left.
-        QCOMPARE(ReadFile(dir.absoluteFilePath("fw_ver")), QByteArray("1.0.0"));
+        QCOMPARE(ReadFile(dir.absoluteFilePath("fw_ver")).split('\n').first(), QByteArray("1.0.0"));
         QCOMPARE(ReadFile(dir.absoluteFilePath("ps_headset.bin")), ImageBody(type, "1.0.0", KestrinHwType::ps_headset));
         QCOMPARE(Files(Name(type)), QStringList({"fw_ver", "ps_dongle.bin", "ps_headset.bin", "xbox_headset.bin"}));
     }
@@ -754,27 +760,8 @@ private slots:
     void diskFull()
     {
         const DeviceType type = DeviceType::kestrin;
-        if (!FullDiskRun()) {
-            const QString folder = CacheDir(Name(type)).absolutePath();
-            QVERIFY(QDir().mkpath(folder));
-            QProcess run;
-            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-            environment.insert("VELMOR_TEST_FULL_DISK", "1");
-            run.setProcessEnvironment(environment);
-            run.setProcessChannelMode(QProcess::MergedChannels);
-            run.start("unshare", {"--user", "--map-root-user", "--mount", "sh", "-c",
-                                  "mount -t tmpfs -o size=64k tmpfs \"$1\" || exit 77; exec \"$2\" diskFull", "sh",
-                                  folder, QCoreApplication::applicationFilePath()});
-            if (!run.waitForStarted(WaitMs))
-                QSKIP("unshare is not available");
-            QVERIFY(run.waitForFinished(4 * WaitMs));
-            const QByteArray output = run.readAll();
-            if (run.exitCode() == 77 || output.contains("unshare: "))
-                QSKIP(qPrintable("cannot mount a small file system here: " + QString::fromLocal8Bit(output)));
-            QVERIFY2(run.exitCode() == 0 && output.contains("PASS   : TestNetworkUpdater::diskFull()"),
-                     output.constData());
-            return;
-        }
+        if (!TestSupport::IsFullDiskRun())
+            VELMOR_RUN_ON_FULL_DISK(CacheDir(Name(type)).absolutePath(), "TestNetworkUpdater", "diskFull");
         for (KestrinHwType hw : Enumer<KestrinHwType>::Values())
             m_server->serve(ImagePath(type, "2.0.0", hw), QByteArray(100000, 'i'));
         QJsonObject manifest{{"version", "2.0.0"}};
@@ -1158,7 +1145,7 @@ private slots:
         QCOMPARE(seen->size(), 2);
         const QDir dir = CacheDir("solvarine");
         QCOMPARE(ReadFile(dir.absoluteFilePath("fw.ldr")), QByteArray("loader image"));
-        QCOMPARE(ReadFile(dir.absoluteFilePath("fw_ver")), QByteArray("0.9"));
+        QCOMPARE(ReadFile(dir.absoluteFilePath("fw_ver")), "0.9" + FileRecord("fw.ldr", "loader image"));
         QCOMPARE(Files("solvarine"), QStringList({"fw.ldr", "fw_ver"}));
         QCOMPARE(NetworkUpdater::getSolvarineFwFileName(), QStringLiteral("fw.ldr"));
 
@@ -1183,7 +1170,7 @@ private slots:
         QFETCH(int, size);
         QFETCH(bool, taken);
         const QDir dir = CacheDir("solvarine");
-        WriteFile(dir.absoluteFilePath("fw_ver"), "0.9");
+        WriteFile(dir.absoluteFilePath("fw_ver"), "0.9" + FileRecord("fw.ldr", QByteArray(size, 'l')));
         WriteFile(dir.absoluteFilePath("fw.ldr"), QByteArray(size, 'l'));
         m_server->serve(c_solvarine,
                         Json("{ 'version': '0.9', 'link': '" + m_server->origin("/slv/fw.ldr").toUtf8() + "' }"));
@@ -1224,7 +1211,8 @@ private slots:
         QFETCH(Fault, imageFault);
         QFETCH(QByteArray, image);
         const QDir dir = CacheDir("solvarine");
-        WriteFile(dir.absoluteFilePath("fw_ver"), "0.9");
+        const QByteArray oldMarker = "0.9" + FileRecord("fw.ldr", "old image");
+        WriteFile(dir.absoluteFilePath("fw_ver"), oldMarker);
         WriteFile(dir.absoluteFilePath("fw.ldr"), "old image");
         m_server->serve(c_solvarine, Json(manifest.replace("IMAGE", m_server->origin("/slv/fw.ldr").toUtf8())),
                         manifestFault);
@@ -1236,7 +1224,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(spy.count() >= 2 && updater->findChildren<QNetworkReply*>().isEmpty(), WaitMs);
         QVERIFY(!updater->hasSolvarineFwUpdate());
         QCOMPARE(ReadFile(dir.absoluteFilePath("fw.ldr")), QByteArray("old image"));
-        QCOMPARE(ReadFile(dir.absoluteFilePath("fw_ver")), QByteArray("0.9"));
+        QCOMPARE(ReadFile(dir.absoluteFilePath("fw_ver")), oldMarker);
         QCOMPARE(Files("solvarine"), QStringList({"fw.ldr", "fw_ver"}));
     }
 
