@@ -41,16 +41,17 @@ bool SafeFile::checkTarget()
         m_error = QStringLiteral("cannot write %1: its folder is not inside %2").arg(target.filePath(), m_confinedTo);
         return false;
     }
-    if (target.isSymLink()) {
-        // Written through, the link would carry the data anywhere it points; the link goes instead.
-        const QString pointsTo = target.symLinkTarget();
+    if (target.isSymLink() || (target.exists() && !target.isFile() && !target.isDir())) {
+        // Written through, a link would carry the data anywhere it points, and a FIFO or a device
+        // would take it somewhere else or block; the entry goes and a plain file takes its place.
+        const QString what = target.isSymLink() ? QStringLiteral("a link to ") + target.symLinkTarget()
+                                                : QStringLiteral("not a plain file");
         if (!QFile::remove(target.absoluteFilePath())) {
-            m_error = QStringLiteral("cannot write %1: it is a link to %2 that cannot be removed")
-                          .arg(target.filePath(), pointsTo);
+            m_error = QStringLiteral("cannot write %1: it is %2 and cannot be removed").arg(target.filePath(), what);
             return false;
         }
-        GlobalLogger::Instance()->message(QtWarningMsg, "%s was a link to %s; it is replaced by a plain file",
-                                          qUtf8Printable(target.filePath()), qUtf8Printable(pointsTo));
+        GlobalLogger::Instance()->message(
+            QtWarningMsg, QStringLiteral("%1 was %2; it is replaced by a plain file").arg(target.filePath(), what));
         return true;
     }
     if (target.exists() && !target.isFile()) {

@@ -12,9 +12,9 @@ class QFile;
 //
 // A file of the program's own data (settings, caches) is written with the data folder as its
 // `confinedTo` folder: a path whose folder lies outside it is refused, a symbolic link at the
-// path is removed and replaced by a plain file (with a log line), never written through, and
-// anything else that is not a plain file (a FIFO, a device, a folder) is refused. A file the user
-// chose is written with no confining folder, where a link is followed as the user would expect.
+// path, or a FIFO or a device, is removed and replaced by a plain file (with a log line), never
+// written through, and a folder is refused. A file the user chose is written with no confining
+// folder, where a link is followed as the user would expect.
 class SafeFile {
 public:
     explicit SafeFile(const QString& path, const QString& confinedTo = QString());

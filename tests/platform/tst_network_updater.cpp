@@ -8,9 +8,12 @@
 #include <QNetworkReply>
 #include <QProcess>
 #include <QStorageInfo>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <memory>
+
+#include <sys/stat.h>
 
 using Platform::NetworkUpdater;
 using Status = NetworkUpdater::Status;
@@ -571,6 +574,7 @@ private slots:
         QTest::newRow("marker with line end") << QByteArray("2.1.0\n") << QString();
         QTest::newRow("one image missing") << QByteArray("2.1.0") << "xbox_dongle.bin";
         QTest::newRow("older version") << QByteArray("2.0.0") << QString();
+        QTest::newRow("marker of an older run, without records") << QByteArray("2.1.0") << QString();
         QTest::newRow("1001-byte marker") << QByteArray("2.1.0").leftJustified(1001, ' ') << QString();
     }
     void cacheThatDoesNotMatchIsDownloadedAgain()
@@ -780,6 +784,226 @@ private slots:
         QVERIFY(Files(Name(type)).isEmpty());
         updater.reset();
         QVERIFY(QStorageInfo(CacheDir(Name(type)).absolutePath()).bytesAvailable() > 60000); // nothing kept
+    }
+
+    // A body that drips keeps the idle timer going; the minimum rate ends it, the log names that
+    // limit, and the channel is free again: a later check and a rollback choice fetch afresh.
+    void drippingBodyEndsByTheMinimumRate_data()
+    {
+        QTest::addColumn<QString>("part");
+        QTest::newRow("manifest") << "manifest";
+        QTest::newRow("image") << "image";
+    }
+    void drippingBodyEndsByTheMinimumRate()
+    {
+        QFETCH(QString, part);
+        const DeviceType type = DeviceType::kestrin_2;
+        serveKestrinFw(type, "2.0.0");
+        const QString dripping =
+            part == "manifest" ? ManifestPath(type) : ImagePath(type, "2.0.0", KestrinHwType::xbox_headset);
+        m_server->setFault(dripping, Fault::Slow);
+        m_server->setSlowPace(100, 600); // a byte or so every 100 ms, for a minute
+        auto updater = makeUpdater();
+        updater->setMinimumRate(1000, 1000);
+        const QString logBefore = LogText();
+        updater->checkForKestrinFw(type);
+        QTRY_COMPARE_WITH_TIMEOUT(updater->getKestrinFwStatus(type), Status::Failed, WaitMs);
+        const QString log = LogText().mid(logBefore.size());
+        QVERIFY2(log.contains(QStringLiteral("at %1 failed: too slow: ").arg(m_server->origin(dripping))) &&
+                     log.contains("(the minimum rate limit)"),
+                 qPrintable(log));
+        QTRY_COMPARE_WITH_TIMEOUT(updater->findChildren<QNetworkReply*>().size(), 0, WaitMs);
+        QVERIFY(Files(Name(type)).isEmpty());
+
+        // A later check starts a fresh request.
+        m_server->setFault(dripping, Fault::None);
+        const int before = m_server->requestCount(dripping);
+        updater->checkForKestrinFw(type);
+        QTRY_COMPARE_WITH_TIMEOUT(updater->getKestrinFwStatus(type), Status::Ready, WaitMs);
+        QCOMPARE(m_server->requestCount(dripping), before + 1);
+        verifyKestrinCache(type, "2.0.0");
+    }
+
+    void rollbackChoiceDuringADrippingCheckIsFetched()
+    {
+        const DeviceType type = DeviceType::kestrin;
+        serveKestrinFw(type, "3.0.0");
+        serveKestrinFw(type, "2.0.0", "/old/2.0.0.json");
+        m_server->serve("/kes/kestrin-new-rollback.json",
+                        Json("{ 'firmwares': [ { 'version': '2.0.0', 'link': '" +
+                             m_server->origin("/old/2.0.0.json").toUtf8() + "' } ] }"));
+        m_server->setFault(ManifestPath(type), Fault::Slow);
+        m_server->setSlowPace(100, 600);
+        auto updater = makeUpdater();
+        updater->setMinimumRate(1000, 1000);
+        updater->checkForKestrinRollbackFws(type, 1);
+        QTRY_COMPARE_WITH_TIMEOUT(updater->getAvailableKestrinFwNames(type), QStringList({"2.0.0"}), WaitMs);
+        updater->checkForKestrinFw(type);
+        QCOMPARE(updater->getKestrinFwStatus(type), Status::InProgress);
+        updater->setKestrinRollbackIndex(type, 0);
+        QTRY_COMPARE_WITH_TIMEOUT(updater->getKestrinFwStatus(type), Status::Ready, WaitMs);
+        QString version;
+        QVERIFY(updater->readKestrinFwVersion(type, version));
+        QCOMPARE(version, QStringLiteral("2.0.0"));
+        verifyKestrinCache(type, "2.0.0");
+    }
+
+    // A firmware image whose response is not consistent, or is plainly no image, is never cached;
+    // the log names the header or the kind of body at fault.
+    void inconsistentImageIsRefused_data()
+    {
+        QTest::addColumn<Fault>("fault");
+        QTest::addColumn<QByteArray>("contentType");
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QString>("logged");
+        const QByteArray image(65536, 'i');
+        const QByteArray html = "<!DOCTYPE html>\n<html><body>Service unavailable</body></html>\n";
+        QTest::newRow("two lengths") << Fault::DuplicateLength << QByteArray("application/octet-stream") << image
+                                     << "conflicting Content-Length headers";
+        QTest::newRow("invalid length") << Fault::InvalidLength << QByteArray("application/octet-stream") << image
+                                        << "invalid Content-Length header \"12abc\"";
+        QTest::newRow("HTML by its type")
+            << Fault::None << QByteArray("text/html; charset=utf-8") << html << "Content-Type \"text/html\"";
+        QTest::newRow("HTML by its first bytes")
+            << Fault::None << QByteArray("application/octet-stream") << "  " + html << "an HTML or XML document";
+        QTest::newRow("JSON by its first bytes") << Fault::None << QByteArray("application/octet-stream")
+                                                 << QByteArray("{\"error\": \"not found\"}") << "a JSON document";
+    }
+    void inconsistentImageIsRefused()
+    {
+        QFETCH(Fault, fault);
+        QFETCH(QByteArray, contentType);
+        QFETCH(QByteArray, body);
+        QFETCH(QString, logged);
+        const DeviceType type = DeviceType::kestrin;
+        serveKestrinFw(type, "1.0.9");
+        const QString path = ImagePath(type, "1.0.9", KestrinHwType::ps_headset);
+        m_server->serve(path, body, fault);
+        m_server->setContentType(path, contentType);
+        auto updater = makeUpdater(StallTimeoutMs);
+        const QString logBefore = LogText();
+        updater->checkForKestrinFw(type);
+        QTRY_COMPARE_WITH_TIMEOUT(updater->getKestrinFwStatus(type), Status::Failed, WaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(updater->findChildren<QNetworkReply*>().size(), 0, WaitMs);
+        const QString log = LogText().mid(logBefore.size());
+        QVERIFY2(log.contains(QStringLiteral("at %1 failed: ").arg(m_server->origin(path))) && log.contains(logged) &&
+                     !log.contains("timed out"),
+                 qPrintable(log));
+        QVERIFY(Files(Name(type)).isEmpty());
+
+        // With the right server back the version is fetched and saved.
+        serveKestrinFw(type, "1.0.9");
+        m_server->setContentType(path, "application/octet-stream");
+        updater->checkForKestrinFw(type);
+        QTRY_COMPARE_WITH_TIMEOUT(updater->getKestrinFwStatus(type), Status::Ready, WaitMs);
+        verifyKestrinCache(type, "1.0.9");
+    }
+
+    // A cached image changed on disk (same size, other bytes) no longer counts as saved.
+    void changedCachedImageIsFetchedAgain()
+    {
+        const DeviceType type = DeviceType::kestrin_2;
+        saveKestrinFw(type, "2.1.0");
+        const QDir dir = CacheDir(Name(type));
+        const QByteArray original = ImageBody(type, "2.1.0", KestrinHwType::ps_dongle);
+        WriteFile(dir.absoluteFilePath("ps_dongle.bin"), QByteArray(original.size(), 'x'));
+        const int before = imageRequests(type, "2.1.0");
+        auto updater = makeUpdater();
+        updater->checkForKestrinFw(type);
+        QTRY_COMPARE_WITH_TIMEOUT(updater->getKestrinFwStatus(type), Status::Ready, WaitMs);
+        QCOMPARE(imageRequests(type, "2.1.0"), before + 4);
+        verifyKestrinCache(type, "2.1.0");
+    }
+
+    // Links in the cache folder are replaced by plain files, never written through; what they
+    // pointed to stays as it was, and no file appears where a dangling link pointed.
+    void linksInTheCacheAreReplaced()
+    {
+        const DeviceType type = DeviceType::kestrin_2;
+        const QDir dir = CacheDir(Name(type));
+        QVERIFY(QDir().mkpath(dir.absolutePath()));
+        QTemporaryDir outside;
+        const QString victim = outside.filePath("victim");
+        WriteFile(victim, "not yours");
+        QVERIFY(QFile::link(victim, dir.absoluteFilePath("fw_ver")));
+        QVERIFY(QFile::link(victim, dir.absoluteFilePath("ps_headset.bin")));
+        QVERIFY(QFile::link(outside.filePath("nothing"), dir.absoluteFilePath("xbox_dongle.bin")));
+        serveKestrinFw(type, "2.1.0");
+        auto updater = makeUpdater();
+        const QString logBefore = LogText();
+        updater->checkForKestrinFw(type);
+        QTRY_COMPARE_WITH_TIMEOUT(updater->getKestrinFwStatus(type), Status::Ready, WaitMs);
+        verifyKestrinCache(type, "2.1.0");
+        for (const QString& name : Files(Name(type)))
+            QVERIFY2(!QFileInfo(dir.absoluteFilePath(name)).isSymLink(), qPrintable(name));
+        QCOMPARE(ReadFile(victim), QByteArray("not yours"));
+        QVERIFY(!QFileInfo::exists(outside.filePath("nothing")));
+        const QString log = LogText().mid(logBefore.size());
+        QVERIFY2(log.contains(dir.absoluteFilePath("ps_headset.bin") + " was a link to " + victim +
+                              "; it is replaced by a plain file"),
+                 qPrintable(log));
+    }
+
+    // A FIFO in place of the marker is never opened (the read would block for good); the check
+    // goes on as for an empty cache.
+    void fifoMarkerIsRefused()
+    {
+        const DeviceType type = DeviceType::kestrin;
+        const QDir dir = CacheDir(Name(type));
+        QVERIFY(QDir().mkpath(dir.absolutePath()));
+        QCOMPARE(::mkfifo(QFile::encodeName(dir.absoluteFilePath("fw_ver")).constData(), 0600), 0);
+        serveKestrinFw(type, "2.1.0");
+        auto updater = makeUpdater();
+        const QString logBefore = LogText();
+        updater->checkForKestrinFw(type);
+        QTRY_COMPARE_WITH_TIMEOUT(updater->getKestrinFwStatus(type), Status::Ready, WaitMs);
+        verifyKestrinCache(type, "2.1.0");
+        const QString log = LogText().mid(logBefore.size());
+        QVERIFY2(
+            log.contains("Cannot read the cache marker: " + dir.absoluteFilePath("fw_ver") + " is not a plain file"),
+            qPrintable(log));
+    }
+
+    // A version holding a NUL and bidi controls is logged whole, every character escaped.
+    void versionWithInvisibleCharactersIsLoggedWhole()
+    {
+        const DeviceType type = DeviceType::kestrin_2;
+        const QString version = QStringLiteral("2.0") + QChar(0) + QStringLiteral("evil") + QChar(0x202E) +
+                                QStringLiteral("exe.txt") + QChar(0x200B);
+        serveKestrinFw(type, "2.0");
+        QJsonObject manifest = QJsonDocument::fromJson(Json("{}")).object();
+        manifest.insert("version", version);
+        for (KestrinHwType hw : Enumer<KestrinHwType>::Values())
+            manifest.insert(Enumer<KestrinHwType>::NameOrNull(hw), m_server->origin(ImagePath(type, "2.0", hw)));
+        m_server->serve(ManifestPath(type), QJsonDocument(manifest).toJson());
+        auto updater = makeUpdater();
+        const QString logBefore = LogText();
+        updater->checkForKestrinFw(type);
+        QTRY_COMPARE_WITH_TIMEOUT(updater->getKestrinFwStatus(type), Status::Ready, WaitMs);
+        const QString log = LogText().mid(logBefore.size());
+        QVERIFY2(log.contains("kestrin_2 FW version 2.0\\x00evil\\u202eexe.txt\\u200b found"), qPrintable(log));
+        QVERIFY(!log.contains(QChar(0x202E)) && !log.contains(QChar(0)));
+    }
+
+    // One news check at a time; once it ends a later one runs.
+    void newsCheckRunsOnceAtATime()
+    {
+        m_server->serve(c_feed, Json("{ 'notifications': [ { 'id': 1, 'type': 'text', 'text': 'Hi' } ] }"),
+                        Fault::Held);
+        auto updater = makeUpdater();
+        QSignalSpy spy(updater.get(), &NetworkUpdater::sigNotificationsUpdated);
+        updater->checkForNotifications();
+        QTRY_COMPARE_WITH_TIMEOUT(m_server->heldCount(), 1, WaitMs);
+        updater->checkForNotifications();
+        updater->checkForNotifications();
+        QCOMPARE(updater->findChildren<QNetworkReply*>().size(), 1);
+        m_server->release();
+        QVERIFY(spy.wait(WaitMs));
+        QCOMPARE(m_server->requestCount(c_feed), 1);
+        m_server->setFault(c_feed, Fault::None);
+        updater->checkForNotifications();
+        QVERIFY(spy.wait(WaitMs));
+        QCOMPARE(m_server->requestCount(c_feed), 2);
     }
 
     void checkWhileRunningDoesNothing()
