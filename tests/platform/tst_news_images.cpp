@@ -114,10 +114,11 @@ private slots:
         QVERIFY(reply->error() != QNetworkReply::NoError);
         QVERIFY(reply->readAll().isEmpty());
         const QString log = LogText().mid(logBefore.size());
-        QVERIFY2(log.contains(QStringLiteral("Request for the news image at %1 failed: ")
-                                  .arg(m_server->origin("/news/b.png"))) &&
-                     log.contains(logged),
-                 qPrintable(log));
+        QVERIFY2(
+            log.contains(
+                QStringLiteral("Request for the news image at %1 failed: ").arg(m_server->origin("/news/b.png"))) &&
+                log.contains(logged),
+            qPrintable(log));
 
         m_server->serve("/news/b.png", "fine");
         QNetworkReply* again = get(m_server->origin("/news/b.png"));
