@@ -170,6 +170,7 @@ bool UpdateChannel::write(const File& file, QNetworkReply* reply, const QByteArr
         return false;
     }
     QString path;
+    QString confinedTo;
     if (!s->file) {
         // A name that comes from a server never leads out of the folder or over the marker.
         const QString name = file.fileName ? file.fileName(reply) : file.key;
@@ -180,8 +181,9 @@ bool UpdateChannel::write(const File& file, QNetworkReply* reply, const QByteArr
         const QDir folder = dir();
         folder.mkpath(QStringLiteral("."));
         path = folder.absoluteFilePath(name);
+        confinedTo = AppDataFolder();
     }
-    if (!WriteDownloadPiece(s->file, path, AppDataFolder(), piece, problem))
+    if (!WriteDownloadPiece(s->file, path, confinedTo, piece, problem))
         return false;
     if (!s->digest)
         s->digest = std::make_unique<QCryptographicHash>(QCryptographicHash::Sha256);

@@ -2,6 +2,7 @@
 #include "core/GlobalLogger.h"
 #include "core/SafeFile.h"
 #include "support/FullDisk.h"
+#include "support/LogText.h"
 #include "support/TestAppData.h"
 
 #include <QDir>
@@ -11,6 +12,8 @@
 #include <QtTest>
 
 #include <sys/stat.h>
+
+using TestSupport::LogText;
 
 namespace {
 
@@ -25,14 +28,6 @@ void WriteFile(const QString& path, const QByteArray& bytes)
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
     QCOMPARE(file.write(bytes), bytes.size());
-}
-
-QString LogText()
-{
-    GlobalLogger::Instance()->message(QtWarningMsg, "-- test marker --");
-    const QDir logs(TestSupport::AppDataPath(QStringLiteral("Logs")));
-    const QStringList files = logs.entryList(QDir::Files, QDir::Time);
-    return files.isEmpty() ? QString() : QString::fromUtf8(ReadFile(logs.absoluteFilePath(files.first())));
 }
 
 } // namespace

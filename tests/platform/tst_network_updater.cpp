@@ -1,6 +1,7 @@
 #include "core/GlobalLogger.h"
 #include "platform/NetworkUpdater.h"
 #include "support/FullDisk.h"
+#include "support/LogText.h"
 #include "support/TestAppData.h"
 
 #include "TestHttpServer.h"
@@ -22,6 +23,8 @@ using Fault = TestHttpServer::Fault;
 
 Q_DECLARE_METATYPE(DeviceType)
 Q_DECLARE_METATYPE(Fault)
+
+using TestSupport::LogText;
 
 namespace {
 
@@ -102,15 +105,6 @@ QByteArray FileRecord(const QString& name, const QByteArray& bytes)
 {
     return '\n' + name.toUtf8() + ' ' + QByteArray::number(bytes.size()) + ' ' +
            QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex();
-}
-
-QString LogText()
-{
-    GlobalLogger::Instance()->message(QtWarningMsg, "-- test marker --"); // flushes what came before
-    // This run's file: the one written last.
-    const QDir logs(TestSupport::AppDataPath(QStringLiteral("Logs")));
-    const QStringList files = logs.entryList(QDir::Files, QDir::Time);
-    return files.isEmpty() ? QString() : QString::fromUtf8(ReadFile(logs.absoluteFilePath(files.first())));
 }
 
 // The statuses an item reports each time it signals, in order.

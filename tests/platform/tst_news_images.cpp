@@ -1,5 +1,6 @@
 #include "core/GlobalLogger.h"
 #include "platform/NewsImageAccess.h"
+#include "support/LogText.h"
 #include "support/TestAppData.h"
 
 #include "TestHttpServer.h"
@@ -15,18 +16,11 @@ using Platform::NewsImageAccess;
 using TestNet::TestHttpServer;
 using Fault = TestHttpServer::Fault;
 
+using TestSupport::LogText;
+
 namespace {
 
 constexpr int WaitMs = 30000;
-
-QString LogText()
-{
-    GlobalLogger::Instance()->message(QtWarningMsg, "-- test marker --");
-    const QDir logs(TestSupport::AppDataPath(QStringLiteral("Logs")));
-    const QStringList files = logs.entryList(QDir::Files, QDir::Time);
-    QFile file(files.isEmpty() ? QString() : logs.absoluteFilePath(files.first()));
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-}
 
 } // namespace
 
@@ -58,7 +52,7 @@ private slots:
         m_access = std::make_unique<NewsImageAccess>();
         m_access->setFetchSslConfiguration(TestHttpServer::clientSslConfiguration());
         m_access->setImageLimit(64 * 1024);
-        m_access->setDeadlines(1000, 1000, 1000);
+        m_access->setDeadlines(1000, 3000, 1000); // a stall meets the idle limit first
     }
 
     void cleanup()

@@ -3,6 +3,7 @@
 #include "core/Preferences.h"
 #include "platform/NetworkUpdater.h"
 #include "support/FullDisk.h"
+#include "support/LogText.h"
 #include "support/TestAppData.h"
 #include "ui_mediators/UIAppMediator.h"
 #include "ui_mediators/UINotificationsMediator.h"
@@ -22,6 +23,8 @@
 #include <sys/stat.h>
 
 using UIMediators::UIAppMediator;
+
+using TestSupport::LogText;
 
 namespace {
 
@@ -361,19 +364,6 @@ void TestNotificationsMediator::cacheThatCannotBeOpened()
     QVERIFY(QFileInfo(path).isDir());
     QVERIFY(QDir(path).removeRecursively());
 }
-
-namespace {
-
-QString LogText()
-{
-    GlobalLogger::Instance()->message(QtWarningMsg, "-- test marker --");
-    const QDir logs(TestSupport::AppDataPath(QStringLiteral("Logs")));
-    const QStringList files = logs.entryList(QDir::Files, QDir::Time);
-    QFile file(files.isEmpty() ? QString() : logs.absoluteFilePath(files.first()));
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-}
-
-} // namespace
 
 // An empty file is the cache of an empty drawer: read without a word.
 void TestNotificationsMediator::emptyCacheIsAnEmptyDrawer()
