@@ -20,7 +20,7 @@ const char* const c_key_eq_names = "eq_names";
 // memory for this run: an empty path.
 QString SettingsPath()
 {
-    const QString path = AppDataFilePath(QStringLiteral("settings.ini"));
+    QString path = AppDataFilePath(QStringLiteral("settings.ini"));
     const QFileInfo info(path);
     if (info.isSymLink()) {
         QByteArray bytes;

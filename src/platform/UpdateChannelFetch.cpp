@@ -41,7 +41,7 @@ QString IncompleteBody(QNetworkReply* reply, qint64 received, bool binary)
 QString InconsistentLength(QNetworkReply* reply)
 {
     QList<QByteArray> values;
-    const auto pairs = reply->rawHeaderPairs();
+    const auto& pairs = reply->rawHeaderPairs();
     for (const auto& [name, value] : pairs) {
         if (name.compare("Content-Length", Qt::CaseInsensitive) == 0)
             values += value.split(','); // repeated headers may come joined into one
@@ -101,12 +101,12 @@ constexpr qsizetype DocumentHeadSize = 64;
 // Why the headers of a body rule it out before it arrives; empty when they do not.
 QString RefusedHeaders(QNetworkReply* reply, qint64 limit, bool binary)
 {
-    const QString inconsistent = InconsistentLength(reply);
+    QString inconsistent = InconsistentLength(reply);
     if (!inconsistent.isEmpty())
         return inconsistent;
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     if (binary && status.isValid() && status.toInt() == 200) {
-        const QString document = DocumentType(reply);
+        QString document = DocumentType(reply);
         if (!document.isEmpty())
             return document;
     }
@@ -293,7 +293,7 @@ void UpdateFetcher::handle(QNetworkReply* reply, Body body, Steps steps)
                              refuse(QStringLiteral("too slow: %1 bytes in %2 s, less than the %3 bytes/s required "
                                                    "after the first %4 s (the minimum rate limit)")
                                         .arg(state->received)
-                                        .arg(elapsed / 1000.0, 0, 'f', 1)
+                                        .arg(double(elapsed) / 1000.0, 0, 'f', 1)
                                         .arg(rate)
                                         .arg(grace / 1000.0));
                          });
