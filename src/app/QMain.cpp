@@ -5,12 +5,14 @@
 #include "app/MetadataInitializer.h"
 #include "core/GlobalLogger.h"
 #include "platform/KestrinDriversHelper.h"
+#include "platform/NewsImageAccess.h"
 #include "platform/PlatformFactories.h"
 #include "platform/TerminationSignals.h"
 #include "utils/Utils.h"
 
 #include <QQmlApplicationEngine>
 #include <QQmlContext>
+#include <QQmlNetworkAccessManagerFactory>
 #include <QQuickWindow>
 #include <QUrl>
 
@@ -56,6 +58,13 @@ void SetApplicationIdentity()
     QCoreApplication::setApplicationVersion(
         QStringLiteral("%1.%2.%3").arg(VELMOR_VERSION_MAJOR).arg(VELMOR_VERSION_MINOR).arg(VELMOR_VERSION_PATCH));
 }
+
+// What the interface loads from the network (the news pictures) is fetched under the same rules
+// as every other download.
+class RuledNetworkAccessFactory final : public QQmlNetworkAccessManagerFactory {
+public:
+    QNetworkAccessManager* create(QObject* parent) override { return new Platform::NewsImageAccess(parent); }
+};
 
 } // namespace
 
@@ -104,7 +113,9 @@ int qMain(int argc, char** argv)
 
     // Outlives the engine, which holds it until the end.
     IncubationPacer incubationPacer;
+    RuledNetworkAccessFactory networkAccess;
     QQmlApplicationEngine engine;
+    engine.setNetworkAccessManagerFactory(&networkAccess);
     engine.rootContext()->setContextProperty(QStringLiteral("App"), &app);
     engine.addImportPath(QString::fromLatin1(QmlImportPath));
     engine.load(QUrl(QString::fromLatin1(MainComponentUrl)));

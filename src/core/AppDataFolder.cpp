@@ -3,9 +3,14 @@
 #include <QDir>
 #include <QStandardPaths>
 
-QString AppDataFilePath(const QString& name)
+QString AppDataFolder()
 {
     QDir folder(QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation));
     folder.mkpath(QStringLiteral("."));
-    return folder.absoluteFilePath(name);
+    return folder.absolutePath();
+}
+
+QString AppDataFilePath(const QString& name)
+{
+    return QDir(AppDataFolder()).absoluteFilePath(name);
 }

@@ -1,6 +1,7 @@
 #include "core/GlobalLogger.h"
 
 #include "core/AppDataFolder.h"
+#include "core/SafeFile.h"
 #include "utils/Utils.h"
 
 #include <QCoreApplication>
@@ -9,7 +10,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <QStringList>
 
 #include <algorithm>
@@ -36,11 +36,13 @@ const char* Prefix(QtMsgType type)
     return "        ";
 }
 
-// Characters that would end the line, or move or hide text, when the log is read: the C0 and C1
-// controls, DEL and the Unicode line and paragraph separators.
+// Characters that would end the line, or move, reorder or hide text, when the log is read: the C0
+// and C1 controls, DEL, the Unicode line and paragraph separators and the invisible formatting
+// characters (bidi embeddings, overrides and isolates, zero-width characters, the byte order mark).
 bool IsControl(char16_t c)
 {
-    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029;
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029 ||
+           QChar::category(char32_t(c)) == QChar::Other_Format;
 }
 
 // Messages carry text from servers, files and the headset; written as it is, a newline in it would
@@ -244,8 +246,13 @@ void GlobalLogger::message(QtMsgType type, const char* format, ...) const
 {
     va_list args;
     va_start(args, format);
-    QString text = QString::vasprintf(format, args);
+    const QString text = QString::vasprintf(format, args);
     va_end(args);
+    message(type, text);
+}
+
+void GlobalLogger::message(QtMsgType type, QString text) const
+{
     EscapeControls(text);
 
     // Everything but the write itself happens outside the lock.
@@ -312,8 +319,9 @@ bool GlobalLogger::saveLogs(const QString& path)
 
     // Written aside and moved into place only when complete, so a failed export never leaves a
     // truncated bundle where an earlier one was.
-    QSaveFile out(path);
-    if (!out.open(QIODevice::WriteOnly) || out.write(bundle) != bundle.size())
-        return false;
-    return out.commit();
+    QString error;
+    if (WriteFileWhole(path, bundle, error))
+        return true;
+    message(QtWarningMsg, "Cannot save the logs: %s", qUtf8Printable(error));
+    return false;
 }

@@ -17,8 +17,9 @@
 // that never sets the names writes no log file at all.
 //
 // Each line is handed to the system as it is logged (one write, no buffer of the process's own), so
-// a crash or a kill loses none. Control characters in a message (newlines included) are written as
-// escapes ("\n", "\x1b"), so every message stays one line. Usable from any thread.
+// a crash or a kill loses none. Control characters in a message (newlines and NUL included) and
+// invisible formatting characters (bidi controls) are written as escapes ("\n", "\x00",
+// "\u202e"), so every message stays one line that reads as it is stored. Usable from any thread.
 class GlobalLogger {
 public:
     // The process-wide logger. It stays usable while other statics are destroyed at exit.
@@ -31,6 +32,9 @@ public:
     GlobalLogger& operator=(const GlobalLogger&) = delete;
 
     void message(QtMsgType type, const char* format, ...) const Q_ATTRIBUTE_FORMAT_PRINTF(3, 4);
+    // A message that is ready as it is. Text from outside (a server, a file) is best logged this
+    // way: a "%s" argument would end at its first NUL character, this keeps every character.
+    void message(QtMsgType type, QString text) const;
 
     // Writes the newest log files into one bundle at `path`; false (and `path` untouched) when no
     // file could be read, or when the bundle could not be written completely.

@@ -2,7 +2,10 @@
 
 #include "core/AppDataFolder.h"
 #include "core/GlobalLogger.h"
+#include "core/SafeFile.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 
 #include <algorithm>
@@ -10,6 +13,43 @@
 namespace {
 
 const char* const c_key_eq_names = "eq_names";
+
+// The settings file, made safe to open: a link in its place is replaced by a plain file with the
+// same content (settings are never written through a link), and anything else that is not a
+// plain file (a FIFO would block the read for good) is left alone and the settings are kept in
+// memory for this run: an empty path.
+QString SettingsPath()
+{
+    QString path = AppDataFilePath(QStringLiteral("settings.ini"));
+    const QFileInfo info(path);
+    if (info.isSymLink()) {
+        QByteArray bytes;
+        QFile target(path);
+        QString error;
+        if (info.isFile() && OpenRegularFile(target, error))
+            bytes = target.readAll();
+        target.close();
+        if (!QFile::remove(path) || (!bytes.isEmpty() && !WriteFileWhole(path, bytes, error, AppDataFolder()))) {
+            GlobalLogger::Instance()->message(QtWarningMsg,
+                                              "The settings file %s is a link to %s that cannot be replaced (%s); "
+                                              "settings are kept for this run only",
+                                              qUtf8Printable(path), qUtf8Printable(info.symLinkTarget()),
+                                              qUtf8Printable(error));
+            return QString();
+        }
+        GlobalLogger::Instance()->message(QtWarningMsg,
+                                          "The settings file %s was a link to %s; it is replaced by a plain file",
+                                          qUtf8Printable(path), qUtf8Printable(info.symLinkTarget()));
+        return path;
+    }
+    QString error;
+    if (!IsAbsentOrRegularFile(path, error)) {
+        GlobalLogger::Instance()->message(
+            QtWarningMsg, "Settings file refused: %s; settings are kept for this run only", qUtf8Printable(error));
+        return QString();
+    }
+    return path;
+}
 
 // Caches and writes a changed value; true when it changed. An unknown property is logged and
 // changes nothing.
@@ -35,7 +75,7 @@ bool StoreIfChanged(QSettings& settings, const std::unordered_map<Property, cons
 
 Preferences::Preferences(QObject* parent)
     : QObject(parent)
-    , m_settings(new QSettings(AppDataFilePath(QStringLiteral("settings.ini")), QSettings::IniFormat, this))
+    , m_settings(new QSettings(SettingsPath(), QSettings::IniFormat, this))
 {
     m_boolKeys = {
         {BoolProperty::license_accepted, "license_accepted"},

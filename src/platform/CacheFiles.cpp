@@ -1,9 +1,9 @@
 #include "platform/CacheFiles.h"
 
+#include "core/GlobalLogger.h"
+#include "core/SafeFile.h"
+
 #include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
-#include <QStorageInfo>
 
 namespace Platform {
 
@@ -20,31 +20,19 @@ bool IsPlainFileName(const QString& name)
     return true;
 }
 
-QString DescribeWriteFailure(const QFileDevice& file)
-{
-    // The system's own words for a full disk vary, and a failed commit may carry none at all.
-    const QStorageInfo storage(QFileInfo(file.fileName()).absolutePath());
-    if (storage.isValid() && storage.bytesAvailable() < qint64(1024) * 1024)
-        return QStringLiteral("cannot write %1: the disk is full (%2 bytes free; %3)")
-            .arg(file.fileName())
-            .arg(storage.bytesAvailable())
-            .arg(file.errorString());
-    return QStringLiteral("cannot write %1: %2").arg(file.fileName(), file.errorString());
-}
-
-bool WriteDownloadPiece(std::unique_ptr<QSaveFile>& file, const QString& path, const QByteArray& piece,
-                        QString& problem)
+bool WriteDownloadPiece(std::unique_ptr<SafeFile>& file, const QString& path, const QString& confinedTo,
+                        const QByteArray& piece, QString& problem)
 {
     if (!file) {
-        file = std::make_unique<QSaveFile>(path);
-        if (!file->open(QIODevice::WriteOnly)) {
-            problem = DescribeWriteFailure(*file);
+        file = std::make_unique<SafeFile>(path, confinedTo);
+        if (!file->open()) {
+            problem = file->errorString();
             file.reset();
             return false;
         }
     }
-    if (file->write(piece) != piece.size()) {
-        problem = DescribeWriteFailure(*file);
+    if (!file->write(piece)) {
+        problem = file->errorString();
         return false;
     }
     return true;
@@ -53,7 +41,14 @@ bool WriteDownloadPiece(std::unique_ptr<QSaveFile>& file, const QString& path, c
 bool ReadCacheMarker(const QDir& folder, const QString& name, QByteArray& out, qint64 maxSize)
 {
     QFile file(folder.absoluteFilePath(name));
-    if (!file.open(QIODevice::ReadOnly) || file.size() > maxSize)
+    QString error;
+    bool missing = false;
+    if (!OpenRegularFile(file, error, &missing)) {
+        if (!missing)
+            GlobalLogger::Instance()->message(QtWarningMsg, "Cannot read the cache marker: %s", qUtf8Printable(error));
+        return false;
+    }
+    if (file.size() > maxSize)
         return false;
     // A file that grows while it is read is cut at the limit, and then too large.
     QByteArray bytes = file.read(maxSize + 1);
@@ -63,13 +58,14 @@ bool ReadCacheMarker(const QDir& folder, const QString& name, QByteArray& out, q
     return true;
 }
 
-CacheFileSet::CacheFileSet(const QDir& folder, const QString& marker)
+CacheFileSet::CacheFileSet(const QDir& folder, const QString& marker, const QString& confinedTo)
     : m_folder(folder)
     , m_marker(marker)
+    , m_confinedTo(confinedTo.isEmpty() ? folder.absolutePath() : confinedTo)
 {
 }
 
-CacheFileSet::~CacheFileSet() = default; // uncommitted QSaveFiles remove their temporary files
+CacheFileSet::~CacheFileSet() = default; // uncommitted files remove their temporary files
 
 bool CacheFileSet::add(const QString& name, const QByteArray& bytes)
 {
@@ -80,17 +76,16 @@ bool CacheFileSet::add(const QString& name, const QByteArray& bytes)
         m_error = QStringLiteral("nothing to write to %1").arg(path);
         return false;
     }
-    auto file = std::make_unique<QSaveFile>(path);
-    if (!file->open(QIODevice::WriteOnly) || file->write(bytes) != bytes.size() || !file->flush()) {
-        m_error = DescribeWriteFailure(*file);
-        file->cancelWriting();
+    auto file = std::make_unique<SafeFile>(path, m_confinedTo);
+    if (!file->open() || !file->write(bytes) || !file->flush()) {
+        m_error = file->errorString();
         return false;
     }
     m_files.push_back(std::move(file));
     return true;
 }
 
-bool CacheFileSet::adopt(std::unique_ptr<QSaveFile> file)
+bool CacheFileSet::adopt(std::unique_ptr<SafeFile> file)
 {
     if (!m_error.isEmpty())
         return false;
@@ -99,7 +94,7 @@ bool CacheFileSet::adopt(std::unique_ptr<QSaveFile> file)
         return false;
     }
     if (!file->flush()) {
-        m_error = DescribeWriteFailure(*file);
+        m_error = file->errorString();
         return false;
     }
     m_files.push_back(std::move(file));
@@ -117,7 +112,7 @@ bool CacheFileSet::commit()
     }
     for (auto& file : m_files) {
         if (!file->commit()) {
-            m_error = DescribeWriteFailure(*file);
+            m_error = file->errorString();
             m_files.clear(); // the rest are discarded
             return false;
         }

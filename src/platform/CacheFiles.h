@@ -2,14 +2,12 @@
 
 #include <QByteArray>
 #include <QDir>
-#include <QSaveFile>
 #include <QString>
 
 #include <memory>
 #include <vector>
 
-class QFileDevice;
-class QSaveFile;
+class SafeFile;
 
 namespace Platform {
 
@@ -18,16 +16,15 @@ namespace Platform {
 // Names that come from a server or from a cache file are checked with it before they are used.
 bool IsPlainFileName(const QString& name);
 
-// Plain words for a file that could not be written or saved, a full disk above all.
-QString DescribeWriteFailure(const QFileDevice& file);
-
 // Writes one piece of a download as it arrives into `file`, which is opened on `path` with the
-// first piece; false with `problem` set when the file cannot be opened or written.
-bool WriteDownloadPiece(std::unique_ptr<QSaveFile>& file, const QString& path, const QByteArray& piece,
-                        QString& problem);
+// first piece (never through a link, never outside `confinedTo`); false with `problem` set when
+// the file cannot be opened or written.
+bool WriteDownloadPiece(std::unique_ptr<SafeFile>& file, const QString& path, const QString& confinedTo,
+                        const QByteArray& piece, QString& problem);
 
 // Reads a small marker file of the download cache ("ver", "fw_ver"); false when it cannot be
-// opened or is larger than `maxSize` bytes, which makes the cache count as empty.
+// opened, is not a plain file (a FIFO is never read) or is larger than `maxSize` bytes, which
+// makes the cache count as empty.
 bool ReadCacheMarker(const QDir& folder, const QString& name, QByteArray& out, qint64 maxSize = 1000);
 
 // Replaces a set of files in one folder so that no reader ever finds one of them half written.
@@ -38,7 +35,9 @@ bool ReadCacheMarker(const QDir& folder, const QString& name, QByteArray& out, q
 // behind.
 class CacheFileSet {
 public:
-    CacheFileSet(const QDir& folder, const QString& marker);
+    // Files are written only inside `confinedTo` (by default `folder` itself), never through a
+    // link (see SafeFile).
+    CacheFileSet(const QDir& folder, const QString& marker, const QString& confinedTo = QString());
     ~CacheFileSet();
     CacheFileSet(const CacheFileSet&) = delete;
     CacheFileSet& operator=(const CacheFileSet&) = delete;
@@ -46,7 +45,7 @@ public:
     // Writes `bytes` into a temporary file beside `name`. An empty content counts as a failure.
     bool add(const QString& name, const QByteArray& bytes);
     // Takes a file of this folder that was written as it downloaded; it must hold something.
-    bool adopt(std::unique_ptr<QSaveFile> file);
+    bool adopt(std::unique_ptr<SafeFile> file);
     // Renames every staged file over its target; false when anything before failed or when the
     // old marker or a rename fails (the marker is then absent, so the set counts as not saved).
     bool commit();
@@ -56,7 +55,8 @@ public:
 private:
     QDir m_folder;
     QString m_marker;
-    std::vector<std::unique_ptr<QSaveFile>> m_files;
+    QString m_confinedTo;
+    std::vector<std::unique_ptr<SafeFile>> m_files;
     QString m_error;
 };
 

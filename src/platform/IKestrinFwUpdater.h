@@ -43,6 +43,10 @@ signals:
     void sigProgressChanged();
 };
 
+// Whether this system can install firmware at all (the chip vendor's update library is there);
+// checking for firmware and caching it do not depend on it.
+bool IsKestrinFwInstallSupported();
+
 // The updater of this platform for the image at `fwPath`, stopping and restarting `bus` around
 // the update.
 std::unique_ptr<IKestrinFwUpdater> CreateKestrinFwUpdater(const QString& fwPath, IHwBus& bus);

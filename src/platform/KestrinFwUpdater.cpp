@@ -524,6 +524,12 @@ bool DesktopKestrinFwUpdater::prepareLocalFile(const QString& fwPath)
     return true;
 }
 
+bool IsKestrinFwInstallSupported()
+{
+    static const bool supported = CreateKestrinDfuLibrary()->isAvailable();
+    return supported;
+}
+
 std::unique_ptr<IKestrinFwUpdater> CreateKestrinFwUpdater(const QString& fwPath, IHwBus& bus)
 {
     // The nearest to a machine-wide data folder that a user's process may write to.

@@ -35,8 +35,6 @@ const QLatin1String c_key_link("link");
 const QLatin1String c_key_firmwares("firmwares");
 
 const QLatin1String c_app_update_folder("app_update");
-const QLatin1String c_app_marker("ver");
-const QLatin1String c_fw_marker("fw_ver");
 // The slot of the installer among the app channel's downloads.
 const QLatin1String c_installer("installer");
 
@@ -64,7 +62,8 @@ UpdateChannel::Traits FirmwareTraits(DeviceType type)
     const QString name = Enumer<DeviceType>::NameOrNull(type);
     UpdateChannel::Traits traits;
     traits.folder = name;
-    traits.marker = c_fw_marker;
+    traits.marker = NetworkUpdater::FirmwareMarkerName;
+    traits.recordFiles = true;
     traits.savedLine = name + QLatin1String(" FW version %1 is already saved");
     traits.arrivedLine = name + QLatin1String(" FW version %1 found");
     traits.savingLine = QLatin1String("Saving ") + name + QLatin1String(" FW version %1 to disk %2");
@@ -98,8 +97,6 @@ NetworkUpdater::NetworkUpdater(const Endpoints& endpoints, QObject* parent)
     , m_app(m_fetcher, appTraits())
     , m_solvarine(m_fetcher, solvarineTraits())
 {
-    m_fetcher.manager()->setTransferTimeout(DefaultTransferTimeoutMs);
-
     // After an installed update the running version's installer is of no further use.
     QString savedName;
     if (isAppUpdateSaved(QCoreApplication::applicationVersion(), savedName))
@@ -120,7 +117,7 @@ UpdateChannel::Traits NetworkUpdater::appTraits()
 {
     UpdateChannel::Traits traits;
     traits.folder = c_app_update_folder;
-    traits.marker = c_app_marker;
+    traits.marker = AppMarkerName;
     traits.savedLine = QStringLiteral("App update version %1 is already saved");
     traits.arrivedLine = QStringLiteral("App update version %1 downloaded");
     traits.savingLine = QStringLiteral("Saving app update version %1 to disk %2");
@@ -303,7 +300,7 @@ void NetworkUpdater::onAppManifest(const QByteArray& body)
         m_app.settleSaved();
     } else {
         deleteSavedAppUpdate();
-        GlobalLogger::Instance()->message(QtDebugMsg, "App update version %s found", qUtf8Printable(m_app.version));
+        GlobalLogger::Instance()->message(QtDebugMsg, QStringLiteral("App update version %1 found").arg(m_app.version));
         m_app.setStatus(UpdateStatus::Found);
     }
 }
@@ -335,10 +332,15 @@ void NetworkUpdater::downloadAppUpdate()
 
 void NetworkUpdater::checkForNotifications()
 {
+    if (m_newsReply && !m_newsReply->isFinished()) {
+        GlobalLogger::Instance()->message(QtDebugMsg, "A news check runs already; no other is started");
+        return;
+    }
     QNetworkReply* reply = m_fetcher.get(
         QUrl(m_endpoints.software + QLatin1String(c_path_notifications), QUrl::TolerantMode), "news feed");
     if (!reply)
         return;
+    m_newsReply = reply; // cleared when the reply is deleted, at its end
     m_fetcher.handle(reply, UpdateFetcher::Body{"news feed", m_limits.feed, nullptr},
                      UpdateFetcher::Steps{[] { return true; }, nullptr, nullptr,
                                           [this](QNetworkReply*, const QByteArray& body) {

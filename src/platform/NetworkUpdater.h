@@ -8,6 +8,7 @@
 #include <QJsonObject>
 #include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QSslConfiguration>
 #include <QString>
 #include <QStringList>
@@ -72,14 +73,14 @@ public:
     };
 
     // Time without any data after which a request is given up.
-    static constexpr int DefaultTransferTimeoutMs = 30000;
+    static constexpr int DefaultTransferTimeoutMs = UpdateFetcher::DefaultIdleTimeoutMs;
 
     // The largest body accepted of each kind, in bytes.
     struct SizeLimits {
         qint64 manifest = qint64(256) * 1024;          // app descriptor, firmware manifests, rollback lists
         qint64 feed = qint64(1024) * 1024;             // the news feed
         qint64 image = qint64(64) * 1024 * 1024;       // one headset firmware image
-        qint64 serialImage = 1000000;                  // the serial device's image (the cache takes no larger)
+        qint64 serialImage = 1000000;                  // the serial device's image
         qint64 installer = qint64(1024) * 1024 * 1024; // the application's installer
     };
 
@@ -95,6 +96,8 @@ public:
     void setSslConfiguration(const QSslConfiguration& configuration);
     // Time without any data after which a request fails; 0 waits for ever.
     void setTransferTimeout(int milliseconds);
+    // The average rate every body must keep up once `graceMs` have passed; 0 waits for ever.
+    void setMinimumRate(int graceMs, qint64 bytesPerSecond) { m_fetcher.setMinimumRate(graceMs, bytesPerSecond); }
     void setSizeLimits(const SizeLimits& limits) { m_limits = limits; }
 
     // Requests. Each does nothing when its item already has a check or download running.
@@ -130,6 +133,8 @@ public:
     static bool IsKestrinRollbackSupported(DeviceType type) { return IsLikeKestrin(type); }
 
     // Cache file names.
+    static constexpr QLatin1StringView AppMarkerName{"ver"};         // version and installer name
+    static constexpr QLatin1StringView FirmwareMarkerName{"fw_ver"}; // version and image records
     static QString getFwFileName(KestrinHwType hwType);
     static QString getSolvarineFwFileName();
 
@@ -191,6 +196,7 @@ private:
     QByteArray m_solvarineImage; // the cached image, once found in the cache
     QUrl m_solvarineLink;
     QList<Notification> m_notifications;
+    QPointer<QNetworkReply> m_newsReply; // the news check running, if any
 };
 
 } // namespace Platform

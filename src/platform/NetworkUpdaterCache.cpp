@@ -5,6 +5,7 @@
 
 #include "platform/NetworkUpdater.h"
 
+#include "core/SafeFile.h"
 #include "platform/CacheFiles.h"
 
 #include <QFile>
@@ -14,10 +15,7 @@ namespace Platform {
 
 namespace {
 
-const QLatin1String c_app_marker("ver");
 const QLatin1String c_solvarine_image("fw.ldr");
-
-constexpr qint64 MaxSolvarineImageSize = 1000000;
 
 // The version and installer name recorded in "ver"; false unless "ver" is readable and holds at
 // least both lines.
@@ -37,7 +35,8 @@ bool ReadAppMarker(UpdateChannel& channel, QByteArray& version, QString& fileNam
 // A name read from "ver" that is a file of the folder; a name that leads out of it is never followed.
 bool IsCachedInstaller(const QDir& dir, const QString& name)
 {
-    return IsPlainFileName(name) && name != c_app_marker && QFileInfo(dir.absoluteFilePath(name)).isFile();
+    return IsPlainFileName(name) && name != NetworkUpdater::AppMarkerName &&
+           QFileInfo(dir.absoluteFilePath(name)).isFile();
 }
 
 } // namespace
@@ -76,7 +75,7 @@ void NetworkUpdater::deleteSavedAppUpdate()
     if (!IsCachedInstaller(dir, name))
         return;
     if (dir.remove(name))
-        dir.remove(c_app_marker);
+        dir.remove(AppMarkerName);
 }
 
 bool NetworkUpdater::readAppUpdateFilePath(QString& out)
@@ -91,28 +90,25 @@ bool NetworkUpdater::readAppUpdateFilePath(QString& out)
 
 bool NetworkUpdater::isKestrinFwSaved(DeviceType type, const QString& version)
 {
-    UpdateChannel& channel = record(type)->channel;
-    if (!channel.markerNames(version))
-        return false;
-    const QDir dir = channel.dir();
-    for (KestrinHwType hwType : Enumer<KestrinHwType>::Values()) {
-        if (!QFileInfo(dir.absoluteFilePath(getFwFileName(hwType))).isFile())
-            return false;
-    }
-    return true;
+    QStringList names;
+    for (KestrinHwType hwType : Enumer<KestrinHwType>::Values())
+        names << getFwFileName(hwType);
+    return record(type)->channel.cacheHolds(version, names);
 }
 
 // ---- Serial-device firmware ----
 
 bool NetworkUpdater::isSolvarineFwSaved(const QString& version)
 {
-    if (!m_solvarine.markerNames(version))
+    if (!m_solvarine.cacheHolds(version, {c_solvarine_image}))
         return false;
     QFile image(m_solvarine.dir().absoluteFilePath(c_solvarine_image));
-    if (!image.open(QIODevice::ReadOnly) || image.size() < 1 || image.size() > MaxSolvarineImageSize)
+    QString error;
+    const qint64 limit = m_limits.serialImage;
+    if (!OpenRegularFile(image, error) || image.size() < 1 || image.size() > limit)
         return false;
-    const QByteArray bytes = image.read(MaxSolvarineImageSize + 1);
-    if (bytes.isEmpty() || bytes.size() > MaxSolvarineImageSize)
+    const QByteArray bytes = image.read(limit + 1);
+    if (bytes.isEmpty() || bytes.size() > limit)
         return false;
     m_solvarineImage = bytes;
     return true;

@@ -1,13 +1,16 @@
 #include "platform/UpdateChannel.h"
 
+#include "core/AppDataFolder.h"
 #include "core/GlobalLogger.h"
+#include "core/SafeFile.h"
 #include "platform/CacheFiles.h"
 #include "utils/Utils.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QNetworkReply>
-#include <QStandardPaths>
 
+#include <algorithm>
 #include <utility>
 
 namespace Platform {
@@ -20,7 +23,7 @@ UpdateChannel::UpdateChannel(UpdateFetcher& fetcher, Traits traits)
 
 void UpdateChannel::log(QtMsgType type, const QString& line) const
 {
-    GlobalLogger::Instance()->message(type, "%s", qUtf8Printable(line));
+    GlobalLogger::Instance()->message(type, line);
 }
 
 void UpdateChannel::setStatus(UpdateStatus status)
@@ -118,7 +121,7 @@ const UpdateChannel::Slot* UpdateChannel::slot(const QString& key) const
 void UpdateChannel::addFile(const QString& key)
 {
     if (!slot(key))
-        m_slots.push_back(Slot{key, nullptr, false, nullptr});
+        m_slots.push_back(Slot{key, nullptr, false, nullptr, nullptr});
 }
 
 QString UpdateChannel::downloadedName(const QString& key) const
@@ -167,6 +170,7 @@ bool UpdateChannel::write(const File& file, QNetworkReply* reply, const QByteArr
         return false;
     }
     QString path;
+    QString confinedTo;
     if (!s->file) {
         // A name that comes from a server never leads out of the folder or over the marker.
         const QString name = file.fileName ? file.fileName(reply) : file.key;
@@ -174,9 +178,17 @@ bool UpdateChannel::write(const File& file, QNetworkReply* reply, const QByteArr
             problem = QStringLiteral("its URL names no usable file name");
             return false;
         }
-        path = dir().absoluteFilePath(name);
+        const QDir folder = dir();
+        folder.mkpath(QStringLiteral("."));
+        path = folder.absoluteFilePath(name);
+        confinedTo = AppDataFolder();
     }
-    return WriteDownloadPiece(s->file, path, piece, problem);
+    if (!WriteDownloadPiece(s->file, path, confinedTo, piece, problem))
+        return false;
+    if (!s->digest)
+        s->digest = std::make_unique<QCryptographicHash>(QCryptographicHash::Sha256);
+    s->digest->addData(piece);
+    return true;
 }
 
 void UpdateChannel::onFileArrived(const File& file, QNetworkReply* reply)
@@ -192,7 +204,7 @@ void UpdateChannel::onFileArrived(const File& file, QNetworkReply* reply)
     }
     // A full disk shows here at the latest, before the other files are waited for.
     if (!s->file->flush()) {
-        log(QtWarningMsg, QStringLiteral("Cannot save the %1: %2").arg(file.label, DescribeWriteFailure(*s->file)));
+        log(QtWarningMsg, QStringLiteral("Cannot save the %1: %2").arg(file.label, s->file->errorString()));
         fail();
         return;
     }
@@ -217,10 +229,14 @@ bool UpdateChannel::save()
 {
     if (m_status != UpdateStatus::Downloaded || version.isEmpty() || m_slots.empty())
         return false;
-    const QByteArray marker = m_traits.markerContent ? m_traits.markerContent() : version.toLatin1();
-    CacheFileSet files(dir(), m_traits.marker);
-    for (Slot& s : m_slots)
+    QByteArray marker = m_traits.markerContent ? m_traits.markerContent() : version.toLatin1();
+    CacheFileSet files(dir(), m_traits.marker, AppDataFolder());
+    for (Slot& s : m_slots) {
+        if (m_traits.recordFiles && s.file && s.digest)
+            marker += '\n' + QFileInfo(s.file->fileName()).fileName().toUtf8() + ' ' +
+                      QByteArray::number(s.file->size()) + ' ' + s.digest->result().toHex();
         files.adopt(std::move(s.file));
+    }
     files.add(m_traits.marker, marker);
     const bool saved = files.commit();
     if (!saved)
@@ -232,9 +248,7 @@ bool UpdateChannel::save()
 QDir UpdateChannel::dir()
 {
     if (!m_dir)
-        m_dir = QDir(QDir(QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation))
-                         .absoluteFilePath(m_traits.folder));
-    m_dir->mkpath(QStringLiteral("."));
+        m_dir = QDir(QDir(AppDataFolder()).absoluteFilePath(m_traits.folder));
     return *m_dir;
 }
 
@@ -243,10 +257,35 @@ bool UpdateChannel::readMarker(QByteArray& out)
     return ReadCacheMarker(dir(), m_traits.marker, out);
 }
 
-bool UpdateChannel::markerNames(const QString& wanted)
+bool UpdateChannel::cacheHolds(const QString& wanted, const QStringList& names)
 {
     QByteArray saved;
-    return readMarker(saved) && QString::fromLatin1(saved) == wanted;
+    if (!readMarker(saved))
+        return false;
+    const QList<QByteArray> lines = saved.split('\n');
+    if (QString::fromLatin1(lines.first()) != wanted)
+        return false;
+    for (const QString& name : names) {
+        const QByteArray prefix = name.toUtf8() + ' ';
+        const auto record = std::find_if(lines.cbegin() + 1, lines.cend(),
+                                         [&prefix](const QByteArray& line) { return line.startsWith(prefix); });
+        const QList<QByteArray> fields = record == lines.cend() ? QList<QByteArray>() : record->split(' ');
+        QFile file(dir().absoluteFilePath(name));
+        QString error;
+        bool matches =
+            fields.size() == 3 && OpenRegularFile(file, error) && QByteArray::number(file.size()) == fields[1];
+        if (matches) {
+            QCryptographicHash digest(QCryptographicHash::Sha256);
+            matches = digest.addData(&file) && digest.result().toHex() == fields[2];
+        }
+        if (!matches) {
+            log(QtDebugMsg, QStringLiteral("The cached %1 of version %2 does not match what was saved; it is fetched "
+                                           "again")
+                                .arg(name, wanted));
+            return false;
+        }
+    }
+    return true;
 }
 
 } // namespace Platform

@@ -1,12 +1,14 @@
 #pragma once
 
+#include "core/SafeFile.h"
 #include "platform/UpdateChannelFetch.h"
 
 #include <QByteArray>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QPointer>
-#include <QSaveFile>
 #include <QString>
+#include <QStringList>
 #include <QUrl>
 
 #include <cstdint>
@@ -55,6 +57,9 @@ public:
         std::function<void()> arrived;
         // The marker's content when they are saved; by default the version in Latin-1.
         std::function<QByteArray()> markerContent;
+        // The marker also records each file, a line "<name> <size> <SHA-256 in hex>" after the
+        // content, so that a cache whose files changed is fetched again (see cacheHolds()).
+        bool recordFiles = false;
         // Emits the item's change signal.
         std::function<void()> notify;
         // Forgets what the item read from its manifest, when it fails.
@@ -120,12 +125,14 @@ public:
     // The name of the downloaded file of slot `key`, or an empty string.
     QString downloadedName(const QString& key) const;
 
-    // The cache folder, made when missing.
+    // The cache folder; it is made when a file is written into it.
     QDir dir();
     // The marker's content; false when it is missing or larger than a marker can be.
     bool readMarker(QByteArray& out);
-    // True when the marker names exactly `version`.
-    bool markerNames(const QString& wanted);
+    // True when the marker names exactly `version` on its first line and records each of `names`
+    // with the size and SHA-256 digest the file in the folder has. A marker of an older run that
+    // records no files matches nothing, so its version is fetched again.
+    bool cacheHolds(const QString& wanted, const QStringList& names);
 
     QString version; // of the manifest the item read last
 
@@ -134,9 +141,10 @@ private:
     // first data, and whether all of it arrived.
     struct Slot {
         QString key;
-        std::unique_ptr<QSaveFile> file;
+        std::unique_ptr<SafeFile> file;
         bool complete = false;
         QPointer<QNetworkReply> reply;
+        std::unique_ptr<QCryptographicHash> digest; // of what was written
     };
 
     Slot* slot(const QString& key);
@@ -153,7 +161,7 @@ private:
     UpdateStatus m_status = UpdateStatus::None;
     uint64_t m_generation = 0;
     bool m_recheck = false;
-    std::optional<QDir> m_dir; // made on first use
+    std::optional<QDir> m_dir; // found on first use, made on first write
     std::vector<Slot> m_slots; // in the order the files are saved
 };
 

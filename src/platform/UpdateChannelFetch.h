@@ -19,7 +19,10 @@ namespace Platform {
 //
 // Only https links are followed, whatever a manifest names. Every body has a size limit and a
 // download stops as soon as it passes it; a binary body counts as complete only when the server
-// announced its length (or ended its chunked encoding) and every byte came.
+// announced its length (or ended its chunked encoding) and every byte came. Invalid or conflicting
+// lengths are refused, and so is a binary body that is a document (an HTML or JSON page by its
+// Content-Type or first bytes). Every request ends: after some time without data (the idle
+// limit), and once its grace time is over, when its average rate falls below a minimum.
 //
 // The reply handlers run with the owner as their context object, so none runs after the owner is
 // gone. GUI thread only.
@@ -48,6 +51,14 @@ public:
     // The access manager is made a child of `owner`, so that its replies are the owner's
     // descendants.
     explicit UpdateFetcher(QObject* owner);
+
+    // The deadlines of every request: no data for the manager's transfer timeout (the idle
+    // limit), or less than `minBytesPerSecond` on average once `graceMs` have passed. 0 turns the
+    // rate limit off.
+    static constexpr int DefaultIdleTimeoutMs = 30000;
+    static constexpr int DefaultGraceMs = 30000;
+    static constexpr qint64 DefaultMinBytesPerSecond = 1024;
+    void setMinimumRate(int graceMs, qint64 minBytesPerSecond);
     UpdateFetcher(const UpdateFetcher&) = delete;
     UpdateFetcher& operator=(const UpdateFetcher&) = delete;
 
@@ -78,6 +89,8 @@ private:
     QNetworkAccessManager* m_manager;
     std::optional<QSslConfiguration> m_sslConfiguration;
     QNetworkReply* m_handledReply = nullptr;
+    int m_graceMs = DefaultGraceMs;
+    qint64 m_minBytesPerSecond = DefaultMinBytesPerSecond;
 };
 
 } // namespace Platform

@@ -31,6 +31,7 @@ UIKesFwMediator::PlatformServices UIKesFwMediator::PlatformServices::Default()
     services.createDriversUninstaller = [] { return Platform::CreateKestrinDriversUninstaller(); };
     services.isAnyKestrinConnected = [] { return Platform::KestrinDriversHelper::IsAnyKestrinConnected(); };
     services.driverRemovalSupported = Platform::IKestrinDriversUninstaller::IsSupported();
+    services.fwInstallSupported = Platform::IsKestrinFwInstallSupported();
     return services;
 }
 

@@ -49,6 +49,8 @@ class UIKesFwMediator final : public QObject {
     Q_PROPERTY(bool fwMismatch READ isFwMismatch NOTIFY fwMismatchChanged)
     Q_PROPERTY(DrStatus drStatus READ getDrStatus NOTIFY drStatusChanged)
     Q_PROPERTY(bool canRemoveDriver READ canRemoveDriver CONSTANT)
+    // False where this system cannot install firmware; updates are still checked for and cached.
+    Q_PROPERTY(bool canInstallFw READ canInstallFw CONSTANT)
 
 public:
     // The first five are the firmware updater's own status numbers.
@@ -75,6 +77,7 @@ public:
         std::function<std::unique_ptr<Platform::IKestrinDriversUninstaller>()> createDriversUninstaller;
         std::function<bool()> isAnyKestrinConnected;
         bool driverRemovalSupported = false;
+        bool fwInstallSupported = true;
 
         static PlatformServices Default();
     };
@@ -98,6 +101,7 @@ public:
     bool isChecking() const { return m_checking; }
     bool isFwMismatch() const { return m_mismatch; }
     DrStatus getDrStatus() const { return m_drStatus; }
+    bool canInstallFw() const { return m_services.fwInstallSupported; }
     bool canRemoveDriver() const { return m_services.driverRemovalSupported; }
 
     // `remote`: the headset is updated through the dongle.

@@ -2,6 +2,7 @@
 
 #include "core/GlobalLogger.h"
 #include "core/Preferences.h"
+#include "core/SafeFile.h"
 #include "device_data/AncMode.h"
 #include "device_models/KestrinDeviceModel.h"
 #include "ui_models/UIKesEqBandsModel.h"
@@ -9,7 +10,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QtQml/qqml.h>
 
 #include <array>
@@ -329,21 +329,10 @@ bool UIKesSettingsMediator::saveEqToFile(const QUrl& fileUrl)
     for (const auto& band : bands)
         bytes.append(char(int8_t(band.getGain())));
 
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
+    QString error;
+    if (!WriteFileWhole(path, bytes, error)) {
         GlobalLogger::Instance()->message(QtWarningMsg, "Cannot save the EQ to %s: %s", qUtf8Printable(path),
-                                          qUtf8Printable(file.errorString()));
-        return false;
-    }
-    if (file.write(bytes) != bytes.size()) {
-        GlobalLogger::Instance()->message(QtWarningMsg, "Cannot save the EQ to %s: %s", qUtf8Printable(path),
-                                          qUtf8Printable(file.errorString()));
-        file.cancelWriting();
-        return false;
-    }
-    if (!file.commit()) {
-        GlobalLogger::Instance()->message(QtWarningMsg, "Cannot save the EQ to %s: %s", qUtf8Printable(path),
-                                          qUtf8Printable(file.errorString()));
+                                          qUtf8Printable(error));
         return false;
     }
     return true;

@@ -1,6 +1,8 @@
 #include "ui_mediators/UINotificationsMediator.h"
 
+#include "core/AppDataFolder.h"
 #include "core/GlobalLogger.h"
+#include "core/SafeFile.h"
 #include "platform/NetworkUpdater.h"
 #include "ui_mediators/UIAppMediator.h"
 #include "ui_models/UINotificationsModel.h"
@@ -10,7 +12,6 @@
 #include <QHash>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
 
 namespace UIMediators {
 
@@ -57,15 +58,21 @@ void UINotificationsMediator::loadCache()
     const QString path = Notification::GetFileLocation();
     QFile file(path);
     QList<Notification> list;
-    if (!file.exists()) {
-        GlobalLogger::Instance()->message(QtDebugMsg, "No notifications cache yet at %s", qUtf8Printable(path));
-    } else if (!file.open(QIODevice::ReadOnly)) {
-        GlobalLogger::Instance()->message(QtWarningMsg, "Cannot read the notifications cache %s: %s",
-                                          qUtf8Printable(path), qUtf8Printable(file.errorString()));
-        m_keepCache = true;
+    QString error;
+    bool missing = false;
+    if (!OpenRegularFile(file, error, &missing)) {
+        if (missing) {
+            GlobalLogger::Instance()->message(QtDebugMsg, "No notifications cache yet at %s", qUtf8Printable(path));
+        } else {
+            GlobalLogger::Instance()->message(QtWarningMsg, "Cannot read the notifications cache: %s",
+                                              qUtf8Printable(error));
+            m_keepCache = true;
+        }
     } else {
         const QByteArray bytes = file.readAll();
-        list = Notification::FromJson(bytes, true);
+        // An empty file is the cache of an empty drawer.
+        if (!bytes.trimmed().isEmpty())
+            list = Notification::FromJson(bytes, true);
         if (list.isEmpty() && IsUnreadableCache(bytes)) {
             GlobalLogger::Instance()->message(
                 QtWarningMsg, "The notifications cache %s is damaged; it is kept until a new feed arrives",
@@ -85,12 +92,10 @@ void UINotificationsMediator::saveCache() const
         return;
     }
     // Written aside and renamed over the old file, so that a failed write never leaves half a list.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(Notification::ToJson(m_model->getNotifications())) < 0 ||
-        !file.commit()) {
+    QString error;
+    if (!WriteFileWhole(path, Notification::ToJson(m_model->getNotifications()), error, AppDataFolder()))
         GlobalLogger::Instance()->message(QtWarningMsg, "Cannot write the notifications cache %s: %s",
-                                          qUtf8Printable(path), qUtf8Printable(file.errorString()));
-    }
+                                          qUtf8Printable(path), qUtf8Printable(error));
 }
 
 QObject* UINotificationsMediator::getNotificationsModel() const

@@ -148,6 +148,14 @@ private slots:
         QTest::newRow("delete") << QStringLiteral("a\x7f") << QStringLiteral("a\\x7f");
         QTest::newRow("next line (C1)") << QString::fromUtf16(u"a\u0085b") << QStringLiteral("a\\x85b");
         QTest::newRow("line separator") << QString::fromUtf16(u"a\u2028b\u2029") << QStringLiteral("a\\u2028b\\u2029");
+        QTest::newRow("NUL keeps the rest")
+            << QString::fromUtf16(u"1.0\u0000evil", 8) << QStringLiteral("1.0\\x00evil");
+        QTest::newRow("bidi override") << QString::fromUtf16(u"a\u202Etxt.exe\u202C")
+                                       << QStringLiteral("a\\u202etxt.exe\\u202c");
+        QTest::newRow("bidi isolates and marks")
+            << QString::fromUtf16(u"\u2066a\u2069\u200F\u061C") << QStringLiteral("\\u2066a\\u2069\\u200f\\u061c");
+        QTest::newRow("invisible characters")
+            << QString::fromUtf16(u"a\u200Bb\uFEFFc\u00AD\u2060") << QStringLiteral("a\\u200bb\\ufeffc\\xad\\u2060");
         QTest::newRow("plain text") << QString::fromUtf16(u"Kopfhörer \\ 100 % ✓")
                                     << QString::fromUtf16(u"Kopfhörer \\ 100 % ✓");
     }
@@ -157,7 +165,7 @@ private slots:
         QFETCH(QString, written);
         {
             GlobalLogger logger;
-            logger.message(QtWarningMsg, "Offered version %s.", qUtf8Printable(text));
+            logger.message(QtWarningMsg, QStringLiteral("Offered version %1.").arg(text));
             logger.message(QtDebugMsg, "next");
         }
         const QStringList lines = MessageLines(LogFolder() + "/" + Today + "-1.log");

@@ -2,9 +2,12 @@
 #include "support/TestAppData.h"
 
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <memory>
+
+#include <sys/stat.h>
 
 using Prop = Preferences::BoolProperty;
 
@@ -211,6 +214,48 @@ private slots:
         QVERIFY(again.getBool(Prop::license_accepted));
         QVERIFY(!again.getBool(Prop::minimize_to_tray));
         QCOMPARE(again.readKestrinEqNames(DeviceType::kestrin, KestrinHwType::ps_headset), QStringList{"A"});
+    }
+
+    // A link in place of the settings file is replaced by a plain file with the same settings; the
+    // file it pointed to is never written.
+    void linkedSettingsFileIsReplaced()
+    {
+        QTemporaryDir outside;
+        const QString target = outside.filePath("settings.ini");
+        {
+            QFile file(target);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("[General]\nlicense_accepted=true\n");
+        }
+        const QString path = TestSupport::AppDataPath("settings.ini");
+        QVERIFY(QDir().mkpath(TestSupport::AppDataPath()));
+        QVERIFY(QFile::link(target, path));
+        {
+            Preferences preferences;
+            QVERIFY(preferences.getBool(Preferences::BoolProperty::license_accepted));
+            preferences.setBool(Preferences::BoolProperty::minimize_to_tray, true);
+        }
+        QVERIFY(!QFileInfo(path).isSymLink());
+        QFile file(target);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray("[General]\nlicense_accepted=true\n"));
+        Preferences again;
+        QVERIFY(again.getBool(Preferences::BoolProperty::license_accepted));
+        QVERIFY(again.getBool(Preferences::BoolProperty::minimize_to_tray));
+    }
+
+    // A FIFO in place of the settings file is never opened: the settings start from their
+    // defaults and live in memory for the run.
+    void fifoSettingsFileIsRefused()
+    {
+        const QString path = TestSupport::AppDataPath("settings.ini");
+        QVERIFY(QDir().mkpath(TestSupport::AppDataPath()));
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        Preferences preferences;
+        QVERIFY(!preferences.getBool(Preferences::BoolProperty::license_accepted));
+        preferences.setBool(Preferences::BoolProperty::license_accepted, true);
+        QVERIFY(preferences.getBool(Preferences::BoolProperty::license_accepted));
+        QVERIFY(QFileInfo(path).exists() && !QFileInfo(path).isFile());
     }
 };
 

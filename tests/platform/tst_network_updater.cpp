@@ -1,5 +1,7 @@
 #include "core/GlobalLogger.h"
 #include "platform/NetworkUpdater.h"
+#include "support/FullDisk.h"
+#include "support/LogText.h"
 #include "support/TestAppData.h"
 
 #include "TestHttpServer.h"
@@ -7,9 +9,12 @@
 #include <QNetworkReply>
 #include <QProcess>
 #include <QStorageInfo>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <memory>
+
+#include <sys/stat.h>
 
 using Platform::NetworkUpdater;
 using Status = NetworkUpdater::Status;
@@ -18,6 +23,8 @@ using Fault = TestHttpServer::Fault;
 
 Q_DECLARE_METATYPE(DeviceType)
 Q_DECLARE_METATYPE(Fault)
+
+using TestSupport::LogText;
 
 namespace {
 
@@ -93,18 +100,11 @@ QStringList Files(const QString& folder)
 }
 
 // Set in the run of this program that diskFull() starts with a tiny file system on "kestrin".
-bool FullDiskRun()
+// The line of a firmware marker that records the file `name` holding `bytes`.
+QByteArray FileRecord(const QString& name, const QByteArray& bytes)
 {
-    return qEnvironmentVariableIsSet("VELMOR_TEST_FULL_DISK");
-}
-
-QString LogText()
-{
-    GlobalLogger::Instance()->message(QtWarningMsg, "-- test marker --"); // flushes what came before
-    // This run's file: the one written last.
-    const QDir logs(TestSupport::AppDataPath(QStringLiteral("Logs")));
-    const QStringList files = logs.entryList(QDir::Files, QDir::Time);
-    return files.isEmpty() ? QString() : QString::fromUtf8(ReadFile(logs.absoluteFilePath(files.first())));
+    return '\n' + name.toUtf8() + ' ' + QByteArray::number(bytes.size()) + ' ' +
+           QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex();
 }
 
 // The statuses an item reports each time it signals, in order.
@@ -166,7 +166,10 @@ class TestNetworkUpdater : public QObject {
     void verifyKestrinCache(DeviceType type, const QString& version)
     {
         const QDir dir = CacheDir(Name(type));
-        QCOMPARE(ReadFile(dir.absoluteFilePath("fw_ver")), version.toLatin1());
+        QByteArray marker = version.toLatin1();
+        for (KestrinHwType hw : Enumer<KestrinHwType>::Values())
+            marker += FileRecord(NetworkUpdater::getFwFileName(hw), ImageBody(type, version, hw));
+        QCOMPARE(ReadFile(dir.absoluteFilePath("fw_ver")), marker);
         for (KestrinHwType hw : Enumer<KestrinHwType>::Values())
             QCOMPARE(ReadFile(dir.absoluteFilePath(NetworkUpdater::getFwFileName(hw))), ImageBody(type, version, hw));
         QCOMPARE(Files(Name(type)),
@@ -194,7 +197,7 @@ private slots:
     {
         // (A full-disk run has a file system of its own mounted on "kestrin", empty and not removable.)
         for (const char* folder : {"app_update", "kestrin", "kestrin_2", "kestrin_2_anc", "solvarine"})
-            QVERIFY(CacheDir(folder).removeRecursively() || FullDiskRun());
+            QVERIFY(CacheDir(folder).removeRecursively() || TestSupport::IsFullDiskRun());
         m_server = std::make_unique<TestHttpServer>(true);
         QVERIFY(m_server->listen());
         m_plain = std::make_unique<TestHttpServer>(false);
@@ -565,6 +568,7 @@ private slots:
         QTest::newRow("marker with line end") << QByteArray("2.1.0\n") << QString();
         QTest::newRow("one image missing") << QByteArray("2.1.0") << "xbox_dongle.bin";
         QTest::newRow("older version") << QByteArray("2.0.0") << QString();
+        QTest::newRow("marker of an older run, without records") << QByteArray("2.1.0") << QString();
         QTest::newRow("1001-byte marker") << QByteArray("2.1.0").leftJustified(1001, ' ') << QString();
     }
     void cacheThatDoesNotMatchIsDownloadedAgain()
@@ -743,7 +747,7 @@ private slots:
         const QString log = LogText().mid(logBefore.size());
         QVERIFY2(log.contains("cannot write " + dir.absoluteFilePath("xbox_dongle.bin")), qPrintable(log));
         // Nothing was replaced, and no temporary file is left.
-        QCOMPARE(ReadFile(dir.absoluteFilePath("fw_ver")), QByteArray("1.0.0"));
+        QCOMPARE(ReadFile(dir.absoluteFilePath("fw_ver")).split('\n').first(), QByteArray("1.0.0"));
         QCOMPARE(ReadFile(dir.absoluteFilePath("ps_headset.bin")), ImageBody(type, "1.0.0", KestrinHwType::ps_headset));
         QCOMPARE(Files(Name(type)), QStringList({"fw_ver", "ps_dongle.bin", "ps_headset.bin", "xbox_headset.bin"}));
     }
@@ -754,27 +758,8 @@ private slots:
     void diskFull()
     {
         const DeviceType type = DeviceType::kestrin;
-        if (!FullDiskRun()) {
-            const QString folder = CacheDir(Name(type)).absolutePath();
-            QVERIFY(QDir().mkpath(folder));
-            QProcess run;
-            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-            environment.insert("VELMOR_TEST_FULL_DISK", "1");
-            run.setProcessEnvironment(environment);
-            run.setProcessChannelMode(QProcess::MergedChannels);
-            run.start("unshare", {"--user", "--map-root-user", "--mount", "sh", "-c",
-                                  "mount -t tmpfs -o size=64k tmpfs \"$1\" || exit 77; exec \"$2\" diskFull", "sh",
-                                  folder, QCoreApplication::applicationFilePath()});
-            if (!run.waitForStarted(WaitMs))
-                QSKIP("unshare is not available");
-            QVERIFY(run.waitForFinished(4 * WaitMs));
-            const QByteArray output = run.readAll();
-            if (run.exitCode() == 77 || output.contains("unshare: "))
-                QSKIP(qPrintable("cannot mount a small file system here: " + QString::fromLocal8Bit(output)));
-            QVERIFY2(run.exitCode() == 0 && output.contains("PASS   : TestNetworkUpdater::diskFull()"),
-                     output.constData());
-            return;
-        }
+        if (!TestSupport::IsFullDiskRun())
+            VELMOR_RUN_ON_FULL_DISK(CacheDir(Name(type)).absolutePath(), "TestNetworkUpdater", "diskFull");
         for (KestrinHwType hw : Enumer<KestrinHwType>::Values())
             m_server->serve(ImagePath(type, "2.0.0", hw), QByteArray(100000, 'i'));
         QJsonObject manifest{{"version", "2.0.0"}};
@@ -793,6 +778,226 @@ private slots:
         QVERIFY(Files(Name(type)).isEmpty());
         updater.reset();
         QVERIFY(QStorageInfo(CacheDir(Name(type)).absolutePath()).bytesAvailable() > 60000); // nothing kept
+    }
+
+    // A body that drips keeps the idle timer going; the minimum rate ends it, the log names that
+    // limit, and the channel is free again: a later check and a rollback choice fetch afresh.
+    void drippingBodyEndsByTheMinimumRate_data()
+    {
+        QTest::addColumn<QString>("part");
+        QTest::newRow("manifest") << "manifest";
+        QTest::newRow("image") << "image";
+    }
+    void drippingBodyEndsByTheMinimumRate()
+    {
+        QFETCH(QString, part);
+        const DeviceType type = DeviceType::kestrin_2;
+        serveKestrinFw(type, "2.0.0");
+        const QString dripping =
+            part == "manifest" ? ManifestPath(type) : ImagePath(type, "2.0.0", KestrinHwType::xbox_headset);
+        m_server->setFault(dripping, Fault::Slow);
+        m_server->setSlowPace(100, 600); // a byte or so every 100 ms, for a minute
+        auto updater = makeUpdater();
+        updater->setMinimumRate(1000, 1000);
+        const QString logBefore = LogText();
+        updater->checkForKestrinFw(type);
+        QTRY_COMPARE_WITH_TIMEOUT(updater->getKestrinFwStatus(type), Status::Failed, WaitMs);
+        const QString log = LogText().mid(logBefore.size());
+        QVERIFY2(log.contains(QStringLiteral("at %1 failed: too slow: ").arg(m_server->origin(dripping))) &&
+                     log.contains("(the minimum rate limit)"),
+                 qPrintable(log));
+        QTRY_COMPARE_WITH_TIMEOUT(updater->findChildren<QNetworkReply*>().size(), 0, WaitMs);
+        QVERIFY(Files(Name(type)).isEmpty());
+
+        // A later check starts a fresh request.
+        m_server->setFault(dripping, Fault::None);
+        const int before = m_server->requestCount(dripping);
+        updater->checkForKestrinFw(type);
+        QTRY_COMPARE_WITH_TIMEOUT(updater->getKestrinFwStatus(type), Status::Ready, WaitMs);
+        QCOMPARE(m_server->requestCount(dripping), before + 1);
+        verifyKestrinCache(type, "2.0.0");
+    }
+
+    void rollbackChoiceDuringADrippingCheckIsFetched()
+    {
+        const DeviceType type = DeviceType::kestrin;
+        serveKestrinFw(type, "3.0.0");
+        serveKestrinFw(type, "2.0.0", "/old/2.0.0.json");
+        m_server->serve("/kes/kestrin-new-rollback.json",
+                        Json("{ 'firmwares': [ { 'version': '2.0.0', 'link': '" +
+                             m_server->origin("/old/2.0.0.json").toUtf8() + "' } ] }"));
+        m_server->setFault(ManifestPath(type), Fault::Slow);
+        m_server->setSlowPace(100, 600);
+        auto updater = makeUpdater();
+        updater->setMinimumRate(1000, 1000);
+        updater->checkForKestrinRollbackFws(type, 1);
+        QTRY_COMPARE_WITH_TIMEOUT(updater->getAvailableKestrinFwNames(type), QStringList({"2.0.0"}), WaitMs);
+        updater->checkForKestrinFw(type);
+        QCOMPARE(updater->getKestrinFwStatus(type), Status::InProgress);
+        updater->setKestrinRollbackIndex(type, 0);
+        QTRY_COMPARE_WITH_TIMEOUT(updater->getKestrinFwStatus(type), Status::Ready, WaitMs);
+        QString version;
+        QVERIFY(updater->readKestrinFwVersion(type, version));
+        QCOMPARE(version, QStringLiteral("2.0.0"));
+        verifyKestrinCache(type, "2.0.0");
+    }
+
+    // A firmware image whose response is not consistent, or is plainly no image, is never cached;
+    // the log names the header or the kind of body at fault.
+    void inconsistentImageIsRefused_data()
+    {
+        QTest::addColumn<Fault>("fault");
+        QTest::addColumn<QByteArray>("contentType");
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QString>("logged");
+        const QByteArray image(65536, 'i');
+        const QByteArray html = "<!DOCTYPE html>\n<html><body>Service unavailable</body></html>\n";
+        QTest::newRow("two lengths") << Fault::DuplicateLength << QByteArray("application/octet-stream") << image
+                                     << "conflicting Content-Length headers";
+        QTest::newRow("invalid length") << Fault::InvalidLength << QByteArray("application/octet-stream") << image
+                                        << "invalid Content-Length header \"12abc\"";
+        QTest::newRow("HTML by its type")
+            << Fault::None << QByteArray("text/html; charset=utf-8") << html << "Content-Type \"text/html\"";
+        QTest::newRow("HTML by its first bytes")
+            << Fault::None << QByteArray("application/octet-stream") << "  " + html << "an HTML or XML document";
+        QTest::newRow("JSON by its first bytes") << Fault::None << QByteArray("application/octet-stream")
+                                                 << QByteArray("{\"error\": \"not found\"}") << "a JSON document";
+    }
+    void inconsistentImageIsRefused()
+    {
+        QFETCH(Fault, fault);
+        QFETCH(QByteArray, contentType);
+        QFETCH(QByteArray, body);
+        QFETCH(QString, logged);
+        const DeviceType type = DeviceType::kestrin;
+        serveKestrinFw(type, "1.0.9");
+        const QString path = ImagePath(type, "1.0.9", KestrinHwType::ps_headset);
+        m_server->serve(path, body, fault);
+        m_server->setContentType(path, contentType);
+        auto updater = makeUpdater(StallTimeoutMs);
+        const QString logBefore = LogText();
+        updater->checkForKestrinFw(type);
+        QTRY_COMPARE_WITH_TIMEOUT(updater->getKestrinFwStatus(type), Status::Failed, WaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(updater->findChildren<QNetworkReply*>().size(), 0, WaitMs);
+        const QString log = LogText().mid(logBefore.size());
+        QVERIFY2(log.contains(QStringLiteral("at %1 failed: ").arg(m_server->origin(path))) && log.contains(logged) &&
+                     !log.contains("timed out"),
+                 qPrintable(log));
+        QVERIFY(Files(Name(type)).isEmpty());
+
+        // With the right server back the version is fetched and saved.
+        serveKestrinFw(type, "1.0.9");
+        m_server->setContentType(path, "application/octet-stream");
+        updater->checkForKestrinFw(type);
+        QTRY_COMPARE_WITH_TIMEOUT(updater->getKestrinFwStatus(type), Status::Ready, WaitMs);
+        verifyKestrinCache(type, "1.0.9");
+    }
+
+    // A cached image changed on disk (same size, other bytes) no longer counts as saved.
+    void changedCachedImageIsFetchedAgain()
+    {
+        const DeviceType type = DeviceType::kestrin_2;
+        saveKestrinFw(type, "2.1.0");
+        const QDir dir = CacheDir(Name(type));
+        const QByteArray original = ImageBody(type, "2.1.0", KestrinHwType::ps_dongle);
+        WriteFile(dir.absoluteFilePath("ps_dongle.bin"), QByteArray(original.size(), 'x'));
+        const int before = imageRequests(type, "2.1.0");
+        auto updater = makeUpdater();
+        updater->checkForKestrinFw(type);
+        QTRY_COMPARE_WITH_TIMEOUT(updater->getKestrinFwStatus(type), Status::Ready, WaitMs);
+        QCOMPARE(imageRequests(type, "2.1.0"), before + 4);
+        verifyKestrinCache(type, "2.1.0");
+    }
+
+    // Links in the cache folder are replaced by plain files, never written through; what they
+    // pointed to stays as it was, and no file appears where a dangling link pointed.
+    void linksInTheCacheAreReplaced()
+    {
+        const DeviceType type = DeviceType::kestrin_2;
+        const QDir dir = CacheDir(Name(type));
+        QVERIFY(QDir().mkpath(dir.absolutePath()));
+        QTemporaryDir outside;
+        const QString victim = outside.filePath("victim");
+        WriteFile(victim, "not yours");
+        QVERIFY(QFile::link(victim, dir.absoluteFilePath("fw_ver")));
+        QVERIFY(QFile::link(victim, dir.absoluteFilePath("ps_headset.bin")));
+        QVERIFY(QFile::link(outside.filePath("nothing"), dir.absoluteFilePath("xbox_dongle.bin")));
+        serveKestrinFw(type, "2.1.0");
+        auto updater = makeUpdater();
+        const QString logBefore = LogText();
+        updater->checkForKestrinFw(type);
+        QTRY_COMPARE_WITH_TIMEOUT(updater->getKestrinFwStatus(type), Status::Ready, WaitMs);
+        verifyKestrinCache(type, "2.1.0");
+        for (const QString& name : Files(Name(type)))
+            QVERIFY2(!QFileInfo(dir.absoluteFilePath(name)).isSymLink(), qPrintable(name));
+        QCOMPARE(ReadFile(victim), QByteArray("not yours"));
+        QVERIFY(!QFileInfo::exists(outside.filePath("nothing")));
+        const QString log = LogText().mid(logBefore.size());
+        QVERIFY2(log.contains(dir.absoluteFilePath("ps_headset.bin") + " was a link to " + victim +
+                              "; it is replaced by a plain file"),
+                 qPrintable(log));
+    }
+
+    // A FIFO in place of the marker is never opened (the read would block for good); the check
+    // goes on as for an empty cache.
+    void fifoMarkerIsRefused()
+    {
+        const DeviceType type = DeviceType::kestrin;
+        const QDir dir = CacheDir(Name(type));
+        QVERIFY(QDir().mkpath(dir.absolutePath()));
+        QCOMPARE(::mkfifo(QFile::encodeName(dir.absoluteFilePath("fw_ver")).constData(), 0600), 0);
+        serveKestrinFw(type, "2.1.0");
+        auto updater = makeUpdater();
+        const QString logBefore = LogText();
+        updater->checkForKestrinFw(type);
+        QTRY_COMPARE_WITH_TIMEOUT(updater->getKestrinFwStatus(type), Status::Ready, WaitMs);
+        verifyKestrinCache(type, "2.1.0");
+        const QString log = LogText().mid(logBefore.size());
+        QVERIFY2(
+            log.contains("Cannot read the cache marker: " + dir.absoluteFilePath("fw_ver") + " is not a plain file"),
+            qPrintable(log));
+    }
+
+    // A version holding a NUL and bidi controls is logged whole, every character escaped.
+    void versionWithInvisibleCharactersIsLoggedWhole()
+    {
+        const DeviceType type = DeviceType::kestrin_2;
+        const QString version = QStringLiteral("2.0") + QChar(0) + QStringLiteral("evil") + QChar(0x202E) +
+                                QStringLiteral("exe.txt") + QChar(0x200B);
+        serveKestrinFw(type, "2.0");
+        QJsonObject manifest = QJsonDocument::fromJson(Json("{}")).object();
+        manifest.insert("version", version);
+        for (KestrinHwType hw : Enumer<KestrinHwType>::Values())
+            manifest.insert(Enumer<KestrinHwType>::NameOrNull(hw), m_server->origin(ImagePath(type, "2.0", hw)));
+        m_server->serve(ManifestPath(type), QJsonDocument(manifest).toJson());
+        auto updater = makeUpdater();
+        const QString logBefore = LogText();
+        updater->checkForKestrinFw(type);
+        QTRY_COMPARE_WITH_TIMEOUT(updater->getKestrinFwStatus(type), Status::Ready, WaitMs);
+        const QString log = LogText().mid(logBefore.size());
+        QVERIFY2(log.contains("kestrin_2 FW version 2.0\\x00evil\\u202eexe.txt\\u200b found"), qPrintable(log));
+        QVERIFY(!log.contains(QChar(0x202E)) && !log.contains(QChar(0)));
+    }
+
+    // One news check at a time; once it ends a later one runs.
+    void newsCheckRunsOnceAtATime()
+    {
+        m_server->serve(c_feed, Json("{ 'notifications': [ { 'id': 1, 'type': 'text', 'text': 'Hi' } ] }"),
+                        Fault::Held);
+        auto updater = makeUpdater();
+        QSignalSpy spy(updater.get(), &NetworkUpdater::sigNotificationsUpdated);
+        updater->checkForNotifications();
+        QTRY_COMPARE_WITH_TIMEOUT(m_server->heldCount(), 1, WaitMs);
+        updater->checkForNotifications();
+        updater->checkForNotifications();
+        QCOMPARE(updater->findChildren<QNetworkReply*>().size(), 1);
+        m_server->release();
+        QVERIFY(spy.wait(WaitMs));
+        QCOMPARE(m_server->requestCount(c_feed), 1);
+        m_server->setFault(c_feed, Fault::None);
+        updater->checkForNotifications();
+        QVERIFY(spy.wait(WaitMs));
+        QCOMPARE(m_server->requestCount(c_feed), 2);
     }
 
     void checkWhileRunningDoesNothing()
@@ -1158,7 +1363,7 @@ private slots:
         QCOMPARE(seen->size(), 2);
         const QDir dir = CacheDir("solvarine");
         QCOMPARE(ReadFile(dir.absoluteFilePath("fw.ldr")), QByteArray("loader image"));
-        QCOMPARE(ReadFile(dir.absoluteFilePath("fw_ver")), QByteArray("0.9"));
+        QCOMPARE(ReadFile(dir.absoluteFilePath("fw_ver")), "0.9" + FileRecord("fw.ldr", "loader image"));
         QCOMPARE(Files("solvarine"), QStringList({"fw.ldr", "fw_ver"}));
         QCOMPARE(NetworkUpdater::getSolvarineFwFileName(), QStringLiteral("fw.ldr"));
 
@@ -1183,7 +1388,7 @@ private slots:
         QFETCH(int, size);
         QFETCH(bool, taken);
         const QDir dir = CacheDir("solvarine");
-        WriteFile(dir.absoluteFilePath("fw_ver"), "0.9");
+        WriteFile(dir.absoluteFilePath("fw_ver"), "0.9" + FileRecord("fw.ldr", QByteArray(size, 'l')));
         WriteFile(dir.absoluteFilePath("fw.ldr"), QByteArray(size, 'l'));
         m_server->serve(c_solvarine,
                         Json("{ 'version': '0.9', 'link': '" + m_server->origin("/slv/fw.ldr").toUtf8() + "' }"));
@@ -1224,7 +1429,8 @@ private slots:
         QFETCH(Fault, imageFault);
         QFETCH(QByteArray, image);
         const QDir dir = CacheDir("solvarine");
-        WriteFile(dir.absoluteFilePath("fw_ver"), "0.9");
+        const QByteArray oldMarker = "0.9" + FileRecord("fw.ldr", "old image");
+        WriteFile(dir.absoluteFilePath("fw_ver"), oldMarker);
         WriteFile(dir.absoluteFilePath("fw.ldr"), "old image");
         m_server->serve(c_solvarine, Json(manifest.replace("IMAGE", m_server->origin("/slv/fw.ldr").toUtf8())),
                         manifestFault);
@@ -1236,7 +1442,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(spy.count() >= 2 && updater->findChildren<QNetworkReply*>().isEmpty(), WaitMs);
         QVERIFY(!updater->hasSolvarineFwUpdate());
         QCOMPARE(ReadFile(dir.absoluteFilePath("fw.ldr")), QByteArray("old image"));
-        QCOMPARE(ReadFile(dir.absoluteFilePath("fw_ver")), QByteArray("0.9"));
+        QCOMPARE(ReadFile(dir.absoluteFilePath("fw_ver")), oldMarker);
         QCOMPARE(Files("solvarine"), QStringList({"fw.ldr", "fw_ver"}));
     }
 

@@ -36,6 +36,7 @@ TestCase {
         fw.isFwOnly = false
         fw.isRollback = false
         fw.installResult = UIKesFwMediator.Started
+        fw.canInstallFw = true
         App.uiModel = model
         App.appMediator = appMediator
         App.clearCalls()
@@ -283,6 +284,26 @@ TestCase {
             compare(alertSpy.count, 2)
             compare(title(), "Firmware Update Failed")
         }
+        mouseClick(child("cancelButton"))
+        tryCompare(dialog, "visible", false)
+    }
+
+    // Where firmware cannot be installed the dialog says so from the start, offers nothing that
+    // cannot work and gives no advice that cannot help.
+    function test_cannotInstallHere() {
+        fw.canInstallFw = false
+        openDialog()
+        const plain = "Firmware cannot be installed on this system: the firmware update tool is not available here. The downloaded firmware is kept."
+        compare(text(), plain)
+        compare(child("continueButton").enabled, false)
+        compare(findChild(dialog, "dontHaveDongleButton").visible, false)
+        keyClick(Qt.Key_Return)
+        compare(App.calls.filter(call => call.startsWith("installFw")).length, 0)
+        fw.status = UIKesFwMediator.Failed
+        compare(title(), "Firmware Update Failed")
+        compare(text(), plain)
+        verify(text().indexOf("Unplug") < 0)
+        compare(child("continueButton").visible, false)
         mouseClick(child("cancelButton"))
         tryCompare(dialog, "visible", false)
     }

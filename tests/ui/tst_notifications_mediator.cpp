@@ -1,6 +1,9 @@
 #include "TestHttpServer.h"
+#include "core/GlobalLogger.h"
 #include "core/Preferences.h"
 #include "platform/NetworkUpdater.h"
+#include "support/FullDisk.h"
+#include "support/LogText.h"
 #include "support/TestAppData.h"
 #include "ui_mediators/UIAppMediator.h"
 #include "ui_mediators/UINotificationsMediator.h"
@@ -17,7 +20,11 @@
 
 #include <memory>
 
+#include <sys/stat.h>
+
 using UIMediators::UIAppMediator;
+
+using TestSupport::LogText;
 
 namespace {
 
@@ -133,6 +140,9 @@ private slots:
     void dismissingMovesTheCount();
     void damagedCacheIsKeptUntilAFeedArrives();
     void cacheThatCannotBeOpened();
+    void emptyCacheIsAnEmptyDrawer();
+    void fifoCacheIsNeverOpened();
+    void fullDiskKeepsTheOldCache();
     void marksCarriedByFirstRecordOfAnId();
     void marksOfALargeFeed();
 };
@@ -353,6 +363,57 @@ void TestNotificationsMediator::cacheThatCannotBeOpened()
     }
     QVERIFY(QFileInfo(path).isDir());
     QVERIFY(QDir(path).removeRecursively());
+}
+
+// An empty file is the cache of an empty drawer: read without a word.
+void TestNotificationsMediator::emptyCacheIsAnEmptyDrawer()
+{
+    WriteCache(QByteArray());
+    const QString logBefore = LogText();
+    {
+        Fixture f;
+        auto mediator = f.start();
+        QVERIFY(Shown(*mediator).isEmpty());
+    }
+    const QString log = LogText().mid(logBefore.size());
+    QVERIFY2(log.count("WARN:   ") == 1, qPrintable(log)); // the test marker only
+}
+
+// A FIFO in place of the cache is refused with a log line instead of blocking the start.
+void TestNotificationsMediator::fifoCacheIsNeverOpened()
+{
+    const QString path = Notification::GetFileLocation();
+    QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    const QString logBefore = LogText();
+    {
+        Fixture f;
+        auto mediator = f.start();
+        QVERIFY(Shown(*mediator).isEmpty());
+    }
+    const QString log = LogText().mid(logBefore.size());
+    QVERIFY2(log.contains("Cannot read the notifications cache: " + path + " is not a plain file"), qPrintable(log));
+}
+
+// On a full disk the cache is not replaced by a short file: the old one stays whole.
+void TestNotificationsMediator::fullDiskKeepsTheOldCache()
+{
+    if (!TestSupport::IsFullDiskRun())
+        VELMOR_RUN_ON_FULL_DISK(TestSupport::AppDataPath(), "TestNotificationsMediator", "fullDiskKeepsTheOldCache");
+    const QByteArray old = Document({Item(1, "old news")});
+    WriteCache(old);
+    QVERIFY(TestSupport::FillDisk(TestSupport::AppDataPath()));
+    {
+        Fixture f;
+        auto mediator = f.start();
+        QJsonArray items;
+        for (int id = 1; id <= 200; ++id)
+            items.append(Item(id, QStringLiteral("news %1 ").arg(id).repeated(20)));
+        QVERIFY(f.deliver(Document(items)));
+        QCOMPARE(Shown(*mediator).size(), 200);
+    } // saved here
+    QCOMPARE(ReadCache(), old);
+    QCOMPARE(QDir(TestSupport::AppDataPath()).entryList({"notifications*"}, QDir::Files | QDir::Hidden),
+             QStringList{"notifications.json"});
 }
 
 namespace {

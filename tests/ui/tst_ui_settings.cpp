@@ -2,6 +2,7 @@
 
 #include "device_models/KestrinDeviceModel.h"
 #include "devices/DeviceProxy.h"
+#include "support/FullDisk.h"
 #include "support/devices/TestKestrinDevice.h"
 #include "ui_mediators/UIKesSettingsMediator.h"
 #include "ui_models/UIKesEqBandsModel.h"
@@ -50,6 +51,7 @@ private slots:
     void loadRefusals();
     void saveFailureKeepsTheOldFile_data();
     void saveFailureKeepsTheOldFile();
+    void saveOnAFullDiskKeepsTheOldFile();
 
 private:
     void connectDevice(DeviceType type, TestKestrinDevice::State values = TestKestrinDevice::State(),
@@ -551,6 +553,28 @@ void TestUiSettings::saveFailureKeepsTheOldFile()
     QVERIFY(!m_settings->saveEqToFile(fileUrl("no/such/folder/x.lvreq")));
     QVERIFY(!m_settings->saveEqToFile(QUrl("https://example.invalid/x.lvreq")));
     QVERIFY(m_settings->saveEqToFile(fileUrl("Mine.lvreq")));
+}
+
+// On a full disk the save fails and the preset saved before stays whole.
+void TestUiSettings::saveOnAFullDiskKeepsTheOldFile()
+{
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation) + "/presets";
+    if (!TestSupport::IsFullDiskRun())
+        VELMOR_RUN_ON_FULL_DISK(folder, "TestUiSettings", "saveOnAFullDiskKeepsTheOldFile");
+    connectDevice(DeviceType::kestrin_2);
+    selectPreset(7);
+    const QString path = folder + "/Mine.lvreq";
+    const QByteArray old = QByteArray::fromHex("01020304050607080900");
+    {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QCOMPARE(file.write(old), old.size());
+    }
+    QVERIFY(TestSupport::FillDisk(folder));
+    QVERIFY(!m_settings->saveEqToFile(QUrl::fromLocalFile(path)));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), old);
 }
 
 QTEST_GUILESS_MAIN(TestUiSettings)

@@ -82,7 +82,7 @@ ZelDialogBox {
     extraButtonData: ZelButton {
         objectName: "dontHaveDongleButton"
         text: qsTr("I'm not using the dongle.")
-        visible: internal.status === DlgKesFwUpdate.AwaitingDongle
+        visible: internal.status === DlgKesFwUpdate.AwaitingDongle && internal.canInstall
         enabled: !(internal.isHardware && internal.isDongle)
         onClicked: internal.skipDongle()
     }
@@ -113,6 +113,9 @@ ZelDialogBox {
         readonly property bool isFwOnly: fwMediator ? fwMediator.isFwOnly : false
         readonly property bool isFullHardware: isHardware && !isFwOnly
         readonly property bool isRollback: fwMediator ? fwMediator.isRollback : false
+        // Where firmware cannot be installed, no step can succeed and no advice would help.
+        readonly property bool canInstall: fwMediator ? fwMediator.canInstallFw : true
+        readonly property string cannotInstallText: qsTr("Firmware cannot be installed on this system: the firmware update tool is not available here. The downloaded firmware is kept.")
         readonly property real updateProgress: fwMediator ? fwMediator.progress : 0
         readonly property int updateStatus: fwMediator ? fwMediator.status : UIKesFwMediator.NotStarted
         readonly property bool neededDeviceConnected: isHardware
@@ -158,7 +161,9 @@ ZelDialogBox {
             [lowBatteryText, lowBatteryText]
         ]
         readonly property string title: titles[status][isRollback ? 1 : 0]
-        readonly property string text: texts[status][isRollback ? 1 : 0]
+        readonly property string text: !canInstall && status !== DlgKesFwUpdate.Success
+                                       && status !== DlgKesFwUpdate.LowBattery
+                                       ? cannotInstallText : texts[status][isRollback ? 1 : 0]
         readonly property string iconName: status === DlgKesFwUpdate.Success ? "success.svg"
             : status === DlgKesFwUpdate.Fail || status === DlgKesFwUpdate.LowBattery ? "error.svg"
             : "update.svg"
@@ -179,11 +184,11 @@ ZelDialogBox {
                 root.negativeText = qsTr("Cancel")
                 root.positiveButton.text = qsTr("Confirm")
                 root.positiveButton.visible = true
-                root.positiveButton.enabled = Qt.binding(() => internal.neededDeviceConnected)
+                root.positiveButton.enabled = Qt.binding(() => internal.neededDeviceConnected && internal.canInstall)
                 break
             case DlgKesFwUpdate.AwaitingHeadset:
                 root.positiveButton.text = qsTr("Confirm")
-                root.positiveButton.enabled = Qt.binding(() => internal.neededDeviceConnected)
+                root.positiveButton.enabled = Qt.binding(() => internal.neededDeviceConnected && internal.canInstall)
                 break
             case DlgKesFwUpdate.Success:
                 root.positiveButton.text = qsTr("Confirm")
@@ -191,7 +196,8 @@ ZelDialogBox {
                 break
             case DlgKesFwUpdate.Fail:
                 root.positiveButton.text = qsTr("Try Again")
-                root.positiveButton.enabled = true
+                root.positiveButton.enabled = internal.canInstall
+                root.positiveButton.visible = internal.canInstall
                 break
             case DlgKesFwUpdate.LowBattery:
                 root.positiveButton.visible = false

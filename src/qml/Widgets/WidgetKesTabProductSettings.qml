@@ -51,6 +51,8 @@ Item {
         readonly property string dongleFwVer: fwMediator?.dongleFwVer ?? ""
         readonly property string availableFw: fwMediator?.availableFw ?? ""
         readonly property bool canRemoveDriver: fwMediator?.canRemoveDriver ?? false
+        // Where firmware cannot be installed, the rows say so before anything is started.
+        readonly property bool canInstallFw: fwMediator?.canInstallFw ?? true
         readonly property int shutdownTime: settingsMediator?.shutdownTime ?? UIKesSettingsMediator.Minutes_5
         readonly property int vpLevel: settingsMediator?.vpLevel ?? 0
 
@@ -210,10 +212,18 @@ Item {
                             objectName: "buttonUpdate"
                             text: internal.isRollback ? qsTr("Rollback") : qsTr("Update")
                             visible: internal.hasFwUpdate || internal.isRollback
-                            enabled: internal.hasFwUpdate
+                            enabled: internal.hasFwUpdate && internal.canInstallFw
                             Layout.alignment: Qt.AlignRight
 
                             onClicked: popupLoader.open(fwUpdateComponent)
+                        }
+
+                        ZelText {
+                            objectName: "fwInstallUnavailable"
+                            visible: internal.isHardware && !internal.canInstallFw
+                            text: qsTr("Firmware cannot be installed on this system: the firmware update tool is not available here.")
+                            wrapMode: Text.WordWrap
+                            Layout.fillWidth: true
                         }
 
                         ItemSettingsRow {

@@ -14,6 +14,7 @@ QtObject {
     property bool isRollback: false
     property bool hasFwUpdate: true
     property bool canRemoveDriver: true
+    property bool canInstallFw: true
     property int drStatus: UIKesFwMediator.DrNotStarted
     // What installFw() answers.
     property int installResult: UIKesFwMediator.Started

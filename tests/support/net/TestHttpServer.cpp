@@ -32,12 +32,13 @@ QByteArray StatusLine(int status)
 }
 
 // A negative length announces none.
-QByteArray Head(int status, qint64 contentLength, const QByteArray& extra = QByteArray())
+QByteArray Head(int status, qint64 contentLength, const QByteArray& extra = QByteArray(),
+                const QByteArray& contentType = "application/octet-stream")
 {
     const QByteArray length =
         contentLength < 0 ? QByteArray() : "Content-Length: " + QByteArray::number(contentLength) + "\r\n";
-    return StatusLine(status) + "Content-Type: application/octet-stream\r\n" + length + "Connection: close\r\n" +
-           extra + "\r\n";
+    return StatusLine(status) + "Content-Type: " + contentType + "\r\n" + length + "Connection: close\r\n" + extra +
+           "\r\n";
 }
 
 QByteArray Chunk(const QByteArray& bytes)
@@ -84,7 +85,12 @@ QString TestHttpServer::origin(const QString& path) const
 
 void TestHttpServer::serve(const QString& path, const QByteArray& body, Fault fault)
 {
-    m_routes[path] = Route{body, fault, QByteArray()};
+    m_routes[path] = Route{body, fault, QByteArray(), m_routes.value(path).contentType};
+}
+
+void TestHttpServer::setContentType(const QString& path, const QByteArray& type)
+{
+    m_routes[path].contentType = type;
 }
 
 void TestHttpServer::setFault(const QString& path, Fault fault)
@@ -193,7 +199,7 @@ void TestHttpServer::respond(QTcpSocket* socket, const QString& path, bool relea
     }
     switch (released && route.fault == Fault::Held ? Fault::None : route.fault) {
     case Fault::None:
-        socket->write(Head(200, route.body.size()) + route.body);
+        socket->write(Head(200, route.body.size(), QByteArray(), route.contentType) + route.body);
         socket->disconnectFromHost();
         break;
     case Fault::NotFound:
@@ -246,6 +252,14 @@ void TestHttpServer::respond(QTcpSocket* socket, const QString& path, bool relea
         break;
     case Fault::Compressed:
         socket->write(Head(200, route.body.size(), "Content-Encoding: gzip\r\n") + route.body);
+        socket->disconnectFromHost();
+        break;
+    case Fault::DuplicateLength:
+        socket->write(Head(200, route.body.size(), "Content-Length: 100\r\n") + route.body);
+        socket->disconnectFromHost();
+        break;
+    case Fault::InvalidLength:
+        socket->write(Head(200, -1, "Content-Length: 12abc\r\n") + route.body);
         socket->disconnectFromHost();
         break;
     case Fault::Oversized: socket->write(Head(200, qint64(1) << 30) + route.body); break;

@@ -27,22 +27,24 @@ class TestHttpServer : public QObject {
 
 public:
     enum class Fault {
-        None,           // 200 and the body
-        NotFound,       // 404
-        ServerError,    // 500
-        Stall,          // reads the request and never answers
-        Slow,           // 200, the body in small pieces a while apart
-        Truncated,      // announces the whole body, sends half of it and closes
-        Partial,        // 206: the first half of the body, complete as announced
-        Held,           // answers only once release() is called, as the path's route then says
-        Unannounced,    // 200, no length announced, the whole body, then a clean close
-        CutUnannounced, // 200, no length announced, half the body, then the connection is cut
-                        // (no TLS close)
-        Chunked,        // 200, the body in chunks, ended properly
-        ChunkedCut,     // 200, the first half of the body as a chunk, then the connection is cut
-        Compressed,     // 200 with "Content-Encoding: gzip" and the body as it is
-        Oversized,      // announces 1 GiB, sends the body and then nothing more, keeping the connection
-        Endless,        // 200, chunks of 16 KiB for as long as the client reads them
+        None,            // 200 and the body
+        NotFound,        // 404
+        ServerError,     // 500
+        Stall,           // reads the request and never answers
+        Slow,            // 200, the body in small pieces a while apart
+        Truncated,       // announces the whole body, sends half of it and closes
+        Partial,         // 206: the first half of the body, complete as announced
+        Held,            // answers only once release() is called, as the path's route then says
+        Unannounced,     // 200, no length announced, the whole body, then a clean close
+        CutUnannounced,  // 200, no length announced, half the body, then the connection is cut
+                         // (no TLS close)
+        Chunked,         // 200, the body in chunks, ended properly
+        ChunkedCut,      // 200, the first half of the body as a chunk, then the connection is cut
+        Compressed,      // 200 with "Content-Encoding: gzip" and the body as it is
+        Oversized,       // announces 1 GiB, sends the body and then nothing more, keeping the connection
+        Endless,         // 200, chunks of 16 KiB for as long as the client reads them
+        DuplicateLength, // 200 with two Content-Length headers: the body's and 100
+        InvalidLength,   // 200 with "Content-Length: 12abc", the body, then a clean close
     };
 
     explicit TestHttpServer(bool tls, QObject* parent = nullptr);
@@ -55,6 +57,8 @@ public:
 
     void serve(const QString& path, const QByteArray& body, Fault fault = Fault::None);
     void setFault(const QString& path, Fault fault);
+    // The Content-Type of the path's 200 answers (by default application/octet-stream).
+    void setContentType(const QString& path, const QByteArray& type);
     // 302 to `target` (a path of this server or any URL).
     void redirect(const QString& path, const QString& target);
     void remove(const QString& path);
@@ -83,6 +87,7 @@ private:
         QByteArray body;
         Fault fault = Fault::None;
         QByteArray location; // redirect target when not empty
+        QByteArray contentType = "application/octet-stream";
     };
     struct Held {
         QPointer<QTcpSocket> socket;
