@@ -3,12 +3,14 @@
 #include "app/App.h"
 #include "app/IncubationPacer.h"
 #include "app/MetadataInitializer.h"
+#include "app/WindowFit.h"
 #include "core/GlobalLogger.h"
 #include "platform/KestrinDriversHelper.h"
 #include "platform/PlatformFactories.h"
 #include "platform/TerminationSignals.h"
 #include "utils/Utils.h"
 
+#include <QGuiApplication>
 #include <QQmlApplicationEngine>
 #include <QQmlContext>
 #include <QQuickWindow>
@@ -129,6 +131,9 @@ int qMain(int argc, char** argv)
     if (engine.rootObjects().isEmpty())
         return -1;
     auto* window = qobject_cast<QQuickWindow*>(engine.rootObjects().constFirst());
+    // The offscreen platform's screen is a nominal 800x600 that no one looks at.
+    if (QGuiApplication::platformName() != QLatin1String("offscreen"))
+        FitWindowToScreen(window);
     // The fonts' thread starts before the building resumes, which will soon wait for them.
     app.deferUntilFirstFrame(window);
     // After the load: the window installs a controller of its own while it is created.
