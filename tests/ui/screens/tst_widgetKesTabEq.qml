@@ -414,9 +414,9 @@ TestCase {
         }, 5000, "the dialog shows its Save button")
         verify(buttonTexts(items).indexOf("Open") < 0, JSON.stringify(buttonTexts(items)))
         const saveButton = items.find(item => String(item).startsWith("Button_") && item.text === "Save")
-        // Buttons as the page's own: white with black text.
-        compare(saveButton.palette.button, App.theme.colorButton)
-        compare(saveButton.palette.buttonText, App.theme.colorEmpty)
+        // Light text on grey buttons, readable on the buttons and on the dark path bar alike.
+        compare(saveButton.palette.button, App.theme.colorButtonPressed)
+        compare(saveButton.palette.buttonText, App.theme.colorTextPreset)
         // The title, and the dialog's own background drawn in its window colour.
         const title = items.find(item => item.objectName === "dialogTitleBarLabel")
         verify(title)
