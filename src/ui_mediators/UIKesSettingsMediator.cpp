@@ -309,10 +309,11 @@ void UIKesSettingsMediator::setCustomEqName(int index, const QString& name)
         m_preferences.setKestrinEqNames(m_deviceType, m_hwType, names());
 }
 
-bool UIKesSettingsMediator::saveEqToFile(const QUrl& fileUrl)
+bool UIKesSettingsMediator::saveEqToFile(const QUrl& fileUrl, const QUrl& folderUrl)
 {
     // Every saved preset carries the extension that loading looks for.
-    const QString path = Utils::WithFileSuffix(fileUrl.toLocalFile(), QStringLiteral(".lvreq"));
+    const QString path =
+        Utils::WithFileSuffix(Utils::LocalPathFromDialog(fileUrl, folderUrl), QStringLiteral(".lvreq"));
     if (path.isEmpty()) {
         GlobalLogger::Instance()->message(QtWarningMsg, "Cannot save the EQ to %s: not a local file.",
                                           qUtf8Printable(fileUrl.toString()));

@@ -68,7 +68,9 @@ Item {
             if (Qt.platform.os === "osx")
                 fileDialogLoader.sourceComponent = undefined
             fileDialogLoader.sourceComponent = saveFileComponent
+            // A preset not named yet is proposed under its label, as an empty name cannot be saved.
             fileDialogLoader.item.defaultName = settingsMediator.getCurrentEqName()
+                || "EQ " + (currentEqIndex - firstCustomIndex + 1)
             fileDialogLoader.item.open()
         }
 
@@ -79,8 +81,8 @@ Item {
                 showMessage("warning.svg", qsTr("Load Failed"), qsTr("Failed to load file."))
         }
 
-        function saveFile(url) {
-            if (settingsMediator.saveEqToFile(url))
+        function saveFile(url, folder) {
+            if (settingsMediator.saveEqToFile(url, folder))
                 showMessage("success.svg", qsTr("Saving Complete"), qsTr("File successfully saved."))
             else
                 showMessage("error.svg", qsTr("Saving Failed"), qsTr("Failed to save file."))
@@ -386,6 +388,11 @@ Item {
         id: fileDialogLoader
 
         objectName: "fileDialogLoader"
+
+        // Qt's own file dialog is shown in the window, not in the page: it closes with the page
+        // (the headset leaves), or it would stay over the next screen and keep the next page's
+        // dialog from opening.
+        Component.onDestruction: item?.close()
     }
 
     Component {
@@ -415,7 +422,8 @@ Item {
             nameFilters: ["Kestrin eq files (*.lvreq)"]
             selectedFile: currentFolder + "/" + defaultName
 
-            onAccepted: internal.saveFile(selectedFile)
+            // A typed name may come as a name in the folder shown rather than a file: URL.
+            onAccepted: internal.saveFile(selectedFile, currentFolder)
         }
     }
 }
