@@ -126,29 +126,44 @@ RoundedRectangle {
             }
         }
 
-        Repeater {
-            model: internal.menuItemsTopCount
+        // The entries stand in a positioner inside the layout's cell: a Repeater directly inside
+        // a Quick Layout reads freed entries on Qt 6.4 when it rebuilds them. The cell's height
+        // is known from the visible entries alone, before they are built one by one.
+        Item {
+            id: entries
 
-            delegate: ZelMenuItem {
-                required property int index
+            Layout.fillWidth: true
+            Layout.preferredHeight: internal.menuItemVisible.slice(0, internal.menuItemsTopCount)
+                                    .filter(shown => shown).length * internal.controlMenuItemHeight
 
-                objectName: "menuItem" + index
-                text: internal.menuItemText[index]
-                iconSource: mainLayout.iconsPath + internal.menuItemIcon[index]
-                expanded: internal.showTexts
-                visible: internal.menuItemVisible[index]
-                checked: root.currentIndex === index
-                enabled: index > 3 || internal.isFullHw
-                Layout.preferredHeight: internal.controlMenuItemHeight
-                Layout.fillWidth: true
+            Column {
+                width: entries.width
 
-                onCheckedChanged: {
-                    if (checked)
-                        root.currentIndex = index
+                Repeater {
+                    model: internal.menuItemsTopCount
+
+                    delegate: ZelMenuItem {
+                        required property int index
+
+                        objectName: "menuItem" + index
+                        text: internal.menuItemText[index]
+                        iconSource: mainLayout.iconsPath + internal.menuItemIcon[index]
+                        expanded: internal.showTexts
+                        visible: internal.menuItemVisible[index]
+                        checked: root.currentIndex === index
+                        enabled: index > 3 || internal.isFullHw
+                        width: entries.width
+                        height: internal.controlMenuItemHeight
+
+                        onCheckedChanged: {
+                            if (checked)
+                                root.currentIndex = index
+                        }
+                        // A click on the checked item unchecks nothing; the binding keeps it
+                        // mirroring the menu's index.
+                        onClicked: checked = Qt.binding(() => root.currentIndex === index)
+                    }
                 }
-                // A click on the checked item unchecks nothing; the binding keeps it mirroring
-                // the menu's index.
-                onClicked: checked = Qt.binding(() => root.currentIndex === index)
             }
         }
 

@@ -35,6 +35,8 @@ Item {
             "Competition", "Footsteps"]
         readonly property int firstBuiltInIndex: 1
         readonly property int firstCustomIndex: 7
+        // A preset button's paddings around its label.
+        readonly property int presetPadding: 24
 
         readonly property string imagesPath: App.theme.resourcesPath + "images/dialog/"
 
@@ -157,13 +159,25 @@ Item {
                     text: qsTr("Presets")
                 }
 
-                ColumnLayout {
+                // The preset buttons stand in positioners inside the layout's cells: a Repeater
+                // directly inside a Quick Layout reads freed buttons on Qt 6.4 when its model
+                // changes (the custom names are read again on every start of the headset). A
+                // cell's size is known from its model alone, before the buttons are built one by
+                // one, so that their arrival changes nothing the page's layouts must take in.
+                PresetCell {
                     id: builtInList
 
-                    spacing: 4
-                    Layout.fillWidth: true
+                    count: builtInRepeater.count
+                    implicitWidth: {
+                        let widest = 0
+                        for (const name of internal.builtInPresets)
+                            widest = Math.max(widest, Math.ceil(presetMetrics.advanceWidth(name)))
+                        return widest + internal.presetPadding
+                    }
 
                     Repeater {
+                        id: builtInRepeater
+
                         model: internal.builtInPresets
 
                         delegate: ZelButtonPreset {
@@ -173,10 +187,10 @@ Item {
                             readonly property int eqIndex: index + internal.firstBuiltInIndex
 
                             objectName: "preset" + eqIndex
+                            width: builtInList.width
                             text: modelData
                             checkable: true
                             checked: internal.currentEqIndex === eqIndex
-                            Layout.fillWidth: true
 
                             onClicked: {
                                 internal.settingsMediator.currentEqIndex = eqIndex
@@ -194,11 +208,14 @@ Item {
                     text: qsTr("Custom")
                 }
 
-                ColumnLayout {
-                    spacing: 4
-                    Layout.fillWidth: true
+                PresetCell {
+                    id: customList
+
+                    count: customRepeater.count
 
                     Repeater {
+                        id: customRepeater
+
                         model: internal.customEqsNamesModel
 
                         delegate: ZelButtonPreset {
@@ -211,11 +228,11 @@ Item {
                             readonly property string customName: model.display ?? ""
 
                             objectName: "preset" + eqIndex
+                            width: customList.width
                             text: customName === "" ? eqName : eqName + " - " + customName
                             checkable: true
                             editable: true
                             checked: internal.currentEqIndex === eqIndex
-                            Layout.fillWidth: true
 
                             onClicked: {
                                 internal.settingsMediator.currentEqIndex = eqIndex
@@ -283,57 +300,102 @@ Item {
                     }
                 }
 
-                Repeater {
-                    id: bandRepeater
+                // The bands stand in a positioner inside the layout's cell, for the reason given
+                // at the presets. The sliders are spaced evenly: every band but the last takes an
+                // equal share of what the last one's slider leaves, with its graduation centred
+                // in the gap to the next slider.
+                Item {
+                    id: bandCell
 
-                    model: internal.eqBandsModel
+                    Layout.fillWidth: true
+                    Layout.fillHeight: true
 
-                    delegate: RowLayout {
-                        id: bandGroup
+                    Row {
+                        anchors.fill: parent
 
-                        required property int index
-                        required property int freqRole
-                        required property int gainRole
-                        required property var model
+                        Repeater {
+                            id: bandRepeater
 
-                        readonly property bool isNotLastBand: index !== bandRepeater.count - 1
+                            model: internal.eqBandsModel
 
-                        spacing: 0
-                        Layout.fillHeight: true
-                        Layout.fillWidth: true
+                            delegate: RowLayout {
+                                id: bandGroup
 
-                        ItemEqBandSlider {
-                            objectName: "bandSlider" + bandGroup.index
-                            enabled: internal.isEqCustom
-                            frequency: bandGroup.freqRole
-                            value: bandGroup.gainRole
-                            Layout.fillHeight: true
+                                required property int index
+                                required property int freqRole
+                                required property int gainRole
+                                required property var model
 
-                            onMoved: {
-                                bandGroup.model.gainRole = value
-                                value = Qt.binding(() => bandGroup.gainRole)
+                                readonly property bool isNotLastBand: index !== bandRepeater.count - 1
+
+                                width: isNotLastBand ? (bandCell.width - slider.implicitWidth) / (bandRepeater.count - 1)
+                                                     : slider.implicitWidth
+                                height: bandCell.height
+                                spacing: 0
+
+                                ItemEqBandSlider {
+                                    id: slider
+
+                                    objectName: "bandSlider" + bandGroup.index
+                                    enabled: internal.isEqCustom
+                                    frequency: bandGroup.freqRole
+                                    value: bandGroup.gainRole
+                                    Layout.fillHeight: true
+
+                                    onMoved: {
+                                        bandGroup.model.gainRole = value
+                                        value = Qt.binding(() => bandGroup.gainRole)
+                                    }
+                                }
+
+                                Item {
+                                    visible: bandGroup.isNotLastBand
+                                    Layout.fillWidth: true
+                                }
+
+                                ItemEqBandGraduation {
+                                    objectName: "graduation" + bandGroup.index
+                                    visible: bandGroup.isNotLastBand
+                                    Layout.fillHeight: true
+                                }
+
+                                Item {
+                                    visible: bandGroup.isNotLastBand
+                                    Layout.fillWidth: true
+                                }
                             }
-                        }
-
-                        Item {
-                            visible: bandGroup.isNotLastBand
-                            Layout.fillWidth: true
-                        }
-
-                        ItemEqBandGraduation {
-                            objectName: "graduation" + bandGroup.index
-                            visible: bandGroup.isNotLastBand
-                            Layout.fillHeight: true
-                        }
-
-                        Item {
-                            visible: bandGroup.isNotLastBand
-                            Layout.fillWidth: true
                         }
                     }
                 }
             }
         }
+    }
+
+    // A column of preset buttons in a cell of the presets' layout, as wide as the cell; its
+    // height follows from the number of buttons.
+    component PresetCell: Item {
+        id: cell
+
+        required property int count
+        default property alias buttons: column.data
+
+        implicitHeight: count * App.theme.controlButtonHeight + Math.max(0, count - 1) * column.spacing
+        Layout.fillWidth: true
+        Layout.preferredHeight: implicitHeight
+
+        Column {
+            id: column
+
+            width: cell.width
+            spacing: 4
+        }
+    }
+
+    FontMetrics {
+        id: presetMetrics
+
+        font.family: App.theme.fontFamily
+        font.pixelSize: App.theme.fontSize
     }
 
     // The dialogs are declared here rather than named by file, so a renamed dialog or a mistyped
