@@ -26,8 +26,8 @@ T.Menu {
     contentItem: Item {
         implicitWidth: {
             let widest = 0
-            for (const row of rows.children)
-                widest = Math.max(widest, row.implicitWidth)
+            for (let i = 0; i < rows.children.length; ++i)
+                widest = Math.max(widest, rows.children[i].implicitWidth)
             return widest
         }
         implicitHeight: rows.implicitHeight

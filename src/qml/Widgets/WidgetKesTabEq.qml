@@ -159,11 +159,12 @@ Item {
                     text: qsTr("Presets")
                 }
 
-                // The preset buttons stand in positioners inside the layout's cells: a Repeater
-                // directly inside a Quick Layout reads freed buttons on Qt 6.4 when its model
-                // changes (the custom names are read again on every start of the headset). A
-                // cell's size is known from its model alone, before the buttons are built one by
-                // one, so that their arrival changes nothing the page's layouts must take in.
+                // The preset buttons stand in plain items that fill the layout's cells, each at a
+                // place of its own: a Repeater directly inside a Quick Layout reads freed buttons
+                // on Qt 6.4 when its model changes (the custom names are read again on every
+                // start of the headset). A cell's size and the buttons' places follow from the
+                // model alone, before the buttons are built one by one, so that their arrival
+                // changes nothing the page's layouts must take in.
                 PresetCell {
                     id: builtInList
 
@@ -187,6 +188,7 @@ Item {
                             readonly property int eqIndex: index + internal.firstBuiltInIndex
 
                             objectName: "preset" + eqIndex
+                            y: builtInList.rowY(index)
                             width: builtInList.width
                             text: modelData
                             checkable: true
@@ -228,6 +230,7 @@ Item {
                             readonly property string customName: model.display ?? ""
 
                             objectName: "preset" + eqIndex
+                            y: customList.rowY(index)
                             width: customList.width
                             text: customName === "" ? eqName : eqName + " - " + customName
                             checkable: true
@@ -300,69 +303,68 @@ Item {
                     }
                 }
 
-                // The bands stand in a positioner inside the layout's cell, for the reason given
-                // at the presets. The sliders are spaced evenly: every band but the last takes an
-                // equal share of what the last one's slider leaves, with its graduation centred
-                // in the gap to the next slider.
+                // The bands stand in a plain item that fills the layout's cell, for the reason
+                // given at the presets. The sliders are spaced evenly: every band but the last
+                // takes an equal share of what the last one's slider leaves, with its graduation
+                // centred in the gap to the next slider.
                 Item {
                     id: bandCell
 
                     Layout.fillWidth: true
                     Layout.fillHeight: true
 
-                    Row {
-                        anchors.fill: parent
+                    Repeater {
+                        id: bandRepeater
 
-                        Repeater {
-                            id: bandRepeater
+                        model: internal.eqBandsModel
 
-                            model: internal.eqBandsModel
+                        delegate: RowLayout {
+                            id: bandGroup
 
-                            delegate: RowLayout {
-                                id: bandGroup
+                            required property int index
+                            required property int freqRole
+                            required property int gainRole
+                            required property var model
 
-                                required property int index
-                                required property int freqRole
-                                required property int gainRole
-                                required property var model
+                            readonly property bool isNotLastBand: index !== bandRepeater.count - 1
 
-                                readonly property bool isNotLastBand: index !== bandRepeater.count - 1
+                            readonly property real share: (bandCell.width - slider.implicitWidth)
+                                                          / Math.max(1, bandRepeater.count - 1)
 
-                                width: isNotLastBand ? (bandCell.width - slider.implicitWidth) / (bandRepeater.count - 1)
-                                                     : slider.implicitWidth
-                                height: bandCell.height
-                                spacing: 0
+                            x: index * share
+                            width: isNotLastBand ? share : slider.implicitWidth
+                            height: bandCell.height
+                            spacing: 0
 
-                                ItemEqBandSlider {
-                                    id: slider
+                            ItemEqBandSlider {
+                                id: slider
 
-                                    objectName: "bandSlider" + bandGroup.index
-                                    enabled: internal.isEqCustom
-                                    frequency: bandGroup.freqRole
-                                    value: bandGroup.gainRole
-                                    Layout.fillHeight: true
+                                objectName: "bandSlider" + bandGroup.index
+                                enabled: internal.isEqCustom
+                                frequency: bandGroup.freqRole
+                                value: bandGroup.gainRole
+                                Layout.fillHeight: true
 
-                                    onMoved: {
-                                        bandGroup.model.gainRole = value
-                                        value = Qt.binding(() => bandGroup.gainRole)
-                                    }
+                                onMoved: {
+                                    bandGroup.model.gainRole = value
+                                    value = Qt.binding(() => bandGroup.gainRole)
                                 }
+                            }
 
-                                Item {
-                                    visible: bandGroup.isNotLastBand
-                                    Layout.fillWidth: true
-                                }
+                            Item {
+                                visible: bandGroup.isNotLastBand
+                                Layout.fillWidth: true
+                            }
 
-                                ItemEqBandGraduation {
-                                    objectName: "graduation" + bandGroup.index
-                                    visible: bandGroup.isNotLastBand
-                                    Layout.fillHeight: true
-                                }
+                            ItemEqBandGraduation {
+                                objectName: "graduation" + bandGroup.index
+                                visible: bandGroup.isNotLastBand
+                                Layout.fillHeight: true
+                            }
 
-                                Item {
-                                    visible: bandGroup.isNotLastBand
-                                    Layout.fillWidth: true
-                                }
+                            Item {
+                                visible: bandGroup.isNotLastBand
+                                Layout.fillWidth: true
                             }
                         }
                     }
@@ -374,21 +376,16 @@ Item {
     // A column of preset buttons in a cell of the presets' layout, as wide as the cell; its
     // height follows from the number of buttons.
     component PresetCell: Item {
-        id: cell
-
         required property int count
-        default property alias buttons: column.data
+        readonly property int spacing: 4
 
-        implicitHeight: count * App.theme.controlButtonHeight + Math.max(0, count - 1) * column.spacing
+        function rowY(index) {
+            return index * (App.theme.controlButtonHeight + spacing)
+        }
+
+        implicitHeight: Math.max(0, rowY(count) - spacing)
         Layout.fillWidth: true
         Layout.preferredHeight: implicitHeight
-
-        Column {
-            id: column
-
-            width: cell.width
-            spacing: 4
-        }
     }
 
     FontMetrics {
