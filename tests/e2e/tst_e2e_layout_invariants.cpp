@@ -100,10 +100,10 @@ void TestE2eLayoutInvariants::everyBuildIsLaidOut()
         }
         if (start != 0) {
             // The Sound page is the first one shown: its groups are on screen.
-            QTRY_VERIFY_WITH_TIMEOUT(FindVisual(Loaded(window, "mainLoader"), QStringLiteral("micFilterGroup"))
-                                         && FindVisual(Loaded(window, "mainLoader"), QStringLiteral("micFilterGroup"))
-                                                ->isVisible(),
-                                     WaitMs);
+            QTRY_VERIFY_WITH_TIMEOUT(
+                FindVisual(Loaded(window, "mainLoader"), QStringLiteral("micFilterGroup")) &&
+                    FindVisual(Loaded(window, "mainLoader"), QStringLiteral("micFilterGroup"))->isVisible(),
+                WaitMs);
             QTRY_VERIFY2_WITH_TIMEOUT(
                 ButtonGroupFault(Loaded(window, "mainLoader")).isEmpty(),
                 (where + ": " + ButtonGroupFault(Loaded(window, "mainLoader")).toUtf8()).constData(), SettleMs);
