@@ -8,15 +8,12 @@
 #include "HeadsetPlugging.h"
 
 #include "app/App.h"
-#include "app/IncubationPacer.h"
 #include "app/MetadataInitializer.h"
-#include "support/MainWindowProbe.h"
+#include "support/MainWindowRun.h"
 #include "support/TestAppData.h"
 #include "utils/Utils.h"
 
 #include <QElapsedTimer>
-#include <QQmlApplicationEngine>
-#include <QQmlContext>
 #include <QRandomGenerator>
 #include <QtTest>
 
@@ -87,18 +84,8 @@ void TestE2eClickStorm::clicksWhileTheHeadsetComesAndGoes()
 
     Bus::instance().reset();
     std::shared_ptr<Headset> headset = PlugKestrin(0x4B2E);
-    SmallestSliceIncubation smallest;
-    IncubationPacer pacer;
-    QQmlApplicationEngine engine;
-    if (smallestSlices)
-        engine.setIncubationController(&smallest);
-    else
-        pacer.install(engine);
-    engine.rootContext()->setContextProperty(QStringLiteral("App"), &m_app);
-    engine.addImportPath(QStringLiteral(":/qml"));
-    engine.load(QUrl(QStringLiteral("qrc:/qml/Velmor/Main.qml")));
-    QCOMPARE(engine.rootObjects().size(), 1);
-    auto* window = qobject_cast<QQuickWindow*>(engine.rootObjects().constFirst());
+    MainWindowRun run(m_app, smallestSlices);
+    QQuickWindow* window = run.window();
     QVERIFY(window);
     QVERIFY(QTest::qWaitForWindowExposed(window));
     QTRY_VERIFY_WITH_TIMEOUT(IsA(Loaded(window, "mainLoader"), "WidgetKesMain"), WaitMs);
