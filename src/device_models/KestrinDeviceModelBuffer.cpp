@@ -186,9 +186,9 @@ void KestrinDeviceModel::Buffer::process()
     bool ok = true;
     if (devMain) {
         const auto kind = KindOf(key);
+        const Devices::KestrinSettingInfo* info = Devices::FindSetting(kind);
         // ANC bands that cannot be compared with the headset's are neither written nor recorded:
         // a failed key would be queued again by the model and fail the same way on every tick.
-        const Devices::KestrinSettingInfo* info = Devices::FindSetting(kind);
         if (kind == EqBandsKind)
             ok = writeBands(devMain, type, EqIndexOf(key), bands) != WriteResult::failed;
         else if (info && info->queued)
