@@ -18,7 +18,6 @@ namespace DeviceModels {
 
 using DeviceData::AncMode;
 using DeviceData::KestrinEqBandParams;
-using Kind = KestrinDeviceModel::Buffer::Kind;
 using Devices::c_kestrinSettings;
 using Devices::HasSetting;
 using Devices::KestrinSettingInfo;
@@ -260,17 +259,10 @@ void KestrinDeviceModel::updateData()
     if (devMain->readMicMute(flag))
         m_pendingMicMute.store(flag);
     // These refresh the implementation's cache, which the publishing tick compares with ours.
-    uint8_t value = 0;
-    devMain->readEqIndex(value);
-    devMain->readGameChatMix(value);
-    devMain->readNoiseReduction(value);
-    devMain->readSidetoneLevel(value);
-    devMain->readSidetone(flag);
-    if (m_deviceType != DeviceType::kestrin)
-        devMain->readMicLevel(value);
-    if (m_deviceType == DeviceType::kestrin_2_anc) {
-        AncMode mode = AncMode::on;
-        devMain->readAncMode(mode);
+    for (const KestrinSettingInfo& info : c_kestrinSettings) {
+        uint16_t value = 0;
+        if (info.polled && info.read && HasSetting(info.models, m_deviceType))
+            info.read(*devMain, value);
     }
 }
 
@@ -295,20 +287,42 @@ void KestrinDeviceModel::takeLoaded(Setting which)
     }
 }
 
+namespace {
+
+// Each setting's change signal; the build fails while a setting has none.
+struct ChangeSignal {
+    Devices::KestrinSetting setting;
+    void (KestrinDeviceModel::*signal)();
+};
+
+constexpr bool NamesSetting(const ChangeSignal& entry, Devices::KestrinSetting setting)
+{
+    return entry.setting == setting;
+}
+
+using S = Devices::KestrinSetting;
+constexpr ChangeSignal c_changeSignals[] = {
+    {S::gameChatMix, &KestrinDeviceModel::sigGameChatMixChanged},
+    {S::noiseReduction, &KestrinDeviceModel::sigNoiseReductionChanged},
+    {S::ancMode, &KestrinDeviceModel::sigAncModeChanged},
+    {S::vpLevel, &KestrinDeviceModel::sigVpLevelChanged},
+    {S::earcupBalance, &KestrinDeviceModel::sigEarcupBalanceChanged},
+    {S::ampGain, &KestrinDeviceModel::sigAmpGainChanged},
+    {S::micLevel, &KestrinDeviceModel::sigMicLevelChanged},
+    {S::sidetoneLevel, &KestrinDeviceModel::sigSidetoneLevelChanged},
+    {S::sidetone, &KestrinDeviceModel::sigSidetoneChanged},
+    {S::autoPowerOff, &KestrinDeviceModel::sigAutoPowerOffChanged},
+    {S::eqIndex, &KestrinDeviceModel::sigCurrentEqIndexChanged},
+};
+static_assert(Devices::NamesEverySettingOnce(c_changeSignals), "every setting has one change signal");
+
+} // namespace
+
 void KestrinDeviceModel::emitChanged(Setting which)
 {
-    switch (which) {
-    case Setting::gameChatMix: emit sigGameChatMixChanged(); break;
-    case Setting::noiseReduction: emit sigNoiseReductionChanged(); break;
-    case Setting::ancMode: emit sigAncModeChanged(); break;
-    case Setting::vpLevel: emit sigVpLevelChanged(); break;
-    case Setting::earcupBalance: emit sigEarcupBalanceChanged(); break;
-    case Setting::ampGain: emit sigAmpGainChanged(); break;
-    case Setting::micLevel: emit sigMicLevelChanged(); break;
-    case Setting::sidetoneLevel: emit sigSidetoneLevelChanged(); break;
-    case Setting::sidetone: emit sigSidetoneChanged(); break;
-    case Setting::autoPowerOff: emit sigAutoPowerOffChanged(); break;
-    case Setting::eqIndex: emit sigCurrentEqIndexChanged(); break;
+    for (const ChangeSignal& entry : c_changeSignals) {
+        if (entry.setting == which)
+            emit(this->*entry.signal)();
     }
 }
 
@@ -338,17 +352,17 @@ void KestrinDeviceModel::onTimeout()
 void KestrinDeviceModel::restoreFailedKey(uint16_t key)
 {
     const uint8_t kind = Buffer::KindOf(key);
-    if (kind > uint8_t(Kind::eqBands))
+    if (kind != Buffer::EqBandsKind && !Devices::FindSetting(kind))
         return;
     // A newer value of the same setting is on its way; putting the old one back now would leave
     // the model showing it after the newer write went through.
     if (m_buffer->isPending(key))
         return;
     // The same goes for a preset change or a balance written by a worker job.
-    if (m_writeJobs > 0 && (kind == uint8_t(Kind::eqIndex) || kind == uint8_t(Kind::earcupBalance)))
+    if (m_writeJobs > 0 && (kind == uint8_t(Setting::eqIndex) || kind == uint8_t(Setting::earcupBalance)))
         return;
 
-    if (kind == uint8_t(Kind::eqBands)) {
+    if (kind == Buffer::EqBandsKind) {
         GlobalLogger::Instance()->message(QtDebugMsg, "EQ bands command failed, try again...");
         const auto it = m_eqCache.find(Buffer::EqIndexOf(key));
         if (it != m_eqCache.end())

@@ -237,7 +237,7 @@ private:
     QString m_fwVersion;
     QString m_dongleFwVersion;
     // The settings of Devices::c_kestrinSettings, by their number.
-    std::array<uint16_t, Devices::c_kestrinSettingCount> m_settings{};
+    std::array<uint16_t, Devices::c_kestrinSettingSlots> m_settings{};
     uint8_t m_maxSidetoneLevel = 0;
     uint8_t m_htState = 0;
     bool m_poweredOn = false;

@@ -112,7 +112,7 @@ void KestrinDeviceModel::Buffer::setEqBands(uint8_t eqIndex, const std::vector<K
 {
     Utils::SpinGuard valueLock(m_valueLock);
     m_pendingBands[eqIndex] = bands;
-    checkParamAndStartUnsafe(MakeKey(Kind::eqBands, eqIndex));
+    checkParamAndStartUnsafe(MakeBandsKey(eqIndex));
 }
 
 void KestrinDeviceModel::Buffer::addFailedKey(Key key)
@@ -171,7 +171,7 @@ void KestrinDeviceModel::Buffer::process()
         key = m_pendingKeys.front();
         m_pendingKeys.erase(m_pendingKeys.begin());
         m_inFlightKey = key;
-        if (KindOf(key) == uint8_t(Kind::eqBands)) {
+        if (KindOf(key) == EqBandsKind) {
             auto it = m_pendingBands.find(EqIndexOf(key));
             if (it != m_pendingBands.end()) {
                 bands = std::move(it->second);
@@ -186,12 +186,13 @@ void KestrinDeviceModel::Buffer::process()
     bool ok = true;
     if (devMain) {
         const auto kind = KindOf(key);
+        const Devices::KestrinSettingInfo* info = Devices::FindSetting(kind);
         // ANC bands that cannot be compared with the headset's are neither written nor recorded:
         // a failed key would be queued again by the model and fail the same way on every tick.
-        if (kind == uint8_t(Kind::eqBands))
+        if (kind == EqBandsKind)
             ok = writeBands(devMain, type, EqIndexOf(key), bands) != WriteResult::failed;
-        else if (kind < uint8_t(Kind::eqIndex))
-            ok = Devices::SettingInfo(Setting(kind)).set(*devMain, values[kind]);
+        else if (info && info->queued)
+            ok = info->set(*devMain, values[kind]);
     }
     // The failure and the end of the write become visible together: to the model the key is
     // always either in flight or failed, never briefly neither.
@@ -236,7 +237,7 @@ void KestrinDeviceModel::Buffer::setCurrentEqIndex(uint8_t eqIndex)
             {
                 Utils::SpinGuard valueLock(m_valueLock);
                 auto it = std::find_if(m_pendingKeys.begin(), m_pendingKeys.end(),
-                                       [](Key k) { return KindOf(k) == uint8_t(Kind::eqBands); });
+                                       [](Key k) { return KindOf(k) == EqBandsKind; });
                 if (it == m_pendingKeys.end())
                     break;
                 key = *it;
@@ -252,7 +253,7 @@ void KestrinDeviceModel::Buffer::setCurrentEqIndex(uint8_t eqIndex)
             if (!devMain)
                 break;
             if (!flushBandsUnsafe(devMain, type, key, bands)) {
-                addFailedKey(MakeKey(Kind::eqIndex));
+                addFailedKey(MakeKey(Setting::eqIndex));
                 addFailedKey(key);
                 indexAllowed = false;
                 break;
@@ -265,7 +266,7 @@ void KestrinDeviceModel::Buffer::setCurrentEqIndex(uint8_t eqIndex)
             devMain = m_devMain;
         }
         if (indexAllowed && devMain && !devMain->setEqIndex(eqIndex))
-            addFailedKey(MakeKey(Kind::eqIndex));
+            addFailedKey(MakeKey(Setting::eqIndex));
     }
     m_paused.store(false);
 }

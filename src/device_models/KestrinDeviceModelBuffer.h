@@ -22,25 +22,13 @@ public:
     // Low byte: the kind; high byte: the EQ preset of an EQ-bands key.
     using Key = uint16_t;
 
-    // A setting's kind is its number in Devices::KestrinSetting; EQ bands follow them.
+    // A setting's kind is its number in Devices::KestrinSetting; a preset's band list has its own.
     using Setting = Devices::KestrinSetting;
-    enum class Kind : uint8_t {
-        gameChatMix = uint8_t(Setting::gameChatMix),
-        noiseReduction = uint8_t(Setting::noiseReduction),
-        ancMode = uint8_t(Setting::ancMode),
-        vpLevel = uint8_t(Setting::vpLevel),
-        earcupBalance = uint8_t(Setting::earcupBalance),
-        ampGain = uint8_t(Setting::ampGain),
-        micLevel = uint8_t(Setting::micLevel),
-        sidetoneLevel = uint8_t(Setting::sidetoneLevel),
-        sidetone = uint8_t(Setting::sidetone),
-        autoPowerOff = uint8_t(Setting::autoPowerOff),
-        eqIndex = uint8_t(Setting::eqIndex),
-        eqBands = uint8_t(Devices::c_kestrinSettingCount),
-    };
+    static constexpr uint8_t EqBandsKind = Devices::c_eqBandsKind;
+    static_assert(EqBandsKind == 11, "a preset's band list is kind 11, its preset in the high byte");
 
-    static constexpr Key MakeKey(Kind kind, uint8_t eqIndex = 0) { return Key(uint8_t(kind) | (eqIndex << 8)); }
     static constexpr Key MakeKey(Setting setting) { return Key(uint8_t(setting)); }
+    static constexpr Key MakeBandsKey(uint8_t eqIndex) { return Key(EqBandsKind | (eqIndex << 8)); }
     static constexpr uint8_t KindOf(Key key) { return uint8_t(key & 0xFF); }
     static constexpr uint8_t EqIndexOf(Key key) { return uint8_t(key >> 8); }
 
@@ -73,8 +61,8 @@ public:
     // The caller holds the value lock.
     void checkParamAndStartUnsafe(Key key);
 
-    // Stores the newest value of a setting and queues its key. The named operations are this
-    // for one setting each.
+    // Stores the newest value of a setting and queues its key; the tick sends it when the
+    // setting's row says it is queued. The named operations are this for one setting each.
     void store(Setting setting, uint16_t value);
     void setGameChatMix(uint8_t value) { store(Setting::gameChatMix, value); }
     void setNoiseReduction(uint8_t value) { store(Setting::noiseReduction, value); }
@@ -102,7 +90,7 @@ private:
     enum class WriteResult { done, failed, incomparable };
 
     // The newest value of each setting, by its number.
-    using Values = std::array<uint16_t, Devices::c_kestrinSettingCount>;
+    using Values = std::array<uint16_t, Devices::c_kestrinSettingSlots>;
 
     static WriteResult writeBands(Devices::IKestrinDeviceMain* devMain, DeviceType type, uint8_t eqIndex,
                                   const std::vector<DeviceData::KestrinEqBandParams>& bands);

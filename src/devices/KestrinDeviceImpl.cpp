@@ -5,45 +5,94 @@
 
 namespace Devices {
 
-// Reads every setting once, in a fixed order; the first failure leaves the object invalid and none
-// of the values read so far is served.
+// What the headset is asked for when it is opened, in this order, and again after a factory reset
+// (versions aside): the settings whose rows are read then, between the reads that are not settings.
+struct KestrinOpenRead {
+    enum What : uint8_t { ofSetting, poweredOn, fwVersion, dongleFwVersion, maxSidetoneLevel };
+    What what = ofSetting;
+    KestrinSetting setting{};
+};
+
+constexpr bool NamesSetting(const KestrinOpenRead& read, KestrinSetting setting)
+{
+    return read.what == KestrinOpenRead::ofSetting && read.setting == setting;
+}
+
+constexpr KestrinOpenRead c_openReads[] = {
+    {KestrinOpenRead::poweredOn},
+    {.setting = KestrinSetting::vpLevel},
+    {.setting = KestrinSetting::earcupBalance},
+    {KestrinOpenRead::fwVersion},
+    {.setting = KestrinSetting::ampGain},
+    {.setting = KestrinSetting::autoPowerOff},
+    {.setting = KestrinSetting::sidetone},
+    {KestrinOpenRead::dongleFwVersion},
+    {KestrinOpenRead::maxSidetoneLevel},
+    {.setting = KestrinSetting::sidetoneLevel},
+    {.setting = KestrinSetting::eqIndex},
+    {.setting = KestrinSetting::gameChatMix},
+    {.setting = KestrinSetting::noiseReduction},
+    {.setting = KestrinSetting::ancMode},
+};
+static_assert(NamesEverySettingOnce(c_openReads, [](const KestrinSettingInfo& info) { return info.readWhenOpened; }),
+              "the read list names every setting read when the headset is opened, once");
+
+// One read of the list. Opening: a failure fails the opening. After a reset: a value that cannot
+// be read keeps the old one, and the versions are not read again.
+bool KestrinDeviceImpl::Impl::readOnOpen(const KestrinOpenRead& read, bool opening)
+{
+    switch (read.what) {
+    case KestrinOpenRead::poweredOn: {
+        // Through the dongle the headset counts as powered on without asking.
+        bool on = true;
+        if (!dongle && !transport.readPoweredOn(on))
+            return !opening;
+        if (opening || !dongle)
+            storeCached(poweredOn, on);
+        return true;
+    }
+    case KestrinOpenRead::fwVersion: return !opening || transport.readFwVersion(fwVersion, false);
+    case KestrinOpenRead::dongleFwVersion: return !opening || !dongle || transport.readFwVersion(dongleFwVersion, true);
+    case KestrinOpenRead::maxSidetoneLevel: {
+        uint8_t level = 0;
+        if (!transport.readMaxSidetoneLevel(level))
+            return !opening;
+        storeCached(maxSidetoneLevel, level);
+        return true;
+    }
+    case KestrinOpenRead::ofSetting: break;
+    }
+    if (!HasSetting(SettingInfo(read.setting).models, type))
+        return true;
+    uint16_t value = 0;
+    if (!readSetting(read.setting, value))
+        return !opening;
+    storeCached(settings[size_t(read.setting)], value);
+    return true;
+}
+
+// A setting from the headset; the ANC headset's EQ index is its user-EQ number plus one.
+bool KestrinDeviceImpl::Impl::readSetting(KestrinSetting setting, uint16_t& value)
+{
+    if (setting != KestrinSetting::eqIndex || !isAnc())
+        return transport.readSetting(setting, value);
+    uint8_t userEq = 0;
+    if (!transport.readUserEqIndex(userEq))
+        return false;
+    value = uint8_t(userEq + 1);
+    return true;
+}
+
+// Reads every setting once; the first failure leaves the object invalid and none of the values
+// read so far is served.
 bool KestrinDeviceImpl::Impl::init()
 {
     if (!client.hasDevice())
         return false;
-
-    if (dongle) {
-        // Through the dongle the headset counts as powered on without asking.
-        poweredOn = true;
-    } else if (!transport.readPoweredOn(poweredOn)) {
-        return false;
-    }
-
-    if (!readInto(KestrinSetting::vpLevel) || !readInto(KestrinSetting::earcupBalance))
-        return false;
-    if (!transport.readFwVersion(fwVersion, false))
-        return false;
-    if (!readInto(KestrinSetting::ampGain) || !readInto(KestrinSetting::autoPowerOff) ||
-        !readInto(KestrinSetting::sidetone))
-        return false;
-    if (dongle && !transport.readFwVersion(dongleFwVersion, true))
-        return false;
-    if (!transport.readMaxSidetoneLevel(maxSidetoneLevel) || !readInto(KestrinSetting::sidetoneLevel))
-        return false;
-
-    if (isAnc()) {
-        uint8_t userEq = 0;
-        if (!transport.readUserEqIndex(userEq))
+    for (const KestrinOpenRead& read : c_openReads) {
+        if (!readOnOpen(read, true))
             return false;
-        settings[size_t(KestrinSetting::eqIndex)] = uint8_t(userEq + 1);
-    } else if (!readInto(KestrinSetting::eqIndex)) {
-        return false;
     }
-
-    if (!readInto(KestrinSetting::gameChatMix) || !readInto(KestrinSetting::noiseReduction))
-        return false;
-    if (isAnc() && !readInto(KestrinSetting::ancMode))
-        return false;
 
     // Not fatal: a headset that does not answer this query keeps the flag false.
     bool newFilm = false;
@@ -56,32 +105,11 @@ bool KestrinDeviceImpl::Impl::init()
 }
 
 // After a factory reset the headset holds its defaults: read them back so that the load
-// operations tell what it holds. A value that cannot be read keeps the old one; presets that
-// were read before are read again.
+// operations tell what it holds. Presets that were read before are read again.
 void KestrinDeviceImpl::Impl::refreshAfterReset()
 {
-    bool on = false;
-    if (!dongle && transport.readPoweredOn(on))
-        storeCached(poweredOn, on);
-    refresh(KestrinSetting::vpLevel);
-    refresh(KestrinSetting::earcupBalance);
-    refresh(KestrinSetting::ampGain);
-    refresh(KestrinSetting::autoPowerOff);
-    refresh(KestrinSetting::sidetone);
-    uint8_t value = 0;
-    if (transport.readMaxSidetoneLevel(value))
-        storeCached(maxSidetoneLevel, value);
-    refresh(KestrinSetting::sidetoneLevel);
-    if (isAnc()) {
-        if (transport.readUserEqIndex(value))
-            storeCached(settings[size_t(KestrinSetting::eqIndex)], uint16_t(uint8_t(value + 1)));
-    } else {
-        refresh(KestrinSetting::eqIndex);
-    }
-    refresh(KestrinSetting::gameChatMix);
-    refresh(KestrinSetting::noiseReduction);
-    if (isAnc())
-        refresh(KestrinSetting::ancMode);
+    for (const KestrinOpenRead& read : c_openReads)
+        readOnOpen(read, false);
 
     std::vector<int> cachedSlots;
     {
@@ -325,17 +353,7 @@ bool KestrinDeviceImpl::readBatteryLevel(uint8_t& level)
 
 bool KestrinDeviceImpl::readEqIndex(uint8_t& index)
 {
-    uint8_t value = 0;
-    if (m_impl->isAnc()) {
-        if (!m_impl->transport.readUserEqIndex(value))
-            return false;
-        ++value;
-    } else if (!m_impl->transport.readPeqIndex(value)) {
-        return false;
-    }
-    index = value;
-    m_impl->storeCached(m_impl->settings[size_t(KestrinSetting::eqIndex)], uint16_t(value));
-    return true;
+    return m_impl->read(KestrinSetting::eqIndex, index);
 }
 
 bool KestrinDeviceImpl::readGameChatMix(uint8_t& value)

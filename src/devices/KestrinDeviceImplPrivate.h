@@ -13,6 +13,9 @@
 
 namespace Devices {
 
+// One read of the headset when it is opened (KestrinDeviceImpl.cpp).
+struct KestrinOpenRead;
+
 // The custom presets.
 constexpr uint8_t c_firstCustomEq = 7;
 constexpr uint8_t c_lastCustomEq = 10;
@@ -45,6 +48,8 @@ public:
 
     bool init();
     void refreshAfterReset();
+    bool readOnOpen(const KestrinOpenRead& read, bool opening);
+    bool readSetting(KestrinSetting setting, uint16_t& value);
     bool updateEqBands(int slot);
     bool hasCachedSlot(int slot);
     bool uploadEqBands(uint8_t eqIndex, const std::vector<DeviceData::KestrinEqBandParams>& bands);
@@ -88,22 +93,13 @@ public:
     bool read(KestrinSetting setting, T& out)
     {
         uint16_t value = 0;
-        if (!transport.readSetting(setting, value))
+        if (!readSetting(setting, value))
             return false;
         out = T(value);
         storeCached(settings[size_t(setting)], value);
         return true;
     }
 
-    // A read during initialisation (the cache is not shared yet), or after a reset (a value
-    // that cannot be read keeps the old one).
-    bool readInto(KestrinSetting setting) { return transport.readSetting(setting, settings[size_t(setting)]); }
-    void refresh(KestrinSetting setting)
-    {
-        uint16_t value = 0;
-        if (transport.readSetting(setting, value))
-            storeCached(settings[size_t(setting)], value);
-    }
     uint8_t cachedEqIndex()
     {
         Utils::SpinGuard guard(cacheLock);
@@ -128,7 +124,7 @@ public:
 
     // The settings of c_kestrinSettings, by their number. The microphone level is not read from
     // the headset and stays 0.
-    std::array<uint16_t, c_kestrinSettingCount> settings{};
+    std::array<uint16_t, c_kestrinSettingSlots> settings{};
     uint8_t maxSidetoneLevel = 0;
     bool poweredOn = false;
     bool isNewFilm = false;

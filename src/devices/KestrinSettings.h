@@ -8,18 +8,22 @@
 //
 // Adding a setting: a value in KestrinSetting, a row in c_kestrinSettings, and the named accessors
 // that delegate to them (transport, IKestrinDeviceMain and its implementations, the model's
-// getter, setter and signal, the write queue's store operation).
+// getter, setter and signal, the write queue's store operation). The lists kept beside the table
+// (the implementation's read list, the model's change signals) fail the build until they name it.
 
 #include "core/DeviceType.h"
 #include "devices/IKestrinDeviceMain.h"
 #include "devices/KestrinWire.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <iterator>
 
 namespace Devices {
 
-// The numbers are the device model's write-queue kinds. 11 (EQ bands) is the queue's own.
+// A setting's number is its kind in the device model's write queue, and its index in every
+// per-setting array (c_kestrinSettingSlots long).
 enum class KestrinSetting : uint8_t {
     gameChatMix = 0,
     noiseReduction = 1,
@@ -31,9 +35,12 @@ enum class KestrinSetting : uint8_t {
     sidetoneLevel = 7,
     sidetone = 8,
     autoPowerOff = 9,
-    eqIndex = 10,
+    eqIndex = 10, // the queue's failed key of a refused preset change is 10
+    // 11 is the queue's kind of a preset's band list (c_eqBandsKind): a new setting takes 12 on.
 };
-constexpr size_t c_kestrinSettingCount = 11;
+// The write queue's kind of a preset's band list; no setting has this number.
+constexpr uint8_t c_eqBandsKind = 11;
+static_assert(uint8_t(KestrinSetting::eqIndex) == 10, "the failed key of a refused preset change is 10");
 
 // The command group a setting travels in.
 enum class KestrinGroup : uint8_t {
@@ -69,28 +76,33 @@ inline bool HasSetting(uint8_t models, DeviceType type)
     }
 }
 
-// A setting's set and load operations of the headset interface, with the value as a number.
+// A setting's set operation of the headset interface, with the value as a number.
 template <typename T, bool (IKestrinDeviceMain::*Set)(T)>
 bool SetThrough(IKestrinDeviceMain& device, uint16_t value)
 {
     return (device.*Set)(T(value));
 }
 
-template <typename T, bool (IKestrinDeviceMain::*Load)(T&)>
-bool LoadThrough(IKestrinDeviceMain& device, uint16_t& value)
+// A load (from the implementation's cache) or a read (a round trip) of the headset interface.
+template <typename T, bool (IKestrinDeviceMain::*Get)(T&)>
+bool GetThrough(IKestrinDeviceMain& device, uint16_t& value)
 {
-    T loaded{};
-    if (!(device.*Load)(loaded))
+    T got{};
+    if (!(device.*Get)(got))
         return false;
-    value = uint16_t(loaded);
+    value = uint16_t(got);
     return true;
 }
 
+// A row names its fields (designated initializers); a field with a default may be left out.
 struct KestrinSettingInfo {
     KestrinSetting setting;
     const char* name;
+
+    // --- the headset interface's operations of the setting ---
     bool (*set)(IKestrinDeviceMain&, uint16_t);
     bool (*load)(IKestrinDeviceMain&, uint16_t&);
+    bool (*read)(IKestrinDeviceMain&, uint16_t&) = nullptr; // a round trip: what the state poll calls
 
     // --- wire ---
     KestrinGroup group;
@@ -102,114 +114,236 @@ struct KestrinSettingInfo {
     uint8_t valueAt;          // the value in a get reply
     uint8_t valueAtViaDongle; // ... when the headset is reached through the dongle
 
+    // --- device implementation ---
+    // Read from the headset when it is opened and again after a factory reset (in the order of
+    // the implementation's read list, which names every such setting).
+    bool readWhenOpened = true;
+
     // --- device model ---
     int min;
     int max;
-    uint8_t models; // the headset models that have it
-    bool polled;    // refreshed by the state poll and published by the tick
-    int initial;    // before any headset was loaded, and on a model without it
-    int fwOnly;     // shown for a headset that answers only for a firmware update
+    uint8_t models;      // the headset models that have it
+    bool queued = true;  // the model's setter hands it to the write queue, whose tick sends it
+    bool polled = false; // read by the state poll and published by the tick
+    int initial;         // before any headset was loaded, and on a model without it
+    int fwOnly;          // shown for a headset that answers only for a firmware update
 };
 
 namespace KestrinSettingRows {
 
 using namespace Wire;
 
-// One row a setting, each field where the row before has it.
+// One row a setting, its fields by name.
 // clang-format off
 inline constexpr KestrinSettingInfo c_rows[] = {
-    // Listed in the order the model takes values from the implementation and signals them.
-    { KestrinSetting::eqIndex, "EQ index",
-      &SetThrough<uint8_t, &IKestrinDeviceMain::setEqIndex>, &LoadThrough<uint8_t, &IKestrinDeviceMain::loadEqIndex>,
-      KestrinGroup::parameter, c_paramEqIndex, c_paramEqIndex, KestrinCoding::byte,
-      SetParamReply(c_paramEqIndex).with(2, 0x05).status(8), GetParamReply(c_paramEqIndex), 9, 9,
-      0, 255, c_onAllKestrins, true, 0, 1 },
-    { KestrinSetting::gameChatMix, "game/chat mix",
-      &SetThrough<uint8_t, &IKestrinDeviceMain::setGameChatMix>, &LoadThrough<uint8_t, &IKestrinDeviceMain::loadGameChatMix>,
-      KestrinGroup::setting, c_settingGameChatMix, c_settingGameChatMix, KestrinCoding::byte,
-      // This reply is told apart by a 00 at [6]; its outcome is the byte at [8].
-      Response(c_setSetting, 9).with(2, 0x05).with(6, 0x00).with(7, c_settingGameChatMix).status(8),
-      SettingReply(c_getSetting, c_settingGameChatMix, 10), 9, 9,
-      0, 20, c_onAllKestrins, true, 0, 10 },
-    { KestrinSetting::noiseReduction, "noise reduction",
-      &SetThrough<uint8_t, &IKestrinDeviceMain::setNoiseReduction>, &LoadThrough<uint8_t, &IKestrinDeviceMain::loadNoiseReduction>,
-      KestrinGroup::parameter, c_paramNoiseReduction, c_paramNoiseReduction, KestrinCoding::byte,
-      SetParamReply(c_paramNoiseReduction).status(8), GetParamReply(c_paramNoiseReduction).status(8), 9, 9,
-      0, 2, c_onAllKestrins, true, 0, 0 },
-    { KestrinSetting::vpLevel, "voice-prompt level",
-      &SetThrough<uint8_t, &IKestrinDeviceMain::setVpLevel>, &LoadThrough<uint8_t, &IKestrinDeviceMain::loadVpLevel>,
-      KestrinGroup::parameter, c_paramVpLevel, c_paramVpLevel, KestrinCoding::byte,
-      // The headset answers the voice-prompt level without a status worth reading.
-      SetParamReply(c_paramVpLevel), GetParamReply(c_paramVpLevel), 9, 9,
-      0, 15, c_onAllKestrins, false, 0, 7 },
-    { KestrinSetting::earcupBalance, "earcup balance",
-      &SetThrough<uint8_t, &IKestrinDeviceMain::setEarcupBalance>, &LoadThrough<uint8_t, &IKestrinDeviceMain::loadEarcupBalance>,
-      KestrinGroup::parameter, c_paramEarcupBalance, c_paramEarcupBalance, KestrinCoding::byte,
-      SetParamReply(c_paramEarcupBalance).status(8), GetParamReply(c_paramEarcupBalance).status(8), 9, 9,
-      122, 134, c_onAllKestrins, false, 128, 128 },
-    { KestrinSetting::ampGain, "amplifier gain",
-      &SetThrough<uint8_t, &IKestrinDeviceMain::setAmpGain>, &LoadThrough<uint8_t, &IKestrinDeviceMain::loadAmpGain>,
-      KestrinGroup::parameter, c_paramAmpGain, c_paramAmpGain, KestrinCoding::byte,
-      SetParamReply(c_paramAmpGain).status(8), GetParamReply(c_paramAmpGain).with(2, 0x06).status(8), 9, 9,
-      0, 255, c_onAllKestrins, false, 0, 136 },
-    { KestrinSetting::sidetoneLevel, "sidetone level",
-      &SetThrough<uint8_t, &IKestrinDeviceMain::setSidetoneLevel>, &LoadThrough<uint8_t, &IKestrinDeviceMain::loadSidetoneLevel>,
-      KestrinGroup::parameter, c_paramSidetoneLevel, c_paramSidetoneLevel, KestrinCoding::byte,
-      SetParamReply(c_paramSidetoneLevel).status(8), GetParamReply(c_paramSidetoneLevel).status(8), 9, 9,
-      0, 255, c_onAllKestrins, true, 0, 0 },
-    { KestrinSetting::sidetone, "sidetone",
-      &SetThrough<bool, &IKestrinDeviceMain::setSidetone>, &LoadThrough<bool, &IKestrinDeviceMain::loadSidetone>,
-      KestrinGroup::setting, c_settingSidetone, c_settingSidetone, KestrinCoding::flag,
-      SettingReply(c_setSetting, c_settingSidetone, 9).status(6),
-      SettingReply(c_getSetting, c_settingSidetone, 10).status(6), 9, 9,
-      0, 1, c_onAllKestrins, true, 0, 0 },
-    { KestrinSetting::autoPowerOff, "auto power-off",
-      &SetThrough<uint16_t, &IKestrinDeviceMain::setAutoPowerOff>, &LoadThrough<uint16_t, &IKestrinDeviceMain::loadAutoPowerOff>,
-      KestrinGroup::setting, c_settingAutoPowerOff, c_settingAutoPowerOff, KestrinCoding::powerOffTime,
-      SettingReply(c_setSetting, c_settingAutoPowerOff, 9).status(6),
-      SettingReply(c_getSetting, c_settingAutoPowerOff, 17), 11, 11,
-      0, 65535, c_onAllKestrins, false, 0, 300 },
-    { KestrinSetting::micLevel, "microphone level",
-      &SetThrough<uint8_t, &IKestrinDeviceMain::setMicLevel>, &LoadThrough<uint8_t, &IKestrinDeviceMain::loadMicLevel>,
-      KestrinGroup::parameter, c_paramMicLevel, c_paramMicLevel, KestrinCoding::byte,
-      // A longer get reply: through the dongle the level sits three bytes further on.
-      SetParamReply(c_paramMicLevel), GetParamReply(c_paramMicLevel).with(2, 0x09).atLeast(13).status(8), 9, 12,
-      0, 255, c_onKestrin2 | c_onKestrin2Anc, true, 0, 0 },
-    { KestrinSetting::ancMode, "ANC mode",
-      &SetThrough<DeviceData::AncMode, &IKestrinDeviceMain::setAncMode>, &LoadThrough<DeviceData::AncMode, &IKestrinDeviceMain::loadAncMode>,
-      KestrinGroup::anc, c_ancSetMode, c_ancGetMode, KestrinCoding::byte,
-      // The mode is taken as the headset reports it: the model repairs one it does not know.
-      AncReply(c_ancSetMode).status(8), AncReply(c_ancGetMode), 8, 8,
-      0, 2, c_onKestrin2Anc, true, 0, 0 },
+    // Listed in the order the model takes values from the implementation and signals them, and
+    // the state poll reads them.
+    {
+        .setting = KestrinSetting::eqIndex, .name = "EQ index",
+        .set = &SetThrough<uint8_t, &IKestrinDeviceMain::setEqIndex>,
+        .load = &GetThrough<uint8_t, &IKestrinDeviceMain::loadEqIndex>,
+        .read = &GetThrough<uint8_t, &IKestrinDeviceMain::readEqIndex>,
+        .group = KestrinGroup::parameter, .setSelector = c_paramEqIndex, .getSelector = c_paramEqIndex,
+        .coding = KestrinCoding::byte,
+        .setReply = SetParamReply(c_paramEqIndex).with(2, 0x05).status(8),
+        .getReply = GetParamReply(c_paramEqIndex), .valueAt = 9, .valueAtViaDongle = 9,
+        // Written by the model's preset change, after pending band lists, not by the queue's tick.
+        .min = 0, .max = 255, .models = c_onAllKestrins, .queued = false, .polled = true,
+        .initial = 0, .fwOnly = 1,
+    },
+    {
+        .setting = KestrinSetting::gameChatMix, .name = "game/chat mix",
+        .set = &SetThrough<uint8_t, &IKestrinDeviceMain::setGameChatMix>,
+        .load = &GetThrough<uint8_t, &IKestrinDeviceMain::loadGameChatMix>,
+        .read = &GetThrough<uint8_t, &IKestrinDeviceMain::readGameChatMix>,
+        .group = KestrinGroup::setting, .setSelector = c_settingGameChatMix, .getSelector = c_settingGameChatMix,
+        .coding = KestrinCoding::byte,
+        // This reply is told apart by a 00 at [6]; its outcome is the byte at [8].
+        .setReply = Response(c_setSetting, 9).with(2, 0x05).with(6, 0x00).with(7, c_settingGameChatMix).status(8),
+        .getReply = SettingReply(c_getSetting, c_settingGameChatMix, 10), .valueAt = 9, .valueAtViaDongle = 9,
+        .min = 0, .max = 20, .models = c_onAllKestrins, .polled = true,
+        .initial = 0, .fwOnly = 10,
+    },
+    {
+        .setting = KestrinSetting::noiseReduction, .name = "noise reduction",
+        .set = &SetThrough<uint8_t, &IKestrinDeviceMain::setNoiseReduction>,
+        .load = &GetThrough<uint8_t, &IKestrinDeviceMain::loadNoiseReduction>,
+        .read = &GetThrough<uint8_t, &IKestrinDeviceMain::readNoiseReduction>,
+        .group = KestrinGroup::parameter, .setSelector = c_paramNoiseReduction, .getSelector = c_paramNoiseReduction,
+        .coding = KestrinCoding::byte,
+        .setReply = SetParamReply(c_paramNoiseReduction).status(8),
+        .getReply = GetParamReply(c_paramNoiseReduction).status(8), .valueAt = 9, .valueAtViaDongle = 9,
+        .min = 0, .max = 2, .models = c_onAllKestrins, .polled = true,
+        .initial = 0, .fwOnly = 0,
+    },
+    {
+        .setting = KestrinSetting::vpLevel, .name = "voice-prompt level",
+        .set = &SetThrough<uint8_t, &IKestrinDeviceMain::setVpLevel>,
+        .load = &GetThrough<uint8_t, &IKestrinDeviceMain::loadVpLevel>,
+        .group = KestrinGroup::parameter, .setSelector = c_paramVpLevel, .getSelector = c_paramVpLevel,
+        .coding = KestrinCoding::byte,
+        // The headset answers the voice-prompt level without a status worth reading.
+        .setReply = SetParamReply(c_paramVpLevel),
+        .getReply = GetParamReply(c_paramVpLevel), .valueAt = 9, .valueAtViaDongle = 9,
+        .min = 0, .max = 15, .models = c_onAllKestrins,
+        .initial = 0, .fwOnly = 7,
+    },
+    {
+        .setting = KestrinSetting::earcupBalance, .name = "earcup balance",
+        .set = &SetThrough<uint8_t, &IKestrinDeviceMain::setEarcupBalance>,
+        .load = &GetThrough<uint8_t, &IKestrinDeviceMain::loadEarcupBalance>,
+        .group = KestrinGroup::parameter, .setSelector = c_paramEarcupBalance, .getSelector = c_paramEarcupBalance,
+        .coding = KestrinCoding::byte,
+        .setReply = SetParamReply(c_paramEarcupBalance).status(8),
+        .getReply = GetParamReply(c_paramEarcupBalance).status(8), .valueAt = 9, .valueAtViaDongle = 9,
+        // The model writes the balance itself, at once; the queue still sends one it is given.
+        .min = 122, .max = 134, .models = c_onAllKestrins,
+        .initial = 128, .fwOnly = 128,
+    },
+    {
+        .setting = KestrinSetting::ampGain, .name = "amplifier gain",
+        .set = &SetThrough<uint8_t, &IKestrinDeviceMain::setAmpGain>,
+        .load = &GetThrough<uint8_t, &IKestrinDeviceMain::loadAmpGain>,
+        .group = KestrinGroup::parameter, .setSelector = c_paramAmpGain, .getSelector = c_paramAmpGain,
+        .coding = KestrinCoding::byte,
+        .setReply = SetParamReply(c_paramAmpGain).status(8),
+        .getReply = GetParamReply(c_paramAmpGain).with(2, 0x06).status(8), .valueAt = 9, .valueAtViaDongle = 9,
+        .min = 0, .max = 255, .models = c_onAllKestrins,
+        .initial = 0, .fwOnly = 136,
+    },
+    {
+        .setting = KestrinSetting::sidetoneLevel, .name = "sidetone level",
+        .set = &SetThrough<uint8_t, &IKestrinDeviceMain::setSidetoneLevel>,
+        .load = &GetThrough<uint8_t, &IKestrinDeviceMain::loadSidetoneLevel>,
+        .read = &GetThrough<uint8_t, &IKestrinDeviceMain::readSidetoneLevel>,
+        .group = KestrinGroup::parameter, .setSelector = c_paramSidetoneLevel, .getSelector = c_paramSidetoneLevel,
+        .coding = KestrinCoding::byte,
+        .setReply = SetParamReply(c_paramSidetoneLevel).status(8),
+        .getReply = GetParamReply(c_paramSidetoneLevel).status(8), .valueAt = 9, .valueAtViaDongle = 9,
+        .min = 0, .max = 255, .models = c_onAllKestrins, .polled = true,
+        .initial = 0, .fwOnly = 0,
+    },
+    {
+        .setting = KestrinSetting::sidetone, .name = "sidetone",
+        .set = &SetThrough<bool, &IKestrinDeviceMain::setSidetone>,
+        .load = &GetThrough<bool, &IKestrinDeviceMain::loadSidetone>,
+        .read = &GetThrough<bool, &IKestrinDeviceMain::readSidetone>,
+        .group = KestrinGroup::setting, .setSelector = c_settingSidetone, .getSelector = c_settingSidetone,
+        .coding = KestrinCoding::flag,
+        .setReply = SettingReply(c_setSetting, c_settingSidetone, 9).status(6),
+        .getReply = SettingReply(c_getSetting, c_settingSidetone, 10).status(6), .valueAt = 9, .valueAtViaDongle = 9,
+        .min = 0, .max = 1, .models = c_onAllKestrins, .polled = true,
+        .initial = 0, .fwOnly = 0,
+    },
+    {
+        .setting = KestrinSetting::autoPowerOff, .name = "auto power-off",
+        .set = &SetThrough<uint16_t, &IKestrinDeviceMain::setAutoPowerOff>,
+        .load = &GetThrough<uint16_t, &IKestrinDeviceMain::loadAutoPowerOff>,
+        .group = KestrinGroup::setting, .setSelector = c_settingAutoPowerOff, .getSelector = c_settingAutoPowerOff,
+        .coding = KestrinCoding::powerOffTime,
+        .setReply = SettingReply(c_setSetting, c_settingAutoPowerOff, 9).status(6),
+        .getReply = SettingReply(c_getSetting, c_settingAutoPowerOff, 17), .valueAt = 11, .valueAtViaDongle = 11,
+        .min = 0, .max = 65535, .models = c_onAllKestrins,
+        .initial = 0, .fwOnly = 300,
+    },
+    {
+        .setting = KestrinSetting::micLevel, .name = "microphone level",
+        .set = &SetThrough<uint8_t, &IKestrinDeviceMain::setMicLevel>,
+        .load = &GetThrough<uint8_t, &IKestrinDeviceMain::loadMicLevel>,
+        .read = &GetThrough<uint8_t, &IKestrinDeviceMain::readMicLevel>,
+        .group = KestrinGroup::parameter, .setSelector = c_paramMicLevel, .getSelector = c_paramMicLevel,
+        .coding = KestrinCoding::byte,
+        // A longer get reply: through the dongle the level sits three bytes further on.
+        .setReply = SetParamReply(c_paramMicLevel),
+        .getReply = GetParamReply(c_paramMicLevel).with(2, 0x09).atLeast(13).status(8),
+        .valueAt = 9, .valueAtViaDongle = 12,
+        // The implementation neither reads nor writes it: it holds 0.
+        .readWhenOpened = false,
+        .min = 0, .max = 255, .models = c_onKestrin2 | c_onKestrin2Anc, .polled = true,
+        .initial = 0, .fwOnly = 0,
+    },
+    {
+        .setting = KestrinSetting::ancMode, .name = "ANC mode",
+        .set = &SetThrough<DeviceData::AncMode, &IKestrinDeviceMain::setAncMode>,
+        .load = &GetThrough<DeviceData::AncMode, &IKestrinDeviceMain::loadAncMode>,
+        .read = &GetThrough<DeviceData::AncMode, &IKestrinDeviceMain::readAncMode>,
+        .group = KestrinGroup::anc, .setSelector = c_ancSetMode, .getSelector = c_ancGetMode,
+        .coding = KestrinCoding::byte,
+        // The mode is taken as the headset reports it: the model repairs one it does not know.
+        .setReply = AncReply(c_ancSetMode).status(8),
+        .getReply = AncReply(c_ancGetMode), .valueAt = 8, .valueAtViaDongle = 8,
+        .min = 0, .max = 2, .models = c_onKestrin2Anc, .polled = true,
+        .initial = 0, .fwOnly = 0,
+    },
 };
 // clang-format on
-static_assert(sizeof c_rows / sizeof c_rows[0] == c_kestrinSettingCount, "one row per setting");
 
-constexpr bool EverySettingHasOneRow()
+// The largest setting number, plus one.
+constexpr size_t SlotCount()
 {
-    for (size_t number = 0; number < c_kestrinSettingCount; ++number) {
+    size_t length = 0;
+    for (const KestrinSettingInfo& info : c_rows)
+        length = std::max(length, size_t(info.setting) + 1);
+    return length;
+}
+
+// Every number up to the largest is one setting's, with one row, except the EQ-bands kind.
+constexpr bool RowsAreWhole()
+{
+    for (size_t number = 0; number < SlotCount(); ++number) {
         int rows = 0;
         for (const KestrinSettingInfo& info : c_rows)
             rows += size_t(info.setting) == number ? 1 : 0;
-        if (rows != 1)
+        if (rows != (number == c_eqBandsKind ? 0 : 1))
             return false;
     }
     return true;
 }
-static_assert(EverySettingHasOneRow(), "each setting has exactly one row");
+static_assert(RowsAreWhole(), "each setting has exactly one row, and none is numbered 11");
 
 } // namespace KestrinSettingRows
+
+constexpr size_t c_kestrinSettingCount = std::size(KestrinSettingRows::c_rows);
+// The length of an array indexed by setting number.
+constexpr size_t c_kestrinSettingSlots = KestrinSettingRows::SlotCount();
 
 // Every setting, in the order the model takes and signals them.
 inline constexpr const KestrinSettingInfo (&c_kestrinSettings)[c_kestrinSettingCount] = KestrinSettingRows::c_rows;
 
-constexpr const KestrinSettingInfo& SettingInfo(KestrinSetting setting)
+constexpr bool NamesSetting(KestrinSetting entry, KestrinSetting setting)
+{
+    return entry == setting;
+}
+
+// True when `list` names each setting that `wanted` accepts (all when it is null) exactly once
+// and no other: lets a list kept beside the table fail the build when a setting is missing from
+// it. An entry names a setting through NamesSetting(entry, setting), overloaded for its type.
+template <typename Entry, size_t N>
+constexpr bool NamesEverySettingOnce(const Entry (&list)[N], bool (*wanted)(const KestrinSettingInfo&) = nullptr)
 {
     for (const KestrinSettingInfo& info : c_kestrinSettings) {
-        if (info.setting == setting)
-            return info;
+        int named = 0;
+        for (const Entry& entry : list)
+            named += NamesSetting(entry, info.setting) ? 1 : 0;
+        if (named != (wanted && !wanted(info) ? 0 : 1))
+            return false;
     }
-    return c_kestrinSettings[0]; // not reached: every setting has a row
+    return true;
+}
+
+// The row of setting number `number`, or null (the EQ-bands kind, or no such setting).
+constexpr const KestrinSettingInfo* FindSetting(size_t number)
+{
+    for (const KestrinSettingInfo& info : c_kestrinSettings) {
+        if (size_t(info.setting) == number)
+            return &info;
+    }
+    return nullptr;
+}
+
+constexpr const KestrinSettingInfo& SettingInfo(KestrinSetting setting)
+{
+    return *FindSetting(size_t(setting)); // every setting has a row
 }
 
 } // namespace Devices

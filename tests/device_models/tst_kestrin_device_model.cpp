@@ -16,6 +16,7 @@ using DeviceModels::KestrinDeviceModel;
 using TestSupport::ManualWorkerTimers;
 using TestSupport::TestKestrinDevice;
 using Polling = KestrinDeviceModel::PollingParam;
+Q_DECLARE_METATYPE(DeviceType)
 
 namespace {
 
@@ -650,6 +651,46 @@ private slots:
         f.advance(1100);
         f.tick();
         QCOMPARE(f.model->getBatteryLevel(), uint8_t(41));
+    }
+
+    // Walks the settings table: a state poll reads the microphone mute and then exactly the
+    // polled settings the headset model has, in the table's order, each through its row's read.
+    void statePollReadsThePolledRows_data()
+    {
+        QTest::addColumn<DeviceType>("type");
+        QTest::newRow("kestrin") << DeviceType::kestrin;
+        QTest::newRow("kestrin_2") << DeviceType::kestrin_2;
+        QTest::newRow("kestrin_2_anc") << DeviceType::kestrin_2_anc;
+    }
+
+    void statePollReadsThePolledRows()
+    {
+        QFETCH(DeviceType, type);
+        const auto names = [](const QStringList& calls) {
+            QStringList out;
+            for (const QString& call : calls) {
+                if (call != QStringLiteral("readBatteryLevel")) // the battery poll's
+                    out << call.section(QLatin1Char(' '), 0, 0);
+            }
+            return out;
+        };
+        QStringList expected{QStringLiteral("readMicMute")};
+        for (const Devices::KestrinSettingInfo& info : Devices::c_kestrinSettings) {
+            if (!info.polled || !Devices::HasSetting(info.models, type))
+                continue;
+            QVERIFY2(info.read, info.name);
+            TestKestrinDevice probe(optionsOf(type));
+            uint16_t value = 0;
+            info.read(probe, value);
+            expected << names(probe.calls(QStringLiteral("read")));
+        }
+
+        Fixture f(optionsOf(type));
+        f.connectDevice();
+        f.device->clearCalls();
+        f.model->setPollingParam(Polling::normal);
+        f.advance(100);
+        QCOMPARE(names(f.device->calls(QStringLiteral("read"))), expected);
     }
 
     void pollsWaitForTheQueue()

@@ -95,8 +95,6 @@ void TestKestrinCommands::requestFrames_data()
     auto row = [&](const char* name, int pid, Operation op, const char* frame, bool relayed, bool result) {
         QTest::newRow(name) << pid << op << QString(frame) << relayed << result;
     };
-    uint8_t u8 = 0;
-    Q_UNUSED(u8);
 
     // One row a line reads as the table it is.
     // clang-format off

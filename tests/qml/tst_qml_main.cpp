@@ -1,13 +1,8 @@
 #include "HeldNetwork.h"
 #include "TestApp.h"
+#include "support/QmlEnumTypes.h"
 
 #include "theme/ApplicationFonts.h"
-#include "ui_mediators/UIAppMediator.h"
-#include "ui_mediators/UIKesFwMediator.h"
-#include "ui_mediators/UIKesSettingsMediator.h"
-#include "ui_models/IUIModel.h"
-#include "ui_models/UIKestrinModel.h"
-#include "ui_models/UINotificationsModel.h"
 
 #include <QGuiApplication>
 #include <QQmlContext>
@@ -32,14 +27,7 @@ public slots:
         QCoreApplication::setApplicationVersion(QStringLiteral("1.2.48"));
         if (Theme::RegisterApplicationFonts() != Theme::ApplicationFontFiles().size())
             qWarning("Not every application font could be registered");
-        // The enums of "Velmor.Enums" 1.0 that screens and dialogs import, as start-up registers
-        // them.
-        UIModels::IUIModel::RegisterType();
-        UIModels::UIKestrinModel::RegisterType();
-        UIModels::UINotificationsModel::RegisterType();
-        UIMediators::UIAppMediator::RegisterType();
-        UIMediators::UIKesFwMediator::RegisterType();
-        UIMediators::UIKesSettingsMediator::RegisterType();
+        TestSupport::RegisterQmlEnumTypes();
     }
 
     void qmlEngineAvailable(QQmlEngine* engine)

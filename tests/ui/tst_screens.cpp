@@ -3,17 +3,13 @@
 // of its own; "App" gives it the theme, the UI model and a way to plug headsets.
 
 #include "FakeAppServices.h"
+#include "support/QmlEnumTypes.h"
 
 #include "devices/DeviceProxy.h"
 #include "support/devices/TestKestrinDevice.h"
 #include "theme/ApplicationFonts.h"
 #include "theme/DarkTheme.h"
-#include "ui_mediators/UIAppMediator.h"
-#include "ui_mediators/UIKesFwMediator.h"
-#include "ui_mediators/UIKesSettingsMediator.h"
-#include "ui_models/IUIModel.h"
 #include "ui_models/UIKestrinModel.h"
-#include "ui_models/UINotificationsModel.h"
 #include "ui_models/UISolvarineModel.h"
 
 #include <QDesktopServices>
@@ -298,12 +294,7 @@ public slots:
         QCoreApplication::setOrganizationName(QStringLiteral("Velmor"));
         QCoreApplication::setApplicationVersion(QStringLiteral("1.2.48"));
         Theme::RegisterApplicationFonts();
-        UIModels::IUIModel::RegisterType();
-        UIModels::UIKestrinModel::RegisterType();
-        UIModels::UINotificationsModel::RegisterType();
-        UIMediators::UIAppMediator::RegisterType();
-        UIMediators::UIKesFwMediator::RegisterType();
-        UIMediators::UIKesSettingsMediator::RegisterType();
+        TestSupport::RegisterQmlEnumTypes();
     }
 
     void qmlEngineAvailable(QQmlEngine* engine)

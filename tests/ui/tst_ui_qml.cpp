@@ -2,12 +2,10 @@
 
 #include "devices/DeviceProxy.h"
 #include "devices/FakeKestrinDeviceImpl.h"
-#include "ui_mediators/UIAppMediator.h"
+#include "support/QmlEnumTypes.h"
 #include "ui_mediators/UIKesFwMediator.h"
 #include "ui_mediators/UIKesSettingsMediator.h"
-#include "ui_models/IUIModel.h"
 #include "ui_models/UIKestrinModel.h"
-#include "ui_models/UINotificationsModel.h"
 
 #include <QQmlComponent>
 #include <QQmlContext>
@@ -31,12 +29,7 @@ private:
 void TestUiQml::initTestCase()
 {
     QStandardPaths::setTestModeEnabled(true);
-    UIModels::IUIModel::RegisterType();
-    UIModels::UIKestrinModel::RegisterType();
-    UIModels::UINotificationsModel::RegisterType();
-    UIMediators::UIAppMediator::RegisterType();
-    UIMediators::UIKesFwMediator::RegisterType();
-    UIMediators::UIKesSettingsMediator::RegisterType();
+    TestSupport::RegisterQmlEnumTypes();
 }
 
 void TestUiQml::bindingsFollowTheSimulatedHeadset()
