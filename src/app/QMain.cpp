@@ -1,7 +1,6 @@
 #include "app/QMain.h"
 
 #include "app/App.h"
-#include "app/IncubationPacer.h"
 #include "app/MetadataInitializer.h"
 #include "core/GlobalLogger.h"
 #include "platform/KestrinDriversHelper.h"
@@ -11,7 +10,6 @@
 
 #include <QQmlApplicationEngine>
 #include <QQmlContext>
-#include <QQuickWindow>
 #include <QUrl>
 
 #include <cstdio>
@@ -102,19 +100,14 @@ int qMain(int argc, char** argv)
     QObject::connect(&terminationSignals, &Platform::TerminationSignals::terminationRequested, &app,
                      [] { QCoreApplication::exit(0); });
 
-    // Outlives the engine, which holds it until the end.
-    IncubationPacer incubationPacer;
     QQmlApplicationEngine engine;
     engine.rootContext()->setContextProperty(QStringLiteral("App"), &app);
     engine.addImportPath(QString::fromLatin1(QmlImportPath));
     engine.load(QUrl(QString::fromLatin1(MainComponentUrl)));
     if (engine.rootObjects().isEmpty())
         return -1;
-    auto* window = qobject_cast<QQuickWindow*>(engine.rootObjects().constFirst());
-    // The fonts' thread starts before the building resumes, which will soon wait for them.
-    app.deferUntilFirstFrame(window);
-    // After the load: the window installs a controller of its own while it is created.
-    incubationPacer.install(engine);
-    incubationPacer.holdUntilFirstFrame(window);
+    // The window has named itself to the application for its first frame. After the load: the
+    // window installs a controller of its own while it is created.
+    app.takeOverIncubation(engine);
     return app.exec();
 }

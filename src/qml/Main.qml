@@ -165,33 +165,21 @@ Window {
         }
     }
 
-    // The tray icon and its menu come once the window is on screen (or after a while, should it
-    // start hidden), and are built apart from the frame that triggers them: loading the
-    // platform's tray took about 17 of the 130 ms before the first frame, and building its menu
-    // in that frame's own handler another 5.
+    // The application's first-frame event: what would cost the first frame waits for it.
+    Component.onCompleted: App.watchFirstFrame(root)
+
+    // The tray icon and its menu come once the window is on screen (the application's
+    // first-frame event, which also comes should the window start hidden), and are built apart
+    // from the frame that triggers them: loading the platform's tray took about 17 of the 130 ms
+    // before the first frame, and building its menu in that frame's own handler another 5.
     Loader {
         id: trayLoader
 
         objectName: "trayLoader"
-        active: false
+        active: App.firstFrameShown
         asynchronous: true
         source: "Items/ItemTray.qml"
         onLoaded: item.shown = Qt.binding(() => internal.minimizeToTray)
-    }
-
-    Connections {
-        target: root
-        enabled: !trayLoader.active
-
-        function onFrameSwapped() {
-            trayLoader.active = true
-        }
-    }
-
-    Timer {
-        interval: 3000
-        running: !trayLoader.active
-        onTriggered: trayLoader.active = true
     }
 
     Connections {
