@@ -1,5 +1,7 @@
 #include "app/App.h"
 
+#include "app/IncubationPacer.h"
+
 #include "core/GlobalLogger.h"
 #include "core/Preferences.h"
 #include "devices/FakeKestrinDeviceImpl.h"
@@ -24,9 +26,6 @@
 
 namespace {
 
-// The app-update and news checks wait for the first frame, but not for ever: a window that
-// starts hidden draws none.
-constexpr int StartupChecksFallbackMs = 3000;
 constexpr int UpdatesIntervalMs = 6 * 60 * 60 * 1000;
 
 } // namespace
@@ -48,6 +47,7 @@ App::App(int& argc, char** argv, std::unique_ptr<Platform::IHwBus> bus)
     , m_kestrinModel(new UIModels::UIKestrinModel(&m_deviceProxy, this, this))
     , m_solvarineModel(new UIModels::UISolvarineModel(m_deviceProxy, *this, this))
     , m_updatesTimer(new QTimer(this))
+    , m_firstFrameFallback(new QTimer(this))
     , m_devices{std::make_shared<Devices::FakeKestrinDeviceImpl>()}
     , m_hwBus(std::move(bus))
     , m_simulatedCount(m_devices.size())
@@ -72,7 +72,11 @@ App::App(int& argc, char** argv, std::unique_ptr<Platform::IHwBus> bus)
     connect(m_updatesTimer, &QTimer::timeout, this, &App::onUpdatesTimeout);
     m_updatesTimer->start();
 
-    QTimer::singleShot(StartupChecksFallbackMs, this, &App::runStartupChecks);
+    // What waits for the first frame waits for it, but not for ever.
+    m_firstFrameFallback->setSingleShot(true);
+    m_firstFrameFallback->setInterval(FirstFrameFallbackMs);
+    connect(m_firstFrameFallback, &QTimer::timeout, this, &App::onFirstFrameFallback);
+    m_firstFrameFallback->start();
 
     connect(&m_deviceProxy, &Devices::DeviceProxy::deviceReady, this, &App::onDeviceReady);
     connect(&m_deviceProxy, &Devices::DeviceProxy::deviceLost, this, &App::onDeviceLost);
@@ -232,14 +236,54 @@ void App::onFirstProbeDone()
     emit deviceSearchDoneChanged();
 }
 
-void App::deferUntilFirstFrame(QQuickWindow* window)
+void App::watchFirstFrame(QObject* object)
 {
-    if (!window)
+    auto* window = qobject_cast<QQuickWindow*>(object);
+    if (!window || m_firstFrameShown)
         return;
     // frameSwapped comes from the render thread where there is one; queued to ours.
-    const auto once = Qt::ConnectionType(Qt::QueuedConnection | Qt::SingleShotConnection);
-    connect(window, &QQuickWindow::frameSwapped, this, &App::registerFontsInBackground, once);
-    connect(window, &QQuickWindow::frameSwapped, this, &App::warmUpTlsThenCheck, once);
+    connect(window, &QQuickWindow::frameSwapped, this, &App::onFirstFrame,
+            Qt::ConnectionType(Qt::QueuedConnection | Qt::SingleShotConnection));
+}
+
+void App::setFirstFrameFallbackMs(int ms)
+{
+    if (!m_firstFrameShown)
+        m_firstFrameFallback->start(ms);
+}
+
+void App::takeOverIncubation(QQmlEngine& engine)
+{
+    if (!m_incubationPacer)
+        m_incubationPacer = std::make_unique<IncubationPacer>();
+    if (!m_firstFrameShown) {
+        m_incubationPacer->hold();
+        connect(this, &App::firstFrameShownChanged, m_incubationPacer.get(), &IncubationPacer::release);
+    }
+    m_incubationPacer->install(engine);
+}
+
+void App::onFirstFrameFallback()
+{
+    if (m_firstFrameShown)
+        return;
+    GlobalLogger::Instance()->message(QtWarningMsg,
+                                      "The window has drawn no frame within %d ms; the start-up goes on "
+                                      "without it.",
+                                      m_firstFrameFallback->interval());
+    onFirstFrame();
+}
+
+void App::onFirstFrame()
+{
+    if (m_firstFrameShown)
+        return;
+    m_firstFrameShown = true;
+    m_firstFrameFallback->stop();
+    // The fonts' thread starts before the building resumes, which will soon wait for them.
+    registerFontsInBackground();
+    warmUpTlsThenCheck();
+    emit firstFrameShownChanged();
 }
 
 void App::warmUpTlsThenCheck()

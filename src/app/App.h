@@ -10,6 +10,8 @@
 #include <memory>
 #include <vector>
 
+class IncubationPacer;
+class QQmlEngine;
 class QQuickWindow;
 class QThread;
 class QTimer;
@@ -52,6 +54,7 @@ class App : public QApplication, public UIModels::IAppServices {
     Q_PROPERTY(bool animationsEnabled READ animationsEnabled CONSTANT)
     Q_PROPERTY(int deviceId READ getDeviceId NOTIFY deviceIdChanged)
     Q_PROPERTY(bool deviceSearchDone READ isDeviceSearchDone NOTIFY deviceSearchDoneChanged)
+    Q_PROPERTY(bool firstFrameShown READ isFirstFrameShown NOTIFY firstFrameShownChanged)
 
 public:
     // `argc` must outlive the object, as for every QApplication.
@@ -74,12 +77,23 @@ public:
     // taken in: until then the window must not claim that no device is connected.
     bool isDeviceSearchDone() const { return m_deviceSearchDone; }
 
-    // Once `window` has drawn its first frame, registers the application fonts on a thread of
-    // their own and runs the app-update and news checks (those also a few seconds after start
-    // when no frame comes): the fonts and the TLS back end the checks load cost the first frame
-    // several milliseconds, and that frame holds no text. A font family read before then
-    // registers the fonts at once.
-    void deferUntilFirstFrame(QQuickWindow* window);
+    // The one first-frame event of the start-up: everything that would cost the window's first
+    // frame waits for it. Once it has come, the application fonts register on a thread of their
+    // own, the app-update and news checks run, the incubation pacer starts building (the title
+    // bar and the screens) and the window's tray icon is made. The window names itself here
+    // when it is created; should it draw nothing (it starts hidden, or the hook is lost), the
+    // event comes after the fallback time all the same, with a warning in the log.
+    Q_INVOKABLE void watchFirstFrame(QObject* window);
+    // True once the event above has come; never reset.
+    bool isFirstFrameShown() const { return m_firstFrameShown; }
+    static constexpr int FirstFrameFallbackMs = 3000;
+    // Counted from now. Tests that cover the frame path set it beyond their own timeout, so
+    // that a lost frame hook fails them instead of passing on the fallback.
+    void setFirstFrameFallbackMs(int ms);
+    // Builds the engine's asynchronous objects (the window's screens) a slice per event-loop
+    // turn, holding them until the first-frame event. Called once the window is loaded: the
+    // window installs a controller of its own while it is created.
+    void takeOverIncubation(QQmlEngine& engine);
 
     // UIModels::IAppServices
     Preferences* getPreferences() const override { return m_preferences; }
@@ -122,6 +136,7 @@ signals:
     void uiModelChanged();
     void deviceIdChanged();
     void deviceSearchDoneChanged();
+    void firstFrameShownChanged();
 
 private slots:
     void onModelReady();
@@ -136,6 +151,8 @@ private slots:
     void runStartupChecks();
     void warmUpTlsThenCheck();
     void registerFontsInBackground();
+    void onFirstFrame();
+    void onFirstFrameFallback();
 
 private:
     void waitForFonts();
@@ -164,6 +181,10 @@ private:
     bool m_simulationAllowed = false;
     bool m_deviceSearchDone = false;
     bool m_startupChecksDone = false;
+    bool m_firstFrameShown = false;
+    QTimer* m_firstFrameFallback;
+    // Outlives the engine that it paces: the engine is made after the application object.
+    std::unique_ptr<IncubationPacer> m_incubationPacer;
     // The registration of the application fonts, on a thread of its own after the first frame.
     std::future<int> m_fontsRegistered;
     bool m_fontsStarted = false;

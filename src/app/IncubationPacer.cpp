@@ -1,8 +1,6 @@
 #include "app/IncubationPacer.h"
 
 #include <QQmlEngine>
-#include <QQuickWindow>
-#include <QTimer>
 #include <QTimerEvent>
 
 IncubationPacer::IncubationPacer(QObject* parent)
@@ -18,19 +16,13 @@ void IncubationPacer::install(QQmlEngine& engine)
         schedule();
 }
 
-void IncubationPacer::holdUntilFirstFrame(QQuickWindow* window, int fallbackMs)
+void IncubationPacer::hold()
 {
-    if (!window)
-        return;
     m_held = true;
     if (m_timerId != 0) {
         killTimer(m_timerId);
         m_timerId = 0;
     }
-    // frameSwapped comes from the render thread where there is one; queued to ours.
-    connect(window, &QQuickWindow::frameSwapped, this, &IncubationPacer::release,
-            Qt::ConnectionType(Qt::QueuedConnection | Qt::SingleShotConnection));
-    QTimer::singleShot(fallbackMs, this, &IncubationPacer::release);
 }
 
 void IncubationPacer::release()

@@ -1,7 +1,6 @@
 #include "app/QMain.h"
 
 #include "app/App.h"
-#include "app/IncubationPacer.h"
 #include "app/MetadataInitializer.h"
 #include "app/WindowFit.h"
 #include "core/GlobalLogger.h"
@@ -132,7 +131,6 @@ int qMain(int argc, char** argv)
                      [] { QCoreApplication::exit(0); });
 
     // Outlives the engine, which holds it until the end.
-    IncubationPacer incubationPacer;
     RuledNetworkAccessFactory networkAccess;
     QQmlApplicationEngine engine;
     engine.setNetworkAccessManagerFactory(&networkAccess);
@@ -141,14 +139,11 @@ int qMain(int argc, char** argv)
     engine.load(QUrl(QString::fromLatin1(MainComponentUrl)));
     if (engine.rootObjects().isEmpty())
         return -1;
-    auto* window = qobject_cast<QQuickWindow*>(engine.rootObjects().constFirst());
     // The offscreen platform's screen is a nominal 800x600 that no one looks at.
     if (QGuiApplication::platformName() != QLatin1String("offscreen"))
-        FitWindowToScreen(window);
-    // The fonts' thread starts before the building resumes, which will soon wait for them.
-    app.deferUntilFirstFrame(window);
-    // After the load: the window installs a controller of its own while it is created.
-    incubationPacer.install(engine);
-    incubationPacer.holdUntilFirstFrame(window);
+        FitWindowToScreen(qobject_cast<QQuickWindow*>(engine.rootObjects().constFirst()));
+    // The window has named itself to the application for its first frame. After the load: the
+    // window installs a controller of its own while it is created.
+    app.takeOverIncubation(engine);
     return app.exec();
 }

@@ -271,8 +271,10 @@ void KestrinDeviceModel::updateBattery()
     if (!m_buffer->isFree() || m_buffer->isPaused())
         return;
     uint8_t level = 0;
-    if (m_devMain->readBatteryLevel(level))
+    if (m_devMain->readBatteryLevel(level)) {
         m_pendingBatteryLevel.store(level);
+        m_pendingStatusRead.store(true);
+    }
 }
 
 // --- Publishing -----------------------------------------------------------------------------------
@@ -329,6 +331,11 @@ void KestrinDeviceModel::emitChanged(Setting which)
 void KestrinDeviceModel::onTimeout()
 {
     const uint8_t battery = m_pendingBatteryLevel.load();
+    if (!m_statusRead && m_pendingStatusRead.load()) {
+        m_statusRead = true;
+        m_batteryLevel = battery;
+        emit sigBatteryLevelChanged();
+    }
     if (battery != m_batteryLevel) {
         m_batteryLevel = battery;
         emit sigBatteryLevelChanged();
@@ -469,17 +476,31 @@ bool KestrinDeviceModel::loadData()
                     true);
     }
 
-    // Published by the publishing tick, like every polled value.
-    Devices::SharedDeviceImpl device = m_device;
-    postJob([this, device, dev] {
-        (void)device;
-        uint8_t battery = 0;
-        if (dev->readBatteryLevel(battery))
-            m_pendingBatteryLevel.store(battery);
-        bool mute = false;
-        if (dev->readMicMute(mute))
-            m_pendingMicMute.store(mute);
-    });
+    // Published as soon as read rather than at the next publishing tick: until then the screens
+    // know that there is no reading yet, and show none. Only a full headset has them.
+    if (isFullHw())
+        runOnWorker(
+            [this, dev] {
+                uint8_t battery = 0;
+                bool mute = false;
+                const bool read = dev->readBatteryLevel(battery) && dev->readMicMute(mute);
+                if (read) {
+                    m_pendingBatteryLevel.store(battery);
+                    m_pendingMicMute.store(mute);
+                    m_pendingStatusRead.store(true);
+                }
+                return read;
+            },
+            [this](bool read) {
+                // Published by the tick already, should it have come first.
+                if (!read || m_statusRead)
+                    return;
+                m_batteryLevel = m_pendingBatteryLevel.load();
+                m_micMute = m_pendingMicMute.load();
+                m_statusRead = true;
+                emit sigBatteryLevelChanged();
+                emit sigMicMuteChanged();
+            });
     return readyNow;
 }
 
@@ -487,6 +508,8 @@ void KestrinDeviceModel::onDeviceReady()
 {
     // Nothing started for the previous device may reach this one.
     cancelJobs();
+    m_statusRead = false;
+    m_pendingStatusRead.store(false);
     m_batteryLevel = 0;
     m_pendingBatteryLevel.store(0);
     m_micMute = false;

@@ -78,6 +78,9 @@ public:
     KestrinHwType getHwType() const { return m_hwType; }
     uint8_t getBatteryLevel() const { return m_batteryLevel; }
     bool getMicMute() const { return m_micMute; }
+    // False from a device's set-up until its battery level and mute have first been read: until
+    // then the two getters above hold no reading of this device.
+    bool isStatusRead() const { return m_statusRead; }
     QQuaternion getHeadPosition() const { return m_headPosition; }
     bool hasHeadtracking() const;
     uint8_t getGameChatMix() const { return uint8_t(setting(Setting::gameChatMix)); }
@@ -249,11 +252,15 @@ private:
     QQuaternion m_headPosition;
     uint8_t m_batteryLevel = 0;
     bool m_micMute = false;
+    bool m_statusRead = false;
     // Written by the worker, published by the GUI-thread tick.
     QQuaternion m_pendingHeadPosition;
     bool m_pendingHeadPositionNew = false;
     std::atomic<uint8_t> m_pendingBatteryLevel{0};
     std::atomic<bool> m_pendingMicMute{false};
+    // A battery level of the current device has been read (by a later poll, should the first
+    // reading have failed).
+    std::atomic<bool> m_pendingStatusRead{false};
     std::unique_ptr<Buffer> m_buffer;
     Utils::SpinLock m_positionLock; // guards the pending head position and its flag
 

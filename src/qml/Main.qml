@@ -67,6 +67,43 @@ Window {
         readonly property int enabledButtons: ZelTitleBar.SystemButtons
             | (popupOpened ? 0 : ZelTitleBar.CustomButtons)
 
+        // True once the title bar with its buttons and the first screen are whole: until then
+        // the window shows only its background, so the first frame with text in it has them
+        // both. Never reset.
+        property bool contentShown: false
+
+        // False while `item`, or a part of it on view, is still being built or laid out: a
+        // loader still loading, a picture still decoding.
+        function isWhole(item) {
+            if (!item)
+                return false
+            if (!item.visible)
+                return true
+            if (item instanceof Loader && item.status === Loader.Loading)
+                return false
+            if (item instanceof Image && item.status === Image.Loading)
+                return false
+            for (let i = 0; i < item.children.length; ++i) {
+                if (!isWhole(item.children[i]))
+                    return false
+            }
+            return true
+        }
+
+        // The first screen counts once the device search is over (or the legal terms are
+        // asked): an empty content area before that is no screen.
+        function showContentWhenWhole(framed) {
+            if (contentShown || !(framed || !root.visible))
+                return
+            if (titleBarLoader.status !== Loader.Ready || !isWhole(titleBarLoader.item))
+                return
+            if (mainLoader.status !== Loader.Ready || !isWhole(mainLoader.item))
+                return
+            if (mainLoader.wanted === emptyComponent && !App.deviceSearchDone)
+                return
+            contentShown = true
+        }
+
         function showAppWindow() {
             root.show()
             root.requestActivate()
@@ -165,33 +202,21 @@ Window {
         }
     }
 
-    // The tray icon and its menu come once the window is on screen (or after a while, should it
-    // start hidden), and are built apart from the frame that triggers them: loading the
-    // platform's tray took about 17 of the 130 ms before the first frame, and building its menu
-    // in that frame's own handler another 5.
+    // The application's first-frame event: what would cost the first frame waits for it.
+    Component.onCompleted: App.watchFirstFrame(root)
+
+    // The tray icon and its menu come once the window is on screen (the application's
+    // first-frame event, which also comes should the window start hidden), and are built apart
+    // from the frame that triggers them: loading the platform's tray took about 17 of the 130 ms
+    // before the first frame, and building its menu in that frame's own handler another 5.
     Loader {
         id: trayLoader
 
         objectName: "trayLoader"
-        active: false
+        active: App.firstFrameShown
         asynchronous: true
         source: "Items/ItemTray.qml"
         onLoaded: item.shown = Qt.binding(() => internal.minimizeToTray)
-    }
-
-    Connections {
-        target: root
-        enabled: !trayLoader.active
-
-        function onFrameSwapped() {
-            trayLoader.active = true
-        }
-    }
-
-    Timer {
-        interval: 3000
-        running: !trayLoader.active
-        onTriggered: trayLoader.active = true
     }
 
     Connections {
@@ -223,6 +248,10 @@ Window {
         ColumnLayout {
             id: mainLayout
 
+            // Laid out from the start, drawn and used once whole.
+            objectName: "mainLayout"
+            opacity: internal.contentShown ? 1 : 0
+            enabled: internal.contentShown
             anchors.fill: parent
             anchors.margins: mainRect.border.width
             spacing: 0
@@ -231,8 +260,8 @@ Window {
                 id: titleBarLoader
 
                 objectName: "titleBarLoader"
-                // Its icons are decoded apart anyway, so a first frame never had them: the bar
-                // is built after that frame, with the controls library it needs (about 9 ms).
+                // Built after the first frame (which holds no text), with the controls library it
+                // needs (about 9 ms), and shown with the first screen once both are whole.
                 asynchronous: true
                 sourceComponent: internal.titleBarComponent
                 Layout.fillWidth: true
@@ -272,40 +301,105 @@ Window {
                 }
             }
 
-            Loader {
+            // The current screen. A new screen is built apart, unseen (opacity 0: laid out, and
+            // its pictures loading, as if shown), while the one before stays on view; once it is
+            // whole (built, the pages and pictures it shows loaded, laid out) it takes the old
+            // one's place in one frame. Read like a Loader: `item` is the screen on view, and
+            // `status` is Loader.Ready once that is the screen wanted.
+            Item {
                 id: mainLoader
 
                 readonly property QtObject uiModel: App.uiModel
                 readonly property int modelType: uiModel ? uiModel.type : UIModel.Unknown
+                readonly property Component wanted: !internal.legalTermsAccepted ? legalTermsComponent.get()
+                                                  : !uiModel ? emptyComponent
+                                                  : modelType === UIModel.Kestrin ? kestrinComponent.get()
+                                                  : modelType === UIModel.Solvarine ? solvarineComponent.get()
+                                                  : App.deviceSearchDone ? noDeviceComponent.get()
+                                                  : emptyComponent
+                // The loader whose screen is on view (null before the first), and the one that
+                // builds the next.
+                property Loader shown: null
+                property Loader pending: null
+                readonly property Item item: shown ? shown.item : null
+                readonly property int status: shown && shown.sourceComponent === wanted ? Loader.Ready : Loader.Loading
+
+                // `framed`: called in a frame, after its layout pass and before it is drawn, so
+                // that the new screen is whole as drawn and comes in that very frame. A window
+                // that draws nothing (hidden) switches at once.
+                function update(framed) {
+                    if (shown && shown.sourceComponent === wanted) {
+                        if (pending)
+                            pending.sourceComponent = undefined
+                        pending = null
+                        return
+                    }
+                    const spare = shown === screenA ? screenB : screenA
+                    if (spare.sourceComponent !== wanted)
+                        spare.sourceComponent = wanted
+                    pending = spare
+                    if (spare.status !== Loader.Ready || !(framed || !root.visible) || !internal.isWhole(spare.item))
+                        return
+                    const old = shown
+                    shown = spare
+                    pending = null
+                    if (old)
+                        old.sourceComponent = undefined
+                }
 
                 objectName: "mainLoader"
-                // A screen, above all the headset screen, is built a piece per frame: the window
-                // keeps drawing (and answering) while it comes up, and shows it once it is whole.
-                asynchronous: true
                 Layout.fillWidth: true
                 Layout.fillHeight: true
                 Layout.leftMargin: internal.contentMargin
                 Layout.rightMargin: internal.contentMargin
                 Layout.bottomMargin: internal.contentMargin
-                sourceComponent: !internal.legalTermsAccepted ? legalTermsComponent.get()
-                               : !uiModel ? emptyComponent
-                               : modelType === UIModel.Kestrin ? kestrinComponent.get()
-                               : modelType === UIModel.Solvarine ? solvarineComponent.get()
-                               : App.deviceSearchDone ? noDeviceComponent.get()
-                               : emptyComponent
 
-                // The screens' bottom corners follow the window's rounding.
-                onLoaded: {
-                    if (item.bottomLeftRadius === undefined)
-                        return
-                    item.bottomLeftRadius = internal.radius
-                    item.bottomRightRadius = internal.radius
-                    if (item.accepted)
-                        item.accepted.connect(() => App.appMediator.eulaAccepted = true)
-                    if (item.alertRequested)
-                        item.alertRequested.connect(() => root.alert(0))
-                }
+                onWantedChanged: update(false)
+                Component.onCompleted: update(false)
+
+                ScreenLoader { id: screenA }
+                ScreenLoader { id: screenB }
             }
+        }
+    }
+
+    // One of the two places of a screen: on view, or building the next one unseen.
+    component ScreenLoader: Loader {
+        // A screen, above all the headset screen, is built a piece per frame: the window keeps
+        // drawing (and answering) while it comes up.
+        asynchronous: true
+        anchors.fill: parent
+        visible: mainLoader.shown === this || mainLoader.pending === this
+        opacity: mainLoader.shown === this ? 1 : 0
+        enabled: mainLoader.shown === this
+
+        // The screens' bottom corners follow the window's rounding.
+        onLoaded: {
+            if (item.bottomLeftRadius === undefined)
+                return
+            item.bottomLeftRadius = internal.radius
+            item.bottomRightRadius = internal.radius
+            if (item.accepted)
+                item.accepted.connect(() => App.appMediator.eulaAccepted = true)
+            if (item.alertRequested)
+                item.alertRequested.connect(() => root.alert(0))
+        }
+        onStatusChanged: {
+            if (mainLoader.pending === this)
+                mainLoader.update(false)
+        }
+    }
+
+    // Each frame while a screen is being switched in or the window's content is not yet shown,
+    // after the frame's layout pass and before it is drawn.
+    Connections {
+        target: root
+        enabled: mainLoader.pending !== null || !internal.contentShown
+
+        function onAfterAnimating() {
+            if (mainLoader.pending)
+                mainLoader.update(true)
+            internal.showContentWhenWhole(true)
         }
     }
 

@@ -28,6 +28,11 @@ bool UIKesStatusMediator::isPoweredOn() const
     return m_model.isPoweredOn();
 }
 
+bool UIKesStatusMediator::isStatusRead() const
+{
+    return m_model.isStatusRead();
+}
+
 bool UIKesStatusMediator::centralize()
 {
     return m_model.centralize();

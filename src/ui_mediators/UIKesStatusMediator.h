@@ -14,6 +14,9 @@ class UIKesStatusMediator final : public QObject {
     Q_PROPERTY(int batteryPercentage READ getBatteryPercentage NOTIFY batteryPercentageChanged)
     Q_PROPERTY(bool micMute READ isMicMuted NOTIFY micMuteChanged)
     Q_PROPERTY(bool poweredOn READ isPoweredOn NOTIFY poweredOnChanged)
+    // False until the current headset's battery and mute have been read: the two values above
+    // are then no reading of it, and are not to be shown.
+    Q_PROPERTY(bool statusRead READ isStatusRead NOTIFY batteryPercentageChanged)
 
 public:
     UIKesStatusMediator(DeviceModels::KestrinDeviceModel& model, QObject* parent);
@@ -21,6 +24,7 @@ public:
     int getBatteryPercentage() const;
     bool isMicMuted() const;
     bool isPoweredOn() const;
+    bool isStatusRead() const;
 
     // Takes the current head orientation as the centre; the device model's answer.
     Q_INVOKABLE bool centralize();

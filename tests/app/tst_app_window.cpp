@@ -75,6 +75,8 @@ void TestAppWindow::initTestCase()
     m_engine->addImportPath(QStringLiteral(":/qml"));
     m_engine->load(QUrl(QStringLiteral("qrc:/qml/Velmor/Main.qml")));
     QCOMPARE(m_engine->rootObjects().size(), 1);
+    // As the start-up does: the screens are built a slice per turn once the first frame is drawn.
+    m_app.takeOverIncubation(*m_engine);
     // The title bar and the tray follow the first frame.
     QTRY_VERIFY(loaded("titleBarLoader"));
     QTRY_VERIFY(window()->findChild<QObject*>(QStringLiteral("systemTrayIcon")));
@@ -394,6 +396,9 @@ int main(int argc, char** argv)
     MetadataInitializer metadata;
     Utils::SetUpMainThread();
     App app(argc, argv);
+    // Beyond the test's own timeout: the title bar, the screens and the tray come only through the
+    // window's first frame, so a lost frame hook fails the test.
+    app.setFirstFrameFallbackMs(10 * 60 * 1000);
     TestAppWindow test(app);
     QTEST_SET_MAIN_SOURCE_PATH
     return QTest::qExec(&test, argc, argv);

@@ -24,8 +24,7 @@ class TestIncubationPacer : public QObject {
 private slots:
     void buildsAnAsynchronousLoadToTheEnd_data();
     void buildsAnAsynchronousLoadToTheEnd();
-    void holdsTheBuildUntilTheFirstFrame();
-    void holdsTheBuildNoLongerThanTheFallback();
+    void holdsTheBuildUntilReleased();
 };
 
 namespace {
@@ -116,15 +115,12 @@ void TestIncubationPacer::buildsAnAsynchronousLoadToTheEnd()
     QCOMPARE(pacer.incubatingObjectCount(), 0);
 }
 
-void TestIncubationPacer::holdsTheBuildUntilTheFirstFrame()
+void TestIncubationPacer::holdsTheBuildUntilReleased()
 {
     QQmlEngine engine;
     IncubationPacer pacer;
-    QQuickWindow window;
-    window.resize(200, 100);
     pacer.install(engine);
-    // A fallback far beyond the test's own time: only the frame can release the build.
-    pacer.holdUntilFirstFrame(&window, 10 * 60 * 1000);
+    pacer.hold();
     const auto root = CreateAsynchronousLoad(engine);
     QVERIFY(root);
 
@@ -132,24 +128,9 @@ void TestIncubationPacer::holdsTheBuildUntilTheFirstFrame()
     QCOMPARE(LoaderStatus(root.get()), LoaderLoading);
     QVERIFY(pacer.incubatingObjectCount() > 0);
 
-    window.show();
+    pacer.release();
     QTRY_COMPARE_WITH_TIMEOUT(LoaderStatus(root.get()), LoaderReady, 30000);
     QCOMPARE(pacer.incubatingObjectCount(), 0);
-}
-
-void TestIncubationPacer::holdsTheBuildNoLongerThanTheFallback()
-{
-    QQmlEngine engine;
-    IncubationPacer pacer;
-    // Never shown, so it never draws a frame.
-    QQuickWindow window;
-    pacer.install(engine);
-    pacer.holdUntilFirstFrame(&window, 100);
-    const auto root = CreateAsynchronousLoad(engine);
-    QVERIFY(root);
-    QCOMPARE(LoaderStatus(root.get()), LoaderLoading);
-
-    QTRY_COMPARE_WITH_TIMEOUT(LoaderStatus(root.get()), LoaderReady, 30000);
 }
 
 QTEST_MAIN(TestIncubationPacer)

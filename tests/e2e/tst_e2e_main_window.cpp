@@ -176,6 +176,8 @@ void TestE2eMainWindow::initTestCase()
     m_engine->addImportPath(QStringLiteral(":/qml"));
     m_engine->load(QUrl(QStringLiteral("qrc:/qml/Velmor/Main.qml")));
     QCOMPARE(m_engine->rootObjects().size(), 1);
+    // As the start-up does: the screens are built a slice per turn once the first frame is drawn.
+    m_app.takeOverIncubation(*m_engine);
     QVERIFY(QTest::qWaitForWindowExposed(window()));
     // Windowed, at its default size, which is also its minimum.
     QCOMPARE(window()->visibility(), QWindow::Windowed);
@@ -438,6 +440,9 @@ int main(int argc, char** argv)
     MetadataInitializer metadata;
     Utils::SetUpMainThread();
     App app(argc, argv);
+    // Beyond the test's own timeout: the title bar, the screens and the tray come only through the
+    // window's first frame, so a lost frame hook fails the test.
+    app.setFirstFrameFallbackMs(10 * 60 * 1000);
     TestE2eMainWindow test(app);
     QTEST_SET_MAIN_SOURCE_PATH
     const int result = QTest::qExec(&test, argc, argv);

@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QDesktopServices>
+#include <QQuickWindow>
 
 namespace {
 
@@ -116,6 +117,22 @@ void TestApp::selectDevice(int type)
 void TestApp::openPermissions()
 {
     record(QStringLiteral("openPermissions()"));
+}
+
+void TestApp::watchFirstFrame(QObject* window)
+{
+    auto* quickWindow = qobject_cast<QQuickWindow*>(window);
+    if (!quickWindow || m_firstFrameShown)
+        return;
+    connect(
+        quickWindow, &QQuickWindow::frameSwapped, this,
+        [this] {
+            if (m_firstFrameShown)
+                return;
+            m_firstFrameShown = true;
+            emit firstFrameShownChanged();
+        },
+        Qt::QueuedConnection);
 }
 
 void TestApp::exit(int returnCode)

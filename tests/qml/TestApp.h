@@ -31,6 +31,7 @@ class TestApp : public QObject {
     Q_PROPERTY(QObject* notificationsMediator READ notificationsMediator WRITE setNotificationsMediator NOTIFY
                    notificationsMediatorChanged)
     Q_PROPERTY(QStringList calls READ calls NOTIFY callsChanged)
+    Q_PROPERTY(bool firstFrameShown MEMBER m_firstFrameShown NOTIFY firstFrameShownChanged)
 
 public:
     explicit TestApp(QObject* parent = nullptr);
@@ -64,6 +65,9 @@ public:
     Q_INVOKABLE void selectDevice(int type);
     Q_INVOKABLE void openPermissions();
     Q_INVOKABLE void exit(int returnCode);
+    // As App's: firstFrameShown turns true once `window` has swapped a frame; never reset, so a
+    // later window of the same test finds it true at once.
+    Q_INVOKABLE void watchFirstFrame(QObject* window);
 
     // Routes QDesktopServices::openUrl (and so Qt.openUrlExternally) to this object for the
     // usual schemes, the empty one included, until the object is destroyed.
@@ -81,6 +85,7 @@ signals:
     void appMediatorChanged();
     void notificationsMediatorChanged();
     void callsChanged();
+    void firstFrameShownChanged();
     // App's window requests; a test emits them.
     void showAppWindow();
     void quitApp();
@@ -96,4 +101,5 @@ private:
     QPointer<QObject> m_appMediator;
     QPointer<QObject> m_notificationsMediator;
     QStringList m_calls;
+    bool m_firstFrameShown = false;
 };

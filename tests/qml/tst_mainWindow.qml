@@ -50,6 +50,8 @@ TestCase {
         // The title bar and the tray follow the first frame.
         tryCompare(findChild(main.contentItem, "titleBarLoader"), "status", Loader.Ready)
         tryVerify(() => findChild(main, "systemTrayIcon"))
+        // The title bar and the screen are shown (and take input) together, once both are whole.
+        tryCompare(findChild(main.contentItem, "mainLayout"), "enabled", true)
     }
 
     function cleanup() {

@@ -5,7 +5,6 @@
 // velmor_app and velmor_qml.
 
 #include "app/App.h"
-#include "app/IncubationPacer.h"
 #include "support/MainWindowProbe.h"
 
 #include <QQmlApplicationEngine>
@@ -20,11 +19,12 @@ public:
     {
         if (smallestSlices)
             m_engine.setIncubationController(&m_smallest);
-        else
-            m_pacer.install(m_engine);
         m_engine.rootContext()->setContextProperty(QStringLiteral("App"), &app);
         m_engine.addImportPath(QStringLiteral(":/qml"));
         m_engine.load(QUrl(QStringLiteral("qrc:/qml/Velmor/Main.qml")));
+        // As the real start-up does: the application's pacer builds from the first frame on.
+        if (!smallestSlices)
+            app.takeOverIncubation(m_engine);
     }
 
     // The window, or null when Main.qml did not load.
@@ -35,9 +35,8 @@ public:
     }
 
 private:
-    // The controllers outlive the engine that uses them.
+    // The controller outlives the engine that uses it.
     SmallestSliceIncubation m_smallest;
-    IncubationPacer m_pacer;
     QQmlApplicationEngine m_engine;
 };
 

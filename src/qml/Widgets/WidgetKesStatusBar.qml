@@ -28,6 +28,8 @@ RoundedRectangle {
         readonly property int kestrinType: uiModel?.kestrinType ?? UIKestrinModel.None
         readonly property int batteryPercentage: statusMediator?.batteryPercentage ?? 0
         readonly property bool micMute: statusMediator?.micMute ?? false
+        // Battery and mute show nothing until the headset has given them: no made-up 0 %.
+        readonly property bool statusRead: statusMediator?.statusRead ?? false
         readonly property bool isHardware: category === UIModel.Hardware
         readonly property bool isDongle: fwMediator?.isDongle ?? false
         readonly property bool isFwOnly: fwMediator?.isFwOnly ?? false
@@ -95,7 +97,7 @@ RoundedRectangle {
 
             ItemStatus {
                 objectName: "batteryStatus"
-                visible: internal.isPolling && internal.isFullHardware
+                visible: internal.isPolling && internal.isFullHardware && internal.statusRead
                 imageSource: indicators.statusPath + "battery/" + internal.batteryLevel + ".svg"
                 text: internal.batteryText
                 Accessible.role: Accessible.StaticText
@@ -104,7 +106,7 @@ RoundedRectangle {
 
             ItemStatus {
                 objectName: "muteStatus"
-                visible: internal.isPolling && internal.isFullHardware
+                visible: internal.isPolling && internal.isFullHardware && internal.statusRead
                 imageSource: indicators.statusPath + (internal.micMute ? "microphone-off.svg"
                                                                        : "microphone-on.svg")
                 text: internal.micMute ? qsTr("Mute On") : qsTr("Mute Off")

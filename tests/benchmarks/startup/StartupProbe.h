@@ -9,9 +9,12 @@
 #include <QCoreApplication>
 #include <QObject>
 #include <QQuickWindow>
+#include <QTimer>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <fstream>
 #include <functional>
@@ -58,6 +61,23 @@ inline void Report(const char* key, double value)
 {
     std::printf("%s=%.3f\n", key, value);
     std::fflush(stdout);
+}
+
+// Ends the process with `code` once VELMOR_BENCH_HOLD_MS have passed since the driver launched
+// it (VELMOR_BENCH_LAUNCH_NS, on CLOCK_MONOTONIC; without it, since now), reporting the peak
+// memory over that time.
+inline void HoldThenExit(int code)
+{
+    const char* launch = std::getenv("VELMOR_BENCH_LAUNCH_NS");
+    const char* hold = std::getenv("VELMOR_BENCH_HOLD_MS");
+    const long long from = launch ? std::atoll(launch) : MonotonicNs();
+    long long remainingMs = 0;
+    if (hold)
+        remainingMs = (from + std::atoll(hold) * 1000000LL - MonotonicNs()) / 1000000LL;
+    QTimer::singleShot(int(std::max(0LL, remainingMs)), QCoreApplication::instance(), [code] {
+        Report("peak_rss_hold_kb", double(PeakRssKb()));
+        QCoreApplication::exit(code);
+    });
 }
 
 // Hooks the first Qt Quick window as soon as it receives its first event (during its creation,
