@@ -65,6 +65,8 @@ App::App(int& argc, char** argv, std::unique_ptr<Platform::IHwBus> bus)
 
     connect(m_extensions.get(), &Platform::AppExtensions::sigOpenWindow, this, &App::showAppWindow);
     m_extensions->listen(true);
+    // An ending instance shows no window any more: a start meanwhile waits for it to end instead.
+    connect(this, &QCoreApplication::aboutToQuit, this, [this] { m_extensions->listen(false); });
 
     m_updatesTimer->setInterval(UpdatesIntervalMs);
     connect(m_updatesTimer, &QTimer::timeout, this, &App::onUpdatesTimeout);

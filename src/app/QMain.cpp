@@ -3,6 +3,7 @@
 #include "app/App.h"
 #include "app/IncubationPacer.h"
 #include "app/MetadataInitializer.h"
+#include "app/WindowFit.h"
 #include "core/GlobalLogger.h"
 #include "platform/KestrinDriversHelper.h"
 #include "platform/NewsImageAccess.h"
@@ -10,6 +11,7 @@
 #include "platform/TerminationSignals.h"
 #include "utils/Utils.h"
 
+#include <QGuiApplication>
 #include <QQmlApplicationEngine>
 #include <QQmlContext>
 #include <QQmlNetworkAccessManagerFactory>
@@ -22,6 +24,11 @@
 namespace {
 
 constexpr char DriverRemovalOption[] = "--remove-kestrin-drivers";
+
+// A running instance takes a show request within a tenth of a second, unless its window is busy
+// for a moment; one that is ending never takes it, and ends within a second or two.
+constexpr int ShowRequestAnswerMs = 2000;
+constexpr int EndingInstanceWaitMs = 10000;
 
 // The QML module "Velmor" lies under this import path; its component "Main" is the window.
 constexpr char QmlImportPath[] = ":/qml";
@@ -86,18 +93,31 @@ int qMain(int argc, char** argv)
     if (launcher->isOtherInstanceRunning()) {
         const qint64 pid = launcher->runningInstancePid();
         const QByteArray holder = pid > 0 ? QByteArray::number(pid) : QByteArrayLiteral("unknown");
-        if (extensions->showRunningApp()) {
-            GlobalLogger::Instance()->message(
-                QtInfoMsg, "Another instance runs (pid %s); asked it to show its window. This start ends here.",
-                holder.constData());
-        } else {
+        if (!extensions->showRunningApp()) {
             GlobalLogger::Instance()->message(
                 QtWarningMsg,
                 "Another instance runs (pid %s), but it cannot be asked to show its window; this "
                 "start gives up.",
                 holder.constData());
+            return 0;
         }
-        return 0;
+        if (extensions->waitForRequestTaken(ShowRequestAnswerMs)) {
+            GlobalLogger::Instance()->message(
+                QtInfoMsg, "Another instance runs (pid %s); asked it to show its window. This start ends here.",
+                holder.constData());
+            return 0;
+        }
+        // An instance that no longer listens is ending: the user's start goes on once it has.
+        if (!launcher->waitForOtherInstanceToEnd(EndingInstanceWaitMs)) {
+            GlobalLogger::Instance()->message(QtWarningMsg,
+                                              "Another instance runs (pid %s) but neither shows its window nor ends; "
+                                              "this start gives up.",
+                                              holder.constData());
+            return 0;
+        }
+        GlobalLogger::Instance()->message(QtInfoMsg,
+                                          "Another instance (pid %s) was ending; this start waited for it and goes on.",
+                                          holder.constData());
     }
 
     MetadataInitializer metadata;
@@ -122,6 +142,9 @@ int qMain(int argc, char** argv)
     if (engine.rootObjects().isEmpty())
         return -1;
     auto* window = qobject_cast<QQuickWindow*>(engine.rootObjects().constFirst());
+    // The offscreen platform's screen is a nominal 800x600 that no one looks at.
+    if (QGuiApplication::platformName() != QLatin1String("offscreen"))
+        FitWindowToScreen(window);
     // The fonts' thread starts before the building resumes, which will soon wait for them.
     app.deferUntilFirstFrame(window);
     // After the load: the window installs a controller of its own while it is created.

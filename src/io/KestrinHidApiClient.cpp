@@ -223,7 +223,7 @@ bool KestrinHidApiClient::write(const uint8_t* data, size_t len)
     int n = 0;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        if (!m_handle)
+        if (!m_handle || m_transfersStopped)
             return false;
         n = hid_write(m_handle, data, len);
     }
@@ -235,7 +235,7 @@ bool KestrinHidApiClient::read(uint8_t* buf, size_t len)
     int n = 0;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        if (!m_handle)
+        if (!m_handle || m_transfersStopped)
             return false;
         // Other threads' reads and writes wait through this pause too: the device answers one
         // request at a time.
@@ -252,7 +252,7 @@ int KestrinHidApiClient::read_hid_timeout(uint8_t* buf, size_t len, int timeoutM
     int n = 0;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        if (!m_handle)
+        if (!m_handle || m_transfersStopped)
             return 0;
         n = hid_read_timeout(m_handle, buf, len, timeoutMs);
     }

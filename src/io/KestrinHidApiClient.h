@@ -76,6 +76,12 @@ public:
     // measurements of the bare protocol cost change it.
     void setReadPacing(int cabledMs, int dongleMs);
 
+    // While set, every write and read fails at once without touching the device, so that a
+    // device set-up of a dozen paced exchanges on another thread ends at its next exchange instead
+    // of holding up the program's end. Safe from any thread.
+    void setTransfersStopped(bool stopped) { m_transfersStopped = stopped; }
+    bool areTransfersStopped() const { return m_transfersStopped; }
+
 signals:
     void deviceGone(void* handle);
     void notPermitted();
@@ -93,6 +99,7 @@ private:
     // Read without the mutex by other threads, hence atomic.
     std::atomic<DeviceType> m_type{DeviceType::none};
     bool m_dongle = false;
+    std::atomic<bool> m_transfersStopped{false};
     int m_cabledReadDelayMs = 10;
     int m_dongleReadDelayMs = 50;
     mutable std::mutex m_mutex;

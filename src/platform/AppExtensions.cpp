@@ -2,7 +2,9 @@
 
 #include "core/GlobalLogger.h"
 
+#include <QElapsedTimer>
 #include <QSharedMemory>
+#include <QThread>
 #include <QTimer>
 
 #include <unistd.h>
@@ -70,6 +72,25 @@ bool AppExtensions::showRunningApp()
     *accessMemoryData() = ShowWindow;
     m_memory->unlock();
     return true;
+}
+
+bool AppExtensions::waitForRequestTaken(int timeoutMs)
+{
+    QElapsedTimer waited;
+    waited.start();
+    while (true) {
+        if (!accessMemoryData() || !m_memory->lock())
+            return false;
+        const bool taken = *accessMemoryData() != ShowWindow;
+        if (!taken && waited.elapsed() >= timeoutMs)
+            *accessMemoryData() = NothingPending;
+        m_memory->unlock();
+        if (taken)
+            return true;
+        if (waited.elapsed() >= timeoutMs)
+            return false;
+        QThread::msleep(PollIntervalMs / 5);
+    }
 }
 
 void AppExtensions::listen(bool on)

@@ -13,8 +13,9 @@ namespace Platform {
 // start asks the running instance to show its window.
 //
 // The channel is a shared memory segment holding one 32-bit flag: a second start writes 1 and
-// exits; the running instance, while listening, checks it every 100 ms, clears it and emits
-// sigOpenWindow(). Every access goes through the segment's lock.
+// exits once the running instance, while listening, has checked it (every 100 ms), cleared it and
+// emitted sigOpenWindow(). An instance that is ending no longer listens. Every access goes
+// through the segment's lock.
 class AppExtensions : public QObject {
     Q_OBJECT
 
@@ -40,6 +41,10 @@ public:
 
     // Asks the running instance to show its window; false when no segment could be reached.
     bool showRunningApp();
+    // After showRunningApp: waits up to `timeoutMs` for the running instance to take the request.
+    // False when it did not (it is ending and no longer listens); the request is then withdrawn,
+    // so that it is not left for whichever instance listens next.
+    bool waitForRequestTaken(int timeoutMs);
     // Starts or stops checking for requests.
     void listen(bool on);
     bool isListening() const;

@@ -69,13 +69,17 @@ HidHwBus::HidHwBus(KestrinHidApiClient* client, ISolvarineSerialPortClient* seri
 HidHwBus::~HidHwBus()
 {
     m_pollWanted = false;
-    // Waits for a running probe or pairing job, which takes the mutex too; a poll that runs
-    // after it finds polling unwanted, and the worker stops with the first member to go.
+    // A running probe or pairing job holds the mutex, a dongle set-up for up to half a minute of
+    // slow replies: its transfers fail from here on, so it ends at its next exchange and the
+    // program's end waits for one exchange at most. A poll that runs after it finds polling
+    // unwanted, and the worker stops with the first member to go.
+    m_client.setTransfersStopped(true);
     std::lock_guard<std::mutex> lock(m_mutex);
     stopUnsafe(true);
     m_solvarine.reset();
     m_kestrin.reset();
     m_kestrinHandle = nullptr;
+    m_client.setTransfersStopped(false);
 }
 
 void HidHwBus::runBus()

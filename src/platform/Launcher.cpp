@@ -4,9 +4,11 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QStandardPaths>
 #include <QSysInfo>
+#include <QThread>
 
 #include <cerrno>
 #include <cstring>
@@ -21,6 +23,8 @@ namespace {
 
 // A lock file is a few short lines; anything longer is not ours and is not read further.
 constexpr qint64 MaxLockContent = 256;
+// How often a start that waits for an ending instance tries the lock again.
+constexpr unsigned long LockRetryMs = 50;
 
 QByteArray ReadAll(int fd)
 {
@@ -155,6 +159,29 @@ Launcher::LockResult Launcher::takeLock()
     GlobalLogger::Instance()->message(QtWarningMsg, "The instance lock %s kept changing while it was taken.",
                                       path.constData());
     return LockResult::Unavailable;
+}
+
+bool Launcher::waitForOtherInstanceToEnd(int timeoutMs)
+{
+    if (!m_otherInstanceRunning)
+        return true;
+    QElapsedTimer waited;
+    waited.start();
+    do {
+        QThread::msleep(LockRetryMs);
+        switch (takeLock()) {
+        case LockResult::HeldByOther: continue;
+        case LockResult::Taken: break;
+        case LockResult::Unavailable:
+            GlobalLogger::Instance()->message(QtWarningMsg, "Starting without the single-instance check.");
+            break;
+        }
+        m_otherInstanceRunning = false;
+        m_otherPid = 0;
+        holdMarker();
+        return true;
+    } while (waited.elapsed() < timeoutMs);
+    return false;
 }
 
 bool Launcher::isOtherInstanceRunning() const

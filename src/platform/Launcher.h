@@ -33,6 +33,10 @@ public:
     Launcher& operator=(const Launcher&) = delete;
 
     virtual bool isOtherInstanceRunning() const;
+    // While another instance runs: waits up to `timeoutMs` for it to end (one that is quitting
+    // holds the lock until its last moment) and then becomes the running instance. True when it
+    // did; false when the other one still runs.
+    bool waitForOtherInstanceToEnd(int timeoutMs);
     // The pid that the running instance wrote into the lock file; 0 when unknown or when no other
     // instance runs.
     qint64 runningInstancePid() const;

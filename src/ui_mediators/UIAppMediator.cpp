@@ -160,9 +160,9 @@ bool UIAppMediator::proceedUpdate()
     return true;
 }
 
-bool UIAppMediator::saveLogsToFile(const QUrl& fileUrl)
+bool UIAppMediator::saveLogsToFile(const QUrl& fileUrl, const QUrl& folderUrl)
 {
-    const QString path = Utils::WithFileSuffix(fileUrl.toLocalFile(), QStringLiteral(".log"));
+    const QString path = Utils::WithFileSuffix(Utils::LocalPathFromDialog(fileUrl, folderUrl), QStringLiteral(".log"));
     if (path.isEmpty()) {
         GlobalLogger::Instance()->message(QtWarningMsg, "Cannot save the logs to %s: not a local file.",
                                           qUtf8Printable(fileUrl.toString()));

@@ -58,9 +58,9 @@ public:
     // the application; false when it could not be found or opened. Otherwise nothing (true).
     // Only a version later than the running one is offered, and only where its installer can run.
     Q_INVOKABLE bool proceedUpdate();
-    // Writes the newest log files into the local file of `fileUrl` and shows it in the file
-    // manager.
-    Q_INVOKABLE bool saveLogsToFile(const QUrl& fileUrl);
+    // Writes the newest log files into the local file of `fileUrl` (a name without a folder goes
+    // into `folderUrl`, the folder the file dialog showed) and shows it in the file manager.
+    Q_INVOKABLE bool saveLogsToFile(const QUrl& fileUrl, const QUrl& folderUrl = QUrl());
     // The window is not closed while any reason not to is open (a firmware update).
     Q_INVOKABLE bool isClosingBlocked() const { return m_closingBlocks != 0; }
     Q_INVOKABLE void addClosingBlock() { ++m_closingBlocks; }

@@ -271,7 +271,13 @@ void UIKesSettingsMediator::onModelReady()
     while (list.size() < CustomEqCount)
         list.append(QString());
     list = list.mid(0, CustomEqCount);
-    m_names->setStringList(list);
+    // Row by row, and only the names that changed: a reset of the model would make the screen
+    // rebuild every preset button on each start of the headset, under the user's pointer.
+    for (int row = 0; row < CustomEqCount; ++row) {
+        const QModelIndex index = m_names->index(row);
+        if (index.data(Qt::EditRole).toString() != list.at(row))
+            m_names->setData(index, list.at(row), Qt::EditRole);
+    }
 
     emit gameChatMixChanged();
     emit micFilterChanged();
@@ -309,10 +315,11 @@ void UIKesSettingsMediator::setCustomEqName(int index, const QString& name)
         m_preferences.setKestrinEqNames(m_deviceType, m_hwType, names());
 }
 
-bool UIKesSettingsMediator::saveEqToFile(const QUrl& fileUrl)
+bool UIKesSettingsMediator::saveEqToFile(const QUrl& fileUrl, const QUrl& folderUrl)
 {
     // Every saved preset carries the extension that loading looks for.
-    const QString path = Utils::WithFileSuffix(fileUrl.toLocalFile(), QStringLiteral(".lvreq"));
+    const QString path =
+        Utils::WithFileSuffix(Utils::LocalPathFromDialog(fileUrl, folderUrl), QStringLiteral(".lvreq"));
     if (path.isEmpty()) {
         GlobalLogger::Instance()->message(QtWarningMsg, "Cannot save the EQ to %s: not a local file.",
                                           qUtf8Printable(fileUrl.toString()));

@@ -97,9 +97,10 @@ public:
     Time getShutdownTime() const { return m_shutdownTime; }
     void setShutdownTime(Time time);
 
-    // Writes the current preset's gains, one signed byte per band, to the local file of `fileUrl`.
+    // Writes the current preset's gains, one signed byte per band, to the local file of `fileUrl`
+    // (a name without a folder goes into `folderUrl`, the folder the file dialog showed).
     // The file is replaced only when everything was written; false on any failure.
-    Q_INVOKABLE bool saveEqToFile(const QUrl& fileUrl);
+    Q_INVOKABLE bool saveEqToFile(const QUrl& fileUrl, const QUrl& folderUrl = QUrl());
     // Sets the current preset's gains from such a file and names the preset after the file. A
     // file that does not fit the preset (size, a gain outside -12..12) is refused and nothing
     // changes.

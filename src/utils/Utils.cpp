@@ -1,6 +1,7 @@
 #include "utils/Utils.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QSysInfo>
 
 #include <algorithm>
@@ -36,6 +37,30 @@ QString WithFileSuffix(const QString& path, const QString& suffix)
     if (path.isEmpty() || path.endsWith(QLatin1Char('/')) || path.endsWith(suffix, Qt::CaseInsensitive))
         return path;
     return path + suffix;
+}
+
+QString LocalPathFromDialog(const QUrl& selected, const QUrl& folder)
+{
+    if (selected.isLocalFile())
+        return QDir::cleanPath(selected.toLocalFile());
+    QString path;
+    if (selected.scheme().isEmpty())
+        path = selected.path(QUrl::FullyDecoded);
+    else if (selected.scheme().size() == 1)
+        path = selected.toString(QUrl::FullyDecoded); // a Windows drive letter, not a scheme
+    if (path.isEmpty())
+        return QString();
+    if (QDir::isAbsolutePath(path))
+        return QDir::cleanPath(path);
+    // A relative name belongs in the folder the dialog showed, never in the working directory.
+    QString base;
+    if (folder.isLocalFile())
+        base = folder.toLocalFile();
+    else if (folder.scheme().isEmpty())
+        base = folder.path(QUrl::FullyDecoded);
+    if (base.isEmpty() || !QDir::isAbsolutePath(base))
+        return QString();
+    return QDir::cleanPath(QDir(base).filePath(path));
 }
 
 QString GetApplicationInfo()

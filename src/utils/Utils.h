@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QUrl>
 
 #include <cstddef>
 #include <cstdint>
@@ -30,6 +31,12 @@ QString GetApplicationInfo();
 // File dialogs hand back the typed name as it is, and a file without its extension would not be
 // listed again by a dialog filtered on that extension.
 QString WithFileSuffix(const QString& path, const QString& suffix);
+
+// The local path of what a file dialog accepted, `folder` being the folder the dialog showed.
+// Dialogs hand a chosen file over as a file: URL, but Qt's own dialog hands a typed name over as a
+// URL without a scheme: an absolute path, or a name relative to its folder. Empty when the result
+// names no local file (another scheme, nothing chosen, or a relative name with no local folder).
+QString LocalPathFromDialog(const QUrl& selected, const QUrl& folder);
 
 // Marks the calling thread as the main thread; IsMainThread() is false on every other thread.
 void SetUpMainThread();

@@ -12,6 +12,7 @@
 #include "ScriptedSerialPeer.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -178,6 +179,8 @@ private slots:
     void pairingOnlyOnAFirmwareOnlyDongle();
     void lateCloseNoticeOfAnEarlierHandleIsIgnored();
     void destroyingTheBusClosesTheDevice();
+    void destroyingTheBusEndsASlowSetUpAtItsNextExchange_data();
+    void destroyingTheBusEndsASlowSetUpAtItsNextExchange();
     void logLines();
     void firstProbeDoneFollowsItsArrivals();
     void noDeviceIoOnTheCallersThread_data();
@@ -730,6 +733,48 @@ void TestHwBus::destroyingTheBusClosesTheDevice()
     m_bus.reset();
     QVERIFY(!m_client->hasDevice());
     QCOMPARE(Bus::instance().openHandles(), 0);
+}
+
+void TestHwBus::destroyingTheBusEndsASlowSetUpAtItsNextExchange_data()
+{
+    QTest::addColumn<int>("pid");
+    QTest::addColumn<int>("latency");
+    QTest::newRow("dongle, slow replies") << 0x4BA9 << 12;
+    QTest::newRow("cabled, slow replies") << 0x4B2E << 40;
+}
+
+// The program's end destroys the bus while a slow device is being set up (a dozen exchanges of
+// half a second each): the set-up ends at its next exchange, so the end does not wait for it and
+// the instance lock is not held by a process without a window.
+void TestHwBus::destroyingTheBusEndsASlowSetUpAtItsNextExchange()
+{
+    QFETCH(int, pid);
+    QFETCH(int, latency);
+    m_client->setReadPacing(10, 50); // the product's pacing: each reply takes `latency` paced reads
+    auto device = PlugKestrin(uint16_t(pid));
+    device->setReplyLatency(latency);
+    m_bus->runBus();
+    QTRY_VERIFY_WITH_TIMEOUT(device->requests().size() >= 2, ArrivalTimeoutMs);
+
+    QElapsedTimer timer;
+    timer.start();
+    const size_t asked = device->requests().size();
+    m_bus.reset();
+    const qint64 elapsed = timer.elapsed();
+    qInfo("The bus went %lld ms after its destruction began, %zu requests into the set-up.",
+          static_cast<long long>(elapsed), asked);
+    // At most the exchange under way when the end began was finished.
+    QVERIFY2(device->requests().size() <= asked + 1, qPrintable(QString::number(device->requests().size())));
+    QCOMPARE(m_recorder->arrivals(), 0);
+    QVERIFY(!m_client->hasDevice());
+    QCOMPARE(Bus::instance().openHandles(), 0);
+    // The client serves a later bus as before.
+    m_bus = std::make_unique<HidHwBus>(m_client.get());
+    m_recorder = std::make_unique<Recorder>(*m_bus);
+    device->setReplyLatency(0);
+    m_client->setReadPacing(0, 0);
+    m_bus->runBus();
+    waitForArrival();
 }
 
 void TestHwBus::logLines()

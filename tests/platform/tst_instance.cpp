@@ -15,7 +15,9 @@
 #include <QTest>
 #include <QUuid>
 
+#include <chrono>
 #include <memory>
+#include <thread>
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -58,6 +60,9 @@ private slots:
     void lockFileLeftBehind();
     void keysArePerUser();
 
+    void startWaitsForAnEndingInstance_data();
+    void startWaitsForAnEndingInstance();
+    void requestNobodyTakesIsWithdrawn();
     void createdChannelStartsWithNothingPending();
     void requestReachesListeningInstance();
     void twoRequestsWithinOneTickGiveOneSignal();
@@ -224,6 +229,50 @@ void TestInstance::createdChannelStartsWithNothingPending()
     const auto extensions = MakeExtensions(UniqueKey("ext"));
     QVERIFY(extensions->accessMemoryData());
     QCOMPARE(*extensions->accessMemoryData(), 0);
+}
+
+void TestInstance::startWaitsForAnEndingInstance_data()
+{
+    QTest::addColumn<int>("endsAfterMs");
+    QTest::addColumn<bool>("started");
+    QTest::newRow("ends while the start waits") << 300 << true;
+    QTest::newRow("keeps running") << -1 << false;
+}
+
+// A start while the running instance is quitting waits for it to end and then is the running
+// instance itself; one that keeps running is waited for only so long.
+void TestInstance::startWaitsForAnEndingInstance()
+{
+    QFETCH(int, endsAfterMs);
+    QFETCH(bool, started);
+    const QString key = UniqueKey("launch");
+    auto running = std::make_unique<Launcher>(key);
+    Launcher start(key);
+    QVERIFY(start.isOtherInstanceRunning());
+    std::thread ending([&] {
+        if (endsAfterMs < 0)
+            return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(endsAfterMs));
+        running.reset();
+    });
+    const bool ended = start.waitForOtherInstanceToEnd(endsAfterMs < 0 ? 500 : 20000);
+    ending.join();
+    QCOMPARE(ended, started);
+    QCOMPARE(start.isOtherInstanceRunning(), !started);
+    // Whoever runs now is seen by the next start.
+    const Launcher next(key);
+    QVERIFY(next.isOtherInstanceRunning());
+}
+
+// An instance that is ending no longer listens: the request is not left behind for the next one.
+void TestInstance::requestNobodyTakesIsWithdrawn()
+{
+    const QString key = UniqueKey("ext");
+    const auto ending = MakeExtensions(key);
+    const auto secondStart = MakeExtensions(key);
+    QVERIFY(secondStart->showRunningApp());
+    QVERIFY(!secondStart->waitForRequestTaken(300));
+    QCOMPARE(*ending->accessMemoryData(), 0);
 }
 
 void TestInstance::requestReachesListeningInstance()

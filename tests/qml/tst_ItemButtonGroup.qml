@@ -46,7 +46,7 @@ TestCase {
 
     function buttons(group) {
         const result = []
-        const column = group.children[0].children[0]
+        const column = group.children[0]
         for (let i = 0; i < column.children.length; ++i) {
             if (column.children[i].text !== undefined)
                 result.push(column.children[i])

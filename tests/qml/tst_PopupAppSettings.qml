@@ -297,7 +297,7 @@ TestCase {
     }
 
     // The dialog Qt shows here for the log file says "Save" on its accept button, and its buttons
-    // look like the application's own (white, black text).
+    // read as the rest of the dialog (light text on grey).
     function test_logsDialogSaysSave() {
         const drawer = openDrawer()
         mouseClick(part(drawer.contentItem, "collectLogsLink"))
@@ -310,8 +310,8 @@ TestCase {
         // Save waits for a file name; Cancel shows the enabled look.
         const cancel = buttons().find(button => button.text === "Cancel")
         verify(cancel.enabled)
-        compare(cancel.palette.button, App.theme.colorButton)
-        compare(cancel.palette.buttonText, App.theme.colorEmpty)
+        compare(cancel.palette.button, App.theme.colorButtonPressed)
+        compare(cancel.palette.buttonText, App.theme.colorTextPreset)
         dialog.reject()
         tryCompare(dialog, "visible", false)
     }

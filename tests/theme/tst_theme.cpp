@@ -15,6 +15,9 @@
 #include <QUrl>
 #include <QtTest>
 
+#include <algorithm>
+#include <cmath>
+
 namespace {
 
 QColor rgb(const char* hex)
@@ -137,6 +140,8 @@ private slots:
     void noDevicePictureLeavesTheTextsPlainBlack();
     void qtDialogColoursAreThemeColours_data();
     void qtDialogColoursAreThemeColours();
+    void qtDialogTextsAreReadable_data();
+    void qtDialogTextsAreReadable();
 };
 
 void TestTheme::values_data()
@@ -405,18 +410,18 @@ void TestTheme::qtDialogColoursAreThemeColours_data()
         {"Base", "colorPresetActive"},
         {"AlternateBase", "colorMenuItemHovered"},
         {"ToolTipBase", "colorPresetActive"},
-        {"Button", "colorButton"},
-        {"ButtonText", "colorEmpty"},
+        {"Button", "colorButtonPressed"},
+        {"ButtonText", "colorTextPreset"},
         {"Light", "colorPreset"},
         {"Midlight", "colorPresetHovered"},
         {"Mid", "colorButtonPressed"},
-        {"Dark", "colorEmpty"},
+        {"Dark", "colorHint"},
         {"Shadow", "colorEmpty"},
         {"WindowText", "colorTextPreset"},
         {"Text", "colorTextPreset"},
         {"ToolTipText", "colorTextPreset"},
         {"BrightText", "colorTextHighlighted"},
-        {"HighlightedText", "colorTextHighlighted"},
+        {"HighlightedText", "colorEmpty"},
         {"PlaceholderText", "colorHint"},
         {"Highlight", "colorStatusAvailable"},
         {"Link", "colorStatusAvailable"},
@@ -441,6 +446,69 @@ void TestTheme::qtDialogColoursAreThemeColours()
     const QString value = conf.value(QStringLiteral("Fusion/Palette/") + key).toString();
     Theme::DarkTheme theme;
     QCOMPARE(QColor(value), theme.property(themeColour.constData()).value<QColor>());
+}
+
+namespace {
+
+// WCAG relative luminance and contrast ratio.
+double Luminance(const QColor& colour)
+{
+    const auto channel = [](double value) {
+        return value <= 0.03928 ? value / 12.92 : std::pow((value + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(colour.redF()) + 0.7152 * channel(colour.greenF()) + 0.0722 * channel(colour.blueF());
+}
+
+double Contrast(const QColor& a, const QColor& b)
+{
+    const double la = Luminance(a);
+    const double lb = Luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+} // namespace
+
+void TestTheme::qtDialogTextsAreReadable_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("background");
+    QTest::addColumn<double>("least");
+    // Where Qt's own file dialog (Fusion) draws each text.
+    QTest::newRow("title and labels") << "WindowText"
+                                      << "Window" << 4.5;
+    QTest::newRow("file list") << "Text"
+                               << "Base" << 4.5;
+    QTest::newRow("file list, other rows") << "Text"
+                                           << "AlternateBase" << 4.5;
+    QTest::newRow("chosen file") << "HighlightedText"
+                                 << "Highlight" << 4.5;
+    QTest::newRow("buttons") << "ButtonText"
+                             << "Button" << 4.5;
+    QTest::newRow("path bar folders (flat buttons)") << "ButtonText"
+                                                     << "Light" << 4.5;
+    QTest::newRow("path bar separators (icons)") << "Dark"
+                                                 << "Light" << 3.0;
+    QTest::newRow("file name field") << "Text"
+                                     << "Base" << 4.5;
+    QTest::newRow("placeholder") << "PlaceholderText"
+                                 << "Base" << 4.5;
+    QTest::newRow("tool tips") << "ToolTipText"
+                               << "ToolTipBase" << 4.5;
+}
+
+// The texts of Qt's own dialogs can be read: 4.5:1 against what they are drawn on (3:1 for icons).
+void TestTheme::qtDialogTextsAreReadable()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, background);
+    QFETCH(double, least);
+    QSettings conf(QStringLiteral(":/qtquickcontrols2.conf"), QSettings::IniFormat);
+    const QColor fg(conf.value(QStringLiteral("Fusion/Palette/") + text).toString());
+    const QColor bg(conf.value(QStringLiteral("Fusion/Palette/") + background).toString());
+    QVERIFY(fg.isValid() && bg.isValid());
+    const double ratio = Contrast(fg, bg);
+    QVERIFY2(ratio >= least,
+             qPrintable(QStringLiteral("%1 on %2: %3:1").arg(fg.name(), bg.name()).arg(ratio, 0, 'f', 2)));
 }
 
 QTEST_MAIN(TestTheme)

@@ -34,6 +34,38 @@ private slots:
         QFETCH(QString, expected);
         QCOMPARE(Utils::WithFileSuffix(path, QStringLiteral(".lvreq")), expected);
     }
+    void localPathFromDialog_data()
+    {
+        QTest::addColumn<QUrl>("selected");
+        QTest::addColumn<QUrl>("folder");
+        QTest::addColumn<QString>("expected");
+        const QUrl folder = QUrl::fromLocalFile(QStringLiteral("/home/u/My Presets"));
+        QTest::newRow("file url") << QUrl::fromLocalFile(QStringLiteral("/home/u/My Presets/Bass.lvreq")) << folder
+                                  << "/home/u/My Presets/Bass.lvreq";
+        QTest::newRow("file url elsewhere") << QUrl(QStringLiteral("file:///tmp/a%20b")) << folder << "/tmp/a b";
+        QTest::newRow("absolute path without scheme")
+            << QUrl(QStringLiteral("/home/u/My Presets/Typed Bass")) << folder << "/home/u/My Presets/Typed Bass";
+        QTest::newRow("encoded path without scheme")
+            << QUrl(QStringLiteral("/home/u/My%20Presets/Typed%20Bass")) << folder << "/home/u/My Presets/Typed Bass";
+        QTest::newRow("relative name") << QUrl(QStringLiteral("Typed Bass")) << folder
+                                       << "/home/u/My Presets/Typed Bass";
+        QTest::newRow("relative name, folder without scheme")
+            << QUrl(QStringLiteral("Typed Bass.lvreq")) << QUrl(QStringLiteral("/home/u"))
+            << "/home/u/Typed Bass.lvreq";
+        QTest::newRow("relative path") << QUrl(QStringLiteral("sub/../Typed")) << folder << "/home/u/My Presets/Typed";
+        QTest::newRow("relative name, no folder") << QUrl(QStringLiteral("Typed Bass")) << QUrl() << "";
+        QTest::newRow("relative name, remote folder")
+            << QUrl(QStringLiteral("Typed Bass")) << QUrl(QStringLiteral("https://example.invalid/x")) << "";
+        QTest::newRow("remote") << QUrl(QStringLiteral("https://example.invalid/logs.zip")) << folder << "";
+        QTest::newRow("empty") << QUrl() << folder << "";
+    }
+    void localPathFromDialog()
+    {
+        QFETCH(QUrl, selected);
+        QFETCH(QUrl, folder);
+        QFETCH(QString, expected);
+        QCOMPARE(Utils::LocalPathFromDialog(selected, folder), expected);
+    }
     void reverseEndian_data()
     {
         QTest::addColumn<QByteArray>("input");

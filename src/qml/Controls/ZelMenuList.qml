@@ -1,5 +1,4 @@
 import QtQuick
-import QtQuick.Layouts
 import QtQuick.Templates as T
 
 // Pop-up menu listing `menuItems` as rows; reports the row clicked after closing itself.
@@ -22,15 +21,21 @@ T.Menu {
 
     // The rows live one level below the content item: the menu template takes children
     // that a Repeater adds to its content item for its own (hidden) menu items.
+    // A positioner holds the rows: a Repeater directly inside a Quick Layout reads freed rows on
+    // Qt 6.4 when `menuItems` changes. As wide as the widest row's text asks.
     contentItem: Item {
-        implicitWidth: rows.implicitWidth
+        implicitWidth: {
+            let widest = 0
+            for (let i = 0; i < rows.children.length; ++i)
+                widest = Math.max(widest, rows.children[i].implicitWidth)
+            return widest
+        }
         implicitHeight: rows.implicitHeight
 
-        ColumnLayout {
+        Column {
             id: rows
 
-            anchors.fill: parent
-            spacing: 0
+            width: parent.width
 
             Repeater {
                 model: control.menuItems
@@ -39,7 +44,7 @@ T.Menu {
                     required property string modelData
                     required property int index
 
-                    Layout.fillWidth: true
+                    width: rows.width
                     text: modelData
 
                     onClicked: {

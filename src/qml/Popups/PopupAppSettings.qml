@@ -275,7 +275,7 @@ ZelDrawer {
             // The result is not shown: on success the file manager opens at the file.
             onAccepted: {
                 if (internal.appMediator)
-                    internal.appMediator.saveLogsToFile(selectedFile)
+                    internal.appMediator.saveLogsToFile(selectedFile, currentFolder)
             }
         }
     }

@@ -126,29 +126,45 @@ RoundedRectangle {
             }
         }
 
-        Repeater {
-            model: internal.menuItemsTopCount
+        // The entries stand in a plain item that fills the layout's cell, each at a place of its
+        // own: a Repeater directly inside a Quick Layout reads freed entries on Qt 6.4 when it
+        // rebuilds them. The cell's height and the entries' places follow from the visible
+        // entries alone, before they are built one by one.
+        Item {
+            id: entries
 
-            delegate: ZelMenuItem {
-                required property int index
+            function shownBefore(index) {
+                return internal.menuItemVisible.slice(0, index).filter(shown => shown).length
+            }
 
-                objectName: "menuItem" + index
-                text: internal.menuItemText[index]
-                iconSource: mainLayout.iconsPath + internal.menuItemIcon[index]
-                expanded: internal.showTexts
-                visible: internal.menuItemVisible[index]
-                checked: root.currentIndex === index
-                enabled: index > 3 || internal.isFullHw
-                Layout.preferredHeight: internal.controlMenuItemHeight
-                Layout.fillWidth: true
+            Layout.fillWidth: true
+            Layout.preferredHeight: shownBefore(internal.menuItemsTopCount) * internal.controlMenuItemHeight
 
-                onCheckedChanged: {
-                    if (checked)
-                        root.currentIndex = index
+            Repeater {
+                model: internal.menuItemsTopCount
+
+                delegate: ZelMenuItem {
+                    required property int index
+
+                    objectName: "menuItem" + index
+                    text: internal.menuItemText[index]
+                    iconSource: mainLayout.iconsPath + internal.menuItemIcon[index]
+                    expanded: internal.showTexts
+                    visible: internal.menuItemVisible[index]
+                    checked: root.currentIndex === index
+                    enabled: index > 3 || internal.isFullHw
+                    y: entries.shownBefore(index) * internal.controlMenuItemHeight
+                    width: entries.width
+                    height: internal.controlMenuItemHeight
+
+                    onCheckedChanged: {
+                        if (checked)
+                            root.currentIndex = index
+                    }
+                    // A click on the checked item unchecks nothing; the binding keeps it mirroring
+                    // the menu's index.
+                    onClicked: checked = Qt.binding(() => root.currentIndex === index)
                 }
-                // A click on the checked item unchecks nothing; the binding keeps it mirroring
-                // the menu's index.
-                onClicked: checked = Qt.binding(() => root.currentIndex === index)
             }
         }
 

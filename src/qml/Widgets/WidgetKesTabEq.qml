@@ -35,6 +35,8 @@ Item {
             "Competition", "Footsteps"]
         readonly property int firstBuiltInIndex: 1
         readonly property int firstCustomIndex: 7
+        // A preset button's paddings around its label.
+        readonly property int presetPadding: 24
 
         readonly property string imagesPath: App.theme.resourcesPath + "images/dialog/"
 
@@ -68,7 +70,9 @@ Item {
             if (Qt.platform.os === "osx")
                 fileDialogLoader.sourceComponent = undefined
             fileDialogLoader.sourceComponent = saveFileComponent
+            // A preset not named yet is proposed under its label, as an empty name cannot be saved.
             fileDialogLoader.item.defaultName = settingsMediator.getCurrentEqName()
+                || "EQ " + (currentEqIndex - firstCustomIndex + 1)
             fileDialogLoader.item.open()
         }
 
@@ -79,8 +83,8 @@ Item {
                 showMessage("warning.svg", qsTr("Load Failed"), qsTr("Failed to load file."))
         }
 
-        function saveFile(url) {
-            if (settingsMediator.saveEqToFile(url))
+        function saveFile(url, folder) {
+            if (settingsMediator.saveEqToFile(url, folder))
                 showMessage("success.svg", qsTr("Saving Complete"), qsTr("File successfully saved."))
             else
                 showMessage("error.svg", qsTr("Saving Failed"), qsTr("Failed to save file."))
@@ -157,13 +161,26 @@ Item {
                     text: qsTr("Presets")
                 }
 
-                ColumnLayout {
+                // The preset buttons stand in plain items that fill the layout's cells, each at a
+                // place of its own: a Repeater directly inside a Quick Layout reads freed buttons
+                // on Qt 6.4 when its model changes (the custom names are read again on every
+                // start of the headset). A cell's size and the buttons' places follow from the
+                // model alone, before the buttons are built one by one, so that their arrival
+                // changes nothing the page's layouts must take in.
+                PresetCell {
                     id: builtInList
 
-                    spacing: 4
-                    Layout.fillWidth: true
+                    count: builtInRepeater.count
+                    implicitWidth: {
+                        let widest = 0
+                        for (const name of internal.builtInPresets)
+                            widest = Math.max(widest, Math.ceil(presetMetrics.advanceWidth(name)))
+                        return widest + internal.presetPadding
+                    }
 
                     Repeater {
+                        id: builtInRepeater
+
                         model: internal.builtInPresets
 
                         delegate: ZelButtonPreset {
@@ -173,10 +190,11 @@ Item {
                             readonly property int eqIndex: index + internal.firstBuiltInIndex
 
                             objectName: "preset" + eqIndex
+                            y: builtInList.rowY(index)
+                            width: builtInList.width
                             text: modelData
                             checkable: true
                             checked: internal.currentEqIndex === eqIndex
-                            Layout.fillWidth: true
 
                             onClicked: {
                                 internal.settingsMediator.currentEqIndex = eqIndex
@@ -194,11 +212,14 @@ Item {
                     text: qsTr("Custom")
                 }
 
-                ColumnLayout {
-                    spacing: 4
-                    Layout.fillWidth: true
+                PresetCell {
+                    id: customList
+
+                    count: customRepeater.count
 
                     Repeater {
+                        id: customRepeater
+
                         model: internal.customEqsNamesModel
 
                         delegate: ZelButtonPreset {
@@ -211,11 +232,12 @@ Item {
                             readonly property string customName: model.display ?? ""
 
                             objectName: "preset" + eqIndex
+                            y: customList.rowY(index)
+                            width: customList.width
                             text: customName === "" ? eqName : eqName + " - " + customName
                             checkable: true
                             editable: true
                             checked: internal.currentEqIndex === eqIndex
-                            Layout.fillWidth: true
 
                             onClicked: {
                                 internal.settingsMediator.currentEqIndex = eqIndex
@@ -283,57 +305,96 @@ Item {
                     }
                 }
 
-                Repeater {
-                    id: bandRepeater
+                // The bands stand in a plain item that fills the layout's cell, for the reason
+                // given at the presets. The sliders are spaced evenly: every band but the last
+                // takes an equal share of what the last one's slider leaves, with its graduation
+                // centred in the gap to the next slider.
+                Item {
+                    id: bandCell
 
-                    model: internal.eqBandsModel
+                    Layout.fillWidth: true
+                    Layout.fillHeight: true
 
-                    delegate: RowLayout {
-                        id: bandGroup
+                    Repeater {
+                        id: bandRepeater
 
-                        required property int index
-                        required property int freqRole
-                        required property int gainRole
-                        required property var model
+                        model: internal.eqBandsModel
 
-                        readonly property bool isNotLastBand: index !== bandRepeater.count - 1
+                        delegate: RowLayout {
+                            id: bandGroup
 
-                        spacing: 0
-                        Layout.fillHeight: true
-                        Layout.fillWidth: true
+                            required property int index
+                            required property int freqRole
+                            required property int gainRole
+                            required property var model
 
-                        ItemEqBandSlider {
-                            objectName: "bandSlider" + bandGroup.index
-                            enabled: internal.isEqCustom
-                            frequency: bandGroup.freqRole
-                            value: bandGroup.gainRole
-                            Layout.fillHeight: true
+                            readonly property bool isNotLastBand: index !== bandRepeater.count - 1
 
-                            onMoved: {
-                                bandGroup.model.gainRole = value
-                                value = Qt.binding(() => bandGroup.gainRole)
+                            readonly property real share: (bandCell.width - slider.implicitWidth)
+                                                          / Math.max(1, bandRepeater.count - 1)
+
+                            x: index * share
+                            width: isNotLastBand ? share : slider.implicitWidth
+                            height: bandCell.height
+                            spacing: 0
+
+                            ItemEqBandSlider {
+                                id: slider
+
+                                objectName: "bandSlider" + bandGroup.index
+                                enabled: internal.isEqCustom
+                                frequency: bandGroup.freqRole
+                                value: bandGroup.gainRole
+                                Layout.fillHeight: true
+
+                                onMoved: {
+                                    bandGroup.model.gainRole = value
+                                    value = Qt.binding(() => bandGroup.gainRole)
+                                }
                             }
-                        }
 
-                        Item {
-                            visible: bandGroup.isNotLastBand
-                            Layout.fillWidth: true
-                        }
+                            Item {
+                                visible: bandGroup.isNotLastBand
+                                Layout.fillWidth: true
+                            }
 
-                        ItemEqBandGraduation {
-                            objectName: "graduation" + bandGroup.index
-                            visible: bandGroup.isNotLastBand
-                            Layout.fillHeight: true
-                        }
+                            ItemEqBandGraduation {
+                                objectName: "graduation" + bandGroup.index
+                                visible: bandGroup.isNotLastBand
+                                Layout.fillHeight: true
+                            }
 
-                        Item {
-                            visible: bandGroup.isNotLastBand
-                            Layout.fillWidth: true
+                            Item {
+                                visible: bandGroup.isNotLastBand
+                                Layout.fillWidth: true
+                            }
                         }
                     }
                 }
             }
         }
+    }
+
+    // A column of preset buttons in a cell of the presets' layout, as wide as the cell; its
+    // height follows from the number of buttons.
+    component PresetCell: Item {
+        required property int count
+        readonly property int spacing: 4
+
+        function rowY(index) {
+            return index * (App.theme.controlButtonHeight + spacing)
+        }
+
+        implicitHeight: Math.max(0, rowY(count) - spacing)
+        Layout.fillWidth: true
+        Layout.preferredHeight: implicitHeight
+    }
+
+    FontMetrics {
+        id: presetMetrics
+
+        font.family: App.theme.fontFamily
+        font.pixelSize: App.theme.fontSize
     }
 
     // The dialogs are declared here rather than named by file, so a renamed dialog or a mistyped
@@ -386,6 +447,11 @@ Item {
         id: fileDialogLoader
 
         objectName: "fileDialogLoader"
+
+        // Qt's own file dialog is shown in the window, not in the page: it closes with the page
+        // (the headset leaves), or it would stay over the next screen and keep the next page's
+        // dialog from opening.
+        Component.onDestruction: item?.close()
     }
 
     Component {
@@ -415,7 +481,8 @@ Item {
             nameFilters: ["Kestrin eq files (*.lvreq)"]
             selectedFile: currentFolder + "/" + defaultName
 
-            onAccepted: internal.saveFile(selectedFile)
+            // A typed name may come as a name in the folder shown rather than a file: URL.
+            onAccepted: internal.saveFile(selectedFile, currentFolder)
         }
     }
 }

@@ -103,30 +103,39 @@ RoundedRectangle {
                             font.pixelSize: App.theme.fontSizeTitle
                         }
 
-                        Repeater {
-                            model: internal.bullets
+                        // The bullets stand in a positioner inside the layout's cell: a Repeater
+                        // directly inside a Quick Layout reads freed rows on Qt 6.4 when it
+                        // rebuilds them.
+                        Column {
+                            id: bulletList
 
-                            delegate: RowLayout {
-                                required property string modelData
+                            Layout.fillWidth: true
 
-                                spacing: 10
-                                Layout.fillWidth: true
-                                Layout.leftMargin: spacing
+                            Repeater {
+                                model: internal.bullets
 
-                                ZelText {
-                                    text: "•"
-                                    color: App.theme.colorTextHighlighted
-                                    font.pixelSize: App.theme.fontSizeTitle
-                                    Layout.alignment: Qt.AlignTop
-                                }
+                                delegate: RowLayout {
+                                    required property string modelData
 
-                                ZelText {
-                                    text: modelData
-                                    color: App.theme.colorTextHighlighted
-                                    font.pixelSize: App.theme.fontSizeTitle
-                                    wrapMode: ZelText.WordWrap
-                                    Layout.alignment: Qt.AlignTop
-                                    Layout.fillWidth: true
+                                    spacing: 10
+                                    x: spacing
+                                    width: bulletList.width - spacing
+
+                                    ZelText {
+                                        text: "•"
+                                        color: App.theme.colorTextHighlighted
+                                        font.pixelSize: App.theme.fontSizeTitle
+                                        Layout.alignment: Qt.AlignTop
+                                    }
+
+                                    ZelText {
+                                        text: modelData
+                                        color: App.theme.colorTextHighlighted
+                                        font.pixelSize: App.theme.fontSizeTitle
+                                        wrapMode: ZelText.WordWrap
+                                        Layout.alignment: Qt.AlignTop
+                                        Layout.fillWidth: true
+                                    }
                                 }
                             }
                         }

@@ -35,9 +35,13 @@ ZelTitleBar {
             onDoubleClicked: root.action(ZelTitleBar.Maximize)
         }
 
-        RowLayout {
+        // A positioner, not a nested layout: the buttons are built one by one after the bar
+        // itself (the bar is built asynchronously), and a nested layout that changes after its
+        // own completion but before its parent layout's is left marked dirty by Qt 6.4, which
+        // then ignores every later change of it and piles the buttons up on one spot.
+        Row {
+            objectName: "buttonRow"
             spacing: 32
-            Layout.fillHeight: true
             Layout.alignment: Qt.AlignVCenter
             Layout.rightMargin: 16
 
@@ -53,8 +57,8 @@ ZelTitleBar {
                     text: root.names[index]
                     enabled: (root.enabledButtons & event) !== 0
                     visible: (root.visibleButtons & event) !== 0
-                    Layout.preferredWidth: 16
-                    Layout.preferredHeight: 16
+                    width: 16
+                    height: 16
 
                     onClicked: root.action(event)
 

@@ -276,6 +276,62 @@ TestCase {
         checkMessage(tab, "error.svg", "Saving Failed", "Failed to save file.")
     }
 
+    // Whatever form the dialog hands the chosen file over in, the preset is written in the folder
+    // the dialog showed, with the extension the Load dialog looks for. Qt's own dialog gives a
+    // typed name as its folder's path plus the name, without the file: scheme.
+    function test_typedNameSaves_data() {
+        const folder = App.folderUrl().toString().replace(/^file:\/\//, "")
+        return [
+            { tag: "file url", selected: () => App.fileUrl("Typed Bass.lvreq"), file: "Typed Bass.lvreq" },
+            { tag: "file url without extension", selected: () => App.fileUrl("Typed Bass"), file: "Typed Bass.lvreq" },
+            { tag: "absolute path", selected: () => folder + "/Typed Bass.lvreq", file: "Typed Bass.lvreq" },
+            { tag: "absolute path without extension", selected: () => folder + "/Typed Bass",
+              file: "Typed Bass.lvreq" },
+            { tag: "url without scheme, encoded", selected: () => folder + "/Typed%20Bass", file: "Typed Bass.lvreq" },
+            { tag: "name in the folder", selected: () => "Typed Bass.lvreq", file: "Typed Bass.lvreq" },
+            { tag: "name in the folder without extension", selected: () => "Typed Bass", file: "Typed Bass.lvreq" }
+        ]
+    }
+
+    function test_typedNameSaves(data) {
+        const tab = createTab(UIModel.Hardware, { eqIndex: 10 })
+        const model = settings.eqBandsModel
+        verify(model.setData(model.index(0, 0), 5, 258))
+        verify(model.setData(model.index(9, 0), -4, 258))
+        mouseClick(child(tab, "saveButton"))
+        const dialog = child(tab, "fileDialogLoader").item
+        // A preset not named yet proposes its label rather than an empty name.
+        compare(dialog.defaultName, "EQ 4")
+        dialog.currentFolder = App.folderUrl()
+        dialog.selectedFile = data.selected()
+        dialog.accepted()
+        dialog.close()
+        checkMessage(tab, "success.svg", "Saving Complete", "File successfully saved.")
+        compare(App.readBytes(data.file), [5, 0, 0, 0, 0, 0, 0, 0, 0, -4])
+    }
+
+    // The page's file dialog is closed with the page (the headset is unplugged while it is open),
+    // and the next page's dialog opens.
+    function test_fileDialogClosesWithThePage() {
+        let tab = createTab(UIModel.Hardware, { eqIndex: 7 })
+        mouseClick(child(tab, "loadButton"))
+        const dialog = child(tab, "fileDialogLoader").item
+        tryCompare(dialog, "visible", true)
+        tab.destroy()
+        tryVerify(() => !dialogShown(), 5000, "no dialog stays over the window")
+        App.unplug()
+        tab = createTab(UIModel.Hardware, { eqIndex: 7 })
+        mouseClick(child(tab, "loadButton"))
+        tryVerify(() => dialogShown(), 5000, "the new page's dialog opens")
+        child(tab, "fileDialogLoader").item.close()
+        tryVerify(() => !dialogShown(), 5000)
+    }
+
+    function dialogShown() {
+        return itemsBelow(testCase.Window.window.contentItem, [])
+            .some(item => item.objectName === "dialogTitleBarLabel" && item.visible)
+    }
+
     // A saved preset, whatever name the user typed, is listed by the Load dialog (which shows
     // only what its own filter admits) and loads back into the preset.
     function test_savedPresetLoadsBack_data() {
@@ -358,9 +414,9 @@ TestCase {
         }, 5000, "the dialog shows its Save button")
         verify(buttonTexts(items).indexOf("Open") < 0, JSON.stringify(buttonTexts(items)))
         const saveButton = items.find(item => String(item).startsWith("Button_") && item.text === "Save")
-        // Buttons as the page's own: white with black text.
-        compare(saveButton.palette.button, App.theme.colorButton)
-        compare(saveButton.palette.buttonText, App.theme.colorEmpty)
+        // Light text on grey buttons, readable on the buttons and on the dark path bar alike.
+        compare(saveButton.palette.button, App.theme.colorButtonPressed)
+        compare(saveButton.palette.buttonText, App.theme.colorTextPreset)
         // The title, and the dialog's own background drawn in its window colour.
         const title = items.find(item => item.objectName === "dialogTitleBarLabel")
         verify(title)
