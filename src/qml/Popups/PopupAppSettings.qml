@@ -1,3 +1,4 @@
+pragma ComponentBehavior: Bound
 import QtQuick
 import QtQuick.Dialogs
 import QtQuick.Layouts
@@ -28,7 +29,7 @@ ZelDrawer {
     QtObject {
         id: internal
 
-        readonly property QtObject appMediator: App.appMediator
+        readonly property var appMediator: App.appMediator
         readonly property string updateVersion: internal.appMediator ? internal.appMediator.updateVersion : ""
         readonly property int updateStatus: internal.appMediator ? internal.appMediator.updateStatus
                                                                  : UIAppMediator.None
@@ -36,14 +37,8 @@ ZelDrawer {
                                           || internal.updateStatus === UIAppMediator.CanDownload
 
         // The dialogs of the drawer itself, made when first opened and kept afterwards.
-        readonly property Loader popupLoader: Loader {
+        readonly property ItemPopupLoader popupLoader: ItemPopupLoader {
             objectName: "popupLoader"
-
-            function open(dlg) {
-                sourceComponent = dlg
-                if (item)
-                    item.open()
-            }
         }
     }
 
