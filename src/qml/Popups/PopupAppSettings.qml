@@ -89,21 +89,10 @@ ZelDrawer {
             Layout.fillHeight: true
             spacing: 20
 
-            RowLayout {
+            ItemSettingsRow {
                 Layout.fillWidth: true
-                spacing: 0
-
-                ZelText {
-                    text: qsTr("Language")
-                    color: App.theme.colorTextHighlighted
-                    font.pixelSize: App.theme.fontSizeTitle
-                    Accessible.role: Accessible.StaticText
-                    Accessible.name: text
-                }
-
-                Item {
-                    Layout.fillWidth: true
-                }
+                divided: false
+                text: qsTr("Language")
 
                 ZelComboBox {
                     objectName: "languageCombo"
@@ -119,21 +108,10 @@ ZelDrawer {
                 }
             }
 
-            RowLayout {
+            ItemSettingsRow {
                 Layout.fillWidth: true
-                spacing: 0
-
-                ZelText {
-                    text: qsTr("App Version")
-                    color: App.theme.colorTextHighlighted
-                    font.pixelSize: App.theme.fontSizeTitle
-                    Accessible.role: Accessible.StaticText
-                    Accessible.name: text
-                }
-
-                Item {
-                    Layout.fillWidth: true
-                }
+                divided: false
+                text: qsTr("App Version")
 
                 ZelText {
                     objectName: "versionText"
@@ -166,22 +144,13 @@ ZelDrawer {
             }
 
             // Not offered: the row stays hidden and its switch is bound to nothing.
-            RowLayout {
+            ItemSettingsRow {
                 objectName: "launchOnStartupRow"
 
                 Layout.fillWidth: true
-                spacing: 0
+                divided: false
                 visible: false
-
-                ZelText {
-                    text: qsTr("Launch on Startup")
-                    color: App.theme.colorTextHighlighted
-                    font.pixelSize: App.theme.fontSizeTitle
-                }
-
-                Item {
-                    Layout.fillWidth: true
-                }
+                text: qsTr("Launch on Startup")
 
                 ZelSwitch {
                 }
