@@ -1,3 +1,4 @@
+pragma ComponentBehavior: Bound
 import QtQuick
 
 // A column of tick marks from the top edge to the bottom edge; the ticks listed in
@@ -6,7 +7,7 @@ Item {
     id: root
 
     property int ticksCount: 10
-    property list<int> majorIndices: []
+    property var majorIndices: []
     // The distance between the tops of two neighbouring ticks.
     readonly property real pos: (height - App.theme.sliderScaleHeight) / (ticksCount - 1)
 

@@ -1,3 +1,4 @@
+pragma ComponentBehavior: Bound
 import QtQuick
 import QtQuick.Dialogs
 import QtQuick.Layouts
@@ -28,7 +29,7 @@ ZelDrawer {
     QtObject {
         id: internal
 
-        readonly property QtObject appMediator: App.appMediator
+        readonly property var appMediator: App.appMediator
         readonly property string updateVersion: internal.appMediator ? internal.appMediator.updateVersion : ""
         readonly property int updateStatus: internal.appMediator ? internal.appMediator.updateStatus
                                                                  : UIAppMediator.None
@@ -36,14 +37,8 @@ ZelDrawer {
                                           || internal.updateStatus === UIAppMediator.CanDownload
 
         // The dialogs of the drawer itself, made when first opened and kept afterwards.
-        readonly property Loader popupLoader: Loader {
+        readonly property ItemPopupLoader popupLoader: ItemPopupLoader {
             objectName: "popupLoader"
-
-            function open(dlg) {
-                sourceComponent = dlg
-                if (item)
-                    item.open()
-            }
         }
     }
 
@@ -94,21 +89,10 @@ ZelDrawer {
             Layout.fillHeight: true
             spacing: 20
 
-            RowLayout {
+            ItemSettingsRow {
                 Layout.fillWidth: true
-                spacing: 0
-
-                ZelText {
-                    text: qsTr("Language")
-                    color: App.theme.colorTextHighlighted
-                    font.pixelSize: App.theme.fontSizeTitle
-                    Accessible.role: Accessible.StaticText
-                    Accessible.name: text
-                }
-
-                Item {
-                    Layout.fillWidth: true
-                }
+                divided: false
+                text: qsTr("Language")
 
                 ZelComboBox {
                     objectName: "languageCombo"
@@ -124,21 +108,10 @@ ZelDrawer {
                 }
             }
 
-            RowLayout {
+            ItemSettingsRow {
                 Layout.fillWidth: true
-                spacing: 0
-
-                ZelText {
-                    text: qsTr("App Version")
-                    color: App.theme.colorTextHighlighted
-                    font.pixelSize: App.theme.fontSizeTitle
-                    Accessible.role: Accessible.StaticText
-                    Accessible.name: text
-                }
-
-                Item {
-                    Layout.fillWidth: true
-                }
+                divided: false
+                text: qsTr("App Version")
 
                 ZelText {
                     objectName: "versionText"
@@ -171,22 +144,13 @@ ZelDrawer {
             }
 
             // Not offered: the row stays hidden and its switch is bound to nothing.
-            RowLayout {
+            ItemSettingsRow {
                 objectName: "launchOnStartupRow"
 
                 Layout.fillWidth: true
-                spacing: 0
+                divided: false
                 visible: false
-
-                ZelText {
-                    text: qsTr("Launch on Startup")
-                    color: App.theme.colorTextHighlighted
-                    font.pixelSize: App.theme.fontSizeTitle
-                }
-
-                Item {
-                    Layout.fillWidth: true
-                }
+                text: qsTr("Launch on Startup")
 
                 ZelSwitch {
                 }

@@ -1,3 +1,4 @@
+pragma ComponentBehavior: Bound
 import QtQuick
 import QtQuick.Layouts
 import Velmor.Enums 1.0
@@ -24,8 +25,8 @@ ZelDrawer {
     QtObject {
         id: internal
 
-        readonly property QtObject notificationsMediator: App.notificationsMediator
-        readonly property QtObject notificationsModel: internal.notificationsMediator
+        readonly property var notificationsMediator: App.notificationsMediator
+        readonly property var notificationsModel: internal.notificationsMediator
                                                        ? internal.notificationsMediator.notificationsModel : null
         readonly property int newsCount: internal.notificationsMediator
                                          ? internal.notificationsMediator.newNotificationsCount : 0
@@ -84,8 +85,6 @@ ZelDrawer {
     }
 
     contentItem: ColumnLayout {
-        id: mainLayout
-
         spacing: 0
 
         RowLayout {

@@ -1,3 +1,4 @@
+pragma ComponentBehavior: Bound
 import QtQuick
 import QtQuick.Dialogs
 import QtQuick.Layouts
@@ -61,19 +62,18 @@ Item {
         }
 
         function openLoadDialog() {
-            fileDialogLoader.sourceComponent = openFileComponent
-            fileDialogLoader.item.open()
+            fileDialogLoader.open(openFileComponent)
         }
 
         function openSaveDialog() {
             // The macOS dialog keeps its last folder and name; a fresh one proposes the name.
             if (Qt.platform.os === "osx")
                 fileDialogLoader.sourceComponent = undefined
-            fileDialogLoader.sourceComponent = saveFileComponent
+            const dialog = fileDialogLoader.load(saveFileComponent)
             // A preset not named yet is proposed under its label, as an empty name cannot be saved.
-            fileDialogLoader.item.defaultName = settingsMediator.getCurrentEqName()
+            dialog.defaultName = settingsMediator.getCurrentEqName()
                 || "EQ " + (currentEqIndex - firstCustomIndex + 1)
-            fileDialogLoader.item.open()
+            dialog.open()
         }
 
         function loadFile(url) {
@@ -443,7 +443,7 @@ Item {
         }
     }
 
-    Loader {
+    ItemPopupLoader {
         id: fileDialogLoader
 
         objectName: "fileDialogLoader"
