@@ -1,3 +1,4 @@
+pragma ComponentBehavior: Bound
 import QtQuick
 import QtQuick.Layouts
 
@@ -14,8 +15,9 @@ RoundedRectangle {
     // offered).
     function startFwUpdate() {
         menu.currentIndex = 4
-        if (productSettingsLoader.item)
-            productSettingsLoader.item.startFwUpdate()
+        const page = productSettingsLoader.item as WidgetKesTabProductSettings
+        if (page)
+            page.startFwUpdate()
     }
 
     color: App.theme.colorEmpty
