@@ -1,4 +1,3 @@
-pragma ComponentBehavior: Bound
 import QtQuick
 import QtQuick.Layouts
 
@@ -85,6 +84,10 @@ RoundedRectangle {
                 Loader {
                     id: productSettingsLoader
 
+                    // Unbound: Qt 6.4's Loader cannot build a bound component, so the linter cannot
+
+                    // tell that these ids are this file's own.
+                    // qmllint disable unqualified
                     sourceComponent: Component {
                         WidgetKesTabProductSettings {
                             objectName: "productSettingsTab"
@@ -92,6 +95,7 @@ RoundedRectangle {
                             onAlertRequested: root.alertRequested()
                         }
                     }
+                    // qmllint enable unqualified
                 }
             }
 
