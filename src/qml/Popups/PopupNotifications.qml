@@ -1,4 +1,3 @@
-pragma ComponentBehavior: Bound
 import QtQuick
 import QtQuick.Layouts
 import Velmor.Enums 1.0
@@ -203,6 +202,10 @@ ZelDrawer {
                 width: ListView.view ? ListView.view.width : 0
                 sourceComponent: row.typeRole === UINotificationsModel.Image ? imageCard : textCard
 
+                // Unbound: Qt 6.4's Loader cannot build a bound component, so the linter cannot
+
+                // tell that these ids are this file's own.
+                // qmllint disable unqualified
                 Component {
                     id: textCard
 
@@ -218,7 +221,12 @@ ZelDrawer {
                         onUpdateClicked: internal.updateClicked(row.typeRole)
                     }
                 }
+                // qmllint enable unqualified
 
+                // Unbound: Qt 6.4's Loader cannot build a bound component, so the linter cannot
+
+                // tell that these ids are this file's own.
+                // qmllint disable unqualified
                 Component {
                     id: imageCard
 
@@ -233,6 +241,7 @@ ZelDrawer {
                         onHide: row.model.isHiddenRole = true
                     }
                 }
+                // qmllint enable unqualified
             }
 
             add: Transition {

@@ -14,8 +14,9 @@ RoundedRectangle {
     // offered).
     function startFwUpdate() {
         menu.currentIndex = 4
-        if (productSettingsLoader.item)
-            productSettingsLoader.item.startFwUpdate()
+        const page = productSettingsLoader.item as WidgetKesTabProductSettings
+        if (page)
+            page.startFwUpdate()
     }
 
     color: App.theme.colorEmpty
@@ -83,6 +84,10 @@ RoundedRectangle {
                 Loader {
                     id: productSettingsLoader
 
+                    // Unbound: Qt 6.4's Loader cannot build a bound component, so the linter cannot
+
+                    // tell that these ids are this file's own.
+                    // qmllint disable unqualified
                     sourceComponent: Component {
                         WidgetKesTabProductSettings {
                             objectName: "productSettingsTab"
@@ -90,6 +95,7 @@ RoundedRectangle {
                             onAlertRequested: root.alertRequested()
                         }
                     }
+                    // qmllint enable unqualified
                 }
             }
 

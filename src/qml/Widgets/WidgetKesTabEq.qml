@@ -1,4 +1,3 @@
-pragma ComponentBehavior: Bound
 import QtQuick
 import QtQuick.Dialogs
 import QtQuick.Layouts
@@ -183,6 +182,10 @@ Item {
 
                         model: internal.builtInPresets
 
+                        // Unbound: Qt 6.4's Loader cannot build a bound component, so the linter cannot
+
+                        // tell that these ids are this file's own.
+                        // qmllint disable unqualified
                         delegate: ZelButtonPreset {
                             required property string modelData
                             required property int index
@@ -201,6 +204,7 @@ Item {
                                 checked = Qt.binding(() => internal.currentEqIndex === eqIndex)
                             }
                         }
+                        // qmllint enable unqualified
                     }
                 }
 
@@ -222,6 +226,10 @@ Item {
 
                         model: internal.customEqsNamesModel
 
+                        // Unbound: Qt 6.4's Loader cannot build a bound component, so the linter cannot
+
+                        // tell that these ids are this file's own.
+                        // qmllint disable unqualified
                         delegate: ZelButtonPreset {
                             required property int index
                             // The row's display text (a button's own "display" is its icon mode).
@@ -245,6 +253,7 @@ Item {
                             }
                             onEditClicked: internal.openRename(index, eqName, customName)
                         }
+                        // qmllint enable unqualified
                     }
                 }
 
@@ -320,6 +329,10 @@ Item {
 
                         model: internal.eqBandsModel
 
+                        // Unbound: Qt 6.4's Loader cannot build a bound component, so the linter cannot
+
+                        // tell that these ids are this file's own.
+                        // qmllint disable unqualified
                         delegate: RowLayout {
                             id: bandGroup
 
@@ -369,6 +382,7 @@ Item {
                                 Layout.fillWidth: true
                             }
                         }
+                        // qmllint enable unqualified
                     }
                 }
             }
@@ -406,6 +420,10 @@ Item {
         objectName: "popupLoader"
     }
 
+    // Unbound: Qt 6.4's Loader cannot build a bound component, so the linter cannot
+
+    // tell that these ids are this file's own.
+    // qmllint disable unqualified
     Component {
         id: eqResetComponent
 
@@ -416,6 +434,7 @@ Item {
             onPositiveClicked: internal.eqBandsModel.resetEq()
         }
     }
+    // qmllint enable unqualified
 
     ItemPopupLoader {
         id: messageLoader
@@ -435,6 +454,10 @@ Item {
         objectName: "renameLoader"
     }
 
+    // Unbound: Qt 6.4's Loader cannot build a bound component, so the linter cannot
+
+    // tell that these ids are this file's own.
+    // qmllint disable unqualified
     Component {
         id: renameComponent
 
@@ -442,6 +465,7 @@ Item {
             onPositiveClicked: internal.settingsMediator.setCustomEqName(index, customEqName)
         }
     }
+    // qmllint enable unqualified
 
     ItemPopupLoader {
         id: fileDialogLoader
@@ -454,6 +478,10 @@ Item {
         Component.onDestruction: item?.close()
     }
 
+    // Unbound: Qt 6.4's Loader cannot build a bound component, so the linter cannot
+
+    // tell that these ids are this file's own.
+    // qmllint disable unqualified
     Component {
         id: openFileComponent
 
@@ -466,7 +494,12 @@ Item {
             onAccepted: internal.loadFile(selectedFile)
         }
     }
+    // qmllint enable unqualified
 
+    // Unbound: Qt 6.4's Loader cannot build a bound component, so the linter cannot
+
+    // tell that these ids are this file's own.
+    // qmllint disable unqualified
     Component {
         id: saveFileComponent
 
@@ -485,4 +518,5 @@ Item {
             onAccepted: internal.saveFile(selectedFile, currentFolder)
         }
     }
+    // qmllint enable unqualified
 }

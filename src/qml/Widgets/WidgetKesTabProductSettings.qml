@@ -1,4 +1,3 @@
-pragma ComponentBehavior: Bound
 import QtQuick
 import QtQuick.Layouts
 
@@ -385,6 +384,10 @@ Item {
         objectName: "popupLoader"
     }
 
+    // Unbound: Qt 6.4's Loader cannot build a bound component, so the linter cannot
+
+    // tell that these ids are this file's own.
+    // qmllint disable unqualified
     Component {
         id: fwUpdateComponent
 
@@ -393,7 +396,12 @@ Item {
             onAlertRequested: root.alertRequested()
         }
     }
+    // qmllint enable unqualified
 
+    // Unbound: Qt 6.4's Loader cannot build a bound component, so the linter cannot
+
+    // tell that these ids are this file's own.
+    // qmllint disable unqualified
     Component {
         id: factoryResetComponent
 
@@ -401,6 +409,7 @@ Item {
             onPositiveClicked: internal.fwMediator.factoryReset()
         }
     }
+    // qmllint enable unqualified
 
     Component {
         id: pairDongleComponent
