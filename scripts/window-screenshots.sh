@@ -8,7 +8,7 @@ set -euo pipefail
 build=$(realpath "${1:-build/test}")
 out=$(realpath -m "${2:-screenshots}")
 test_bin="$build/tests/e2e/tst_e2e_main_window"
-steps="legalTermsAreAcceptedByClicks pluggedHeadsetShowsItsScreen sideMenuEntriesChangePages drawerButtonsOpenTheirDrawers"
+steps="legalTermsCheckBoxAnswersClicks legalTermsAreAcceptedByKeyboard pluggedHeadsetShowsItsScreen sideMenuEntriesChangePages drawerButtonsOpenTheirDrawers"
 for wm in openbox none; do
     home=$(mktemp -d)
     mkdir -p "$out/$wm"

@@ -279,6 +279,8 @@ Window {
                 readonly property int modelType: uiModel ? uiModel.type : UIModel.Unknown
 
                 objectName: "mainLoader"
+                // The screen holds the keyboard focus, with its own first control focused.
+                focus: true
                 // A screen, above all the headset screen, is built a piece per frame: the window
                 // keeps drawing (and answering) while it comes up, and shows it once it is whole.
                 asynchronous: true

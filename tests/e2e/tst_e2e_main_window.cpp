@@ -53,7 +53,8 @@ public:
 
 private slots:
     void initTestCase();
-    void legalTermsAreAcceptedByClicks();
+    void legalTermsCheckBoxAnswersClicks();
+    void legalTermsAreAcceptedByKeyboard();
     void pluggedHeadsetShowsItsScreen();
     void sideMenuEntriesChangePages();
     void soundPageControlsWriteToTheHeadset();
@@ -186,9 +187,8 @@ void TestE2eMainWindow::initTestCase()
     QCOMPARE(warnings.count(), 0);
 }
 
-void TestE2eMainWindow::legalTermsAreAcceptedByClicks()
+void TestE2eMainWindow::legalTermsCheckBoxAnswersClicks()
 {
-    QObject* appMediator = m_app.getAppMediator();
     // The screen is built a piece per frame after the window is up.
     QTRY_VERIFY_WITH_TIMEOUT(IsA(loaded("mainLoader"), "WidgetLegalTerms"), WaitMs);
     QQuickItem* agree = page("agreeCheckBox");
@@ -198,7 +198,30 @@ void TestE2eMainWindow::legalTermsAreAcceptedByClicks()
     click(agree);
     QTRY_VERIFY(agree->property("checked").toBool());
     QVERIFY(continueButton->isEnabled());
-    click(continueButton);
+    click(agree);
+    QTRY_VERIFY(!agree->property("checked").toBool());
+    QVERIFY(!continueButton->isEnabled());
+    // A click leaves no keyboard focus ring behind.
+    QVERIFY(!find("focusRing", agree)->isVisible());
+}
+
+void TestE2eMainWindow::legalTermsAreAcceptedByKeyboard()
+{
+    QObject* appMediator = m_app.getAppMediator();
+    QQuickItem* agree = page("agreeCheckBox");
+    QQuickItem* continueButton = page("continueButton");
+    // The keyboard is on "I agree" (from the start, or after the clicks on it).
+    QTRY_COMPARE(window()->activeFocusItem(), agree);
+    QTest::keyClick(window(), Qt::Key_Space);
+    QTRY_VERIFY(agree->property("checked").toBool());
+    // Through both links to "Continue", which then shows its focus ring.
+    for (const char* name : {"termsLink", "privacyLink", "continueButton"}) {
+        QTest::keyClick(window(), Qt::Key_Tab);
+        QTRY_COMPARE(window()->activeFocusItem(), page(name));
+    }
+    QVERIFY(find("focusRing", continueButton)->isVisible());
+    screenshot(QStringLiteral("01-legal-terms-keyboard"));
+    QTest::keyClick(window(), Qt::Key_Return);
     QTRY_VERIFY(appMediator->property("eulaAccepted").toBool());
     QTRY_VERIFY_WITH_TIMEOUT(IsA(loaded("mainLoader"), "WidgetNoDevice"), WaitMs);
     QVERIFY(titleButton(SettingsButton)->isVisible());
