@@ -325,6 +325,9 @@ Window {
         property rect pressGeometry
 
         hoverEnabled: true
+        // The top areas lie over the title bar, whose drag would otherwise take the pointer over
+        // as a move of the window once it starts moving.
+        preventStealing: true
         onPressed: (mouse) => {
             if (!internal.isFrameless) {
                 root.startSystemResize(edges)
