@@ -394,11 +394,13 @@ void TestE2eMainWindow::onlyTheBorderStartsAResize()
     const QRect start = root->geometry();
     // On an X server the pointer itself drags, as a person's would: its events come relative to
     // where the window was when the server sent them, also while the window moves under it.
-    const bool realPointer = QGuiApplication::platformName() == QLatin1String("xcb")
-                             && !QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty();
+    const bool realPointer = QGuiApplication::platformName() == QLatin1String("xcb") &&
+                             !QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty();
     if (realPointer) {
         const QPoint from = root->mapToGlobal(press);
-        const auto at = [](QPoint p) { return QStringList{QStringLiteral("mousemove"), QString::number(p.x()), QString::number(p.y())}; };
+        const auto at = [](QPoint p) {
+            return QStringList{QStringLiteral("mousemove"), QString::number(p.x()), QString::number(p.y())};
+        };
         QStringList drag = at(from);
         drag << QStringLiteral("sleep") << QStringLiteral("0.2") << QStringLiteral("mousedown") << QStringLiteral("1");
         for (int i = 1; i <= 6; ++i)
@@ -411,12 +413,14 @@ void TestE2eMainWindow::onlyTheBorderStartsAResize()
         QTest::mouseMove(root, press + out - (root->position() - start.topLeft()));
         QTest::mouseRelease(root, Qt::LeftButton, {}, press + out - (root->position() - start.topLeft()));
     }
+    if (QTest::currentDataTag() == QByteArray("1200x688 top-left corner"))
+        screenshot(QStringLiteral("05-resized-top-left"));
     if (resizes) {
         // The dragged edges follow the pointer the whole way; the opposite ones stay.
         const int w = std::abs(out.x()) * ((press.x() < 4 || press.x() >= size.width() - 4) ? 1 : 0);
         const int h = std::abs(out.y()) * ((press.y() < 4 || press.y() >= size.height() - 4) ? 1 : 0);
-        const QRect expected(start.x() - (out.x() < 0 ? w : 0), start.y() - (out.y() < 0 ? h : 0),
-                             start.width() + w, start.height() + h);
+        const QRect expected(start.x() - (out.x() < 0 ? w : 0), start.y() - (out.y() < 0 ? h : 0), start.width() + w,
+                             start.height() + h);
         QTRY_COMPARE_WITH_TIMEOUT(root->geometry(), expected, 5000);
     } else {
         QCOMPARE(root->size(), size);
