@@ -29,7 +29,7 @@ endfunction()
 # them out.
 set(VELMOR_SLOW_TESTS
     tst_network_updater tst_hwbus tst_solvarine_transport
-    tst_startup tst_e2e_main_window tst_e2e_plugging
+    tst_startup tst_e2e_main_window tst_e2e_main_window_x11 tst_e2e_plugging
     qml_tst_PopupNotifications qml_tst_PopupAppSettings qml_tst_mainWindow_tray
     screens_tst_widgetKesTabEq
 )

@@ -14,7 +14,7 @@ packages=(
   qml6-module-qtqml qml6-module-qtqml-models qml6-module-qtquick-templates
   libqt6svg6 qt6-qpa-plugins
   libhidapi-dev
-  xvfb xauth openbox
+  xvfb xauth openbox xdotool
   dbus-daemon dbus-bin desktop-file-utils
   fonts-dejavu-core
   clang libclang-rt-14-dev

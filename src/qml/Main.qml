@@ -301,13 +301,16 @@ Window {
                 }
             }
 
-            // The current screen. A new screen is built apart, unseen (opacity 0: laid out, and
-            // its pictures loading, as if shown), while the one before stays on view; once it is
-            // whole (built, the pages and pictures it shows loaded, laid out) it takes the old
-            // one's place in one frame. Read like a Loader: `item` is the screen on view, and
-            // `status` is Loader.Ready once that is the screen wanted.
-            Item {
+            // The current screen, which holds the keyboard focus with its own first control
+            // focused. A new screen is built apart, unseen (opacity 0: laid out, and its pictures
+            // loading, as if shown), while the one before stays on view; once it is whole (built,
+            // the pages and pictures it shows loaded, laid out) it takes the old one's place in
+            // one frame. Read like a Loader: `item` is the screen on view, and `status` is
+            // Loader.Ready once that is the screen wanted.
+            FocusScope {
                 id: mainLoader
+
+                focus: true
 
                 readonly property QtObject uiModel: App.uiModel
                 readonly property int modelType: uiModel ? uiModel.type : UIModel.Unknown
@@ -372,6 +375,7 @@ Window {
         visible: mainLoader.shown === this || mainLoader.pending === this
         opacity: mainLoader.shown === this ? 1 : 0
         enabled: mainLoader.shown === this
+        focus: mainLoader.shown === this
 
         // The screens' bottom corners follow the window's rounding.
         onLoaded: {
@@ -417,6 +421,9 @@ Window {
         property rect pressGeometry
 
         hoverEnabled: true
+        // The top areas lie over the title bar, whose drag would otherwise take the pointer over
+        // as a move of the window once it starts moving.
+        preventStealing: true
         onPressed: (mouse) => {
             if (!internal.isFrameless) {
                 root.startSystemResize(edges)

@@ -17,6 +17,7 @@
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QtTest>
 
 #include <memory>
@@ -53,7 +54,8 @@ public:
 
 private slots:
     void initTestCase();
-    void legalTermsAreAcceptedByClicks();
+    void legalTermsCheckBoxAnswersClicks();
+    void legalTermsAreAcceptedByKeyboard();
     void pluggedHeadsetShowsItsScreen();
     void sideMenuEntriesChangePages();
     void soundPageControlsWriteToTheHeadset();
@@ -188,9 +190,8 @@ void TestE2eMainWindow::initTestCase()
     QCOMPARE(warnings.count(), 0);
 }
 
-void TestE2eMainWindow::legalTermsAreAcceptedByClicks()
+void TestE2eMainWindow::legalTermsCheckBoxAnswersClicks()
 {
-    QObject* appMediator = m_app.getAppMediator();
     // The screen is built a piece per frame after the window is up.
     QTRY_VERIFY_WITH_TIMEOUT(IsA(loaded("mainLoader"), "WidgetLegalTerms"), WaitMs);
     QQuickItem* agree = page("agreeCheckBox");
@@ -200,7 +201,30 @@ void TestE2eMainWindow::legalTermsAreAcceptedByClicks()
     click(agree);
     QTRY_VERIFY(agree->property("checked").toBool());
     QVERIFY(continueButton->isEnabled());
-    click(continueButton);
+    click(agree);
+    QTRY_VERIFY(!agree->property("checked").toBool());
+    QVERIFY(!continueButton->isEnabled());
+    // A click leaves no keyboard focus ring behind.
+    QVERIFY(!find("focusRing", agree)->isVisible());
+}
+
+void TestE2eMainWindow::legalTermsAreAcceptedByKeyboard()
+{
+    QObject* appMediator = m_app.getAppMediator();
+    QQuickItem* agree = page("agreeCheckBox");
+    QQuickItem* continueButton = page("continueButton");
+    // The keyboard is on "I agree" (from the start, or after the clicks on it).
+    QTRY_COMPARE(window()->activeFocusItem(), agree);
+    QTest::keyClick(window(), Qt::Key_Space);
+    QTRY_VERIFY(agree->property("checked").toBool());
+    // Through both links to "Continue", which then shows its focus ring.
+    for (const char* name : {"termsLink", "privacyLink", "continueButton"}) {
+        QTest::keyClick(window(), Qt::Key_Tab);
+        QTRY_COMPARE(window()->activeFocusItem(), page(name));
+    }
+    QVERIFY(find("focusRing", continueButton)->isVisible());
+    screenshot(QStringLiteral("01-legal-terms-keyboard"));
+    QTest::keyClick(window(), Qt::Key_Return);
     QTRY_VERIFY(appMediator->property("eulaAccepted").toBool());
     QTRY_VERIFY_WITH_TIMEOUT(IsA(loaded("mainLoader"), "WidgetNoDevice"), WaitMs);
     QVERIFY(titleButton(SettingsButton)->isVisible());
@@ -338,10 +362,13 @@ void TestE2eMainWindow::onlyTheBorderStartsAResize_data()
         const int h = size.height();
         QTest::newRow(tag + " top edge") << size << QPoint(w / 3, 1) << true;
         QTest::newRow(tag + " top edge, inner pixel") << size << QPoint(w / 3, 3) << true;
+        QTest::newRow(tag + " top-left corner") << size << QPoint(1, 1) << true;
+        QTest::newRow(tag + " top-right corner") << size << QPoint(w - 2, 2) << true;
         QTest::newRow(tag + " title bar below the edge") << size << QPoint(w / 3, 5) << false;
         QTest::newRow(tag + " left edge") << size << QPoint(2, h / 2) << true;
         QTest::newRow(tag + " right edge") << size << QPoint(w - 2, h / 2) << true;
         QTest::newRow(tag + " bottom edge") << size << QPoint(w / 2, h - 1) << true;
+        QTest::newRow(tag + " bottom-left corner") << size << QPoint(1, h - 2) << true;
         QTest::newRow(tag + " bottom-right corner") << size << QPoint(w - 1, h - 1) << true;
         QTest::newRow(tag + " inside the left edge") << size << QPoint(5, h / 2) << false;
         QTest::newRow(tag + " above the bottom edge") << size << QPoint(w / 2, h - 6) << false;
@@ -355,20 +382,54 @@ void TestE2eMainWindow::onlyTheBorderStartsAResize()
     QFETCH(QPoint, press);
     QFETCH(bool, resizes);
     QQuickWindow* root = window();
+    // Away from the screen's edges, so that the pointer can go beyond the window's.
+    const QPoint home(60, 60);
+    root->setPosition(home);
     root->resize(size);
+    QTRY_COMPARE(root->geometry(), QRect(home, size));
     QTRY_COMPARE(root->contentItem()->size().toSize(), size);
     QTRY_COMPARE(find("frameLayout")->height(), qreal(size.height()));
 
     // Outward from the nearest edges, so that a resize grows the window.
-    const QPoint out((press.x() < size.width() / 2 ? -1 : 1) * 30, (press.y() < size.height() / 2 ? -1 : 1) * 30);
-    const QPoint start = root->position();
-    QTest::mousePress(root, Qt::LeftButton, {}, press);
-    QTest::mouseMove(root, press + out / 3);
-    QTest::mouseMove(root, press + out - (root->position() - start));
-    QTest::mouseRelease(root, Qt::LeftButton, {}, press + out - (root->position() - start));
-    QCOMPARE(root->size() != size, resizes);
+    const int step = 30;
+    const QPoint out((press.x() < size.width() / 2 ? -1 : 1) * step, (press.y() < size.height() / 2 ? -1 : 1) * step);
+    const QRect start = root->geometry();
+    // On an X server the pointer itself drags, as a person's would: its events come relative to
+    // where the window was when the server sent them, also while the window moves under it.
+    const bool realPointer = QGuiApplication::platformName() == QLatin1String("xcb") &&
+                             !QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty();
+    if (realPointer) {
+        const QPoint from = root->mapToGlobal(press);
+        const auto at = [](QPoint p) {
+            return QStringList{QStringLiteral("mousemove"), QString::number(p.x()), QString::number(p.y())};
+        };
+        QStringList drag = at(from);
+        drag << QStringLiteral("sleep") << QStringLiteral("0.2") << QStringLiteral("mousedown") << QStringLiteral("1");
+        for (int i = 1; i <= 6; ++i)
+            drag << at(from + out * i / 6);
+        drag << QStringLiteral("sleep") << QStringLiteral("0.2") << QStringLiteral("mouseup") << QStringLiteral("1");
+        QCOMPARE(QProcess::execute(QStringLiteral("xdotool"), drag), 0);
+    } else {
+        QTest::mousePress(root, Qt::LeftButton, {}, press);
+        QTest::mouseMove(root, press + out / 3);
+        QTest::mouseMove(root, press + out - (root->position() - start.topLeft()));
+        QTest::mouseRelease(root, Qt::LeftButton, {}, press + out - (root->position() - start.topLeft()));
+    }
+    if (QTest::currentDataTag() == QByteArray("1200x688 top-left corner"))
+        screenshot(QStringLiteral("05-resized-top-left"));
+    if (resizes) {
+        // The dragged edges follow the pointer the whole way; the opposite ones stay.
+        const int w = std::abs(out.x()) * ((press.x() < 4 || press.x() >= size.width() - 4) ? 1 : 0);
+        const int h = std::abs(out.y()) * ((press.y() < 4 || press.y() >= size.height() - 4) ? 1 : 0);
+        const QRect expected(start.x() - (out.x() < 0 ? w : 0), start.y() - (out.y() < 0 ? h : 0), start.width() + w,
+                             start.height() + h);
+        QTRY_COMPARE_WITH_TIMEOUT(root->geometry(), expected, 5000);
+    } else {
+        QCOMPARE(root->size(), size);
+    }
     root->resize(size);
-    root->setPosition(start);
+    root->setPosition(start.topLeft());
+    QTRY_COMPARE(root->geometry(), QRect(start.topLeft(), size));
 }
 
 void TestE2eMainWindow::maximizeAndMinimizeButtons()

@@ -18,6 +18,13 @@ TestCase {
         onClicked: clicks += 1
     }
 
+    // Something below the box that Tab could reach if the box let it out.
+    Item {
+        id: belowFocusable
+        activeFocusOnTab: true
+        width: 10; height: 10
+    }
+
     Component { id: confirmComponent; DlgConfirmBox {} }
     Component { id: messageComponent; DlgMessageBox {} }
 
@@ -114,6 +121,35 @@ TestCase {
         keyClick(data.key)
         tryCompare(box, "visible", false)
         compare(positiveSpy.count, data.confirms ? 1 : 0)
+    }
+
+    // Tab walks the box's buttons in their order, drawing the focus ring, and never leaves the
+    // box; the keys keep their rules wherever the focus is.
+    function test_tabWalksTheButtonsInsideTheBox() {
+        const box = openBox(confirmComponent)
+        const cancel = child(box, "cancelButton")
+        const confirm = child(box, "confirmButton")
+        for (const expected of [cancel, confirm, cancel, confirm]) {
+            keyClick(Qt.Key_Tab)
+            tryVerify(() => expected.activeFocus, 2000, expected.objectName)
+            verify(findChild(expected, "focusRing").visible)
+            verify(!belowFocusable.activeFocus)
+        }
+        keyClick(Qt.Key_Backtab)
+        tryVerify(() => cancel.activeFocus)
+        // Space acts on the focused button; Return stays the confirming key.
+        keyClick(Qt.Key_Return)
+        tryCompare(box, "visible", false)
+        compare(positiveSpy.count, 1)
+    }
+
+    function test_spaceOnTheFocusedCancelCancels() {
+        const box = openBox(confirmComponent)
+        keyClick(Qt.Key_Tab)
+        tryVerify(() => child(box, "cancelButton").activeFocus)
+        keyClick(Qt.Key_Space)
+        tryCompare(box, "visible", false)
+        compare(positiveSpy.count, 0)
     }
 
     function test_forceFocusGoesToTheConfirmingButton() {

@@ -47,4 +47,8 @@ T.Button {
             control.toggle()
         control.clicked()
     }
+
+    ZelFocusRing {
+        control: control
+    }
 }

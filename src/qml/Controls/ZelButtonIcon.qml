@@ -22,4 +22,9 @@ T.Button {
             anchors.centerIn: parent
         }
     }
+
+    ZelFocusRing {
+        control: control
+        innerRadius: 4
+    }
 }

@@ -66,4 +66,8 @@ T.Button {
              : control.selected ? App.theme.colorPresetActive
              : App.theme.colorPreset
     }
+
+    ZelFocusRing {
+        control: control
+    }
 }

@@ -31,6 +31,11 @@ T.CheckBox {
         // A partially checked box shows the unchecked image.
         source: App.theme.resourcesPath + "images/checkbox/"
                 + (control.checkState === Qt.Checked ? "on.svg" : "off.svg")
+
+        ZelFocusRing {
+            control: control
+            innerRadius: 4
+        }
     }
 
     // The row places its parts for either direction itself, so it is never mirrored again.

@@ -126,4 +126,8 @@ T.ComboBox {
             border.color: App.theme.colorPresetHovered
         }
     }
+
+    ZelFocusRing {
+        control: control
+    }
 }

@@ -189,6 +189,12 @@ T.Dial {
             color: App.theme.dialBackgroundColor
             border.width: 8
             border.color: App.theme.dialBackgroundBorderColor
+
+            // Round, about the face.
+            ZelFocusRing {
+                control: control
+                innerRadius: parent.radius
+            }
         }
 
         Rectangle {

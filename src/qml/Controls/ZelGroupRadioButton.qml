@@ -27,4 +27,11 @@ T.RadioButton {
         radius: 4
         color: control.checked ? App.theme.colorButtonGroupSelected : App.theme.colorTransparent
     }
+
+    // Inside the segment: its neighbours touch it.
+    ZelFocusRing {
+        control: control
+        spread: 0
+        innerRadius: 4
+    }
 }

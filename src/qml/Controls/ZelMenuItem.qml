@@ -78,4 +78,11 @@ T.RadioButton {
              : control.selected ? App.theme.colorPresetActive
              : App.theme.colorPreset
     }
+
+    // Inside the entry: the menu clips what lies beyond it.
+    ZelFocusRing {
+        control: control
+        spread: -2
+        innerRadius: 0
+    }
 }

@@ -27,4 +27,11 @@ T.AbstractButton {
     background: Rectangle {
         color: control.hovered ? App.theme.colorPresetHovered : App.theme.colorPresetActive
     }
+
+    // Inside the row: the list clips what lies beyond it.
+    ZelFocusRing {
+        control: control
+        spread: -2
+        innerRadius: 0
+    }
 }

@@ -45,6 +45,11 @@ T.Slider {
         visible: control.enabled
         color: App.theme.colorEmpty
 
+        ZelFocusRing {
+            control: control
+            innerRadius: App.theme.sliderRadius
+        }
+
         Rectangle {
             id: inner
 

@@ -33,6 +33,11 @@ T.Switch {
              : control.checked ? App.theme.switchColorActive
              : App.theme.switchColorRegular
 
+        ZelFocusRing {
+            control: control
+            innerRadius: App.theme.switchIndicatorRaduis
+        }
+
         Rectangle {
             objectName: "knob"
             // Follows the template's position, which also tracks a drag, held 2 px inside

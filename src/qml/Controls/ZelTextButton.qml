@@ -24,4 +24,9 @@ T.Button {
         verticalAlignment: Text.AlignVCenter
         color: control.enabled ? App.theme.colorTextHighlighted : App.theme.colorTextDisabled
     }
+
+    ZelFocusRing {
+        control: control
+        innerRadius: 4
+    }
 }

@@ -38,4 +38,10 @@ T.TextField {
         visible: !control.length && !control.preeditText
                  && (!control.activeFocus || control.horizontalAlignment !== Qt.AlignHCenter)
     }
+
+    ZelFocusRing {
+        control: control
+        spread: 0
+        innerRadius: 4
+    }
 }

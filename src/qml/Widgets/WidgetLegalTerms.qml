@@ -16,6 +16,11 @@ RoundedRectangle {
     implicitWidth: mainLayout.implicitWidth + mainLayout.anchors.leftMargin + mainLayout.anchors.rightMargin
     implicitHeight: mainLayout.implicitHeight + mainLayout.anchors.topMargin + mainLayout.anchors.bottomMargin
 
+    // "Continue" is the screen's default button: Enter and Return press it wherever the focus is
+    // (nothing while "I agree" is not ticked). Space acts on the focused control itself.
+    Keys.onReturnPressed: continueButton.click()
+    Keys.onEnterPressed: continueButton.click()
+
     QtObject {
         id: internal
 
@@ -149,6 +154,8 @@ RoundedRectangle {
                             id: agreeCheckBox
 
                             objectName: "agreeCheckBox"
+                            // The first thing a keyboard user has to do here.
+                            focus: true
                             text: qsTr("I agree")
                         }
 
@@ -171,6 +178,8 @@ RoundedRectangle {
                 }
 
                 ZelButton {
+                    id: continueButton
+
                     objectName: "continueButton"
                     text: qsTr("Continue")
                     enabled: agreeCheckBox.checked

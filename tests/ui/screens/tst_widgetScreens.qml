@@ -85,6 +85,49 @@ TestCase {
         compare(acceptedSpy.count, 2)
     }
 
+    // Accepted with the keyboard alone: the screen opens with "I agree" focused, Space ticks it,
+    // Tab walks the links to "Continue" with a visible ring, and Enter is the default button.
+    function test_consentByKeyboard() {
+        const screen = createTemporaryObject(legalComponent, testCase)
+        acceptedSpy.target = screen
+        const agree = child(screen, "agreeCheckBox")
+        const proceed = child(screen, "continueButton")
+        tryVerify(() => agree.activeFocus)
+        // Focus given on opening is not drawn until the keyboard moves it.
+        compare(child(agree, "focusRing").visible, false)
+
+        keyClick(Qt.Key_Return)
+        compare(acceptedSpy.count, 0)
+        keyClick(Qt.Key_Space)
+        compare(agree.checked, true)
+        keyClick(Qt.Key_Space)
+        compare(agree.checked, false)
+        keyClick(Qt.Key_Space)
+        compare(proceed.enabled, true)
+
+        const order = ["termsLink", "privacyLink", "continueButton"]
+        for (const name of order) {
+            keyClick(Qt.Key_Tab)
+            const item = child(screen, name)
+            tryVerify(() => item.activeFocus, 2000, name)
+            verify(child(item, "focusRing").visible, name)
+        }
+        keyClick(Qt.Key_Space)
+        compare(acceptedSpy.count, 1)
+        keyClick(Qt.Key_Backtab)
+        tryVerify(() => child(screen, "privacyLink").activeFocus)
+        keyClick(Qt.Key_Backtab)
+        keyClick(Qt.Key_Backtab)
+        tryVerify(() => agree.activeFocus)
+        verify(child(agree, "focusRing").visible)
+        keyClick(Qt.Key_Enter, Qt.KeypadModifier)
+        compare(acceptedSpy.count, 2)
+        keyClick(Qt.Key_Return)
+        compare(acceptedSpy.count, 3)
+        // No link was opened on the way.
+        compare(App.openedUrls.length, 0)
+    }
+
     function test_legalLinks_data() {
         return [
             { tag: "terms", name: "termsLink", path: "/policies/terms-of-service" },
