@@ -15,6 +15,7 @@ packages=(
   libqt6svg6 qt6-qpa-plugins
   libhidapi-dev
   xvfb xauth openbox xdotool
+  python3
   dbus-daemon dbus-bin desktop-file-utils
   fonts-dejavu-core
   clang libclang-rt-14-dev

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything with AddressSanitizer and UndefinedBehaviorSanitizer,
 # runs every test headless under CTest, then builds once more with Clang, warnings as errors, and
-# runs clang-tidy over the product sources (scripts/clang-check.sh, which also runs on its own).
+# runs clang-tidy over the product sources (scripts/clang-check.sh, which also runs on its own); the
+# QML lint (scripts/qmllint.sh) runs between the two.
 # Arguments go to ctest, for example `scripts/test.sh -L unit` for the quick tier; any argument
 # skips the Clang step, which checks the whole tree.
 set -euo pipefail
@@ -12,5 +13,6 @@ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVELMOR_SANITIZE=ON -D
 cmake --build "$build" --parallel "$(nproc)"
 (cd "$build" && ctest --output-on-failure --parallel "$(nproc)" "$@")
 if [ $# -eq 0 ]; then
+    bash scripts/qmllint.sh "$build"
     bash scripts/clang-check.sh --no-setup
 fi

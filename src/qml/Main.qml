@@ -48,7 +48,7 @@ Window {
         readonly property bool legalTermsAccepted: App.appMediator ? App.appMediator.eulaAccepted : false
         // Without a system tray the window would hide with nothing to bring it back: closing
         // then quits, as with the option off (also in the moment before the tray is loaded).
-        readonly property bool trayAvailable: trayLoader.item ? trayLoader.item.available : false
+        readonly property bool trayAvailable: internal.loaded(trayLoader)?.available ?? false
         readonly property bool minimizeToTray: trayAvailable && (App.appMediator ? App.appMediator.minimizeToTray : false)
         readonly property int radius: 8
         readonly property int frameBorderSize: radius * 0.5
@@ -102,6 +102,11 @@ Window {
             if (mainLoader.wanted === emptyComponent && !App.deviceSearchDone)
                 return
             contentShown = true
+        }
+
+        // What a loader holds, as its own type: a Loader's `item` is declared a plain object.
+        function loaded(loader) {
+            return loader.item
         }
 
         function showAppWindow() {
@@ -312,7 +317,7 @@ Window {
 
                 focus: true
 
-                readonly property QtObject uiModel: App.uiModel
+                readonly property var uiModel: App.uiModel
                 readonly property int modelType: uiModel ? uiModel.type : UIModel.Unknown
                 readonly property Component wanted: !internal.legalTermsAccepted ? legalTermsComponent.get()
                                                   : !uiModel ? emptyComponent
@@ -324,7 +329,7 @@ Window {
                 // builds the next.
                 property Loader shown: null
                 property Loader pending: null
-                readonly property Item item: shown ? shown.item : null
+                readonly property var item: shown ? shown.item : null
                 readonly property int status: shown && shown.sourceComponent === wanted ? Loader.Ready : Loader.Loading
 
                 // `framed`: called in a frame, after its layout pass and before it is drawn, so
@@ -379,14 +384,15 @@ Window {
 
         // The screens' bottom corners follow the window's rounding.
         onLoaded: {
-            if (item.bottomLeftRadius === undefined)
+            const screen = internal.loaded(this)
+            if (screen.bottomLeftRadius === undefined)
                 return
-            item.bottomLeftRadius = internal.radius
-            item.bottomRightRadius = internal.radius
-            if (item.accepted)
-                item.accepted.connect(() => App.appMediator.eulaAccepted = true)
-            if (item.alertRequested)
-                item.alertRequested.connect(() => root.alert(0))
+            screen.bottomLeftRadius = internal.radius
+            screen.bottomRightRadius = internal.radius
+            if (screen.accepted)
+                screen.accepted.connect(() => App.appMediator.eulaAccepted = true)
+            if (screen.alertRequested)
+                screen.alertRequested.connect(() => root.alert(0))
         }
         onStatusChanged: {
             if (mainLoader.pending === this)
@@ -549,7 +555,7 @@ Window {
         }
 
         objectName: "popupLoader"
-        visible: item !== null && item.visible
+        visible: internal.loaded(popupLoader)?.visible ?? false
 
         // Both drawers lie just below the title bar and reach down to the bottom border.
         onLoaded: {
@@ -589,14 +595,14 @@ Window {
         }
 
         objectName: "popup2Loader"
-        visible: item !== null && item.visible
+        visible: internal.loaded(popup2Loader)?.visible ?? false
     }
 
     Loader {
         id: permissionsMessageLoader
 
         function open() {
-            if (item && item.opened)
+            if (internal.loaded(permissionsMessageLoader)?.opened)
                 return
             sourceComponent = dlgPermissions.get()
             item.open()
@@ -604,7 +610,7 @@ Window {
         }
 
         objectName: "permissionsMessageLoader"
-        visible: item !== null && item.visible
+        visible: internal.loaded(permissionsMessageLoader)?.visible ?? false
 
         onLoaded: {
             item.title = qsTr("Grant Permissions")

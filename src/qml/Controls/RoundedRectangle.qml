@@ -1,3 +1,4 @@
+pragma ComponentBehavior: Bound
 import QtQuick
 
 // A rectangle with a radius of its own for each corner, for the places that round only some

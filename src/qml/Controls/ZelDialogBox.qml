@@ -24,7 +24,7 @@ ZelPopupDialog {
     // a text that widens the dialog.
     property bool wrapText: false
     property bool showText: true
-    property real headerMaximumWidth: Number.POSITIVE_INFINITY
+    property real headerMaximumWidth: Infinity
     // Whether Enter, Return and Escape act at all.
     property bool keysEnabled: true
     // Items below the text, inside the title block (an input, for example).
@@ -83,7 +83,7 @@ ZelPopupDialog {
                     id: image
 
                     objectName: "image"
-                    visible: source.toString() !== ""
+                    visible: String(source) !== ""
                     width: 16
                     height: 16
                     Layout.preferredWidth: 16

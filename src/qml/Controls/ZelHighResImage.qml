@@ -6,5 +6,6 @@ import QtQuick.Window
 Image {
     asynchronous: true
     fillMode: Image.PreserveAspectFit
-    sourceSize: Qt.size(width * Screen.devicePixelRatio, height * Screen.devicePixelRatio)
+    sourceSize.width: Math.round(width * Screen.devicePixelRatio)
+    sourceSize.height: Math.round(height * Screen.devicePixelRatio)
 }

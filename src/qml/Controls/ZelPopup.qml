@@ -36,6 +36,10 @@ T.Popup {
             topRightRadius: topLeftRadius
 
             // Swallows presses, hovering and the wheel over the dimmed content.
+            // The overlay builds this component itself, as a Loader does, and Qt 6.4 builds no
+            // bound component that way: the file stays unbound, and the linter cannot tell that
+            // `control` is this file's own.
+            // qmllint disable unqualified
             MouseArea {
                 objectName: "popupDimmerBlocker"
                 anchors.fill: parent
@@ -44,6 +48,7 @@ T.Popup {
                 acceptedButtons: Qt.AllButtons
                 onWheel: (wheel) => { wheel.accepted = true }
             }
+            // qmllint enable unqualified
         }
     }
 }

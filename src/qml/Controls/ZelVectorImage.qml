@@ -6,6 +6,7 @@ Image {
     fillMode: Image.PreserveAspectFit
     width: 20
     height: 20
-    sourceSize: Qt.size(width, height)
+    sourceSize.width: width
+    sourceSize.height: height
     smooth: false
 }

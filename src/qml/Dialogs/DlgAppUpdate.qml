@@ -74,7 +74,7 @@ ZelDialogBox {
         property int status: DlgAppUpdate.Intro
         readonly property real updateProgress: updateTimer.progress / updateTimer.maxProgress
 
-        readonly property Timer updateTimer: Timer {
+        readonly property var updateTimer: Timer {
             readonly property real maxProgress: 200
             property int progress: 0
 

@@ -1,3 +1,4 @@
+pragma ComponentBehavior: Bound
 import QtQuick
 import QtQuick.Layouts
 
@@ -120,6 +121,8 @@ RoundedRectangle {
                                 model: internal.bullets
 
                                 delegate: RowLayout {
+                                    id: bullet
+
                                     required property string modelData
 
                                     spacing: 10
@@ -134,7 +137,7 @@ RoundedRectangle {
                                     }
 
                                     ZelText {
-                                        text: modelData
+                                        text: bullet.modelData
                                         color: App.theme.colorTextHighlighted
                                         font.pixelSize: App.theme.fontSizeTitle
                                         wrapMode: ZelText.WordWrap
