@@ -1,6 +1,6 @@
 #include "HeldNetwork.h"
 #include "TestApp.h"
-#include "support/QmlEnumTypes.h"
+#include "ui_models/QmlEnumTypes.h"
 
 #include "theme/ApplicationFonts.h"
 
@@ -27,7 +27,7 @@ public slots:
         QCoreApplication::setApplicationVersion(QStringLiteral("1.2.48"));
         if (Theme::RegisterApplicationFonts() != Theme::ApplicationFontFiles().size())
             qWarning("Not every application font could be registered");
-        TestSupport::RegisterQmlEnumTypes();
+        UIModels::RegisterQmlEnumTypes();
     }
 
     void qmlEngineAvailable(QQmlEngine* engine)

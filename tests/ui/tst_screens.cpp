@@ -3,7 +3,7 @@
 // of its own; "App" gives it the theme, the UI model and a way to plug headsets.
 
 #include "FakeAppServices.h"
-#include "support/QmlEnumTypes.h"
+#include "ui_models/QmlEnumTypes.h"
 
 #include "devices/DeviceProxy.h"
 #include "support/devices/TestKestrinDevice.h"
@@ -294,7 +294,7 @@ public slots:
         QCoreApplication::setOrganizationName(QStringLiteral("Velmor"));
         QCoreApplication::setApplicationVersion(QStringLiteral("1.2.48"));
         Theme::RegisterApplicationFonts();
-        TestSupport::RegisterQmlEnumTypes();
+        UIModels::RegisterQmlEnumTypes();
     }
 
     void qmlEngineAvailable(QQmlEngine* engine)

@@ -2,9 +2,9 @@
 
 #include "devices/DeviceProxy.h"
 #include "devices/FakeKestrinDeviceImpl.h"
-#include "support/QmlEnumTypes.h"
 #include "ui_mediators/UIKesFwMediator.h"
 #include "ui_mediators/UIKesSettingsMediator.h"
+#include "ui_models/QmlEnumTypes.h"
 #include "ui_models/UIKestrinModel.h"
 
 #include <QQmlComponent>
@@ -29,7 +29,7 @@ private:
 void TestUiQml::initTestCase()
 {
     QStandardPaths::setTestModeEnabled(true);
-    TestSupport::RegisterQmlEnumTypes();
+    UIModels::RegisterQmlEnumTypes();
 }
 
 void TestUiQml::bindingsFollowTheSimulatedHeadset()
