@@ -4,6 +4,7 @@ import QtQuick.Window
 import Velmor.Enums 1.0
 
 import "Controls"
+import "Items"
 
 // The application window: a rounded, dark window with its own title bar and resize areas. It
 // shows one screen at a time, chosen by the consent setting and the current UI model; it owns
@@ -124,31 +125,6 @@ Window {
                 return
             quitting = true
             Qt.quit()
-        }
-
-        // The window's geometry at the start of a resize, with the pointer moved by (dx, dy) from
-        // where it was pressed, kept at the minimum size with the opposite edges in place.
-        function resizeByHand(edges, start, dx, dy) {
-            let x = start.x
-            let y = start.y
-            let width = start.width
-            let height = start.height
-            if (edges & Qt.LeftEdge) {
-                width = Math.max(root.minimumWidth, start.width - dx)
-                x = start.x + start.width - width
-            } else if (edges & Qt.RightEdge) {
-                width = Math.max(root.minimumWidth, start.width + dx)
-            }
-            if (edges & Qt.TopEdge) {
-                height = Math.max(root.minimumHeight, start.height - dy)
-                y = start.y + start.height - height
-            } else if (edges & Qt.BottomEdge) {
-                height = Math.max(root.minimumHeight, start.height + dy)
-            }
-            root.x = x
-            root.y = y
-            root.width = width
-            root.height = height
         }
 
         function isClosingBlocked() {
@@ -413,135 +389,16 @@ Window {
         }
     }
 
-    // One resize area: shows its cursor on hover and resizes the window at its edges when pressed.
-    // A frameless window starts the window manager's resize once the pointer moves with the
-    // button held, for the reason given at the title bar's move; with no window manager to do
-    // it, the window follows the pointer itself.
-    component ResizeArea: MouseArea {
-        id: area
-
-        required property int edges
-        property bool resizing: false
-        property bool byHand: false
-        property point pressPosition
-        property rect pressGeometry
-
-        hoverEnabled: true
-        // The top areas lie over the title bar, whose drag would otherwise take the pointer over
-        // as a move of the window once it starts moving.
-        preventStealing: true
-        onPressed: (mouse) => {
-            if (!internal.isFrameless) {
-                root.startSystemResize(edges)
-                return
-            }
-            resizing = false
-            byHand = false
-            pressPosition = mapToGlobal(mouse.x, mouse.y)
-            pressGeometry = Qt.rect(root.x, root.y, root.width, root.height)
-        }
-        onPositionChanged: (mouse) => {
-            if (!pressed || !internal.isFrameless)
-                return
-            const position = mapToGlobal(mouse.x, mouse.y)
-            if (!resizing) {
-                if (position === pressPosition)
-                    return
-                resizing = true
-                byHand = !root.startSystemResize(edges)
-            }
-            if (byHand)
-                internal.resizeByHand(edges, pressGeometry, position.x - pressPosition.x,
-                                      position.y - pressPosition.y)
-        }
-    }
-
     // The resize areas over the outer pixels of the window, only while it is windowed.
-    ColumnLayout {
+    ItemWindowResizeFrame {
         id: frameLayout
 
         objectName: "frameLayout"
         anchors.fill: mainRect
-        spacing: 0
+        window: root
+        frameless: internal.isFrameless
+        borderSize: internal.frameBorderSize
         visible: root.visibility === Window.Windowed
-
-        RowLayout {
-            spacing: 0
-            Layout.fillWidth: true
-            // Exactly the border: a row that only prefers its height is stretched by the layout.
-            Layout.minimumHeight: internal.frameBorderSize
-            Layout.maximumHeight: internal.frameBorderSize
-
-            ResizeArea {
-                edges: Qt.TopEdge | Qt.LeftEdge
-                cursorShape: Qt.SizeFDiagCursor
-                Layout.preferredWidth: internal.frameBorderSize
-                Layout.fillHeight: true
-            }
-            ResizeArea {
-                edges: Qt.TopEdge
-                cursorShape: Qt.SizeVerCursor
-                Layout.fillWidth: true
-                Layout.fillHeight: true
-            }
-            ResizeArea {
-                edges: Qt.TopEdge | Qt.RightEdge
-                cursorShape: Qt.SizeBDiagCursor
-                Layout.preferredWidth: internal.frameBorderSize
-                Layout.fillHeight: true
-            }
-        }
-
-        RowLayout {
-            spacing: 0
-            Layout.fillWidth: true
-            Layout.fillHeight: true
-
-            ResizeArea {
-                edges: Qt.LeftEdge
-                cursorShape: Qt.SizeHorCursor
-                Layout.preferredWidth: internal.frameBorderSize
-                Layout.fillHeight: true
-            }
-            // Lets every mouse event through to the content.
-            Item {
-                Layout.fillWidth: true
-                Layout.fillHeight: true
-            }
-            ResizeArea {
-                edges: Qt.RightEdge
-                cursorShape: Qt.SizeHorCursor
-                Layout.preferredWidth: internal.frameBorderSize
-                Layout.fillHeight: true
-            }
-        }
-
-        RowLayout {
-            spacing: 0
-            Layout.fillWidth: true
-            // Exactly the border: a row that only prefers its height is stretched by the layout.
-            Layout.minimumHeight: internal.frameBorderSize
-            Layout.maximumHeight: internal.frameBorderSize
-
-            ResizeArea {
-                edges: Qt.BottomEdge | Qt.LeftEdge
-                cursorShape: Qt.SizeBDiagCursor
-                Layout.preferredWidth: internal.frameBorderSize
-                Layout.fillHeight: true
-            }
-            ResizeArea {
-                edges: Qt.BottomEdge
-                cursorShape: Qt.SizeVerCursor
-                Layout.fillWidth: true
-                Layout.fillHeight: true
-            }
-            ResizeArea {
-                edges: Qt.BottomEdge | Qt.RightEdge
-                cursorShape: Qt.SizeFDiagCursor
-                Layout.preferredWidth: internal.frameBorderSize
-                Layout.fillHeight: true
-            }
-        }
     }
 
     // One drawer at a time.
