@@ -47,10 +47,10 @@ App::App(int& argc, char** argv, std::unique_ptr<Platform::IHwBus> bus)
     , m_kestrinModel(new UIModels::UIKestrinModel(&m_deviceProxy, this, this))
     , m_solvarineModel(new UIModels::UISolvarineModel(m_deviceProxy, *this, this))
     , m_updatesTimer(new QTimer(this))
-    , m_firstFrameFallback(new QTimer(this))
     , m_devices{std::make_shared<Devices::FakeKestrinDeviceImpl>()}
     , m_hwBus(std::move(bus))
     , m_simulatedCount(m_devices.size())
+    , m_firstFrameFallback(new QTimer(this))
 {
     // Opens the run's log file now, so it begins with the banner whatever happens next.
     GlobalLogger::Instance();
