@@ -42,14 +42,10 @@ Window {
         property bool popupOpened: false
         // True once the application has committed to ending; never reset.
         property bool quitting: false
-        // A press on the title bar's free area that may become a move of the window.
-        property bool movePressed: false
-        // The window manager cannot move the window (there is none): it follows the pointer.
-        property bool moveByHand: false
         readonly property bool legalTermsAccepted: App.appMediator ? App.appMediator.eulaAccepted : false
         // Without a system tray the window would hide with nothing to bring it back: closing
         // then quits, as with the option off (also in the moment before the tray is loaded).
-        readonly property bool trayAvailable: internal.loaded(trayLoader)?.available ?? false
+        readonly property bool trayAvailable: trayLoader.tray?.available ?? false
         readonly property bool minimizeToTray: trayAvailable && (App.appMediator ? App.appMediator.minimizeToTray : false)
         readonly property int radius: 8
         readonly property int frameBorderSize: radius * 0.5
@@ -105,11 +101,6 @@ Window {
             contentShown = true
         }
 
-        // What a loader holds, as its own type: a Loader's `item` is declared a plain object.
-        function loaded(loader) {
-            return loader.item
-        }
-
         function showAppWindow() {
             root.show()
             root.requestActivate()
@@ -137,10 +128,7 @@ Window {
                 root.close()
                 break
             case ZelTitleBar.Maximize:
-                if (root.visibility === Window.Maximized)
-                    root.showNormal()
-                else
-                    root.showMaximized()
+                frame.toggleMaximized()
                 break
             case ZelTitleBar.Minimize:
                 root.showMinimized()
@@ -154,14 +142,7 @@ Window {
                     popupLoader.open(notificationsComponent.get())
                 break
             case ZelTitleBar.Move:
-                // A frameless window starts the window manager's move only once the pointer
-                // moves: started on the press, a quick click ends before the window manager
-                // takes the pointer, which then keeps moving the window until the next click
-                // and swallows the second press of a double click.
-                if (isFrameless)
-                    movePressed = true
-                else
-                    root.startSystemMove()
+                frame.startMove()
                 break
             }
         }
@@ -179,7 +160,7 @@ Window {
         }
 
         function onRequestInputMonitoring() {
-            permissionsMessageLoader.open()
+            permissionsMessageLoader.open(dlgPermissions.get())
         }
     }
 
@@ -192,6 +173,9 @@ Window {
     // before the first frame, and building its menu in that frame's own handler another 5.
     Loader {
         id: trayLoader
+
+        // The tray icon, read through its own members (a Loader declares `item` a plain object).
+        readonly property var tray: item
 
         objectName: "trayLoader"
         active: App.firstFrameShown
@@ -252,33 +236,6 @@ Window {
                     item.enabledButtons = Qt.binding(() => internal.enabledButtons)
                     item.visibleButtons = Qt.binding(() => internal.visibleButtons)
                     item.action.connect(internal.titleBarEventHandler)
-                }
-
-                // Turns a press on the bar's free area that starts to drag into a move of the
-                // frameless window.
-                DragHandler {
-                    id: titleBarDrag
-
-                    target: null
-                    enabled: internal.isFrameless
-
-                    onActiveChanged: {
-                        if (active && internal.movePressed)
-                            internal.moveByHand = !root.startSystemMove()
-                        if (!active)
-                            internal.moveByHand = false
-                        internal.movePressed = false
-                    }
-                    onCentroidChanged: {
-                        if (!(centroid.pressedButtons & Qt.LeftButton))
-                            internal.movePressed = false
-                        // The window moves under the pointer, so the pointer comes back to where it was
-                        // pressed: each step moves the window by what the pointer moved since the last.
-                        if (internal.moveByHand && active) {
-                            root.x += centroid.scenePosition.x - centroid.scenePressPosition.x
-                            root.y += centroid.scenePosition.y - centroid.scenePressPosition.y
-                        }
-                    }
                 }
             }
 
@@ -360,7 +317,7 @@ Window {
 
         // The screens' bottom corners follow the window's rounding.
         onLoaded: {
-            const screen = internal.loaded(this)
+            const screen = item
             if (screen.bottomLeftRadius === undefined)
                 return
             screen.bottomLeftRadius = internal.radius
@@ -389,30 +346,26 @@ Window {
         }
     }
 
-    // The resize areas over the outer pixels of the window, only while it is windowed.
-    ItemWindowResizeFrame {
-        id: frameLayout
+    // The window's own frame: the move by the title bar, maximizing, and the resize areas over
+    // the outer pixels of the window while it is windowed.
+    ItemWindowChrome {
+        id: frame
 
-        objectName: "frameLayout"
+        objectName: "windowChrome"
         anchors.fill: mainRect
         window: root
         frameless: internal.isFrameless
         borderSize: internal.frameBorderSize
-        visible: root.visibility === Window.Windowed
+        titleBar: titleBarLoader
     }
 
+    // The drawers and dialogs open through their loaders, each taking the keyboard focus from
+    // what lies below it: a dialog opened over a drawer takes it from the drawer.
     // One drawer at a time.
-    Loader {
+    ItemPopupLoader {
         id: popupLoader
 
-        function open(dlg) {
-            sourceComponent = dlg
-            item.open()
-            item.forceFocus()
-        }
-
         objectName: "popupLoader"
-        visible: internal.loaded(popupLoader)?.visible ?? false
 
         // Both drawers lie just below the title bar and reach down to the bottom border.
         onLoaded: {
@@ -440,34 +393,17 @@ Window {
     }
 
     // One dialog at a time, above the drawers: app update or licences.
-    Loader {
+    ItemPopupLoader {
         id: popup2Loader
 
-        // The dialog takes the keyboard focus from the drawer below, so that its own key rules
-        // apply and no key reaches the drawer while the dialog is up.
-        function open(dlg) {
-            sourceComponent = dlg
-            item.open()
-            item.forceActiveFocus()
-        }
-
         objectName: "popup2Loader"
-        visible: internal.loaded(popup2Loader)?.visible ?? false
     }
 
-    Loader {
+    // The permission box; a second request while it is open shows no second box.
+    ItemPopupLoader {
         id: permissionsMessageLoader
 
-        function open() {
-            if (internal.loaded(permissionsMessageLoader)?.opened)
-                return
-            sourceComponent = dlgPermissions.get()
-            item.open()
-            item.forceFocus()
-        }
-
         objectName: "permissionsMessageLoader"
-        visible: internal.loaded(permissionsMessageLoader)?.visible ?? false
 
         onLoaded: {
             item.title = qsTr("Grant Permissions")

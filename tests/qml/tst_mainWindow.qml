@@ -234,6 +234,48 @@ TestCase {
         compare(App.calls.indexOf("exit(0)"), -1)
     }
 
+    // Every popup that a click opens holds the keyboard focus while it is the top one: Escape
+    // closes it alone, and a key meant for the dialog does not reach the drawer below it (Space
+    // would press the drawer's focused close button). Once the dialog is gone the drawer has the
+    // keys again.
+    function test_clickedPopupsTakeTheKeys_data() {
+        return [
+            { tag: "licences", link: "licenseLink", dialog: "DlgLicenses" },
+            { tag: "app update", link: "updateBtn", dialog: "DlgAppUpdate" },
+        ]
+    }
+
+    function test_clickedPopupsTakeTheKeys(data) {
+        main.requestActivate()
+        tryCompare(main, "active", true)
+        appMediator.updateStatus = UIAppMediator.CanDownload
+        mouseClick(findChild(titleBar(), "button" + ZelTitleBar.Settings))
+        const drawer = loaded("popupLoader")
+        tryCompare(drawer, "opened", true)
+        const closeButton = findChild(drawer.contentItem, "closeBtn")
+        verify(closeButton.activeFocus)
+        // What is below the drawer does not have the keys.
+        verify(!findChild(main.contentItem, "mainLoader").activeFocus)
+
+        mouseClick(findChild(drawer.contentItem, data.link))
+        const dialog = loaded("popup2Loader")
+        verify(isA(dialog, data.dialog), String(dialog))
+        tryCompare(dialog, "opened", true)
+        verify(dialog.activeFocus)
+        verify(!closeButton.activeFocus)
+        keyClick(Qt.Key_Space)
+        compare(drawer.opened, true)
+        compare(dialog.visible, true)
+
+        keyClick(Qt.Key_Escape)
+        tryCompare(dialog, "visible", false)
+        compare(drawer.opened, true)
+        tryVerify(() => drawer.activeFocus)
+        keyClick(Qt.Key_Escape)
+        tryCompare(drawer, "visible", false)
+        compare(App.calls.indexOf("proceedUpdate()"), -1)
+    }
+
     function trayAvailable() {
         return findChild(main, "systemTrayIcon").available
     }
@@ -324,6 +366,8 @@ TestCase {
         const box = loaded("permissionsMessageLoader")
         verify(isA(box, "DlgConfirmBox"))
         tryCompare(box, "opened", true)
+        // The box takes the keys, on its confirming button.
+        verify(findChild(box.contentItem, "confirmButton").activeFocus)
         App.requestInputMonitoring()
         compare(loaded("permissionsMessageLoader"), box)
         keyClick(Qt.Key_Return)

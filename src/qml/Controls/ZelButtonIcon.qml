@@ -5,7 +5,7 @@ import QtQuick.Templates as T
 T.Button {
     id: control
 
-    property alias source: image.source
+    property url source
 
     padding: 0
     implicitWidth: implicitContentWidth + leftPadding + rightPadding
@@ -18,8 +18,8 @@ T.Button {
         implicitHeight: 20
 
         ZelVectorImage {
-            id: image
             anchors.centerIn: parent
+            source: control.source
         }
     }
 

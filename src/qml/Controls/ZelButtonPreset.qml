@@ -43,12 +43,11 @@ T.Button {
         }
 
         ZelButtonIcon {
-            id: renameButton
             objectName: "renameButton"
             Layout.alignment: Qt.AlignVCenter
             // Keeps its place while faded out, so the text does not jump on hover.
             visible: control.editable
-            opacity: (control.hovered && control.enabled) || renameButton.activeFocus ? 1 : 0
+            opacity: (control.hovered && control.enabled) || activeFocus ? 1 : 0
             source: App.theme.resourcesPath + "images/edit.svg"
             text: qsTr("Preset Rename")
 

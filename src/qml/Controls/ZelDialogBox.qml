@@ -47,9 +47,11 @@ ZelPopupDialog {
 
     focus: true
 
-    contentItem: ColumnLayout {
+    // The popup's one child: it fills the content item, and its implicit size is the content's.
+    ColumnLayout {
         id: mainLayout
 
+        anchors.fill: parent
         spacing: 32
         focus: true
 

@@ -10,10 +10,10 @@ T.RadioButton {
     required property string iconSource
     readonly property bool selected: control.pressed || control.checked
 
-    property alias topLeftRadius: background.topLeftRadius
-    property alias topRightRadius: background.topRightRadius
-    property alias bottomLeftRadius: background.bottomLeftRadius
-    property alias bottomRightRadius: background.bottomRightRadius
+    property real topLeftRadius: 0
+    property real topRightRadius: 0
+    property real bottomLeftRadius: 0
+    property real bottomRightRadius: 0
 
     implicitWidth: implicitContentWidth
     implicitHeight: implicitContentHeight
@@ -33,13 +33,12 @@ T.RadioButton {
 
         Item {
             anchors.fill: parent
-            // Ends 16 px before the item's right edge (the slot's width - 72 + 8).
-            anchors.rightMargin: iconSlot.width - 72 + 8
+            // Ends 16 px before the item's right edge (the icon slot's width - 72 + 8).
+            anchors.rightMargin: 16
             clip: true
 
+            // The icon slot.
             Item {
-                id: iconSlot
-
                 width: 80
                 height: parent.height
 
@@ -55,7 +54,8 @@ T.RadioButton {
 
             Text {
                 objectName: "label"
-                x: iconSlot.width - 8
+                // 8 px before the icon slot's right end.
+                x: 72
                 anchors.verticalCenter: parent.verticalCenter
                 visible: control.expanded
                 text: control.text
@@ -70,9 +70,10 @@ T.RadioButton {
     }
 
     background: RoundedRectangle {
-        id: background
-
-        radius: 0
+        topLeftRadius: control.topLeftRadius
+        topRightRadius: control.topRightRadius
+        bottomLeftRadius: control.bottomLeftRadius
+        bottomRightRadius: control.bottomRightRadius
         color: !control.enabled ? App.theme.colorPreset
              : control.hovered ? App.theme.colorMenuItemHovered
              : control.selected ? App.theme.colorPresetActive

@@ -24,6 +24,9 @@ T.Menu {
     // that a Repeater adds to its content item for its own (hidden) menu items.
     // A positioner holds the rows: a Repeater directly inside a Quick Layout reads freed rows on
     // Qt 6.4 when `menuItems` changes. As wide as the widest row's text asks.
+    // The rows' column has an id, read by the content item's size and by the rows: that makes
+    // the content item immediate, which this menu, drawn on the Templates with no style, wants.
+    // qmllint disable deferred-property-id
     contentItem: Item {
         implicitWidth: {
             let widest = 0
@@ -56,6 +59,7 @@ T.Menu {
             }
         }
     }
+    // qmllint enable deferred-property-id
 
     background: Rectangle {
         color: App.theme.colorPresetActive

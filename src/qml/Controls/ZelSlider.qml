@@ -35,9 +35,12 @@ T.Slider {
         }
     }
 
+    // A frame of sliderHandleBorder around the inner handle.
     handle: Rectangle {
-        implicitWidth: inner.width + 2 * App.theme.sliderHandleBorder
-        implicitHeight: inner.height + 2 * App.theme.sliderHandleBorder
+        implicitWidth: (control.horizontal ? App.theme.sliderHandleHeight : App.theme.sliderHandleWidth)
+                       + 2 * App.theme.sliderHandleBorder
+        implicitHeight: (control.horizontal ? App.theme.sliderHandleWidth : App.theme.sliderHandleHeight)
+                        + 2 * App.theme.sliderHandleBorder
         x: control.horizontal ? control.leftPadding + control.visualPosition * (control.availableWidth - width)
                               : control.leftPadding + (control.availableWidth - width) / 2
         y: control.horizontal ? control.topPadding + (control.availableHeight - height) / 2
@@ -51,12 +54,8 @@ T.Slider {
         }
 
         Rectangle {
-            id: inner
-
-            x: App.theme.sliderHandleBorder
-            y: App.theme.sliderHandleBorder
-            width: control.horizontal ? App.theme.sliderHandleHeight : App.theme.sliderHandleWidth
-            height: control.horizontal ? App.theme.sliderHandleWidth : App.theme.sliderHandleHeight
+            anchors.fill: parent
+            anchors.margins: App.theme.sliderHandleBorder
             radius: App.theme.sliderRadius
             color: App.theme.sliderHandleColor
 

@@ -5,7 +5,7 @@ import QtQuick.Templates as T
 T.Button {
     id: control
 
-    property alias color: label.color
+    property color color: control.enabled ? App.theme.colorTextHighlighted : App.theme.colorTextDisabled
 
     padding: 6
     implicitWidth: implicitContentWidth + leftPadding + rightPadding
@@ -15,14 +15,13 @@ T.Button {
     font.pixelSize: App.theme.fontSizeTitle
 
     contentItem: Text {
-        id: label
         text: control.text
         textFormat: Text.PlainText
         font: control.font
         elide: Text.ElideRight
         horizontalAlignment: Text.AlignHCenter
         verticalAlignment: Text.AlignVCenter
-        color: control.enabled ? App.theme.colorTextHighlighted : App.theme.colorTextDisabled
+        color: control.color
     }
 
     ZelFocusRing {

@@ -12,9 +12,9 @@ ZelPopupDialog {
     focus: true
     closePolicy: ZelPopupDialog.CloseOnEscape
 
-    contentItem: ColumnLayout {
-        id: mainLayout
-
+    // The popup's one child: it fills the content item, and its implicit size is the content's.
+    ColumnLayout {
+        anchors.fill: parent
         spacing: 32
 
         ColumnLayout {
@@ -22,8 +22,6 @@ ZelPopupDialog {
             focus: true
 
             ZelTextCaption {
-                id: labelTitle
-
                 objectName: "labelTitle"
                 text: qsTr("Licenses")
                 font.pixelSize: App.theme.fontSizeTitle

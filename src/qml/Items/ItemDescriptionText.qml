@@ -23,12 +23,14 @@ Item {
         ZelTextTitle {
             id: title
 
+            objectName: "title"
             Layout.alignment: Qt.AlignVCenter
         }
 
         ZelText {
             id: hintText
 
+            objectName: "hint"
             Layout.fillWidth: true
             Layout.alignment: Qt.AlignVCenter
             // A hidden hint takes no room, so an item without a hint is one title line high.

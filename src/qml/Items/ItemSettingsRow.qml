@@ -3,12 +3,15 @@ import QtQuick.Layouts
 
 import "../Controls"
 
-// One settings row, below a divider unless `divided` is false: the label at the left, the row's
-// action (the items declared inside it) at the right end.
+// One settings row, below a divider unless `divided` is false: the label, with an optional
+// word-wrapped hint below it, fills the left and the row's action (the items declared inside it)
+// stands at the right end, 16 pixels from the label. An action beside a label with a hint says
+// where it stands itself (at the top, for example); otherwise it is centred on the label.
 ColumnLayout {
     id: root
 
-    property alias text: label.text
+    property alias text: description.text
+    property alias hint: description.hint
     property bool divided: true
     default property alias actions: row.data
 
@@ -26,21 +29,17 @@ ColumnLayout {
     RowLayout {
         id: row
 
-        spacing: 0
+        spacing: 16
         Layout.fillWidth: true
 
-        ZelText {
-            id: label
+        ItemDescriptionText {
+            id: description
 
-            objectName: "label"
-            font.pixelSize: App.theme.fontSizeTitle
-            color: App.theme.colorTextHighlighted
+            objectName: "description"
+            Layout.fillWidth: true
             Accessible.role: Accessible.StaticText
             Accessible.name: text
-        }
-
-        Item {
-            Layout.fillWidth: true
+            Accessible.description: hint
         }
     }
 }

@@ -51,7 +51,9 @@ ZelDrawer {
         bottomRightRadius: 8
     }
 
-    contentItem: ColumnLayout {
+    // The drawer's one child: it fills the content item, and its implicit size is the content's.
+    ColumnLayout {
+        anchors.fill: parent
         spacing: 24
 
         RowLayout {
@@ -224,7 +226,6 @@ ZelDrawer {
     }
 
     // Unbound: Qt 6.4's Loader cannot build a bound component, so the linter cannot
-
     // tell that these ids are this file's own.
     // qmllint disable unqualified
     Component {

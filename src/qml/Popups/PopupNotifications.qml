@@ -83,7 +83,9 @@ ZelDrawer {
             internal.notificationsMediator.markAsSeen()
     }
 
-    contentItem: ColumnLayout {
+    // The drawer's one child: it fills the content item, and its implicit size is the content's.
+    ColumnLayout {
+        anchors.fill: parent
         spacing: 0
 
         RowLayout {
@@ -203,7 +205,6 @@ ZelDrawer {
                 sourceComponent: row.typeRole === UINotificationsModel.Image ? imageCard : textCard
 
                 // Unbound: Qt 6.4's Loader cannot build a bound component, so the linter cannot
-
                 // tell that these ids are this file's own.
                 // qmllint disable unqualified
                 Component {
@@ -224,7 +225,6 @@ ZelDrawer {
                 // qmllint enable unqualified
 
                 // Unbound: Qt 6.4's Loader cannot build a bound component, so the linter cannot
-
                 // tell that these ids are this file's own.
                 // qmllint disable unqualified
                 Component {

@@ -320,22 +320,18 @@ Item {
                         Layout.fillWidth: true
                     }
 
-                    RowLayout {
-                        spacing: 16
+                    ItemSettingsRow {
+                        id: resetRow
+
+                        divided: false
+                        text: qsTr("Factory Reset")
+                        hint: qsTr("Resets headset to factory defaults.")
                         Layout.fillWidth: true
-
-                        ItemDescriptionText {
-                            id: resetDescription
-
-                            text: qsTr("Factory Reset")
-                            hint: qsTr("Resets headset to factory defaults.")
-                            Layout.fillWidth: true
-                        }
 
                         ZelButton {
                             objectName: "resetButton"
                             text: qsTr("Reset")
-                            Accessible.name: resetDescription.text
+                            Accessible.name: resetRow.text
                             Layout.alignment: Qt.AlignTop
 
                             onClicked: popupLoader.open(factoryResetComponent)
@@ -343,24 +339,20 @@ Item {
                     }
                 }
 
-                RowLayout {
+                ItemSettingsRow {
+                    id: driverRow
+
                     objectName: "driverRow"
-                    spacing: 16
+                    divided: false
                     visible: internal.canRemoveDriver
+                    text: qsTr("Reinstall Audio Driver")
+                    hint: qsTr("Only use if you are experiencing audio playback issues with your headset on this PC.")
                     Layout.fillWidth: true
-
-                    ItemDescriptionText {
-                        id: reinstallDescription
-
-                        text: qsTr("Reinstall Audio Driver")
-                        hint: qsTr("Only use if you are experiencing audio playback issues with your headset on this PC.")
-                        Layout.fillWidth: true
-                    }
 
                     ZelButton {
                         objectName: "reinstallButton"
                         text: qsTr("Reinstall")
-                        Accessible.name: reinstallDescription.text
+                        Accessible.name: driverRow.text
                         Layout.alignment: Qt.AlignTop
 
                         onClicked: popupLoader.open(reinstallDriversComponent)
@@ -385,7 +377,6 @@ Item {
     }
 
     // Unbound: Qt 6.4's Loader cannot build a bound component, so the linter cannot
-
     // tell that these ids are this file's own.
     // qmllint disable unqualified
     Component {
@@ -399,7 +390,6 @@ Item {
     // qmllint enable unqualified
 
     // Unbound: Qt 6.4's Loader cannot build a bound component, so the linter cannot
-
     // tell that these ids are this file's own.
     // qmllint disable unqualified
     Component {
