@@ -14,6 +14,7 @@ packages=(
   qml6-module-qtqml qml6-module-qtqml-models qml6-module-qtquick-templates
   libqt6svg6 qt6-qpa-plugins
   libhidapi-dev
+  libxcb1-dev libxcb-xfixes0-dev
   xvfb xauth openbox xdotool
   python3
   dbus-daemon dbus-bin desktop-file-utils

@@ -9,6 +9,7 @@
 #include "platform/IHwBus.h"
 #include "platform/NetworkUpdater.h"
 #include "platform/PlatformFactories.h"
+#include "platform/WindowCompositing.h"
 #include "theme/ApplicationFonts.h"
 #include "theme/DarkTheme.h"
 #include "ui_mediators/UIAppMediator.h"
@@ -58,6 +59,7 @@ App::App(int& argc, char** argv, std::unique_ptr<Platform::IHwBus> bus)
     // Every text reads its font family from the theme, which waits for the fonts first.
     m_theme->setFontsGate([this] { waitForFonts(); });
 
+    setWindowCompositing(Platform::CreateWindowCompositing());
     initHwBus();
 
     connect(m_kestrinModel, &UIModels::IUIModel::modelReady, this, &App::onModelReady);
@@ -113,6 +115,19 @@ App::~App()
     m_extensions.reset();
     if (m_tlsWarmUp)
         m_tlsWarmUp->wait();
+}
+
+bool App::isWindowComposited() const
+{
+    return m_windowCompositing->isComposited();
+}
+
+void App::setWindowCompositing(std::unique_ptr<Platform::WindowCompositing> check)
+{
+    m_windowCompositing = std::move(check);
+    connect(m_windowCompositing.get(), &Platform::WindowCompositing::compositedChanged, this,
+            &App::windowCompositingChanged);
+    emit windowCompositingChanged();
 }
 
 QObject* App::theme() const

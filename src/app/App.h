@@ -20,6 +20,7 @@ namespace Platform {
 class AppExtensions;
 class IHwBus;
 class NetworkUpdater;
+class WindowCompositing;
 } // namespace Platform
 
 namespace Theme {
@@ -55,6 +56,9 @@ class App : public QApplication, public UIModels::IAppServices {
     Q_PROPERTY(int deviceId READ getDeviceId NOTIFY deviceIdChanged)
     Q_PROPERTY(bool deviceSearchDone READ isDeviceSearchDone NOTIFY deviceSearchDoneChanged)
     Q_PROPERTY(bool firstFrameShown READ isFirstFrameShown NOTIFY firstFrameShownChanged)
+    // False while nothing composites the window (X11 without a compositing manager): its
+    // transparent corners would show black, so the window draws square ones.
+    Q_PROPERTY(bool windowCompositing READ isWindowComposited NOTIFY windowCompositingChanged)
 
 public:
     // `argc` must outlive the object, as for every QApplication.
@@ -86,6 +90,9 @@ public:
     Q_INVOKABLE void watchFirstFrame(QObject* window);
     // True once the event above has come; never reset.
     bool isFirstFrameShown() const { return m_firstFrameShown; }
+    bool isWindowComposited() const;
+    // Replaces the platform's compositing check (tests).
+    void setWindowCompositing(std::unique_ptr<Platform::WindowCompositing> check);
     static constexpr int FirstFrameFallbackMs = 3000;
     // Counted from now. Tests that cover the frame path set it beyond their own timeout, so
     // that a lost frame hook fails them instead of passing on the fallback.
@@ -137,6 +144,7 @@ signals:
     void deviceIdChanged();
     void deviceSearchDoneChanged();
     void firstFrameShownChanged();
+    void windowCompositingChanged();
 
 private slots:
     void onModelReady();
@@ -164,6 +172,7 @@ private:
 
     Preferences* m_preferences;
     std::unique_ptr<Platform::AppExtensions> m_extensions;
+    std::unique_ptr<Platform::WindowCompositing> m_windowCompositing;
     Platform::NetworkUpdater* m_networkUpdater;
     UIMediators::UIAppMediator* m_appMediator;
     UIMediators::UINotificationsMediator* m_notificationsMediator;

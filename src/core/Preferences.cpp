@@ -3,6 +3,7 @@
 #include "core/AppDataFolder.h"
 #include "core/GlobalLogger.h"
 #include "core/SafeFile.h"
+#include "core/SettingsFile.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -75,7 +76,7 @@ bool StoreIfChanged(QSettings& settings, const std::unordered_map<Property, cons
 
 Preferences::Preferences(QObject* parent)
     : QObject(parent)
-    , m_settings(new QSettings(SettingsPath(), QSettings::IniFormat, this))
+    , m_settings(new SettingsFile(SettingsPath(), this))
 {
     m_boolKeys = {
         {BoolProperty::license_accepted, "license_accepted"},

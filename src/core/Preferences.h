@@ -12,7 +12,9 @@ class QSettings;
 
 // The user's settings, kept in "settings.ini" in the per-user application data folder: two
 // switches and the names of the custom EQ presets per headset model and hardware family.
-// The switches are read once at construction and served from memory afterwards.
+// The switches are read once at construction and served from memory afterwards. QSettings
+// writes the file itself, later; a write that fails (a full disk) keeps the old file and the
+// changes in memory for the next write (SettingsFile).
 class Preferences : public QObject {
     Q_OBJECT
 public:

@@ -47,8 +47,10 @@ Window {
         // then quits, as with the option off (also in the moment before the tray is loaded).
         readonly property bool trayAvailable: trayLoader.tray?.available ?? false
         readonly property bool minimizeToTray: trayAvailable && (App.appMediator ? App.appMediator.minimizeToTray : false)
-        readonly property int radius: 8
-        readonly property int frameBorderSize: radius * 0.5
+        // Square where nothing composites the window: its transparent corners would show black.
+        readonly property int radius: App.windowCompositing ? 8 : 0
+        // The resize areas keep their width when the corners are square.
+        readonly property int frameBorderSize: 4
         readonly property int contentMargin: isWindows && root.visibility === Window.Maximized ? frameBorderSize : 0
         readonly property bool isMacOS: Qt.platform.os === "osx"
         readonly property bool isWindows: Qt.platform.os === "windows"
@@ -320,8 +322,8 @@ Window {
             const screen = item
             if (screen.bottomLeftRadius === undefined)
                 return
-            screen.bottomLeftRadius = internal.radius
-            screen.bottomRightRadius = internal.radius
+            screen.bottomLeftRadius = Qt.binding(() => internal.radius)
+            screen.bottomRightRadius = Qt.binding(() => internal.radius)
             if (screen.accepted)
                 screen.accepted.connect(() => App.appMediator.eulaAccepted = true)
             if (screen.alertRequested)

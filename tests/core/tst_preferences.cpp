@@ -1,4 +1,6 @@
+#include "core/GlobalLogger.h"
 #include "core/Preferences.h"
+#include "support/FullDisk.h"
 #include "support/TestAppData.h"
 
 #include <QSignalSpy>
@@ -16,6 +18,30 @@ namespace {
 QString SettingsPath()
 {
     return TestSupport::AppDataPath(QStringLiteral("settings.ini"));
+}
+
+QByteArray ReadBytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// What Qt's own reader makes of these bytes, read from a path of its own: QSettings keeps what it
+// read by path for the whole process, so a reader on the settings file's path might be served
+// from memory.
+QVariantMap ReadWithQt(const QByteArray& bytes)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("copy.ini"));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        return {};
+    file.close();
+    QSettings settings(path, QSettings::IniFormat);
+    QVariantMap all;
+    for (const QString& key : settings.allKeys())
+        all.insert(key, settings.value(key));
+    return all;
 }
 
 // What another reader of the file sees.
@@ -256,6 +282,59 @@ private slots:
         preferences.setBool(Preferences::BoolProperty::license_accepted, true);
         QVERIFY(preferences.getBool(Preferences::BoolProperty::license_accepted));
         QVERIFY(QFileInfo(path).exists() && !QFileInfo(path).isFile());
+    }
+
+    // A change made while the disk is full leaves the old file as it was, with a warning in the
+    // log; it stays in memory and is written whole, with everything else, by the next change once
+    // there is room again. Either no block is free at all, or one: room for QSettings' lock file
+    // but not for the settings, where Qt's own INI writer would rename a short file over the old.
+    void fullDiskKeepsTheOldSettings_data()
+    {
+        QTest::addColumn<int>("freeBytes");
+        QTest::newRow("not a block free") << 0;
+        QTest::newRow("room for the lock file only") << 4096;
+    }
+    void fullDiskKeepsTheOldSettings()
+    {
+        const QString folder = TestSupport::AppDataPath();
+        if (!TestSupport::IsFullDiskRun())
+            VELMOR_RUN_ON_FULL_DISK(folder, "TestPreferences", "fullDiskKeepsTheOldSettings");
+        QFETCH(int, freeBytes);
+        // The log lies beside the small file system, where it can still be written.
+        const QString logPath = QDir::cleanPath(folder + QStringLiteral("/../full-disk-%1.log").arg(freeBytes));
+        GlobalLogger::Instance()->initFile(logPath);
+        const QString path = SettingsPath();
+        const QStringList psNames{"Rock, loud", "\"Jazz\"", "Caf\u00e9", ""};
+
+        Preferences prefs;
+        prefs.setBool(Prop::license_accepted, true);
+        prefs.setKestrinEqNames(DeviceType::kestrin, KestrinHwType::ps_headset, psNames);
+        QTRY_VERIFY_WITH_TIMEOUT(ReadBytes(path).contains("license_accepted=true"), 10000);
+        const QByteArray before = ReadBytes(path);
+
+        QVERIFY(TestSupport::FillDisk(folder));
+        const QString filler = folder + QStringLiteral("/filler");
+        QVERIFY(QFile::resize(filler, QFileInfo(filler).size() - freeBytes));
+        prefs.setBool(Prop::minimize_to_tray, true);
+        prefs.setKestrinEqNames(DeviceType::kestrin, KestrinHwType::xbox_headset, {"Late"});
+        const QString warning = QStringLiteral("The settings file %1 could not be written").arg(path);
+        QTRY_VERIFY_WITH_TIMEOUT(QString::fromUtf8(ReadBytes(logPath)).contains(warning), 10000);
+        QCOMPARE(ReadBytes(path), before);
+        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name),
+                 (QStringList{"filler", "settings.ini"}));
+        QVERIFY(prefs.getBool(Prop::minimize_to_tray));
+        QCOMPARE(prefs.readKestrinEqNames(DeviceType::kestrin, KestrinHwType::xbox_headset), QStringList{"Late"});
+
+        QVERIFY(QFile::remove(filler));
+        prefs.setBool(Prop::license_accepted, false);
+        QTRY_VERIFY_WITH_TIMEOUT(ReadBytes(path).contains("license_accepted=false"), 10000);
+        const QVariantMap stored = ReadWithQt(ReadBytes(path));
+        QCOMPARE(stored.keys(),
+                 (QStringList{"kestrin/ps/eq_names", "kestrin/xbox/eq_names", "license_accepted", "minimize_to_tray"}));
+        QCOMPARE(stored.value("license_accepted").toBool(), false);
+        QCOMPARE(stored.value("minimize_to_tray").toBool(), true);
+        QCOMPARE(stored.value("kestrin/ps/eq_names").toStringList(), psNames);
+        QCOMPARE(stored.value("kestrin/xbox/eq_names").toStringList(), QStringList{"Late"});
     }
 };
 

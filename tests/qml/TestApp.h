@@ -32,6 +32,7 @@ class TestApp : public QObject {
                    notificationsMediatorChanged)
     Q_PROPERTY(QStringList calls READ calls NOTIFY callsChanged)
     Q_PROPERTY(bool firstFrameShown MEMBER m_firstFrameShown NOTIFY firstFrameShownChanged)
+    Q_PROPERTY(bool windowCompositing MEMBER m_windowCompositing NOTIFY windowCompositingChanged)
 
 public:
     explicit TestApp(QObject* parent = nullptr);
@@ -86,6 +87,7 @@ signals:
     void notificationsMediatorChanged();
     void callsChanged();
     void firstFrameShownChanged();
+    void windowCompositingChanged();
     // App's window requests; a test emits them.
     void showAppWindow();
     void quitApp();
@@ -102,4 +104,5 @@ private:
     QPointer<QObject> m_notificationsMediator;
     QStringList m_calls;
     bool m_firstFrameShown = false;
+    bool m_windowCompositing = true;
 };
