@@ -363,6 +363,7 @@ Window {
 
     // The drawers and dialogs open through their loaders, each taking the keyboard focus from
     // what lies below it: a dialog opened over a drawer takes it from the drawer.
+
     // One drawer at a time.
     ItemPopupLoader {
         id: popupLoader
