@@ -103,6 +103,7 @@ Window {
             if (mainLoader.wanted === emptyComponent && !App.deviceSearchDone)
                 return
             contentShown = true
+            App.windowContentShown()
         }
 
         // What a loader holds, as its own type: a Loader's `item` is declared a plain object.
