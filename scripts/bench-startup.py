@@ -26,8 +26,13 @@ time the GUI thread used between two heartbeats) and the device I/O made on the 
 With --compare DIR a second build of the application (an earlier tree, built the same way) runs
 interleaved with the first, against the same bare window, and gets a column of its own.
 
+Every process runs pinned to the same two cores (--cpus, through taskset), so that the figures
+do not depend on how many cores the machine has free at the moment, and the app's threads
+compete for cores as on a small machine.
+
     scripts/bench-startup.py [--runs N] [--build-dir DIR] [--compare DIR] [--no-build]
                              [--platform offscreen] [--hold-s 10] [--cases none,legal,wired,dongle]
+                             [--cpus 2,3]
 """
 
 import argparse
@@ -71,7 +76,7 @@ CASES = {"none": ("none", True), "legal": ("none", False), "wired": ("wired", Tr
          "dongle": ("dongle", True)}
 
 
-def run_once(exe, case, platform, scratch, hold_s):
+def run_once(exe, case, platform, scratch, hold_s, cpus):
     device, consent = CASES[case]
     shutil.rmtree(scratch, ignore_errors=True)
     private_tree(scratch, consent)
@@ -90,7 +95,8 @@ def run_once(exe, case, platform, scratch, hold_s):
     env.pop("QT_LOGGING_RULES", None)
     launched = time.monotonic_ns()
     env["VELMOR_BENCH_LAUNCH_NS"] = str(launched)
-    proc = subprocess.run([exe], env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+    command = ["taskset", "-c", cpus, exe] if cpus else [exe]
+    proc = subprocess.run(command, env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
                           timeout=120)
     values = {}
     for line in proc.stdout.decode(errors="replace").splitlines():
@@ -134,6 +140,8 @@ def main():
     parser.add_argument("--platform", default="offscreen", help="QT_QPA_PLATFORM for the runs")
     parser.add_argument("--hold-s", type=float, default=10.0, help="seconds each process stays (peak memory)")
     parser.add_argument("--cases", default="none,legal,wired,dongle")
+    parser.add_argument("--cpus", default="2,3",
+                        help="the cores every run is pinned to (a taskset list; empty: not pinned)")
     args = parser.parse_args()
     runs = max(args.runs, 10)
     cases = args.cases.split(",")
@@ -150,21 +158,22 @@ def main():
     if args.compare:
         apps.insert(0, ("before", executables(args.compare)[1]))
 
+    load_before = os.getloadavg()[0]
     scratch_root = tempfile.mkdtemp(prefix="velmor-bench-startup-")
     try:
         scratch = os.path.join(scratch_root, "run")
         # One warm-up run of each, so that the first measured run does not pay for cold caches.
-        run_once(bare, "none", args.platform, scratch, 0)
+        run_once(bare, "none", args.platform, scratch, 0, args.cpus)
         for _, exe in apps:
-            run_once(exe, "none", args.platform, scratch, 0)
+            run_once(exe, "none", args.platform, scratch, 0, args.cpus)
         bare_runs = []
         results = {(name, case): [] for name, _ in apps for case in cases}
         failures = {}
         for _ in range(runs):
-            bare_runs.append(run_once(bare, "none", args.platform, scratch, args.hold_s))
+            bare_runs.append(run_once(bare, "none", args.platform, scratch, args.hold_s, args.cpus))
             for case in cases:
                 for name, exe in apps:
-                    values = run_once(exe, case, args.platform, scratch, args.hold_s)
+                    values = run_once(exe, case, args.platform, scratch, args.hold_s, args.cpus)
                     if values is None:
                         failures[(name, case)] = failures.get((name, case), 0) + 1
                     else:
@@ -172,9 +181,10 @@ def main():
     finally:
         shutil.rmtree(scratch_root, ignore_errors=True)
 
-    load = os.getloadavg()[0]
-    print("Start-up, median of %d interleaved runs each, QT_QPA_PLATFORM=%s, load average %.1f on %d cores"
-          % (runs, args.platform, load, os.cpu_count()))
+    load_after = os.getloadavg()[0]
+    print("Start-up, median of %d interleaved runs each, QT_QPA_PLATFORM=%s, pinned to cores %s, "
+          "load average %.1f at the start and %.1f at the end, on %d cores"
+          % (runs, args.platform, args.cpus or "(none)", load_before, load_after, os.cpu_count()))
     print("bare window: first frame %.1f ms, peak memory over %g s %.1f MB"
           % (median(bare_runs, "first_frame_ms"), args.hold_s, median(bare_runs, "peak_mb")))
     names = [name for name, _ in apps]

@@ -28,6 +28,8 @@
 namespace {
 
 constexpr int UpdatesIntervalMs = 6 * 60 * 60 * 1000;
+// Far beyond a frame of the window's bare background.
+constexpr int FontsFrameFallbackMs = 200;
 
 } // namespace
 
@@ -140,7 +142,40 @@ void App::registerFontsInBackground()
     if (m_fontsStarted)
         return;
     m_fontsStarted = true;
-    m_fontsRegistered = std::async(std::launch::async, &Theme::RegisterApplicationFonts);
+    m_fontsRegistered = std::async(std::launch::async, [this] {
+        const int registered = Theme::RegisterApplicationFonts();
+        // Queued after the font database's own change notices, which the window takes first.
+        QMetaObject::invokeMethod(this, &App::onFontsRegistered, Qt::QueuedConnection);
+        return registered;
+    });
+}
+
+void App::onFontsRegistered()
+{
+    m_fontsReady = true;
+    if (m_firstFrameShown)
+        startBuilding();
+}
+
+void App::startBuilding()
+{
+    if (m_buildingStarted)
+        return;
+    m_buildingStarted = true;
+    if (!m_incubationPacer)
+        return;
+    // The window lays out every text anew in the first frame after a font database change: one
+    // more frame of its background first, which has next to no text to lay out, and the building
+    // after it. A window that draws nothing meanwhile (hidden) does not hold the building up.
+    if (!m_window || !m_window->isExposed()) {
+        m_incubationPacer->release();
+        return;
+    }
+    IncubationPacer* pacer = m_incubationPacer.get();
+    connect(m_window, &QQuickWindow::afterAnimating, pacer, &IncubationPacer::release,
+            Qt::ConnectionType(Qt::QueuedConnection | Qt::SingleShotConnection));
+    QTimer::singleShot(FontsFrameFallbackMs, pacer, &IncubationPacer::release);
+    m_window->update();
 }
 
 void App::waitForFonts()
@@ -149,6 +184,7 @@ void App::waitForFonts()
         // Asked for before the first frame: no thread to wait for, so it happens here.
         m_fontsStarted = true;
         Theme::RegisterApplicationFonts();
+        m_fontsReady = true;
     } else if (m_fontsRegistered.valid()) {
         m_fontsRegistered.get();
     }
@@ -256,6 +292,7 @@ void App::watchFirstFrame(QObject* object)
     auto* window = qobject_cast<QQuickWindow*>(object);
     if (!window || m_firstFrameShown)
         return;
+    m_window = window;
     // frameSwapped comes from the render thread where there is one; queued to ours.
     connect(window, &QQuickWindow::frameSwapped, this, &App::onFirstFrame,
             Qt::ConnectionType(Qt::QueuedConnection | Qt::SingleShotConnection));
@@ -271,11 +308,16 @@ void App::takeOverIncubation(QQmlEngine& engine)
 {
     if (!m_incubationPacer)
         m_incubationPacer = std::make_unique<IncubationPacer>();
-    if (!m_firstFrameShown) {
+    // Released by startBuilding().
+    if (!m_buildingStarted)
         m_incubationPacer->hold();
-        connect(this, &App::firstFrameShownChanged, m_incubationPacer.get(), &IncubationPacer::release);
-    }
     m_incubationPacer->install(engine);
+}
+
+void App::windowContentShown()
+{
+    if (m_incubationPacer)
+        m_incubationPacer->setContentShown();
 }
 
 void App::onFirstFrameFallback()
@@ -299,6 +341,8 @@ void App::onFirstFrame()
     registerFontsInBackground();
     warmUpTlsThenCheck();
     emit firstFrameShownChanged();
+    if (m_fontsReady)
+        startBuilding();
 }
 
 void App::warmUpTlsThenCheck()

@@ -5,6 +5,7 @@
 #include "ui_models/IAppServices.h"
 
 #include <QApplication>
+#include <QPointer>
 
 #include <future>
 #include <memory>
@@ -83,11 +84,15 @@ public:
 
     // The one first-frame event of the start-up: everything that would cost the window's first
     // frame waits for it. Once it has come, the application fonts register on a thread of their
-    // own, the app-update and news checks run, the incubation pacer starts building (the title
-    // bar and the screens) and the window's tray icon is made. The window names itself here
-    // when it is created; should it draw nothing (it starts hidden, or the hook is lost), the
-    // event comes after the fallback time all the same, with a warning in the log.
+    // own, the app-update and news checks run and the window's tray icon is made; once the fonts
+    // are registered and the window has taken them in, the incubation pacer starts building (the
+    // title bar and the screens). The window names itself here when it is created; should it
+    // draw nothing (it starts hidden, or the hook is lost), the event comes after the fallback
+    // time all the same, with a warning in the log.
     Q_INVOKABLE void watchFirstFrame(QObject* window);
+    // The window shows its first content: from now on the building goes in short slices, so
+    // that the window stays smooth.
+    Q_INVOKABLE void windowContentShown();
     // True once the event above has come; never reset.
     bool isFirstFrameShown() const { return m_firstFrameShown; }
     bool isWindowComposited() const;
@@ -161,6 +166,8 @@ private slots:
     void registerFontsInBackground();
     void onFirstFrame();
     void onFirstFrameFallback();
+    void onFontsRegistered();
+    void startBuilding();
 
 private:
     void waitForFonts();
@@ -192,11 +199,16 @@ private:
     bool m_startupChecksDone = false;
     bool m_firstFrameShown = false;
     QTimer* m_firstFrameFallback;
+    // The window named by watchFirstFrame().
+    QPointer<QQuickWindow> m_window;
     // Outlives the engine that it paces: the engine is made after the application object.
     std::unique_ptr<IncubationPacer> m_incubationPacer;
     // The registration of the application fonts, on a thread of its own after the first frame.
     std::future<int> m_fontsRegistered;
     bool m_fontsStarted = false;
+    bool m_fontsReady = false;
+    // The incubation pacer builds (or will, once made).
+    bool m_buildingStarted = false;
     // Loads the TLS back end for the start-up checks, off the GUI thread.
     std::unique_ptr<QThread> m_tlsWarmUp;
 };

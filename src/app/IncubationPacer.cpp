@@ -34,6 +34,11 @@ void IncubationPacer::release()
         schedule();
 }
 
+void IncubationPacer::setContentShown()
+{
+    m_contentShown = true;
+}
+
 void IncubationPacer::incubatingObjectCountChanged(int count)
 {
     if (count > 0)
@@ -58,5 +63,5 @@ void IncubationPacer::timerEvent(QTimerEvent* event)
         m_timerId = 0;
         return;
     }
-    incubateFor(SliceMs);
+    incubateFor(sliceMs());
 }

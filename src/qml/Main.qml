@@ -101,6 +101,7 @@ Window {
             if (mainLoader.wanted === emptyComponent && !App.deviceSearchDone)
                 return
             contentShown = true
+            App.windowContentShown()
         }
 
         function showAppWindow() {

@@ -25,6 +25,7 @@ private slots:
     void buildsAnAsynchronousLoadToTheEnd_data();
     void buildsAnAsynchronousLoadToTheEnd();
     void holdsTheBuildUntilReleased();
+    void slicesAreLongUntilContentIsShown();
 };
 
 namespace {
@@ -82,18 +83,24 @@ void RunEventLoopFor(int ms)
 void TestIncubationPacer::buildsAnAsynchronousLoadToTheEnd_data()
 {
     QTest::addColumn<bool>("installedFirst");
-    QTest::newRow("installed before the build") << true;
+    QTest::addColumn<bool>("contentShown");
+    QTest::newRow("installed before the build") << true << true;
     // The window installs a controller of its own while it is created, so the pacer takes over
     // from it with builds already under way.
-    QTest::newRow("taking over a build under way") << false;
+    QTest::newRow("taking over a build under way") << false << true;
+    // Before the window shows content: long slices.
+    QTest::newRow("long slices") << true << false;
 }
 
 void TestIncubationPacer::buildsAnAsynchronousLoadToTheEnd()
 {
     QFETCH(bool, installedFirst);
+    QFETCH(bool, contentShown);
 
     QQmlEngine engine;
     IncubationPacer pacer;
+    if (contentShown)
+        pacer.setContentShown();
     IdleController window;
     if (installedFirst)
         pacer.install(engine);
@@ -131,6 +138,20 @@ void TestIncubationPacer::holdsTheBuildUntilReleased()
     pacer.release();
     QTRY_COMPARE_WITH_TIMEOUT(LoaderStatus(root.get()), LoaderReady, 30000);
     QCOMPARE(pacer.incubatingObjectCount(), 0);
+}
+
+void TestIncubationPacer::slicesAreLongUntilContentIsShown()
+{
+    IncubationPacer pacer;
+    QCOMPARE(pacer.sliceMs(), IncubationPacer::LongSliceMs);
+    QVERIFY(IncubationPacer::LongSliceMs > IncubationPacer::SliceMs);
+
+    // Short from the first content on, for good.
+    pacer.setContentShown();
+    QCOMPARE(pacer.sliceMs(), IncubationPacer::SliceMs);
+    pacer.hold();
+    pacer.release();
+    QCOMPARE(pacer.sliceMs(), IncubationPacer::SliceMs);
 }
 
 QTEST_MAIN(TestIncubationPacer)

@@ -138,8 +138,9 @@ void TestE2eClickStorm::clicksWhileTheHeadsetComesAndGoes()
     QTRY_VERIFY_WITH_TIMEOUT(IsA(Loaded(window, "mainLoader"), "WidgetKesMain"), WaitMs);
     QTRY_VERIFY2_WITH_TIMEOUT(TitleBarFault(Loaded(window, "titleBarLoader")).isEmpty(),
                               TitleBarFault(Loaded(window, "titleBarLoader")).toUtf8().constData(), SettleMs);
-    QQuickItem* sound = FindVisual(Loaded(window, "mainLoader"), QStringLiteral("menuItem0"));
-    QTRY_VERIFY_WITH_TIMEOUT(ClickItem(window, sound), WaitMs);
+    // Looked up afresh at each try: the screen found above may still give way to a newer one.
+    const auto sound = [window] { return FindVisual(Loaded(window, "mainLoader"), QStringLiteral("menuItem0")); };
+    QTRY_VERIFY_WITH_TIMEOUT(ClickItem(window, sound()), WaitMs);
     QTRY_VERIFY2_WITH_TIMEOUT(ButtonGroupFault(Loaded(window, "mainLoader")).isEmpty(),
                               ButtonGroupFault(Loaded(window, "mainLoader")).toUtf8().constData(), SettleMs);
     Unplug(headset);

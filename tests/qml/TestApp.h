@@ -69,6 +69,9 @@ public:
     // As App's: firstFrameShown turns true once `window` has swapped a frame; never reset, so a
     // later window of the same test finds it true at once.
     Q_INVOKABLE void watchFirstFrame(QObject* window);
+    // App's tells its building pace; here nothing is paced, so it does nothing (and is not
+    // recorded: the window calls it on its own, not on a user's action).
+    Q_INVOKABLE void windowContentShown() { }
 
     // Routes QDesktopServices::openUrl (and so Qt.openUrlExternally) to this object for the
     // usual schemes, the empty one included, until the object is destroyed.

@@ -77,10 +77,14 @@ RoundedRectangle {
                 y: 0
                 height: Math.max(pictureArea.height, pictureArea.width / internal.pictureRatio)
                 width: height * internal.pictureRatio
-                // Its source never changes, so nothing is dropped while it loads (Qt 6.4 has no
+                // Its source changes only with its size, which reloads it anyway (Qt 6.4 has no
                 // retainWhileLoading). It is asked for only once laid out: with no size yet the
-                // decode size would be empty, which decodes the whole 1840 x 1312 picture.
-                source: width > 0 && height > 0 ? App.theme.resourcesPath + "images/devices/no_device.png" : ""
+                // decode size would be empty, which decodes the whole 1840 x 1312 picture. Shown
+                // at the default window's 920 x 656, it comes from a copy of that size, decoded as
+                // it is: scaling the large one down while decoding is ten times the work.
+                source: width <= 0 || height <= 0 ? ""
+                      : App.theme.resourcesPath + "images/devices/"
+                        + (sourceSize.width <= 920 && sourceSize.height <= 656 ? "920x656/" : "") + "no_device.png"
             }
 
             ColumnLayout {
