@@ -9,6 +9,7 @@
 
 #include "app/App.h"
 #include "support/MainWindowRun.h"
+#include "support/UrlCatcher.h"
 
 #include <QDesktopServices>
 #include <QFile>
@@ -27,17 +28,6 @@ namespace {
 constexpr int WaitMs = 20000;
 
 constexpr int SettingsButton = 8;
-
-// Takes the folders that the desktop would open, so that no file manager starts on the server.
-class UrlCatcher : public QObject {
-    Q_OBJECT
-
-public:
-    QList<QUrl> urls;
-
-public slots:
-    void open(const QUrl& url) { urls << url; }
-};
 
 } // namespace
 
@@ -63,11 +53,10 @@ private:
     static bool X(const QStringList& arguments);
     // A real click of the X server's pointer at the visible centre of the item.
     bool xClick(QQuickItem* item) const;
-    // Types `name` into the open save dialog's name field, presses Return and then Save; gives
-    // the folder that the dialog showed.
-    void typeNameAndSave(QObject* dialog, const QString& name, QString& folder);
+    // Types `name` into the save dialog that the last click opened, presses Return and then
+    // Save; gives the folder that the dialog showed, once the dialog has taken the name.
+    void typeNameAndSave(const QString& name, QString& folder);
     QObject* waitForPopup(const char* qmlType) const;
-    QList<int> shownGains(QQuickItem* eqPage) const;
 
     App& m_app;
     QTemporaryDir m_files;
@@ -115,15 +104,17 @@ QObject* TestE2eTypedFileNames::waitForPopup(const char* qmlType) const
     return QTest::qWaitFor([&] { return (popup = OpenPopup(window(), qmlType)) != nullptr; }, WaitMs) ? popup : nullptr;
 }
 
-void TestE2eTypedFileNames::typeNameAndSave(QObject* dialog, const QString& name, QString& folder)
+void TestE2eTypedFileNames::typeNameAndSave(const QString& name, QString& folder)
 {
+    QObject* dialog = waitForPopup("QQuickFileDialogImpl");
+    QVERIFY(dialog);
     QQuickItem* face = PopupFace(dialog);
     QQuickItem* field = FindVisual(face, QStringLiteral("fileNameTextField"));
     QVERIFY(field);
     QTRY_VERIFY_WITH_TIMEOUT(field->isVisible(), WaitMs);
     QVERIFY(xClick(field));
     QTRY_VERIFY_WITH_TIMEOUT(field->hasActiveFocus(), WaitMs);
-    folder = dialog->property("currentFolder").toUrl().toLocalFile();
+    const QString shown = dialog->property("currentFolder").toUrl().toLocalFile();
     // The proposed name goes; the typed one comes, committed with Return, then Save.
     QVERIFY(X({QStringLiteral("key"), QStringLiteral("ctrl+a"), QStringLiteral("BackSpace")}));
     QVERIFY(X({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("40"), name}));
@@ -132,17 +123,7 @@ void TestE2eTypedFileNames::typeNameAndSave(QObject* dialog, const QString& name
     if (dialog->property("visible").toBool())
         QVERIFY(xClick(FindVisibleText(face, QStringLiteral("Save"))));
     QTRY_VERIFY_WITH_TIMEOUT(!dialog->property("visible").toBool(), WaitMs);
-}
-
-QList<int> TestE2eTypedFileNames::shownGains(QQuickItem* eqPage) const
-{
-    QList<int> gains;
-    for (int band = 0;; ++band) {
-        QQuickItem* slider = FindVisual(eqPage, QStringLiteral("bandSlider%1").arg(band));
-        if (!slider)
-            return gains;
-        gains << qRound(slider->property("value").toDouble());
-    }
+    folder = shown;
 }
 
 void TestE2eTypedFileNames::initTestCase()
@@ -187,15 +168,11 @@ void TestE2eTypedFileNames::typedPresetNameIsSavedInTheDialogsFolder()
     QVERIFY(X({QStringLiteral("mousemove"), QString::number(top.x()), QString::number(top.y()), QStringLiteral("sleep"),
                QStringLiteral("0.2"), QStringLiteral("click"), QStringLiteral("1")}));
     QTRY_VERIFY_WITH_TIMEOUT(qRound(firstBand->property("value").toDouble()) > 0, WaitMs);
-    const QList<int> curve = shownGains(eqPage);
+    const QList<int> curve = BandGains(eqPage);
 
     QVERIFY(xClick(FindVisual(eqPage, QStringLiteral("saveButton"))));
-    QObject* dialog = waitForPopup("QQuickFileDialogImpl");
-    QVERIFY(dialog);
     QString folder;
-    typeNameAndSave(dialog, QStringLiteral("Typed Bass"), folder);
-    if (QTest::currentTestFailed())
-        return;
+    typeNameAndSave(QStringLiteral("Typed Bass"), folder);
     QVERIFY(!folder.isEmpty());
     QObject* box = waitForPopup("DlgMessageBox");
     QVERIFY(box);
@@ -214,9 +191,9 @@ void TestE2eTypedFileNames::typedPresetNameIsSavedInTheDialogsFolder()
     // And back, into the second custom preset, through the Load dialog.
     QVERIFY(xClick(FindVisual(eqPage, QStringLiteral("preset8"))));
     QTRY_COMPARE_WITH_TIMEOUT(int(m_state->eqIndex), 8, WaitMs);
-    QTRY_VERIFY(shownGains(eqPage) != curve);
+    QTRY_VERIFY(BandGains(eqPage) != curve);
     QVERIFY(xClick(FindVisual(eqPage, QStringLiteral("loadButton"))));
-    dialog = waitForPopup("QQuickFileDialogImpl");
+    QObject* dialog = waitForPopup("QQuickFileDialogImpl");
     QVERIFY(dialog);
     QQuickItem* entry = nullptr;
     QTRY_VERIFY_WITH_TIMEOUT(
@@ -227,7 +204,7 @@ void TestE2eTypedFileNames::typedPresetNameIsSavedInTheDialogsFolder()
     QVERIFY(box);
     QCOMPARE(box->property("title").toString(), QStringLiteral("Load Complete"));
     QVERIFY(xClick(FindVisual(PopupFace(box), QStringLiteral("confirmButton"))));
-    QTRY_COMPARE(shownGains(eqPage), curve);
+    QTRY_COMPARE(BandGains(eqPage), curve);
     QTRY_COMPARE(FindVisual(eqPage, QStringLiteral("preset8"))->property("text").toString(),
                  QStringLiteral("EQ 2 - Typed Bass"));
     QVERIFY(m_headset->violations().empty());
@@ -242,12 +219,8 @@ void TestE2eTypedFileNames::typedLogFileNameIsSavedInTheDialogsFolder()
     QObject* drawer = waitForPopup("PopupAppSettings");
     QVERIFY(drawer);
     QVERIFY(xClick(FindVisual(PopupFace(drawer), QStringLiteral("collectLogsLink"))));
-    QObject* dialog = waitForPopup("QQuickFileDialogImpl");
-    QVERIFY(dialog);
     QString folder;
-    typeNameAndSave(dialog, QStringLiteral("Typed logs"), folder);
-    if (QTest::currentTestFailed())
-        return;
+    typeNameAndSave(QStringLiteral("Typed logs"), folder);
     QVERIFY(!folder.isEmpty());
 
     const QString path = QDir(folder).filePath(QStringLiteral("Typed logs.log"));

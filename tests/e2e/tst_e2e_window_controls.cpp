@@ -14,6 +14,7 @@
 #include "platform/NetworkUpdater.h"
 #include "support/InstallerDesktop.h"
 #include "support/MainWindowRun.h"
+#include "support/UrlCatcher.h"
 
 #include <QBuffer>
 #include <QDesktopServices>
@@ -48,17 +49,6 @@ const QString OfferedAppVersion = QStringLiteral("9.0.0");
 
 // The gains of a preset file made by hand, one signed byte per band.
 const QByteArray HandMadeGains = QByteArray::fromHex("0c0804fe00fcf8f4fa06");
-
-// Takes what the desktop would open.
-class UrlCatcher : public QObject {
-    Q_OBJECT
-
-public:
-    QList<QUrl> urls;
-
-public slots:
-    void open(const QUrl& url) { urls << url; }
-};
 
 } // namespace
 
@@ -110,7 +100,6 @@ private:
     void openFile(QObject* dialog, const QString& name);
     // The message box of the Equalizer page, open, with its title; then closed by its button.
     QString takeMessage(QString* icon = nullptr);
-    QList<int> shownGains(QQuickItem* eqPage) const;
     // Clicks the pencil of the custom preset, which shows under the pointer.
     void clickPencil(QQuickItem* preset);
     QQuickItem* card(const QString& text) const;
@@ -284,17 +273,6 @@ QString TestE2eWindowControls::takeMessage(QString* icon)
     return title;
 }
 
-QList<int> TestE2eWindowControls::shownGains(QQuickItem* eqPage) const
-{
-    QList<int> gains;
-    for (int band = 0;; ++band) {
-        QQuickItem* slider = FindVisual(eqPage, QStringLiteral("bandSlider%1").arg(band));
-        if (!slider)
-            return gains;
-        gains << qRound(slider->property("value").toDouble());
-    }
-}
-
 void TestE2eWindowControls::clickPencil(QQuickItem* preset)
 {
     QQuickItem* pencil = FindVisual(preset, QStringLiteral("renameButton"));
@@ -391,7 +369,7 @@ void TestE2eWindowControls::savedPresetFileIsWholeAndLoadsBack()
         QVERIFY(ClickItem(window(), slider, QPointF(slider->width() / 2, slider->height() * fraction)));
         QTRY_VERIFY(qRound(slider->property("value").toDouble()) != before);
     }
-    const QList<int> curve = shownGains(eqPage);
+    const QList<int> curve = BandGains(eqPage);
     QCOMPARE(curve.size(), 10);
     QVERIFY(curve.first() > 0 && curve.last() < 0);
 
@@ -416,7 +394,7 @@ void TestE2eWindowControls::savedPresetFileIsWholeAndLoadsBack()
     // Back into another custom preset, through the page's open dialog.
     QVERIFY(ClickItem(window(), FindVisual(eqPage, QStringLiteral("preset9"))));
     QTRY_COMPARE_WITH_TIMEOUT(int(m_state->eqIndex), 9, WaitMs);
-    QTRY_VERIFY(shownGains(eqPage) != curve);
+    QTRY_VERIFY(BandGains(eqPage) != curve);
     const size_t requestsBefore = m_headset->requests().size();
     QVERIFY(clickWhenEnabled(FindVisual(eqPage, QStringLiteral("loadButton"))));
     dialog = openFileDialog("openFileDialog");
@@ -425,7 +403,7 @@ void TestE2eWindowControls::savedPresetFileIsWholeAndLoadsBack()
     openFile(dialog, QStringLiteral("My Curve.lvreq"));
     QCOMPARE(takeMessage(&icon), QStringLiteral("Load Complete"));
     QCOMPARE(icon, QStringLiteral("success.svg"));
-    QTRY_COMPARE(shownGains(eqPage), curve);
+    QTRY_COMPARE(BandGains(eqPage), curve);
     // The preset takes the file's name, and the headset the gains.
     QTRY_COMPARE(FindVisual(eqPage, QStringLiteral("preset9"))->property("text").toString(),
                  QStringLiteral("EQ 3 - My Curve"));
@@ -444,7 +422,7 @@ void TestE2eWindowControls::loadOfAFileOfTheWrongSizeFails()
     shortFile.close();
     QQuickItem* load = FindVisual(eqPage, QStringLiteral("loadButton"));
     QTRY_VERIFY_WITH_TIMEOUT(load->isEnabled(), WaitMs);
-    const QList<int> before = shownGains(eqPage);
+    const QList<int> before = BandGains(eqPage);
 
     QVERIFY(ClickItem(window(), load));
     QObject* dialog = openFileDialog("openFileDialog");
@@ -453,7 +431,7 @@ void TestE2eWindowControls::loadOfAFileOfTheWrongSizeFails()
     QString icon;
     QCOMPARE(takeMessage(&icon), QStringLiteral("Load Failed"));
     QCOMPARE(icon, QStringLiteral("warning.svg"));
-    QCOMPARE(shownGains(eqPage), before);
+    QCOMPARE(BandGains(eqPage), before);
     QCOMPARE(FindVisual(eqPage, QStringLiteral("preset10"))->property("text").toString(), QStringLiteral("EQ 4"));
 
     // A whole file of the user's own makes the gains it holds.
@@ -469,7 +447,7 @@ void TestE2eWindowControls::loadOfAFileOfTheWrongSizeFails()
     QList<int> expected;
     for (const char byte : HandMadeGains)
         expected << int(qint8(byte));
-    QTRY_COMPARE(shownGains(eqPage), expected);
+    QTRY_COMPARE(BandGains(eqPage), expected);
     // Named after the file up to its first dot.
     QTRY_COMPARE(FindVisual(eqPage, QStringLiteral("preset10"))->property("text").toString(),
                  QStringLiteral("EQ 4 - Hand"));

@@ -103,6 +103,18 @@ inline bool ClickItem(QQuickWindow* window, QQuickItem* item, QPointF at = QPoin
     return true;
 }
 
+// The gains that the Equalizer page's band sliders show, band by band.
+inline QList<int> BandGains(QQuickItem* eqPage)
+{
+    QList<int> gains;
+    for (int band = 0;; ++band) {
+        QQuickItem* slider = FindVisual(eqPage, QStringLiteral("bandSlider%1").arg(band));
+        if (!slider)
+            return gains;
+        gains << qRound(slider->property("value").toDouble());
+    }
+}
+
 // Types `text` into what has the window's keyboard focus, a key per character.
 inline void TypeText(QQuickWindow* window, const QString& text)
 {
