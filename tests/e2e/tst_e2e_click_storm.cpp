@@ -8,10 +8,7 @@
 #include "HeadsetPlugging.h"
 
 #include "app/App.h"
-#include "app/MetadataInitializer.h"
 #include "support/MainWindowRun.h"
-#include "support/TestAppData.h"
-#include "utils/Utils.h"
 
 #include <QElapsedTimer>
 #include <QRandomGenerator>
@@ -84,7 +81,8 @@ void TestE2eClickStorm::clicksWhileTheHeadsetComesAndGoes()
 
     Bus::instance().reset();
     std::shared_ptr<Headset> headset = PlugKestrin(0x4B2E);
-    MainWindowRun run(m_app, smallestSlices);
+    MainWindowRun run(m_app, smallestSlices ? MainWindowRun::Building::SmallestSlices
+                                            : MainWindowRun::Building::ApplicationPacer);
     QQuickWindow* window = run.window();
     QVERIFY(window);
     QVERIFY(QTest::qWaitForWindowExposed(window));
@@ -148,15 +146,8 @@ void TestE2eClickStorm::clicksWhileTheHeadsetComesAndGoes()
 
 int main(int argc, char** argv)
 {
-    TestSupport::UseTestAppData();
-    TestSupport::ClearAppData();
-    QCoreApplication::setApplicationVersion(QStringLiteral("1.2.48"));
-    MetadataInitializer metadata;
-    Utils::SetUpMainThread();
-    App app(argc, argv);
-    TestE2eClickStorm test(app);
     QTEST_SET_MAIN_SOURCE_PATH
-    return QTest::qExec(&test, argc, argv);
+    return RunWithApp<TestE2eClickStorm>(argc, argv);
 }
 
 #include "tst_e2e_click_storm.moc"

@@ -7,10 +7,7 @@
 #include "HeadsetPlugging.h"
 
 #include "app/App.h"
-#include "app/MetadataInitializer.h"
 #include "support/MainWindowRun.h"
-#include "support/TestAppData.h"
-#include "utils/Utils.h"
 
 #include <QtTest>
 
@@ -67,7 +64,8 @@ void TestE2eLayoutInvariants::everyBuildIsLaidOut()
         if (plugFirst)
             headset = PlugKestrin(0x4B2E);
 
-        MainWindowRun run(m_app, smallestSlices);
+        MainWindowRun run(m_app, smallestSlices ? MainWindowRun::Building::SmallestSlices
+                                                : MainWindowRun::Building::ApplicationPacer);
         QQuickWindow* window = run.window();
         QVERIFY(window);
         QVERIFY(QTest::qWaitForWindowExposed(window));
@@ -106,15 +104,8 @@ void TestE2eLayoutInvariants::everyBuildIsLaidOut()
 
 int main(int argc, char** argv)
 {
-    TestSupport::UseTestAppData();
-    TestSupport::ClearAppData();
-    QCoreApplication::setApplicationVersion(QStringLiteral("1.2.48"));
-    MetadataInitializer metadata;
-    Utils::SetUpMainThread();
-    App app(argc, argv);
-    TestE2eLayoutInvariants test(app);
     QTEST_SET_MAIN_SOURCE_PATH
-    return QTest::qExec(&test, argc, argv);
+    return RunWithApp<TestE2eLayoutInvariants>(argc, argv);
 }
 
 #include "tst_e2e_layout_invariants.moc"

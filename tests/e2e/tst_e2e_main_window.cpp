@@ -6,14 +6,10 @@
 #include "HeadsetPlugging.h"
 
 #include "app/App.h"
-#include "app/MetadataInitializer.h"
-#include "support/TestAppData.h"
-#include "utils/Utils.h"
+#include "support/MainWindowRun.h"
 
 #include <QDir>
 #include <QProcess>
-#include <QQmlApplicationEngine>
-#include <QQmlContext>
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QSignalSpy>
@@ -23,6 +19,9 @@
 #include <memory>
 
 using namespace HidEmu;
+using TestSupport::FindVisual;
+using TestSupport::IsA;
+using TestSupport::MainWindowRun;
 
 namespace {
 
@@ -35,11 +34,6 @@ constexpr int MinimizeButton = 2;
 constexpr int MaximizeButton = 4;
 constexpr int SettingsButton = 8;
 constexpr int NotificationsButton = 16;
-
-bool IsA(QObject* object, const char* qmlType)
-{
-    return object && QByteArray(object->metaObject()->className()).startsWith(qmlType);
-}
 
 } // namespace
 
@@ -83,34 +77,15 @@ private:
     void screenshot(const QString& name) const;
 
     App& m_app;
-    std::unique_ptr<QQmlApplicationEngine> m_engine;
+    std::unique_ptr<MainWindowRun> m_run;
     std::shared_ptr<Headset> m_headset;
     Kestrin::State* m_state = nullptr;
 };
 
 QQuickWindow* TestE2eMainWindow::window() const
 {
-    return qobject_cast<QQuickWindow*>(m_engine->rootObjects().value(0));
+    return m_run->window();
 }
-
-namespace {
-
-// The item of that name in the visual tree below `from` (what the user sees), or null.
-QQuickItem* FindVisual(QQuickItem* from, const QString& name)
-{
-    if (!from)
-        return nullptr;
-    if (from->objectName() == name)
-        return from;
-    const auto children = from->childItems();
-    for (QQuickItem* child : children) {
-        if (QQuickItem* found = FindVisual(child, name))
-            return found;
-    }
-    return nullptr;
-}
-
-} // namespace
 
 QQuickItem* TestE2eMainWindow::find(const char* name, QObject* in) const
 {
@@ -172,14 +147,9 @@ void TestE2eMainWindow::screenshot(const QString& name) const
 void TestE2eMainWindow::initTestCase()
 {
     Bus::instance().reset();
-    m_engine = std::make_unique<QQmlApplicationEngine>();
-    QSignalSpy warnings(m_engine.get(), &QQmlEngine::warnings);
-    m_engine->rootContext()->setContextProperty(QStringLiteral("App"), &m_app);
-    m_engine->addImportPath(QStringLiteral(":/qml"));
-    m_engine->load(QUrl(QStringLiteral("qrc:/qml/Velmor/Main.qml")));
-    QCOMPARE(m_engine->rootObjects().size(), 1);
     // As the start-up does: the screens are built a slice per turn once the first frame is drawn.
-    m_app.takeOverIncubation(*m_engine);
+    m_run = std::make_unique<MainWindowRun>(m_app, MainWindowRun::Building::ApplicationPacer);
+    QVERIFY(window());
     QVERIFY(QTest::qWaitForWindowExposed(window()));
     // Windowed, at its default size, which is also its minimum.
     QCOMPARE(window()->visibility(), QWindow::Windowed);
@@ -187,7 +157,7 @@ void TestE2eMainWindow::initTestCase()
     QCOMPARE(window()->minimumSize(), QSize(1200, 688));
     // The title bar is built once the window has drawn its first frame.
     QTRY_VERIFY_WITH_TIMEOUT(loaded("titleBarLoader"), WaitMs);
-    QCOMPARE(warnings.count(), 0);
+    QVERIFY2(m_run->warnings().isEmpty(), qPrintable(m_run->warnings().join(QLatin1Char('\n'))));
 }
 
 void TestE2eMainWindow::legalTermsCheckBoxAnswersClicks()
@@ -488,26 +458,15 @@ void TestE2eMainWindow::closeButtonEndsTheProgram()
 
 void TestE2eMainWindow::cleanupTestCase()
 {
-    m_engine.reset();
+    m_run.reset();
     m_headset.reset();
 }
 
 int main(int argc, char** argv)
 {
-    TestSupport::UseTestAppData();
-    TestSupport::ClearAppData();
-    QCoreApplication::setApplicationVersion(QStringLiteral("1.2.48"));
-    // As the start-up does: the types that screens import exist before the window loads.
-    MetadataInitializer metadata;
-    Utils::SetUpMainThread();
-    App app(argc, argv);
-    // Beyond the test's own timeout: the title bar, the screens and the tray come only through the
-    // window's first frame, so a lost frame hook fails the test.
-    app.setFirstFrameFallbackMs(10 * 60 * 1000);
-    TestE2eMainWindow test(app);
     QTEST_SET_MAIN_SOURCE_PATH
-    const int result = QTest::qExec(&test, argc, argv);
-    return result;
+    // The title bar, the screens and the tray come only through the window's first frame.
+    return TestSupport::RunWithApp<TestE2eMainWindow>(argc, argv, {.firstFrameOnly = true});
 }
 
 #include "tst_e2e_main_window.moc"

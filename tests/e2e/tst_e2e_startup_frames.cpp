@@ -7,20 +7,15 @@
 
 #include "HeadsetPlugging.h"
 #include "app/App.h"
-#include "app/MetadataInitializer.h"
 #include "support/FrameJudge.h"
-#include "support/TestAppData.h"
-#include "utils/Utils.h"
+#include "support/MainWindowRun.h"
 
-#include <QDir>
-#include <QQmlApplicationEngine>
-#include <QQmlContext>
-#include <QSettings>
 #include <QtTest>
 
 #include <memory>
 
 using namespace HidEmu;
+using TestSupport::MainWindowRun;
 
 namespace {
 
@@ -49,11 +44,11 @@ private slots:
     void cleanupTestCase();
 
 private:
-    QQuickWindow* window() const { return qobject_cast<QQuickWindow*>(m_engine->rootObjects().value(0)); }
+    QQuickWindow* window() const { return m_run->window(); }
     QByteArray screenType() const;
 
     App& m_app;
-    std::unique_ptr<QQmlApplicationEngine> m_engine;
+    std::unique_ptr<MainWindowRun> m_run;
     std::shared_ptr<Headset> m_headset;
     FrameJudge::FrameState m_last;
     int m_frames = 0;
@@ -72,32 +67,30 @@ QByteArray TestE2eStartupFrames::screenType() const
 void TestE2eStartupFrames::initTestCase()
 {
     Bus::instance().reset();
-    // As the start-up loads the window.
-    m_engine = std::make_unique<QQmlApplicationEngine>();
-    m_engine->rootContext()->setContextProperty(QStringLiteral("App"), &m_app);
-    m_engine->addImportPath(QStringLiteral(":/qml"));
-    m_engine->load(QUrl(QStringLiteral("qrc:/qml/Velmor/Main.qml")));
-    QCOMPARE(m_engine->rootObjects().size(), 1);
-    // Before any event is handled, so that no frame goes unjudged.
-    connect(
-        window(), &QQuickWindow::afterAnimating, this,
-        [this] {
-            m_last = FrameJudge::Judge(window(), TitleBarButtons, HeadsetBattery);
-            QQuickItem* bar = FrameJudge::LoadedItem(window(), "titleBarLoader");
-            QQuickItem* screen = FrameJudge::LoadedItem(window(), "mainLoader");
-            if (m_firstDrawn < 0 && (FrameJudge::OnView(bar) || FrameJudge::OnView(screen)))
-                m_firstDrawn = m_frames;
-            if (m_firstComplete < 0 && m_last.complete)
-                m_firstComplete = m_frames;
-            if (m_last.partial) {
-                ++m_partialFrames;
-                qWarning("frame %d shows a partial screen (%s; %s not whole)", m_frames, screenType().constData(),
-                         m_last.missing);
-            }
-            ++m_frames;
-        },
-        Qt::DirectConnection);
-    m_app.takeOverIncubation(*m_engine);
+    // As the start-up loads the window; the frames are judged before any event is handled, so
+    // that no frame goes unjudged.
+    const auto judgeEveryFrame = [this](QQuickWindow* loaded) {
+        connect(
+            loaded, &QQuickWindow::afterAnimating, this,
+            [this, loaded] {
+                m_last = FrameJudge::Judge(loaded, TitleBarButtons, HeadsetBattery);
+                QQuickItem* bar = FrameJudge::LoadedItem(loaded, "titleBarLoader");
+                QQuickItem* screen = FrameJudge::LoadedItem(loaded, "mainLoader");
+                if (m_firstDrawn < 0 && (FrameJudge::OnView(bar) || FrameJudge::OnView(screen)))
+                    m_firstDrawn = m_frames;
+                if (m_firstComplete < 0 && m_last.complete)
+                    m_firstComplete = m_frames;
+                if (m_last.partial) {
+                    ++m_partialFrames;
+                    qWarning("frame %d shows a partial screen (%s; %s not whole)", m_frames, screenType().constData(),
+                             m_last.missing);
+                }
+                ++m_frames;
+            },
+            Qt::DirectConnection);
+    };
+    m_run = std::make_unique<MainWindowRun>(m_app, MainWindowRun::Building::ApplicationPacer, judgeEveryFrame);
+    QVERIFY(window());
 }
 
 void TestE2eStartupFrames::firstFrameWithAnythingOnViewIsComplete()
@@ -129,28 +122,16 @@ void TestE2eStartupFrames::pluggedHeadsetComesWhole()
 
 void TestE2eStartupFrames::cleanupTestCase()
 {
-    m_engine.reset();
+    m_run.reset();
     m_headset.reset();
 }
 
 int main(int argc, char** argv)
 {
-    TestSupport::UseTestAppData();
-    TestSupport::ClearAppData();
-    QDir().mkpath(TestSupport::AppDataPath());
-    {
-        QSettings settings(TestSupport::AppDataPath(QStringLiteral("settings.ini")), QSettings::IniFormat);
-        settings.setValue(QStringLiteral("license_accepted"), true);
-    }
-    // As the start-up does: the types that screens import exist before the window loads.
-    MetadataInitializer metadata;
-    Utils::SetUpMainThread();
-    App app(argc, argv);
-    // Beyond the test's own timeout: what follows the first frame comes only through it.
-    app.setFirstFrameFallbackMs(10 * 60 * 1000);
-    TestE2eStartupFrames test(app);
     QTEST_SET_MAIN_SOURCE_PATH
-    return QTest::qExec(&test, argc, argv);
+    // What follows the first frame comes only through it.
+    return TestSupport::RunWithApp<TestE2eStartupFrames>(argc, argv,
+                                                         {.legalTermsAccepted = true, .firstFrameOnly = true});
 }
 
 #include "tst_e2e_startup_frames.moc"

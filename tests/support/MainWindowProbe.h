@@ -54,6 +54,40 @@ inline QQuickItem* Loaded(QQuickWindow* window, const char* loaderName)
     return loader ? loader->property("item").value<QQuickItem*>() : nullptr;
 }
 
+// The first item below `from` that the user can see whose text reads `text`, or null.
+inline QQuickItem* FindVisibleText(QQuickItem* from, const QString& text)
+{
+    if (!from || !from->isVisible())
+        return nullptr;
+    if (from->property("text").toString() == text)
+        return from;
+    const auto children = from->childItems();
+    for (QQuickItem* child : children) {
+        if (QQuickItem* found = FindVisibleText(child, text))
+            return found;
+    }
+    return nullptr;
+}
+
+// The popup of that QML or C++ type (a drawer, a dialog, Qt's own file dialog) that is open over
+// the window now, whichever loader made it; null when none is.
+inline QObject* OpenPopup(QQuickWindow* window, const char* type)
+{
+    const auto objects = window ? window->findChildren<QObject*>() : QList<QObject*>();
+    for (QObject* object : objects) {
+        if ((IsA(object, type) || object->inherits(type)) && object->property("opened").toBool())
+            return object;
+    }
+    return nullptr;
+}
+
+// What a popup shows: its content with its header and footer, or null.
+inline QQuickItem* PopupFace(QObject* popup)
+{
+    QQuickItem* content = popup ? popup->property("contentItem").value<QQuickItem*>() : nullptr;
+    return content ? content->parentItem() : nullptr;
+}
+
 // A left click at `at` in the item (its centre by default), as a user makes it, when the item
 // is shown, enabled and inside the window; false when there was nothing to click.
 inline bool ClickItem(QQuickWindow* window, QQuickItem* item, QPointF at = QPointF(-1, -1))
@@ -67,6 +101,25 @@ inline bool ClickItem(QQuickWindow* window, QQuickItem* item, QPointF at = QPoin
         return false;
     QTest::mouseClick(window, Qt::LeftButton, {}, scene);
     return true;
+}
+
+// The gains that the Equalizer page's band sliders show, band by band.
+inline QList<int> BandGains(QQuickItem* eqPage)
+{
+    QList<int> gains;
+    for (int band = 0;; ++band) {
+        QQuickItem* slider = FindVisual(eqPage, QStringLiteral("bandSlider%1").arg(band));
+        if (!slider)
+            return gains;
+        gains << qRound(slider->property("value").toDouble());
+    }
+}
+
+// Types `text` into what has the window's keyboard focus, a key per character.
+inline void TypeText(QQuickWindow* window, const QString& text)
+{
+    for (const QChar c : text)
+        QTest::keyClick(window, c.toLatin1());
 }
 
 // The first fault of the title bar's layout, or an empty string: the drag area has a width,
