@@ -4,13 +4,10 @@
 // compositor's selection. A fake check switches them by hand on either platform.
 
 #include "app/App.h"
-#include "app/MetadataInitializer.h"
 #include "platform/WindowCompositing.h"
 #include "support/FakeWindowCompositing.h"
 #include "support/MainWindowRun.h"
-#include "support/TestAppData.h"
 #include "support/x11/FakeCompositor.h"
-#include "utils/Utils.h"
 
 #include <QDir>
 #include <QGuiApplication>
@@ -57,7 +54,7 @@ private:
 
 void TestWindowCorners::initTestCase()
 {
-    m_run.emplace(m_app, false);
+    m_run.emplace(m_app, TestSupport::MainWindowRun::Building::ApplicationPacer);
     QVERIFY(m_run->window());
     QVERIFY(QTest::qWaitForWindowExposed(m_run->window()));
     QTRY_VERIFY_WITH_TIMEOUT(screen(), 30000);
@@ -185,14 +182,7 @@ int main(int argc, char** argv)
 {
     // A first start: the legal-terms screen, which takes the window's bottom corners as any
     // device screen does.
-    TestSupport::UseTestAppData();
-    TestSupport::ClearAppData();
-    MetadataInitializer metadata;
-    Utils::SetUpMainThread();
-    App app(argc, argv);
-    TestWindowCorners test(app);
-    QTEST_SET_MAIN_SOURCE_PATH
-    return QTest::qExec(&test, argc, argv);
+    return TestSupport::RunWithApp<TestWindowCorners>(argc, argv);
 }
 
 #include "tst_window_corners_e2e.moc"
