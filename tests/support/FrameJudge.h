@@ -13,6 +13,7 @@
 #include <QQuickWindow>
 #include <QRegularExpression>
 #include <QString>
+#include <QStringList>
 
 #include <algorithm>
 
@@ -53,6 +54,24 @@ inline bool IsWhole(const QQuickItem* item)
         return false;
     const auto children = item->childItems();
     return std::all_of(children.begin(), children.end(), IsWhole);
+}
+
+// The loaders and pictures on view in `item` still loading, for a message.
+inline QStringList StillLoading(const QQuickItem* item)
+{
+    constexpr int Loading = 2;
+    QStringList found;
+    if (!item->isVisible())
+        return found;
+    if ((item->inherits("QQuickLoader") || item->inherits("QQuickImageBase")) &&
+        item->property("status").toInt() == Loading) {
+        found.append(QStringLiteral("%1 \"%2\" %3")
+                         .arg(QLatin1String(item->metaObject()->className()), item->objectName(),
+                              item->property("source").toString()));
+    }
+    for (const QQuickItem* child : item->childItems())
+        found.append(StillLoading(child));
+    return found;
 }
 
 // In the item tree, which holds the delegates of a Repeater (their QObject parent is not the item).

@@ -24,6 +24,11 @@ Item {
             id: image
             objectName: "image"
 
+            // A status changes its picture when the headset reports (a battery level, a mute);
+            // loaded apart, the picture would be missing from the frame that shows the new
+            // text. These are small icons, drawn in well under a millisecond.
+            asynchronous: false
+
             Layout.preferredWidth: App.theme.controlStatusHeight
             Layout.preferredHeight: App.theme.controlStatusHeight
             Layout.alignment: Qt.AlignVCenter

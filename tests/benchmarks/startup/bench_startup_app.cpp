@@ -141,6 +141,10 @@ public:
                     m_judged = state;
                     m_hasJudged = true;
                     m_lastMissing = state.missing;
+                    if (state.partial && qEnvironmentVariableIsSet("VELMOR_BENCH_LOG_PARTIAL")) {
+                        if (QQuickItem* screen = FrameJudge::LoadedItem(m_window, "mainLoader"))
+                            m_partialDetail = FrameJudge::StillLoading(screen).join(QLatin1String("; "));
+                    }
                 },
                 Qt::DirectConnection);
             // Direct: the threaded render loop swaps on its render thread.
@@ -156,8 +160,13 @@ public:
                     const FrameState state = m_judged;
                     m_hasJudged = false;
                     ++m_frames;
-                    if (state.partial)
+                    if (state.partial) {
                         ++m_partialFrames;
+                        // What was not whole, to find the cause of a partial frame.
+                        if (qEnvironmentVariableIsSet("VELMOR_BENCH_LOG_PARTIAL"))
+                            std::fprintf(stderr, "partial frame %d at clock %.1f ms: %s %s\n", m_frames,
+                                         double(now) / 1e6, state.missing, qPrintable(m_partialDetail));
+                    }
                     if (state.complete && m_firstCompleteNs == 0)
                         m_firstCompleteNs = now;
                     if (state.headsetValues && m_valuesNs == 0)
@@ -217,6 +226,7 @@ private:
     int m_partialFrames = 0;
     int m_frames = 0;
     const char* m_lastMissing = "";
+    QString m_partialDetail;
 };
 
 FrameLog* g_frames = nullptr;
