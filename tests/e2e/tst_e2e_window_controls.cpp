@@ -68,6 +68,8 @@ private slots:
     void renameIsCancelledByEscape();
     void savedPresetFileIsWholeAndLoadsBack();
     void loadOfAFileOfTheWrongSizeFails();
+    void resetBoxFlattensTheCustomPreset();
+    void changeLogLinkOpensTheNotes();
     void settingsDrawerRows();
     void trayOptionIsStoredAndShownAgain();
     void licenceNoticeOpensAboveTheDrawer();
@@ -350,6 +352,39 @@ void TestE2eWindowControls::renameIsCancelledByEscape()
     QTest::keyClick(window(), Qt::Key_Escape);
     QTRY_VERIFY(!dialog->property("visible").toBool());
     QCOMPARE(fourth->property("text").toString(), QStringLiteral("EQ 4"));
+}
+
+void TestE2eWindowControls::resetBoxFlattensTheCustomPreset()
+{
+    QQuickItem* eqPage = showPage(1, "WidgetKesTabEq");
+    QVERIFY(ClickItem(window(), FindVisual(eqPage, QStringLiteral("preset10"))));
+    QTRY_COMPARE_WITH_TIMEOUT(int(m_state->eqIndex), 10, WaitMs);
+    QQuickItem* slider = FindVisual(eqPage, QStringLiteral("bandSlider4"));
+    QVERIFY(clickWhenEnabled(slider));
+    QVERIFY(ClickItem(window(), slider, QPointF(slider->width() / 2, slider->height() * 0.2)));
+    QTRY_VERIFY(BandGains(eqPage).value(4) > 0);
+
+    // The box opens with its confirming button focused: Space resets.
+    QVERIFY(clickWhenEnabled(FindVisual(eqPage, QStringLiteral("resetButton"))));
+    QObject* box = nullptr;
+    QTRY_VERIFY_WITH_TIMEOUT((box = OpenPopup(window(), "DlgConfirmBox")) != nullptr, WaitMs);
+    QQuickItem* confirm = FindVisual(PopupFace(box), QStringLiteral("confirmButton"));
+    QVERIFY(confirm);
+    QTRY_VERIFY(confirm->hasActiveFocus());
+    QTest::keyClick(window(), Qt::Key_Space);
+    QTRY_VERIFY(!box->property("visible").toBool());
+    QTRY_COMPARE_WITH_TIMEOUT(BandGains(eqPage), QList<int>(10, 0), WaitMs);
+}
+
+void TestE2eWindowControls::changeLogLinkOpensTheNotes()
+{
+    QQuickItem* settingsPage = showPage(4, "WidgetKesTabProductSettings");
+    QVERIFY(settingsPage);
+    m_browser.urls.clear();
+    QVERIFY(clickWhenEnabled(FindVisual(settingsPage, QStringLiteral("changeLogLink"))));
+    QTRY_COMPARE(m_browser.urls.size(), 1);
+    QVERIFY2(m_browser.urls.constFirst().toString().endsWith(QLatin1String("/pages/kestrin2-update-notes")),
+             qPrintable(m_browser.urls.constFirst().toString()));
 }
 
 void TestE2eWindowControls::savedPresetFileIsWholeAndLoadsBack()
