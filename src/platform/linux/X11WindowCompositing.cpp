@@ -16,9 +16,9 @@ namespace Platform {
 namespace {
 
 // On X11 a compositing manager announces itself by owning the selection "_NET_WM_CM_S<screen>":
-// the window is composited while that selection has an owner. Changes are followed through XFixes' selection
-// notifications, delivered on Qt's own connection, so that a compositor that starts or stops brings the corners back or
-// squares them at once, with no polling.
+// the window is composited while that selection has an owner. Changes are followed through
+// XFixes' selection notifications, delivered on Qt's own connection, so that a compositor that
+// starts or stops brings the corners back or squares them at once, with no polling.
 class X11WindowCompositing final : public WindowCompositing, public QAbstractNativeEventFilter {
 public:
     explicit X11WindowCompositing(xcb_connection_t* connection)
