@@ -58,8 +58,10 @@ App::App(int& argc, char** argv, std::unique_ptr<Platform::IHwBus> bus)
     // Opens the run's log file now, so it begins with the banner whatever happens next.
     GlobalLogger::Instance();
 
-    // Every text reads its font family from the theme, which waits for the fonts first.
+    // Every text reads its font family from the theme, which waits for the fonts first. They are
+    // registered on a thread of their own from now on, while the window loads on this one.
     m_theme->setFontsGate([this] { waitForFonts(); });
+    registerFontsInBackground();
 
     setWindowCompositing(Platform::CreateWindowCompositing());
     initHwBus();
@@ -139,9 +141,6 @@ QObject* App::theme() const
 
 void App::registerFontsInBackground()
 {
-    if (m_fontsStarted)
-        return;
-    m_fontsStarted = true;
     m_fontsRegistered = std::async(std::launch::async, [this] {
         const int registered = Theme::RegisterApplicationFonts();
         // Queued after the font database's own change notices, which the window takes first.
@@ -153,11 +152,12 @@ void App::registerFontsInBackground()
 void App::onFontsRegistered()
 {
     m_fontsReady = true;
+    // Before the first frame (as a rule): that frame takes them in, and the building follows it.
     if (m_firstFrameShown)
-        startBuilding();
+        startBuilding(true);
 }
 
-void App::startBuilding()
+void App::startBuilding(bool fontsChangedSinceLastFrame)
 {
     if (m_buildingStarted)
         return;
@@ -167,7 +167,7 @@ void App::startBuilding()
     // The window lays out every text anew in the first frame after a font database change: one
     // more frame of its background first, which has next to no text to lay out, and the building
     // after it. A window that draws nothing meanwhile (hidden) does not hold the building up.
-    if (!m_window || !m_window->isExposed()) {
+    if (!fontsChangedSinceLastFrame || !m_window || !m_window->isExposed()) {
         m_incubationPacer->release();
         return;
     }
@@ -180,14 +180,8 @@ void App::startBuilding()
 
 void App::waitForFonts()
 {
-    if (!m_fontsStarted) {
-        // Asked for before the first frame: no thread to wait for, so it happens here.
-        m_fontsStarted = true;
-        Theme::RegisterApplicationFonts();
-        m_fontsReady = true;
-    } else if (m_fontsRegistered.valid()) {
+    if (m_fontsRegistered.valid())
         m_fontsRegistered.get();
-    }
 }
 
 QObject* App::uiModel() const
@@ -260,6 +254,9 @@ void App::initHwBus()
     connect(m_hwBus.get(), &Platform::IHwBus::deviceArrived, this, &App::onDeviceArrival, Qt::QueuedConnection);
     connect(m_hwBus.get(), &Platform::IHwBus::deviceRemoved, this, &App::onDeviceRemoval, Qt::QueuedConnection);
     connect(m_hwBus.get(), &Platform::IHwBus::notPermitted, this, &App::onNotPermitted, Qt::QueuedConnection);
+    connect(m_hwBus.get(), &Platform::IHwBus::deviceSetUpStarted, this, &App::onDeviceSetUpStarted,
+            Qt::QueuedConnection);
+    connect(m_hwBus.get(), &Platform::IHwBus::deviceSetUpFailed, this, &App::onDeviceSetUpEnded, Qt::QueuedConnection);
     // Queued like the arrivals, so that it reaches us after the arrivals of the same probe.
     connect(m_hwBus.get(), &Platform::IHwBus::firstProbeDone, this, &App::onFirstProbeDone, Qt::QueuedConnection);
     // At once: the probe runs on the bus's worker, so setting a headset up overlaps the loading
@@ -337,12 +334,10 @@ void App::onFirstFrame()
         return;
     m_firstFrameShown = true;
     m_firstFrameFallback->stop();
-    // The fonts' thread starts before the building resumes, which will soon wait for them.
-    registerFontsInBackground();
     warmUpTlsThenCheck();
     emit firstFrameShownChanged();
     if (m_fontsReady)
-        startBuilding();
+        startBuilding(false);
 }
 
 void App::warmUpTlsThenCheck()
@@ -475,8 +470,11 @@ void App::onDeviceRemoval(const Devices::SharedDeviceImpl& device)
         return;
     const DeviceType type = device->getDeviceType();
     const bool wasCurrent = device->getInstanceId() == m_deviceProxy.getInstanceId();
-    if (wasCurrent)
+    if (wasCurrent) {
         setSimulation(type); // the simulated headset stands in at once
+        // Gone before its model was ready: its screen is not coming.
+        onDeviceSetUpEnded();
+    }
 
     for (auto it = m_devices.begin() + std::ptrdiff_t(m_simulatedCount); it != m_devices.end(); ++it) {
         if ((*it)->getInstanceId() == device->getInstanceId()) {
@@ -497,6 +495,26 @@ void App::onDeviceRemoval(const Devices::SharedDeviceImpl& device)
 void App::onModelReady()
 {
     chooseUiModel(m_deviceProxy.getDeviceType());
+    // After the switch: the window takes the screen it built for the device as the one wanted.
+    onDeviceSetUpEnded();
+}
+
+void App::onDeviceSetUpStarted(DeviceType type)
+{
+    int modelType = UIModels::IUIModel::Unknown;
+    if (IsLikeKestrin(type))
+        modelType = UIModels::IUIModel::Kestrin;
+    else if (type == DeviceType::solvarine)
+        modelType = UIModels::IUIModel::Solvarine;
+    if (modelType == m_settingUpModelType)
+        return;
+    m_settingUpModelType = modelType;
+    emit settingUpModelTypeChanged();
+}
+
+void App::onDeviceSetUpEnded()
+{
+    onDeviceSetUpStarted(DeviceType::none);
 }
 
 void App::onDeviceReady()

@@ -51,6 +51,10 @@ class App : public QApplication, public UIModels::IAppServices {
     Q_OBJECT
     Q_PROPERTY(QObject* theme READ theme NOTIFY themeChanged)
     Q_PROPERTY(QObject* uiModel READ uiModel NOTIFY uiModelChanged)
+    // The UI model type (UIModel.Kestrin, UIModel.Solvarine) of a device whose set-up is under
+    // way, until its model is the current one; UIModel.Unknown when there is none. The window
+    // builds that device's screen meanwhile, unseen.
+    Q_PROPERTY(int settingUpModelType READ settingUpModelType NOTIFY settingUpModelTypeChanged)
     Q_PROPERTY(QObject* appMediator READ getAppMediator CONSTANT)
     Q_PROPERTY(QObject* notificationsMediator READ getNotificationsMediator CONSTANT)
     Q_PROPERTY(bool animationsEnabled READ animationsEnabled CONSTANT)
@@ -73,6 +77,7 @@ public:
     QObject* theme() const;
     // The UI model of the current device; null until the first choice.
     QObject* uiModel() const;
+    int settingUpModelType() const { return m_settingUpModelType; }
     QObject* getAppMediator() const;
     QObject* getNotificationsMediator() const;
     bool animationsEnabled() const { return areAnimationsEnabled(); }
@@ -146,6 +151,7 @@ signals:
     void requestInputMonitoring();
     void themeChanged();
     void uiModelChanged();
+    void settingUpModelTypeChanged();
     void deviceIdChanged();
     void deviceSearchDoneChanged();
     void firstFrameShownChanged();
@@ -158,6 +164,8 @@ private slots:
     void onUpdatesTimeout();
     void onDeviceArrival(const Devices::SharedDeviceImpl& device);
     void onDeviceRemoval(const Devices::SharedDeviceImpl& device);
+    void onDeviceSetUpStarted(DeviceType type);
+    void onDeviceSetUpEnded();
     void onNotPermitted() { }
     void runBus();
     void onFirstProbeDone();
@@ -167,7 +175,7 @@ private slots:
     void onFirstFrame();
     void onFirstFrameFallback();
     void onFontsRegistered();
-    void startBuilding();
+    void startBuilding(bool fontsChangedSinceLastFrame);
 
 private:
     void waitForFonts();
@@ -194,6 +202,7 @@ private:
     std::unique_ptr<Platform::IHwBus> m_hwBus;
     size_t m_simulatedCount = 0;
     int m_deviceId = -1;
+    int m_settingUpModelType = 0;
     bool m_simulationAllowed = false;
     bool m_deviceSearchDone = false;
     bool m_startupChecksDone = false;
@@ -203,9 +212,8 @@ private:
     QPointer<QQuickWindow> m_window;
     // Outlives the engine that it paces: the engine is made after the application object.
     std::unique_ptr<IncubationPacer> m_incubationPacer;
-    // The registration of the application fonts, on a thread of its own after the first frame.
+    // The registration of the application fonts, on a thread of its own from the start.
     std::future<int> m_fontsRegistered;
-    bool m_fontsStarted = false;
     bool m_fontsReady = false;
     // The incubation pacer builds (or will, once made).
     bool m_buildingStarted = false;

@@ -221,10 +221,15 @@ void HidHwBus::tryKestrinUnsafe()
 
     hid_device* handle = m_client.openDevice();
     if (!handle) {
+        m_kestrinSetUpFailed = false;
         if (hasKestrinFwOnlyUnsafe())
             removeKestrinImplUnsafe(); // the firmware-only device was unplugged
         return;
     }
+    // Each poll reopens a firmware-only device to see whether it now answers in full: no news.
+    const bool announce = !hasKestrinFwOnlyUnsafe() && !m_kestrinSetUpFailed;
+    if (announce)
+        emit deviceSetUpStarted(DeviceType::kestrin);
     if (hasKestrinFwOnlyUnsafe() && !IsOpenedProduct(m_client, m_kestrin)) {
         // Another product took the firmware-only device's place between two polls: the old one
         // leaves, so that nothing (a firmware update above all) aims at a product that is gone.
@@ -264,12 +269,23 @@ void HidHwBus::tryKestrinUnsafe()
     }
     GlobalLogger::Instance()->message(QtWarningMsg, "Kestrin device seems to be invalid, closing...");
     m_client.closeDevice();
+    if (announce) {
+        m_kestrinSetUpFailed = true;
+        emit deviceSetUpFailed(DeviceType::kestrin);
+    }
 }
 
 void HidHwBus::trySolvarineUnsafe()
 {
-    if (m_solvarine || !m_serial.openDevice())
+    if (m_solvarine)
         return;
+    if (!m_serial.openDevice()) {
+        m_solvarineSetUpFailed = false;
+        return;
+    }
+    const bool announce = !m_solvarineSetUpFailed;
+    if (announce)
+        emit deviceSetUpStarted(DeviceType::solvarine);
     // Talks the unit into its bootloader while it is built, which takes seconds: on the worker.
     auto device = std::make_shared<Devices::SolvarineDeviceImpl>(m_serial);
     if (device->isValid()) {
@@ -278,6 +294,10 @@ void HidHwBus::trySolvarineUnsafe()
     }
     GlobalLogger::Instance()->message(QtWarningMsg, "Solvarine device seems to be invalid, closing...");
     m_serial.closeDevice();
+    if (announce) {
+        m_solvarineSetUpFailed = true;
+        emit deviceSetUpFailed(DeviceType::solvarine);
+    }
 }
 
 bool HidHwBus::onDeviceDetectedUnsafe(const Devices::SharedDeviceImpl& device)

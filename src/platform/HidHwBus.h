@@ -79,6 +79,10 @@ private:
     void* m_kestrinHandle = nullptr;
     // Written under the mutex; read without it only to skip the bus's own closes early.
     std::atomic<bool> m_kestrinFwOnly{false};
+    // A device that opened but could not be set up, kept from being announced at every poll
+    // until it no longer opens.
+    bool m_kestrinSetUpFailed = false;
+    bool m_solvarineSetUpFailed = false;
     // Last member: destroyed first, so its worker has stopped before anything a job uses goes.
     Utils::TimersThread m_timers{4};
 };

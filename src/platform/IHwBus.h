@@ -35,6 +35,12 @@ signals:
     // A stopBus has taken effect: no probe runs any more and, with devicesClosed, the devices are
     // closed. A probe that holds the bus when stopBus is called delays this until it ends.
     void busStopped(bool devicesClosed);
+    // A device answered and its set-up begins (a dozen paced exchanges for a headset, seconds
+    // for the serial-port device): the window may build the device's screen meanwhile. Then
+    // comes deviceArrived, or deviceSetUpFailed. A device whose set-up failed is not announced
+    // again while it stays plugged in.
+    void deviceSetUpStarted(DeviceType type);
+    void deviceSetUpFailed(DeviceType type);
     // Declared for platforms that ask the user for device access; never emitted here.
     void notPermitted();
 };

@@ -261,6 +261,12 @@ Window {
                                                   : modelType === UIModel.Solvarine ? solvarineComponent.get()
                                                   : App.deviceSearchDone ? noDeviceComponent.get()
                                                   : emptyComponent
+                // The screen of a device whose set-up is under way: built unseen meanwhile, so
+                // that once the device is ready it only takes in the device's values.
+                readonly property Component prepared: !internal.legalTermsAccepted ? null
+                                                    : App.settingUpModelType === UIModel.Kestrin ? kestrinComponent.get()
+                                                    : App.settingUpModelType === UIModel.Solvarine ? solvarineComponent.get()
+                                                    : null
                 // The loader whose screen is on view (null before the first), and the one that
                 // builds the next.
                 property Loader shown: null
@@ -273,22 +279,35 @@ Window {
                 // that draws nothing (hidden) switches at once.
                 function update(framed) {
                     if (shown && shown.sourceComponent === wanted) {
-                        if (pending)
-                            pending.sourceComponent = undefined
                         pending = null
+                        prepareIn(other(shown))
                         return
                     }
-                    const spare = shown === screenA ? screenB : screenA
-                    if (spare.sourceComponent !== wanted)
-                        spare.sourceComponent = wanted
-                    pending = spare
-                    if (spare.status !== Loader.Ready || !(framed || !root.visible) || !internal.isWhole(spare.item))
+                    // A place not on view: at the start (none on view), the one that has the
+                    // wanted screen already (prepared), if one has.
+                    const next = shown ? other(shown) : screenB.sourceComponent === wanted ? screenB : screenA
+                    if (next.sourceComponent !== wanted)
+                        next.sourceComponent = wanted
+                    pending = next
+                    // Nothing on view yet (the start): the other place prepares meanwhile.
+                    if (!shown)
+                        prepareIn(other(next))
+                    if (next.status !== Loader.Ready || !(framed || !root.visible) || !internal.isWhole(next.item))
                         return
-                    const old = shown
-                    shown = spare
+                    shown = next
                     pending = null
-                    if (old)
-                        old.sourceComponent = undefined
+                    prepareIn(other(shown))
+                }
+
+                function other(loader) {
+                    return loader === screenA ? screenB : screenA
+                }
+
+                // Gives `loader` (not on view) the prepared screen, or empties it.
+                function prepareIn(loader) {
+                    const screen = prepared !== wanted ? prepared : null
+                    if (loader.sourceComponent !== screen)
+                        loader.sourceComponent = screen
                 }
 
                 objectName: "mainLoader"
@@ -299,6 +318,7 @@ Window {
                 Layout.bottomMargin: internal.contentMargin
 
                 onWantedChanged: update(false)
+                onPreparedChanged: update(false)
                 Component.onCompleted: update(false)
 
                 ScreenLoader { id: screenA }
@@ -313,7 +333,9 @@ Window {
         // drawing (and answering) while it comes up.
         asynchronous: true
         anchors.fill: parent
-        visible: mainLoader.shown === this || mainLoader.pending === this
+        // Laid out, and its pictures loading, as if on view: the screen on view, the next one,
+        // or the one prepared.
+        visible: status !== Loader.Null
         opacity: mainLoader.shown === this ? 1 : 0
         enabled: mainLoader.shown === this
         focus: mainLoader.shown === this

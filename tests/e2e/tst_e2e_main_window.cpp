@@ -7,9 +7,12 @@
 
 #include "app/App.h"
 #include "support/MainWindowRun.h"
+#include "ui_models/IUIModel.h"
 
 #include <QDir>
+#include <QPointer>
 #include <QProcess>
+#include <QQmlComponent>
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QSignalSpy>
@@ -203,8 +206,31 @@ void TestE2eMainWindow::legalTermsAreAcceptedByKeyboard()
 
 void TestE2eMainWindow::pluggedHeadsetShowsItsScreen()
 {
+    // The headset screen is built while the headset is being set up: when the headset's model
+    // becomes current, a place not on view holds that screen already (built or being built),
+    // and that is the screen shown then.
+    QObject* mainLoader = window()->findChild<QObject*>(QStringLiteral("mainLoader"));
+    QVERIFY(mainLoader);
+    const auto shownPlace = [mainLoader] { return mainLoader->property("shown").value<QObject*>(); };
+    bool setUpSeen = false;
+    QPointer<QObject> preparedIn;
+    const auto connection = connect(&m_app, &App::settingUpModelTypeChanged, this, [&] {
+        if (m_app.settingUpModelType() == UIModels::IUIModel::Kestrin) {
+            setUpSeen = true;
+            return;
+        }
+        for (QObject* place : mainLoader->children()) {
+            const auto* screen = place->property("sourceComponent").value<QQmlComponent*>();
+            if (screen && screen->url().fileName() == QLatin1String("WidgetKesMain.qml") && place != shownPlace())
+                preparedIn = place;
+        }
+    });
     m_headset = PlugKestrin(0x4B2E, &m_state);
     QTRY_VERIFY_WITH_TIMEOUT(IsA(loaded("mainLoader"), "WidgetKesMain"), WaitMs);
+    disconnect(connection);
+    QVERIFY(setUpSeen);
+    QVERIFY(preparedIn);
+    QCOMPARE(shownPlace(), preparedIn.data());
     QTRY_VERIFY_WITH_TIMEOUT(page("sidetoneSwitch") && page("sidetoneSwitch")->isEnabled(), WaitMs);
     QCOMPARE(page("pages")->property("currentIndex").toInt(), 0);
 }

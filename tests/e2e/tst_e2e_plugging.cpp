@@ -61,6 +61,7 @@ private slots:
     void headsetPluggedBeforeStartSkipsTheNoDeviceScreen();
     void deviceSearchDoneFollowsTheFirstProbe_data();
     void deviceSearchDoneFollowsTheFirstProbe();
+    void failedSetUpLeavesTheNoDeviceScreen();
     void unpluggingTheCurrentHeadsetFallsBackToTheNullDevice();
     void unpluggingWhileSimulationIsAllowedKeepsTheSimulatedHeadset();
     void anotherHeadsetTakesOverAfterUnplugging();
@@ -183,7 +184,16 @@ void TestE2ePlugging::pluggedHeadsetBecomesCurrent()
     headset->batteryLevel = 55;
     headset->firmwareVersion = "3.1.4";
 
+    // The window hears of the set-up before the headset's model is current, and that it is over
+    // once the model is.
+    QList<std::pair<int, bool>> settingUp;
+    connect(m_app, &App::settingUpModelTypeChanged, this, [&] {
+        settingUp.append({m_app->settingUpModelType(), m_app->uiModel() == m_app->kestrinModel()});
+    });
     waitForHeadset(uint16_t(pid));
+    const QList<std::pair<int, bool>> expected{{int(UIModels::IUIModel::Kestrin), false},
+                                               {int(UIModels::IUIModel::Unknown), true}};
+    QTRY_COMPARE_WITH_TIMEOUT(settingUp, expected, WaitMs);
     QCOMPARE(m_uiModelChanged->count(), 2); // the stub, then the headset's model
     QCOMPARE(m_app->devices().size(), size_t(2));
     QCOMPARE(m_app->kestrinModel()->property("kestrinType").toInt(), kestrinType);
@@ -271,6 +281,25 @@ void TestE2ePlugging::deviceSearchDoneFollowsTheFirstProbe()
     std::lock_guard<std::mutex> lock(watch->mutex);
     QVERIFY(!watch->threads.empty());
     QVERIFY(!watch->threads.count(std::this_thread::get_id()));
+}
+
+void TestE2ePlugging::failedSetUpLeavesTheNoDeviceScreen()
+{
+    startApp();
+    waitForStub();
+    QSignalSpy settingUp(m_app, &App::settingUpModelTypeChanged);
+    auto headset = PlugKestrin(0x4B2E);
+    headset->setSilent(true);
+    // Announced, then over without a device: the screen prepared for it is not wanted.
+    QTRY_COMPARE_WITH_TIMEOUT(settingUp.count(), 2, WaitMs);
+    QCOMPARE(m_app->settingUpModelType(), int(UIModels::IUIModel::Unknown));
+    QCOMPARE(m_app->uiModel(), static_cast<QObject*>(m_app->stubModel()));
+    // Tried again at every poll, but not announced again while it stays plugged in. An
+    // announcement would be queued before the next try's first request.
+    const size_t requests = headset->requests().size();
+    QTRY_VERIFY_WITH_TIMEOUT(headset->requests().size() > requests, WaitMs);
+    QCoreApplication::processEvents();
+    QCOMPARE(settingUp.count(), 2);
 }
 
 void TestE2ePlugging::unpluggingTheCurrentHeadsetFallsBackToTheNullDevice()

@@ -171,6 +171,8 @@ private slots:
     void firmwareOnlyDeviceBecomesFullWhenItAnswers();
     void firmwareOnlyDeviceLeavesWhenUnplugged();
     void invalidDeviceIsClosedOnEveryPoll();
+    void setUpIsAnnouncedOncePerPlugging_data();
+    void setUpIsAnnouncedOncePerPlugging();
     void stopBusKeepsOrClosesTheDevices_data();
     void stopBusKeepsOrClosesTheDevices();
     void stopBusNeverWaitsForARunningProbe_data();
@@ -206,6 +208,14 @@ private:
     std::atomic<int> m_directArrivals{0};
     std::atomic<int> m_directRemovals{0};
     std::atomic<int> m_firstProbes{0};
+    // "started", "failed" and "arrived", in the order the bus's worker announced them.
+    std::mutex m_setUpMutex;
+    std::vector<QString> m_setUpEvents;
+    QStringList setUpEvents()
+    {
+        std::lock_guard<std::mutex> lock(m_setUpMutex);
+        return QStringList(m_setUpEvents.begin(), m_setUpEvents.end());
+    }
 };
 
 void TestHwBus::initTestCase()
@@ -227,6 +237,24 @@ void TestHwBus::init()
     m_directArrivals = 0;
     m_directRemovals = 0;
     m_firstProbes = 0;
+    {
+        std::lock_guard<std::mutex> lock(m_setUpMutex);
+        m_setUpEvents.clear();
+    }
+    const auto record = [this](const QString& event) {
+        std::lock_guard<std::mutex> lock(m_setUpMutex);
+        m_setUpEvents.push_back(event);
+    };
+    connect(
+        m_bus.get(), &Platform::IHwBus::deviceSetUpStarted, this,
+        [record](DeviceType type) { record(type == DeviceType::kestrin ? "started" : "started ?"); },
+        Qt::DirectConnection);
+    connect(
+        m_bus.get(), &Platform::IHwBus::deviceSetUpFailed, this,
+        [record](DeviceType type) { record(type == DeviceType::kestrin ? "failed" : "failed ?"); },
+        Qt::DirectConnection);
+    connect(
+        m_bus.get(), &Platform::IHwBus::deviceArrived, this, [record] { record("arrived"); }, Qt::DirectConnection);
     connect(
         m_bus.get(), &Platform::IHwBus::firstProbeDone, this, [this] { ++m_firstProbes; }, Qt::DirectConnection);
     connect(
@@ -497,6 +525,63 @@ void TestHwBus::invalidDeviceIsClosedOnEveryPoll()
     headset->setSilent(false);
     const SharedDeviceImpl device = waitForArrival();
     QVERIFY(!Main(device)->isFwOnly());
+}
+
+void TestHwBus::setUpIsAnnouncedOncePerPlugging_data()
+{
+    QTest::addColumn<QString>("kind");
+    // A request that each later poll sends to the device once ("": a held device is not polled).
+    QTest::addColumn<QString>("pollRequest");
+    QTest::addColumn<QStringList>("events");
+    QTest::newRow("headset") << "headset"
+                             << "" << QStringList{"started", "arrived"};
+    // Reopened by every poll: announced once all the same.
+    QTest::newRow("firmware-only dongle") << "dongle without headset"
+                                          << "get vp_level" << QStringList{"started", "arrived"};
+    // Tried again by every poll, announced again only once it has been unplugged.
+    QTest::newRow("silent headset") << "silent"
+                                    << "get powered_on" << QStringList{"started", "failed"};
+}
+
+// The window builds a device's screen while the device is being set up: it hears of each set-up
+// before its device, and of a failed one, but not of every poll that tries the same device.
+void TestHwBus::setUpIsAnnouncedOncePerPlugging()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, pollRequest);
+    QFETCH(QStringList, events);
+
+    const auto plug = [&] {
+        if (kind == "dongle without headset")
+            return PlugDongleWithoutHeadset(0x4B19);
+        auto headset = PlugKestrin(0x4B2E);
+        headset->setSilent(kind == "silent");
+        return headset;
+    };
+    auto device = plug();
+    startBus();
+    if (kind == "silent")
+        waitForPolls(device, pollRequest.toStdString(), 1);
+    else
+        waitForArrival();
+    QCOMPARE(setUpEvents(), events);
+    if (pollRequest.isEmpty())
+        return;
+
+    // More polls of the same device say nothing new.
+    waitForPolls(device, pollRequest.toStdString(), 2);
+    QCOMPARE(setUpEvents(), events);
+
+    if (kind != "silent")
+        return;
+    // Plugged in again, it is announced again.
+    Unplug(device);
+    const int unplugged = Bus::instance().enumerateCalls();
+    QTRY_VERIFY_WITH_TIMEOUT(Bus::instance().enumerateCalls() >= unplugged + 2 * EnumeratesPerEmptyProbe,
+                             ArrivalTimeoutMs);
+    device = plug();
+    waitForPolls(device, pollRequest.toStdString(), 1);
+    QCOMPARE(setUpEvents(), events + events);
 }
 
 void TestHwBus::stopBusKeepsOrClosesTheDevices_data()

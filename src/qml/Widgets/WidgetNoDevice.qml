@@ -1,5 +1,6 @@
 import QtQuick
 import QtQuick.Layouts
+import QtQuick.Window
 
 import "../Controls"
 import "../Items"
@@ -72,19 +73,30 @@ RoundedRectangle {
             Layout.fillHeight: true
 
             ZelHighResImage {
+                id: picture
+
+                // The window's smallest size (its default) shows the picture at 918 x 655 at
+                // most: a copy of about that size, drawn as it is, comes at once, in the frame
+                // that lays the screen out. Anything larger is decoded to its size from the big
+                // picture, in the background, as scaling while decoding costs ten times as much.
+                readonly property bool fitsSmallCopy: sourceWanted.width <= 920 && sourceWanted.height <= 656
+                readonly property size sourceWanted: Qt.size(Math.round(width * Screen.devicePixelRatio),
+                                                             Math.round(height * Screen.devicePixelRatio))
+
                 objectName: "picture"
                 x: 0
                 y: 0
                 height: Math.max(pictureArea.height, pictureArea.width / internal.pictureRatio)
                 width: height * internal.pictureRatio
+                asynchronous: !fitsSmallCopy
+                // The copy at its own size: decoded as it is, not scaled by a pixel or two.
+                sourceSize.width: fitsSmallCopy ? 920 : sourceWanted.width
+                sourceSize.height: fitsSmallCopy ? 656 : sourceWanted.height
                 // Its source changes only with its size, which reloads it anyway (Qt 6.4 has no
-                // retainWhileLoading). It is asked for only once laid out: with no size yet the
-                // decode size would be empty, which decodes the whole 1840 x 1312 picture. Shown
-                // at the default window's 920 x 656, it comes from a copy of that size, decoded as
-                // it is: scaling the large one down while decoding is ten times the work.
+                // retainWhileLoading). Asked for only once laid out: with no size yet the decode
+                // size would be empty, which decodes the whole big picture.
                 source: width <= 0 || height <= 0 ? ""
-                      : App.theme.resourcesPath + "images/devices/"
-                        + (sourceSize.width <= 920 && sourceSize.height <= 656 ? "920x656/" : "") + "no_device.png"
+                      : App.theme.resourcesPath + "images/devices/" + (fitsSmallCopy ? "920x656/" : "") + "no_device.png"
             }
 
             ColumnLayout {

@@ -22,6 +22,34 @@ TestCase {
         }
     }
 
+    // The default window's content area: the picture is shown at about 918 x 655 there.
+    Component {
+        id: defaultWindowComponent
+
+        WidgetNoDevice {
+            width: 1198
+            height: 654
+        }
+    }
+
+    // At the default window's size the picture is the copy of about that size, decoded as it is,
+    // and there as soon as it is asked for: no frame waits for a decoding thread.
+    function test_defaultWindowShowsTheSmallCopyAtOnce() {
+        App.recordImageDecodes()
+        const screen = createTemporaryObject(defaultWindowComponent, testCase)
+        const picture = findChild(screen, "picture")
+        verify(picture)
+        tryVerify(() => String(picture.source) !== "")
+        compare(picture.status, Image.Ready)
+        verify(String(picture.source).endsWith("/920x656/no_device.png"), picture.source)
+        const decodes = App.imageDecodes().filter(line => line.indexOf("/920x656/no_device.png") >= 0)
+        compare(decodes.length, 1, decodes.join("\n"))
+        const size = /scSize QSize\((-?\d+), (-?\d+)\)/.exec(decodes[0])
+        verify(size, decodes[0])
+        compare(Number(size[1]), 920)
+        compare(Number(size[2]), 656)
+    }
+
     function test_decodedAtShownSizeOnly() {
         App.recordImageDecodes()
         const screen = createTemporaryObject(noDeviceComponent, testCase)
