@@ -23,13 +23,15 @@ for case in $cases; do
 openbox & sleep 1
 start=\$(date +%s%N)
 VELMOR_BENCH_DEVICE=$case VELMOR_BENCH_HOLD_MS=$((seconds * 1000 + 500)) "$app" > "$out/$case/app.log" 2>&1 &
+app_pid=\$!
 for i in \$(seq -w 0 $((frames - 1))); do
     next=\$((start + 10#\$i * 50000000))
     now=\$(date +%s%N)
     [ \$now -lt \$next ] && sleep "\$(printf '0.%09d' \$((next - now)))"
     import -window root "$out/$case/\$i.png" 2>/dev/null || true
 done
-wait
+# The window manager runs until the X server ends; the film ends with the application.
+wait \$app_pid
 SCRIPT
     HOME=$home XDG_DATA_HOME=$home/data XDG_CONFIG_HOME=$home/config XDG_CACHE_HOME=$home/cache \
         XDG_RUNTIME_DIR=$home TMPDIR=$home QT_QPA_PLATFORM=xcb \

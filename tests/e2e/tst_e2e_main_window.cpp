@@ -8,6 +8,7 @@
 #include "app/App.h"
 #include "support/MainWindowRun.h"
 #include "ui_models/IUIModel.h"
+#include "ui_models/UIKestrinModel.h"
 
 #include <QDir>
 #include <QPointer>
@@ -206,19 +207,17 @@ void TestE2eMainWindow::legalTermsAreAcceptedByKeyboard()
 
 void TestE2eMainWindow::pluggedHeadsetShowsItsScreen()
 {
-    // The headset screen is built while the headset is being set up: when the headset's model
-    // becomes current, a place not on view holds that screen already (built or being built),
-    // and that is the screen shown then.
+    // The headset screen is built while the headset is being set up: as soon as the set-up is
+    // announced, before the headset's model is current, a place not on view takes that screen,
+    // and that is the screen shown once the headset is ready.
     QObject* mainLoader = window()->findChild<QObject*>(QStringLiteral("mainLoader"));
     QVERIFY(mainLoader);
     const auto shownPlace = [mainLoader] { return mainLoader->property("shown").value<QObject*>(); };
-    bool setUpSeen = false;
     QPointer<QObject> preparedIn;
     const auto connection = connect(&m_app, &App::settingUpModelTypeChanged, this, [&] {
-        if (m_app.settingUpModelType() == UIModels::IUIModel::Kestrin) {
-            setUpSeen = true;
+        if (m_app.settingUpModelType() != UIModels::IUIModel::Kestrin ||
+            m_app.uiModel() == static_cast<QObject*>(m_app.kestrinModel()))
             return;
-        }
         for (QObject* place : mainLoader->children()) {
             const auto* screen = place->property("sourceComponent").value<QQmlComponent*>();
             if (screen && screen->url().fileName() == QLatin1String("WidgetKesMain.qml") && place != shownPlace())
@@ -228,9 +227,9 @@ void TestE2eMainWindow::pluggedHeadsetShowsItsScreen()
     m_headset = PlugKestrin(0x4B2E, &m_state);
     QTRY_VERIFY_WITH_TIMEOUT(IsA(loaded("mainLoader"), "WidgetKesMain"), WaitMs);
     disconnect(connection);
-    QVERIFY(setUpSeen);
     QVERIFY(preparedIn);
     QCOMPARE(shownPlace(), preparedIn.data());
+    QCOMPARE(m_app.settingUpModelType(), int(UIModels::IUIModel::Unknown));
     QTRY_VERIFY_WITH_TIMEOUT(page("sidetoneSwitch") && page("sidetoneSwitch")->isEnabled(), WaitMs);
     QCOMPARE(page("pages")->property("currentIndex").toInt(), 0);
 }

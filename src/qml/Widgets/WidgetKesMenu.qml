@@ -44,7 +44,7 @@ RoundedRectangle {
 
         readonly property var uiModel: App.uiModel
         readonly property bool isHardware: uiModel?.category === UIModel.Hardware
-        readonly property bool isFullHw: isHardware && !(uiModel?.fwMediator?.isFwOnly ?? true)
+        readonly property bool isFullHw: isFullHardware(uiModel)
 
         readonly property var menuItemIcon: ["sound.svg", "equalizer.svg", "microphone.svg",
             "head-tracking.svg", "product-settings.svg", "support.svg"]
@@ -56,13 +56,21 @@ RoundedRectangle {
         // dropping them at the first frame.
         readonly property bool showTexts: root.expanded || animation.running
 
-        // The Settings page is the only one a simulated or firmware-only device can use.
+        // The Settings page is the only one a simulated or firmware-only device can use. A
+        // screen built ahead for a headset still being set up (no headset model current yet)
+        // keeps its first page for that headset.
         function checkFwOnlyTab() {
-            if (!isFullHw && root.currentIndex !== 4)
+            // Read afresh: when the model changes, this may run before isFullHw follows it.
+            if (uiModel?.type === UIModel.Kestrin && !isFullHardware(uiModel) && root.currentIndex !== 4)
                 root.currentIndex = 4
         }
 
+        function isFullHardware(model) {
+            return model?.category === UIModel.Hardware && !(model?.fwMediator?.isFwOnly ?? true)
+        }
+
         onIsFullHwChanged: checkFwOnlyTab()
+        onUiModelChanged: checkFwOnlyTab()
     }
 
     Component.onCompleted: internal.checkFwOnlyTab()

@@ -63,6 +63,26 @@ TestCase {
         compare(item(menu, "menuItem3").visible, false)
     }
 
+    // The window builds the headset screen while the headset is still being set up, with no
+    // headset model current yet: the menu keeps its first page until the headset is there, and
+    // only then forces Settings if the headset cannot be configured.
+    function test_builtAheadOfItsHeadset_data() {
+        return [
+            { tag: "full hardware", dongle: false, fwOnly: false, index: 0 },
+            { tag: "firmware only", dongle: true, fwOnly: true, index: 4 }
+        ]
+    }
+
+    function test_builtAheadOfItsHeadset(data) {
+        App.unplug()
+        const menu = createTemporaryObject(menuComponent, testCase)
+        verify(menu)
+        compare(menu.currentIndex, 0)
+        App.plugHeadset(UIKestrinModel.Kestrin_2, UIModel.Hardware, data.dongle, data.fwOnly)
+        compare(menu.currentIndex, data.index)
+        compare(item(menu, "menuItem" + data.index).checked, true)
+    }
+
     function test_selectingEntries() {
         App.plugHeadset(UIKestrinModel.Kestrin_2, UIModel.Hardware)
         const menu = createTemporaryObject(menuComponent, testCase)
