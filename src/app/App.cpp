@@ -346,10 +346,11 @@ void App::warmUpTlsThenCheck()
         return;
     // The first HTTPS request loads the TLS back end and the TLS library (tens of milliseconds
     // in which the window would not draw): a thread of its own loads them, and the checks
-    // follow, on this thread, once they are there.
+    // follow, on this thread, once they are there. It runs when a core has nothing else to do:
+    // the window is still building its first screen, which the user waits for.
     m_tlsWarmUp.reset(QThread::create([] { QSslSocket::supportsSsl(); }));
     connect(m_tlsWarmUp.get(), &QThread::finished, this, &App::runStartupChecks);
-    m_tlsWarmUp->start(QThread::LowPriority);
+    m_tlsWarmUp->start(QThread::IdlePriority);
 }
 
 void App::runStartupChecks()

@@ -61,10 +61,6 @@ Window {
         readonly property bool isFrameless: !isWindows && !isMacOS
         readonly property int flags: isFrameless ? Qt.Window | Qt.FramelessWindowHint : Qt.Window
         readonly property Component titleBarComponent: isMacOS ? titleBarMacOSComponent.get() : titleBarWindowsComponent.get()
-        readonly property int visibleButtons: ZelTitleBar.SystemButtons
-            | (legalTermsAccepted ? ZelTitleBar.CustomButtons : 0)
-        readonly property int enabledButtons: ZelTitleBar.SystemButtons
-            | (popupOpened ? 0 : ZelTitleBar.CustomButtons)
 
         // True once the title bar with its buttons and the first screen are whole: until then
         // the window shows only its background, so the first frame with text in it has them
@@ -235,9 +231,13 @@ Window {
                 Layout.fillWidth: true
                 Layout.preferredHeight: internal.titleBarSize
 
+                // Bound here, where the title bar's type is loaded: the window's own creation
+                // reads nothing of it, so it never waits for the title bar's loading.
                 onLoaded: {
-                    item.enabledButtons = Qt.binding(() => internal.enabledButtons)
-                    item.visibleButtons = Qt.binding(() => internal.visibleButtons)
+                    item.enabledButtons = Qt.binding(() => ZelTitleBar.SystemButtons
+                                                           | (internal.popupOpened ? 0 : ZelTitleBar.CustomButtons))
+                    item.visibleButtons = Qt.binding(() => ZelTitleBar.SystemButtons
+                                                           | (internal.legalTermsAccepted ? ZelTitleBar.CustomButtons : 0))
                     item.action.connect(internal.titleBarEventHandler)
                 }
             }

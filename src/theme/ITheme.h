@@ -103,8 +103,8 @@ public:
     ~ITheme() override;
 
     // The font families name fonts that the application registers itself, off the GUI thread
-    // and after the window's first frame; `gate` returns once they are registered, and the
-    // family getters call it first, so that no text is laid out in a fallback font.
+    // while the window loads; `gate` returns once they are registered, and the family getters
+    // call it first, so that no text is laid out in a fallback font.
     void setFontsGate(std::function<void()> gate) { m_fontsGate = std::move(gate); }
 
     QColor colorTransparent() const { return m_colorTransparent; }
