@@ -459,9 +459,12 @@ void App::onDeviceArrival(const Devices::SharedDeviceImpl& device)
     }
     checkFirmware(device->getDeviceType());
     m_devices.push_back(device);
-    // A hardware device that is already current is never replaced by a newcomer.
+    // A hardware device that is already current is never replaced by a newcomer, whose screen
+    // is then not coming either.
     if (m_deviceProxy.getCategory() != Devices::DeviceCategory::Hardware)
         setDevice(device);
+    else
+        onDeviceSetUpEnded();
 }
 
 void App::onDeviceRemoval(const Devices::SharedDeviceImpl& device)

@@ -41,6 +41,11 @@ public:
         QMetaObject::invokeMethod(
             m_context, [this, device] { emit deviceArrived(device); }, Qt::BlockingQueuedConnection);
     }
+    void announceSetUp(DeviceType type)
+    {
+        QMetaObject::invokeMethod(
+            m_context, [this, type] { emit deviceSetUpStarted(type); }, Qt::BlockingQueuedConnection);
+    }
     void remove(const Devices::SharedDeviceImpl& device)
     {
         QMetaObject::invokeMethod(

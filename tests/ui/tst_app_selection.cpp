@@ -148,11 +148,16 @@ void TestAppSelection::arrivingHeadsetBecomesCurrentButNeverReplacesOne()
     QCOMPARE(m_uiModelChanged->count(), 2);
     QCOMPARE(m_app->kestrinModel()->getCategory(), UIModels::IUIModel::Hardware);
 
+    // A second headset is set up (the window would build its screen meanwhile), arrives, and
+    // does not become current: its screen is not coming.
+    m_bus->announceSetUp(DeviceType::kestrin);
+    QTRY_COMPARE(m_app->settingUpModelType(), int(UIModels::IUIModel::Kestrin));
     const auto second = TestKestrinDevice::Make(DeviceType::kestrin);
     arriveAndWait(second);
     QCOMPARE(currentId(), id(first));
     QCOMPARE(m_deviceIdChanged->count(), 1);
     QCOMPARE(m_uiModelChanged->count(), 2);
+    QCOMPARE(m_app->settingUpModelType(), int(UIModels::IUIModel::Unknown));
 }
 
 void TestAppSelection::removingTheCurrentHeadsetFallsBackToTheNullDevice()
