@@ -505,20 +505,23 @@ void App::onModelReady()
 
 void App::onDeviceSetUpStarted(DeviceType type)
 {
-    int modelType = UIModels::IUIModel::Unknown;
     if (IsLikeKestrin(type))
-        modelType = UIModels::IUIModel::Kestrin;
+        setSettingUpModelType(UIModels::IUIModel::Kestrin);
     else if (type == DeviceType::solvarine)
-        modelType = UIModels::IUIModel::Solvarine;
-    if (modelType == m_settingUpModelType)
-        return;
-    m_settingUpModelType = modelType;
-    emit settingUpModelTypeChanged();
+        setSettingUpModelType(UIModels::IUIModel::Solvarine);
 }
 
 void App::onDeviceSetUpEnded()
 {
-    onDeviceSetUpStarted(DeviceType::none);
+    setSettingUpModelType(UIModels::IUIModel::Unknown);
+}
+
+void App::setSettingUpModelType(int modelType)
+{
+    if (modelType == m_settingUpModelType)
+        return;
+    m_settingUpModelType = modelType;
+    emit settingUpModelTypeChanged();
 }
 
 void App::onDeviceReady()

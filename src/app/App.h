@@ -181,6 +181,7 @@ private:
     void waitForFonts();
     void initHwBus();
     void chooseUiModel(DeviceType type);
+    void setSettingUpModelType(int modelType);
     void setSimulation(DeviceType type);
     void trySetHwDevice(DeviceType type);
     void checkFirmware(DeviceType type);

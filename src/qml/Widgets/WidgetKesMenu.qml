@@ -43,7 +43,6 @@ RoundedRectangle {
         readonly property string menuCollapseArrowIcon: "arrow-left.svg"
 
         readonly property var uiModel: App.uiModel
-        readonly property bool isHardware: uiModel?.category === UIModel.Hardware
         readonly property bool isFullHw: isFullHardware(uiModel)
 
         readonly property var menuItemIcon: ["sound.svg", "equalizer.svg", "microphone.svg",

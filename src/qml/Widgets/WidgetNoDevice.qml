@@ -73,8 +73,6 @@ RoundedRectangle {
             Layout.fillHeight: true
 
             ZelHighResImage {
-                id: picture
-
                 // The window's smallest size (its default) shows the picture at 918 x 655 at
                 // most: a copy of about that size, drawn as it is, comes at once, in the frame
                 // that lays the screen out. Anything larger is decoded to its size from the big
