@@ -4,6 +4,7 @@
 #include <QColor>
 #include <QFile>
 #include <QFontDatabase>
+#include <QResource>
 #include <QImage>
 #include <QImageReader>
 #include <QMetaProperty>
@@ -133,11 +134,14 @@ private slots:
     void qmlReadsValuesAndRejectsWrites();
     void imagesLiveBelowTheResourcesPath();
     void fontFamiliesMatchTheEmbeddedFonts();
+    void embeddedFontsAreReadInPlace();
     void captionFaceDrawsEveryCaptionCharacter();
     void imagesNamedByTheInterfaceExist_data();
     void imagesNamedByTheInterfaceExist();
     void applicationIconExists();
     void noDevicePictureLeavesTheTextsPlainBlack();
+    void noDevicePicturesDecodeAsDrawn_data();
+    void noDevicePicturesDecodeAsDrawn();
     void qtDialogColoursAreThemeColours_data();
     void qtDialogColoursAreThemeColours();
     void qtDialogTextsAreReadable_data();
@@ -278,6 +282,19 @@ void TestTheme::fontFamiliesMatchTheEmbeddedFonts()
         QVERIFY2(bodyStyles.contains(QLatin1String(style)), qPrintable(bodyStyles.join(u',')));
 }
 
+// The font database reads the embedded fonts where they lie: no copy of a whole file on the heap.
+void TestTheme::embeddedFontsAreReadInPlace()
+{
+    for (const QString& file : Theme::ApplicationFontFiles()) {
+        const QResource resource(file);
+        QVERIFY2(resource.isValid(), qPrintable(file));
+        const QByteArray data = Theme::ApplicationFontData(file);
+        QCOMPARE(data.size(), resource.size());
+        QVERIFY2(data.constData() == reinterpret_cast<const char*>(resource.data()), qPrintable(file));
+    }
+    QVERIFY(Theme::ApplicationFontData(QStringLiteral(":/fonts/missing.ttf")).isEmpty());
+}
+
 // Captions, menu entries, dial figures and slider ends are drawn in the display face: each of
 // their characters must come from it, not from whatever fallback font a machine has.
 void TestTheme::captionFaceDrawsEveryCaptionCharacter()
@@ -399,6 +416,24 @@ void TestTheme::noDevicePictureLeavesTheTextsPlainBlack()
             drawn += qGray(row[x]) > 128;
     }
     QVERIFY(drawn > 5000);
+}
+
+// The pictures decode to the form the window draws (opaque 32-bit): any other form is converted
+// when shown, which costs time and keeps a second full-size copy.
+void TestTheme::noDevicePicturesDecodeAsDrawn_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::newRow("large") << QStringLiteral(":/dark/images/devices/no_device.png");
+    QTest::newRow("small copy") << QStringLiteral(":/dark/images/devices/920x656/no_device.png");
+}
+
+void TestTheme::noDevicePicturesDecodeAsDrawn()
+{
+    QFETCH(QString, path);
+    QImageReader reader(path);
+    QCOMPARE(reader.imageFormat(), QImage::Format_RGB32);
+    const QImage picture = reader.read();
+    QCOMPARE(picture.format(), QImage::Format_RGB32);
 }
 
 void TestTheme::qtDialogColoursAreThemeColours_data()
