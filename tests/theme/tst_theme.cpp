@@ -4,7 +4,6 @@
 #include <QColor>
 #include <QFile>
 #include <QFontDatabase>
-#include <QResource>
 #include <QImage>
 #include <QImageReader>
 #include <QMetaProperty>
@@ -12,6 +11,7 @@
 #include <QQmlEngine>
 #include <QQmlExpression>
 #include <QRawFont>
+#include <QResource>
 #include <QSettings>
 #include <QUrl>
 #include <QtTest>
