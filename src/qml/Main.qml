@@ -399,7 +399,11 @@ Window {
             drawer.y = Qt.binding(() => titleBarLoader.height + mainRect.border.width)
             drawer.height = Qt.binding(() => root.height - drawer.y - mainRect.border.width)
             drawer.aboutToShow.connect(() => internal.popupOpened = true)
-            drawer.aboutToHide.connect(() => internal.popupOpened = false)
+            // A drawer open as the window ends hides once the window's own objects are gone.
+            drawer.aboutToHide.connect(() => {
+                if (internal)
+                    internal.popupOpened = false
+            })
             drawer.appUpdateClicked.connect(() => popup2Loader.open(appUpdateDialog.get()))
             if (drawer.popupOpen) {
                 // The application settings.

@@ -187,6 +187,29 @@ TestCase {
         tryCompare(settings, "visible", false)
     }
 
+    // A window that ends with a drawer open ends quietly: the drawer hides after the window's
+    // own objects are gone.
+    function test_windowEndsWithADrawerOpen_data() {
+        return [
+            { tag: "settings", button: ZelTitleBar.Settings },
+            { tag: "notifications", button: ZelTitleBar.Notifications },
+        ]
+    }
+
+    function test_windowEndsWithADrawerOpen(data) {
+        failOnWarning(/./)
+        mouseClick(findChild(titleBar(), "button" + data.button))
+        tryCompare(loaded("popupLoader"), "opened", true)
+        // Goes with the window's items, which the window's end destroys.
+        const watch = Qt.createQmlObject("import QtQuick; Item { property var ends; Component.onDestruction: ends.gone = true }",
+                                         main.contentItem)
+        const window = { gone: false }
+        watch.ends = window
+        main.destroy()
+        main = null
+        tryVerify(() => window.gone)
+    }
+
     // The dialog opened over a drawer takes the keyboard focus, so its own keys apply: on the
     // app update's failure page Escape does nothing, and it does not reach the drawer below.
     function test_dialogOverADrawerTakesTheKeys_data() {
