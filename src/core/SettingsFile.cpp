@@ -2,6 +2,7 @@
 
 #include "core/GlobalLogger.h"
 
+#include <QCoreApplication>
 #include <QDataStream>
 #include <QDateTime>
 #include <QEvent>
@@ -637,7 +638,12 @@ SettingsFile::SettingsFile(const QString& path, QObject* parent)
 {
 }
 
-SettingsFile::~SettingsFile() = default;
+SettingsFile::~SettingsFile()
+{
+    // Changes not written yet go through event() now, where a failure is logged: QSettings' own
+    // destructor writes them without a word when the file cannot be locked or opened.
+    QCoreApplication::sendPostedEvents(this, QEvent::UpdateRequest);
+}
 
 QSettings::Format SettingsFile::IniFormat()
 {

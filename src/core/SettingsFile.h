@@ -13,7 +13,7 @@
 // the file goes through a custom format (QSettings::registerFormat), whose write function
 // pushes everything to the system and tells QSettings when that failed; QSettings then does not
 // commit, keeps the changes in memory and writes them whole with the next change. Every failed
-// write leaves a warning in the log.
+// write leaves a warning in the log, the last one as the object ends included.
 //
 // Why a serializer of our own: a custom format must also read, and QSettings reads through it
 // at start and whenever the file changed. Borrowing Qt's INI code through a scratch file would

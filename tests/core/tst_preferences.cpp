@@ -336,6 +336,32 @@ private slots:
         QCOMPARE(stored.value("kestrin/ps/eq_names").toStringList(), psNames);
         QCOMPARE(stored.value("kestrin/xbox/eq_names").toStringList(), QStringList{"Late"});
     }
+
+    // The last changes are written as the settings end (the application quits before QSettings
+    // wrote them): with no block free, that fails with the same warning, and the old file stays.
+    void fullDiskAtTheEndIsLogged()
+    {
+        const QString folder = TestSupport::AppDataPath();
+        if (!TestSupport::IsFullDiskRun())
+            VELMOR_RUN_ON_FULL_DISK(folder, "TestPreferences", "fullDiskAtTheEndIsLogged");
+        const QString logPath = QDir::cleanPath(folder + QStringLiteral("/../full-disk-at-end.log"));
+        GlobalLogger::Instance()->initFile(logPath);
+        const QString path = SettingsPath();
+        {
+            Preferences prefs;
+            prefs.setBool(Prop::license_accepted, true);
+            QTRY_VERIFY_WITH_TIMEOUT(ReadBytes(path).contains("license_accepted=true"), 10000);
+        }
+        const QByteArray before = ReadBytes(path);
+        QVERIFY(TestSupport::FillDisk(folder));
+        {
+            Preferences prefs;
+            prefs.setBool(Prop::minimize_to_tray, true);
+        }
+        const QString warning = QStringLiteral("The settings file %1 could not be written").arg(path);
+        QVERIFY2(QString::fromUtf8(ReadBytes(logPath)).contains(warning), ReadBytes(logPath).constData());
+        QCOMPARE(ReadBytes(path), before);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestPreferences)
