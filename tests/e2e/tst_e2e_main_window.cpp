@@ -26,6 +26,7 @@ using namespace HidEmu;
 using TestSupport::FindVisual;
 using TestSupport::IsA;
 using TestSupport::MainWindowRun;
+using TestSupport::StillLoading;
 
 namespace {
 
@@ -113,7 +114,13 @@ QQuickItem* TestE2eMainWindow::titleButton(int id) const
 void TestE2eMainWindow::click(QQuickItem* item, QPointF at) const
 {
     QVERIFY(item);
-    QVERIFY2(item->isVisible() && item->isEnabled(), item->objectName().toUtf8());
+    // As the user does: the window shows its content (and takes input) once it is whole.
+    QTRY_VERIFY2_WITH_TIMEOUT(
+        item->isVisible() && item->isEnabled(),
+        qPrintable(item->objectName() + QStringLiteral(" is not usable; the window's content is ") +
+                   (find("mainLayout")->isEnabled() ? "shown" : "not shown yet") + QStringLiteral("; still loading: ") +
+                   StillLoading(window()->contentItem()).join(QStringLiteral(", "))),
+        WaitMs);
     const bool centre = at.x() < 0;
     const auto scenePoint = [&] {
         return item->mapToScene(centre ? QPointF(item->width() / 2, item->height() / 2) : at).toPoint();

@@ -47,6 +47,25 @@ inline void FindVisibleOfType(QQuickItem* from, const char* qmlType, QList<QQuic
         FindVisibleOfType(child, qmlType, found);
 }
 
+// The parts below `from`, on view, that are still loading (a loader or a picture), by class and
+// object name: what keeps the window from showing its content, for a failure's message.
+inline QStringList StillLoading(QQuickItem* from)
+{
+    QStringList loading;
+    if (!from || !from->isVisible())
+        return loading;
+    // Loader.Loading and Image.Loading.
+    constexpr int LoadingStatus = 2;
+    if ((from->inherits("QQuickLoader") || from->inherits("QQuickImageBase")) &&
+        from->property("status").toInt() == LoadingStatus) {
+        loading << QStringLiteral("%1 \"%2\"").arg(QLatin1String(from->metaObject()->className()), from->objectName());
+    }
+    const auto children = from->childItems();
+    for (QQuickItem* child : children)
+        loading << StillLoading(child);
+    return loading;
+}
+
 // What a loader of the window (by object name) holds, or null.
 inline QQuickItem* Loaded(QQuickWindow* window, const char* loaderName)
 {
