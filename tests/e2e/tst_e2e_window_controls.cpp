@@ -599,6 +599,8 @@ void TestE2eWindowControls::notificationCardOpensItsLink()
     QQuickItem* news = nullptr;
     QTRY_VERIFY_WITH_TIMEOUT((news = card(NewsText)) != nullptr, WaitMs);
     QVERIFY(FindVisual(news, QStringLiteral("itemNew"))->isVisible());
+    // A news item without a start date carries today's, in English whatever the language.
+    QCOMPARE(news->property("date").toString(), QLocale::c().toString(QDate::currentDate(), u"dd MMM yyyy"));
     m_browser.urls.clear();
     QVERIFY(ClickItem(window(), FindVisual(news, QStringLiteral("openBtn"))));
     QTRY_COMPARE(m_browser.urls, QList<QUrl>{QUrl(NewsLink)});
@@ -712,6 +714,10 @@ void TestE2eWindowControls::cleanupTestCase()
 int main(int argc, char** argv)
 {
     QTEST_SET_MAIN_SOURCE_PATH
+    // West of UTC, and in another language: a day handed to the window as midnight UTC falls on
+    // the day before there, and month names follow the language unless asked not to.
+    qputenv("TZ", "America/New_York");
+    qputenv("LANG", "de_DE.UTF-8");
     return RunWithApp<TestE2eWindowControls>(argc, argv, {.legalTermsAccepted = true, .firstFrameOnly = true});
 }
 

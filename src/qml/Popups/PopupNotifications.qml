@@ -33,8 +33,6 @@ ZelDrawer {
         // The rows of the model, kept from the model's own signals: a hidden list view
         // reports no change of its count, so its count cannot decide whether it is shown.
         property int rowCount: 0
-        // Card dates read in the application's language.
-        readonly property var dateLocale: Qt.locale("en_US")
 
         function updateRowCount() {
             internal.rowCount = internal.notificationsModel ? internal.notificationsModel.rowCount() : 0
@@ -216,7 +214,10 @@ ZelDrawer {
                         isNew: !row.isSeenRole
                         isUpdate: row.typeRole === UINotificationsModel.FwUpdate
                                   || row.typeRole === UINotificationsModel.AppUpdate
-                        date: row.dateRole ? row.dateRole.toLocaleDateString(internal.dateLocale, "dd MMM yyyy") : ""
+                        // The row's day as the model gives it, month names in English. The date
+                        // reaches QML as midnight UTC: formatted as a local time, west of UTC,
+                        // it would show the day before.
+                        date: row.dateRole ? Qt.formatDate(row.dateRole, "dd MMM yyyy") : ""
 
                         onHide: row.model.isHiddenRole = true
                         onUpdateClicked: internal.updateClicked(row.typeRole)
