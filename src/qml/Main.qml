@@ -269,20 +269,25 @@ Window {
                                                     : null
                 // The loader whose screen is on view (null before the first), and the one that
                 // builds the next.
-                property Loader shown: null
-                property Loader pending: null
+                property ScreenLoader shown: null
+                property ScreenLoader pending: null
                 readonly property var item: shown ? shown.item : null
-                readonly property int status: shown && shown.sourceComponent === wanted ? Loader.Ready : Loader.Loading
+                readonly property int status: shown && !shown.retired && shown.sourceComponent === wanted ? Loader.Ready
+                                                                                                          : Loader.Loading
 
                 // `framed`: called in a frame, after its layout pass and before it is drawn, so
                 // that the new screen is whole as drawn and comes in that very frame. A window
                 // that draws nothing (hidden) switches at once.
                 function update(framed) {
-                    if (shown && shown.sourceComponent === wanted) {
+                    if (shown && !shown.retired && shown.sourceComponent === wanted) {
                         pending = null
                         prepareIn(other(shown))
                         return
                     }
+                    // Once another screen is wanted, the one on view goes, even should its kind
+                    // be wanted again before the other is whole: a screen starts afresh each time.
+                    if (shown && shown.sourceComponent !== wanted)
+                        shown.retired = true
                     // A place not on view: at the start (none on view), the one that has the
                     // wanted screen already (prepared), if one has.
                     const next = shown ? other(shown) : screenB.sourceComponent === wanted ? screenB : screenA
@@ -303,8 +308,13 @@ Window {
                     return loader === screenA ? screenB : screenA
                 }
 
-                // Gives `loader` (not on view) the prepared screen, or empties it.
+                // Gives `loader` (not on view) the prepared screen, or empties it. A screen that
+                // has been on view is never prepared again: the next of its kind is a new one.
                 function prepareIn(loader) {
+                    if (loader.retired) {
+                        loader.sourceComponent = null
+                        loader.retired = false
+                    }
                     const screen = prepared !== wanted ? prepared : null
                     if (loader.sourceComponent !== screen)
                         loader.sourceComponent = screen
@@ -329,6 +339,10 @@ Window {
 
     // One of the two places of a screen: on view, or building the next one unseen.
     component ScreenLoader: Loader {
+        // Set once another screen is wanted while this one is on view: it is replaced, never
+        // shown again.
+        property bool retired: false
+
         // A screen, above all the headset screen, is built a piece per frame: the window keeps
         // drawing (and answering) while it comes up.
         asynchronous: true

@@ -66,6 +66,7 @@ private slots:
     void onlyTheBorderStartsAResize();
     void maximizeAndMinimizeButtons();
     void titleBarDoubleClickAndDrag();
+    void dongleWhoseHeadsetAnswersOpensAFreshScreen();
     void closeButtonEndsTheProgram();
     void cleanupTestCase();
 
@@ -476,6 +477,25 @@ void TestE2eMainWindow::titleBarDoubleClickAndDrag()
     QCOMPARE(root->size(), QSize(1200, 688));
     QCOMPARE(root->visibility(), QWindow::Windowed);
     root->setPosition(start);
+}
+
+void TestE2eMainWindow::dongleWhoseHeadsetAnswersOpensAFreshScreen()
+{
+    // A dongle whose headset is off can only be updated: its screen keeps to Settings. Once the
+    // headset answers, the bus swaps the firmware-only device for a full one at once (the new
+    // set-up begins before the no-device screen is shown): the headset gets a new screen, which
+    // opens on Sound like every new headset screen, not the old one on its Settings page.
+    Unplug(m_headset);
+    QTRY_VERIFY_WITH_TIMEOUT(IsA(loaded("mainLoader"), "WidgetNoDevice"), WaitMs);
+    m_headset = PlugDongleWithoutHeadset(0x4B28);
+    QTRY_VERIFY_WITH_TIMEOUT(IsA(loaded("mainLoader"), "WidgetKesMain"), WaitMs);
+    QTRY_COMPARE(page("pages")->property("currentIndex").toInt(), 4);
+    const QPointer<QObject> firmwareOnlyScreen = loaded("mainLoader");
+    m_headset->setHeadsetLinked(true);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        loaded("mainLoader") != firmwareOnlyScreen.data() && IsA(loaded("mainLoader"), "WidgetKesMain"), WaitMs);
+    QTRY_VERIFY_WITH_TIMEOUT(page("sidetoneSwitch") && page("sidetoneSwitch")->isEnabled(), WaitMs);
+    QCOMPARE(page("pages")->property("currentIndex").toInt(), 0);
 }
 
 void TestE2eMainWindow::closeButtonEndsTheProgram()

@@ -119,6 +119,18 @@ TestCase {
         }
     }
 
+    // A device that leaves and comes back before the no-device screen is whole gets a new
+    // screen, not the one it had: a screen starts afresh each time it is shown.
+    function test_deviceBackAtOnceGetsANewScreen() {
+        appMediator.eulaAccepted = true
+        App.uiModel = solvarineModel
+        const first = screen()
+        verify(isA(first, "WidgetSlvMain"), String(first))
+        App.uiModel = stubModel
+        App.uiModel = solvarineModel
+        tryVerify(() => { const now = screen(); return now !== first && isA(now, "WidgetSlvMain") })
+    }
+
     function test_acceptingTheTermsStoresTheConsent() {
         appMediator.eulaAccepted = false
         App.uiModel = stubModel
