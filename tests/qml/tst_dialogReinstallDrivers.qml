@@ -14,6 +14,27 @@ TestCase {
 
     FakeKestrinModel { id: model }
 
+    QtObject {
+        id: stubModel
+
+        property int type: UIModel.Unknown
+        property int category: UIModel.Stub
+    }
+
+    // As the application does when the allowance ends while the simulated headset stands in for
+    // an unplugged one and no other is connected: the stub model (no device) becomes current.
+    Connections {
+        id: fallBack
+
+        enabled: false
+        target: App
+
+        function onCallsChanged() {
+            if (App.calls[App.calls.length - 1] === "setSimulationAllowed(false)")
+                App.uiModel = stubModel
+        }
+    }
+
     Component { id: dialogComponent; DlgReinstallDrivers {} }
 
     property var dialog: null
@@ -29,6 +50,8 @@ TestCase {
     }
 
     function cleanup() {
+        fallBack.enabled = false
+        model.category = UIModel.Hardware
         if (dialog && dialog.visible) {
             dialog.close()
             tryCompare(dialog, "visible", false)
@@ -120,6 +143,18 @@ TestCase {
         compare(App.calls, ["setSimulationAllowed(true)", "setSimulationAllowed(false)", "continueReinstallingDrivers()"])
         openDialog()
         compareFirstPage()
+    }
+
+    function test_confirmOnSuccessAfterTheHeadsetLeft() {
+        fw.drStatus = UIKesFwMediator.DrSuccess
+        fw.drNext = UIKesFwMediator.DrNotStarted
+        model.category = UIModel.Software
+        fallBack.enabled = true
+        failOnWarning(/TypeError/)
+        mouseClick(child("continueButton"))
+        tryCompare(dialog, "visible", false)
+        compare(App.calls, ["setSimulationAllowed(true)", "setSimulationAllowed(false)", "continueReinstallingDrivers()"])
+        compare(fw.drStatus, UIKesFwMediator.DrNotStarted)
     }
 
     function test_failurePages_data() {

@@ -106,9 +106,12 @@ ZelDialogBox {
         }
 
         function continueDrivers() {
+            // Closing withdraws the simulated headset's allowance: with the headset gone, no
+            // device is current after it, and the model read here would have no mediator.
+            const mediator = fwMediator
             if (status === UIKesFwMediator.DrSuccess)
                 root.close()
-            fwMediator.continueReinstallingDrivers()
+            mediator.continueReinstallingDrivers()
         }
 
         function cancelDrivers() {
