@@ -152,7 +152,8 @@ void NewsImageAccess::start(const QUrl& url, const std::shared_ptr<Download>& do
                                              }
                                              d->body += piece;
                                              return true;
-                                         }},
+                                         },
+                                         true},
                      UpdateFetcher::Steps{[] { return true; }, failed, failed,
                                           [this, url, weak](QNetworkReply*, const QByteArray&) {
                                               const std::shared_ptr<Download> d = weak.lock();

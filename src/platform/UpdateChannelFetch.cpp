@@ -64,12 +64,25 @@ QString InconsistentLength(QNetworkReply* reply)
     return QString();
 }
 
+// The media type of a reply's body, without parameters, in lower case.
+QByteArray MediaType(QNetworkReply* reply)
+{
+    const QByteArray type = reply->rawHeader("Content-Type").trimmed().toLower();
+    const qsizetype parameters = type.indexOf(';');
+    return (parameters < 0 ? type : type.first(parameters)).trimmed();
+}
+
+// A picture drawn in SVG is an XML document that is meant as one.
+bool IsAllowedDrawing(QNetworkReply* reply, const UpdateFetcher::Body& body)
+{
+    return body.drawingAllowed && MediaType(reply) == "image/svg+xml";
+}
+
 // A binary file (a firmware image, an installer, a picture) that the server answered with a
 // document instead, an error page most often: by its Content-Type...
 QString DocumentType(QNetworkReply* reply)
 {
-    const QByteArray type = reply->rawHeader("Content-Type").trimmed().toLower();
-    const QByteArray mime = type.left(type.indexOf(';')).trimmed();
+    const QByteArray mime = MediaType(reply);
     if (mime.startsWith("text/") || mime.contains("html") || mime.contains("json") || mime.contains("xml"))
         return QStringLiteral("the server sent a document (Content-Type \"%1\"), not a binary file")
             .arg(QString::fromLatin1(mime));
@@ -99,13 +112,13 @@ QString DocumentStart(const QByteArray& head)
 constexpr qsizetype DocumentHeadSize = 64;
 
 // Why the headers of a body rule it out before it arrives; empty when they do not.
-QString RefusedHeaders(QNetworkReply* reply, qint64 limit, bool binary)
+QString RefusedHeaders(QNetworkReply* reply, const UpdateFetcher::Body& body)
 {
     QString inconsistent = InconsistentLength(reply);
     if (!inconsistent.isEmpty())
         return inconsistent;
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-    if (binary && status.isValid() && status.toInt() == 200) {
+    if (body.write && status.isValid() && status.toInt() == 200 && !IsAllowedDrawing(reply, body)) {
         QString document = DocumentType(reply);
         if (!document.isEmpty())
             return document;
@@ -117,10 +130,10 @@ QString RefusedHeaders(QNetworkReply* reply, qint64 limit, bool binary)
                               "for; compressed bodies are not unpacked")
             .arg(QString::fromLatin1(encoding));
     const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
-    if (length.isValid() && length.toLongLong() > limit)
+    if (length.isValid() && length.toLongLong() > body.limit)
         return QStringLiteral("the server announced %1 bytes, more than the %2 accepted (the size limit)")
             .arg(length.toLongLong())
-            .arg(limit);
+            .arg(body.limit);
     return QString();
 }
 
@@ -226,7 +239,7 @@ void UpdateFetcher::handle(QNetworkReply* reply, Body body, Steps steps)
     auto take = [reply, body, state, isCurrent, refuse, run](bool last) {
         if (!state->refusal.isEmpty() || reply->error() != QNetworkReply::NoError)
             return false;
-        const QString headers = RefusedHeaders(reply, body.limit, bool(body.write));
+        const QString headers = RefusedHeaders(reply, body);
         if (!headers.isEmpty()) {
             refuse(headers);
             return false;
@@ -241,7 +254,7 @@ void UpdateFetcher::handle(QNetworkReply* reply, Body body, Steps steps)
         const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
         if (status.isValid() && status.toInt() != 200)
             return true;
-        if (body.write && !state->headJudged) {
+        if (body.write && !state->headJudged && !IsAllowedDrawing(reply, body)) {
             state->head += piece.left(DocumentHeadSize - state->head.size());
             if (state->head.size() >= DocumentHeadSize || last) {
                 state->headJudged = true;
@@ -273,7 +286,7 @@ void UpdateFetcher::handle(QNetworkReply* reply, Body body, Steps steps)
     QObject::connect(reply, &QNetworkReply::metaDataChanged, m_owner, [reply, body, refuse] {
         if (reply->error() != QNetworkReply::NoError)
             return;
-        const QString headers = RefusedHeaders(reply, body.limit, bool(body.write));
+        const QString headers = RefusedHeaders(reply, body);
         if (!headers.isEmpty())
             refuse(headers);
     });

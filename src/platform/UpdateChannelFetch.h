@@ -37,6 +37,9 @@ public:
         // Binary bodies are handed to `write` piece by piece as they arrive (false: the download
         // is given up, `problem` says why); the others are kept in memory for the body handler.
         std::function<bool(QNetworkReply*, const QByteArray&, QString& problem)> write;
+        // A picture, which may be a drawing: an XML body announced as "image/svg+xml" is then
+        // taken rather than refused as a document.
+        bool drawingAllowed = false;
     };
 
     // How a reply ends. Each step runs only while `isCurrent` holds, so that late replies of a

@@ -121,14 +121,34 @@ private slots:
         QCOMPARE(m_server->requestCount("/news/b.png"), 2);
     }
 
-    // An HTML page where a picture is expected is refused.
-    void documentInsteadOfAPicture()
+    // A document where a picture is expected is refused; a drawing, an XML document announced
+    // as one, is a picture.
+    void documentsAndDrawings_data()
     {
-        m_server->serve("/news/c.png", "<html><body>Moved</body></html>");
-        m_server->setContentType("/news/c.png", "text/html");
-        QNetworkReply* reply = get(m_server->origin("/news/c.png"));
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QByteArray>("type");
+        QTest::addColumn<bool>("taken");
+        const QByteArray drawing =
+            R"(<?xml version="1.0"?><svg xmlns="http://www.w3.org/2000/svg" width="8" height="8"/>)";
+        QTest::newRow("HTML page") << QByteArray("<html><body>Moved</body></html>") << QByteArray("text/html") << false;
+        QTest::newRow("HTML page, told a picture")
+            << QByteArray("<!DOCTYPE html><html></html>") << QByteArray("image/png") << false;
+        QTest::newRow("text page") << QByteArray("Not found") << QByteArray("text/plain") << false;
+        QTest::newRow("XML document") << drawing << QByteArray("application/xml") << false;
+        QTest::newRow("SVG drawing") << drawing << QByteArray("image/svg+xml") << true;
+        QTest::newRow("SVG drawing, with a charset") << drawing << QByteArray("Image/SVG+XML; charset=utf-8") << true;
+    }
+    void documentsAndDrawings()
+    {
+        QFETCH(QByteArray, body);
+        QFETCH(QByteArray, type);
+        QFETCH(bool, taken);
+        m_server->serve("/news/c", body);
+        m_server->setContentType("/news/c", type);
+        QNetworkReply* reply = get(m_server->origin("/news/c"));
         QVERIFY(waitFinished(reply));
-        QVERIFY(reply->error() != QNetworkReply::NoError);
+        QCOMPARE(reply->error() == QNetworkReply::NoError, taken);
+        QCOMPARE(reply->readAll(), taken ? body : QByteArray());
     }
 
     // Plain http is never asked.
