@@ -131,6 +131,17 @@ bool KestrinHidApiClient::isRefused(const std::string& path) const
     return m_refusedPaths.count(path) != 0;
 }
 
+bool KestrinHidApiClient::opensAgain(const std::string& path)
+{
+    hid_device* probe = hid_open_path(path.c_str());
+    if (!probe)
+        return false;
+    hid_close(probe);
+    std::lock_guard<std::mutex> refusedLock(m_refusedMutex);
+    m_refusedPaths.erase(path);
+    return true;
+}
+
 bool KestrinHidApiClient::closeDevice()
 {
     hid_device* closed = nullptr;
@@ -261,7 +272,7 @@ int KestrinHidApiClient::read_hid_timeout(uint8_t* buf, size_t len, int timeoutM
     return n;
 }
 
-bool KestrinHidApiClient::isWiredDeviceConnected() const
+bool KestrinHidApiClient::isWiredDeviceConnected()
 {
     bool found = false;
     for (int i = 0; i < SupportedVidPids::KestrinWiredCount && !found; ++i) {
@@ -275,7 +286,8 @@ bool KestrinHidApiClient::isWiredDeviceConnected() const
                 entry->usage != SupportedVidPids::KestrinUsage)
                 continue;
             control = true;
-            openable = openable || !isRefused(entry->path ? entry->path : "");
+            const std::string path = entry->path ? entry->path : "";
+            openable = openable || !isRefused(path) || opensAgain(path);
         }
         found = list && (!control || openable);
         hid_free_enumeration(list);

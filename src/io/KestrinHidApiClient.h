@@ -68,8 +68,9 @@ public:
     bool failFilter(bool ok, bool isWrite);
 
     // A wired headset that can be opened is attached, open or not; one that was refused at its
-    // last open does not count. Takes no lock of the client's.
-    bool isWiredDeviceConnected() const;
+    // last open counts only once an open succeeds again (access granted in place, or the headset
+    // plugged in again at the same node with access). Takes no lock of the client's.
+    bool isWiredDeviceConnected();
 
     // The pause before each GET_REPORT, which gives the headset (and the dongle's radio link)
     // time to prepare its reply: 10 ms on a cabled headset, 50 ms through the dongle. Only
@@ -91,6 +92,9 @@ private:
     // Tries one enumerated control interface; logs a refusal once per path.
     hid_device* tryOpenUnsafe(const ::hid_device_info& entry);
     bool isRefused(const std::string& path) const;
+    // Whether a refused control interface opens now, without taking it: it then counts no more
+    // as refused.
+    bool opensAgain(const std::string& path);
 
     HidApiInitializer& m_hidApi;
     hid_device* m_handle = nullptr;

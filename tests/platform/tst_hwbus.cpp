@@ -988,6 +988,14 @@ void TestHwBus::unopenableDeviceIsReportedOnceAndHidesNoOther()
     QCOMPARE(message.contains("\"60-velmor-kestrin.rules\""), namesTheRule);
     QVERIFY(!log.contains("Failed to open VID"));
     QVERIFY(!log.contains("with error:"));
+
+    // Access granted in place (the rule applied, the other program gone; or the headset plugged
+    // in again at the same node): the cabled headset takes over, as one just plugged in does.
+    headset->refuseOpen("");
+    const SharedDeviceImpl wired = waitForArrival(2);
+    QCOMPARE(int(Pid(wired)), 0x4B2E);
+    QVERIFY(!Main(wired)->isDongle());
+    QCOMPARE(ReadLog(path).count("Cannot open"), 1);
 }
 
 void TestHwBus::firmwareOnlyDeviceSwappedForAnotherIsReplaced()
