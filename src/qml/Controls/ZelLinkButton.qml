@@ -11,6 +11,11 @@ ZelTextButton {
 
     onClicked: Qt.openUrlExternally(control.url)
 
+    // Return and Enter follow a focused link, as in a browser, and go no further: a screen's
+    // default button behind it is not pressed.
+    Keys.onReturnPressed: control.clicked()
+    Keys.onEnterPressed: control.clicked()
+
     // Shows the pointing hand; refuses every press so the button itself handles it.
     MouseArea {
         anchors.fill: parent

@@ -18,7 +18,8 @@ RoundedRectangle {
     implicitHeight: mainLayout.implicitHeight + mainLayout.anchors.topMargin + mainLayout.anchors.bottomMargin
 
     // "Continue" is the screen's default button: Enter and Return press it wherever the focus is
-    // (nothing while "I agree" is not ticked). Space acts on the focused control itself.
+    // (nothing while "I agree" is not ticked), except on a link, which opens its page instead.
+    // Space acts on the focused control itself.
     Keys.onReturnPressed: continueButton.click()
     Keys.onEnterPressed: continueButton.click()
 

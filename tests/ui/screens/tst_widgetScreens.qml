@@ -128,22 +128,40 @@ TestCase {
         compare(App.openedUrls.length, 0)
     }
 
+    // Clicked, or pressed with Return or Enter once the keyboard is on it: a link opens its page
+    // and never counts as consent, also with "I agree" ticked and "Continue" armed.
     function test_legalLinks_data() {
         return [
-            { tag: "terms", name: "termsLink", path: "/policies/terms-of-service" },
-            { tag: "privacy", name: "privacyLink", path: "/policies/privacy-policy" }
+            { tag: "terms", name: "termsLink", tabs: 1, key: 0, path: "/policies/terms-of-service" },
+            { tag: "privacy", name: "privacyLink", tabs: 2, key: 0, path: "/policies/privacy-policy" },
+            { tag: "terms by Return", name: "termsLink", tabs: 1, key: Qt.Key_Return,
+              path: "/policies/terms-of-service" },
+            { tag: "privacy by Enter", name: "privacyLink", tabs: 2, key: Qt.Key_Enter,
+              path: "/policies/privacy-policy" }
         ]
     }
 
     function test_legalLinks(data) {
         const screen = createTemporaryObject(legalComponent, testCase)
-        mouseClick(child(screen, data.name))
+        acceptedSpy.target = screen
+        const agree = child(screen, "agreeCheckBox")
+        const link = child(screen, data.name)
+        if (data.key) {
+            tryVerify(() => agree.activeFocus)
+            keyClick(Qt.Key_Space)
+            for (let i = 0; i < data.tabs; ++i)
+                keyClick(Qt.Key_Tab)
+            tryVerify(() => link.activeFocus)
+            keyClick(data.key, data.key === Qt.Key_Enter ? Qt.KeypadModifier : Qt.NoModifier)
+        } else {
+            mouseClick(link)
+        }
         compare(App.openedUrls.length, 1)
         verify(App.openedUrls[0].startsWith("https://"))
         verify(App.openedUrls[0].endsWith(data.path))
-        // A link is no consent.
-        compare(child(screen, "agreeCheckBox").checked, false)
-        compare(child(screen, "continueButton").enabled, false)
+        compare(acceptedSpy.count, 0)
+        // The link ticks nothing either.
+        compare(agree.checked, data.key !== 0)
     }
 
     function test_noDeviceSupport() {
