@@ -4,8 +4,8 @@
 Builds (Release, no sanitizers, in a build folder of its own) the bare reference window
 (one 1200x688 Window with one Rectangle) and the application's benchmark executable (the real
 start-up and Main.qml over the emulated USB bus of tests/support/hid), then starts them
-interleaved, each run in a private XDG tree, and prints per case the medians, each with its ratio
-to the bare window:
+interleaved (each round in an order turned one step further), each run in a private XDG tree, and
+prints per case the medians, each with its ratio to the bare window:
 
   none    no device, the legal terms accepted;
   legal   no device, a first run: the legal terms screen;
@@ -169,15 +169,20 @@ def main():
         bare_runs = []
         results = {(name, case): [] for name, _ in apps for case in cases}
         failures = {}
-        for _ in range(runs):
-            bare_runs.append(run_once(bare, "none", args.platform, scratch, args.hold_s, args.cpus))
-            for case in cases:
-                for name, exe in apps:
-                    values = run_once(exe, case, args.platform, scratch, args.hold_s, args.cpus)
-                    if values is None:
-                        failures[(name, case)] = failures.get((name, case), 0) + 1
-                    else:
-                        results[(name, case)].append(values)
+        # Each round starts one step further along the list: a run is a few milliseconds faster
+        # after another than after itself (caches), and no program nor case is to be always the
+        # one that follows the same other.
+        jobs = [(None, bare, "none")] + [(name, exe, case) for case in cases for name, exe in apps]
+        for round_index in range(runs):
+            shift = round_index % len(jobs)
+            for name, exe, case in jobs[shift:] + jobs[:shift]:
+                values = run_once(exe, case, args.platform, scratch, args.hold_s, args.cpus)
+                if name is None:
+                    bare_runs.append(values)
+                elif values is None:
+                    failures[(name, case)] = failures.get((name, case), 0) + 1
+                else:
+                    results[(name, case)].append(values)
     finally:
         shutil.rmtree(scratch_root, ignore_errors=True)
 
