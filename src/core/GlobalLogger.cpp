@@ -304,8 +304,11 @@ bool GlobalLogger::saveLogs(const QString& path)
         } else if (info.size() > MaxExportedFileSize) {
             bundle += "File's too big.\n";
         } else {
+            // Only a plain file is read: a link in the folder to a FIFO would block the export
+            // for good, and one to a device would never end.
             QFile file(info.absoluteFilePath());
-            if (file.open(QIODevice::ReadOnly)) {
+            QString error;
+            if (OpenRegularFile(file, error)) {
                 bundle += file.readAll();
                 bundle += '\n';
                 anyRead = true;

@@ -4,10 +4,17 @@
 
 #include <QtTest>
 
+#include <atomic>
 #include <csignal>
 #include <memory>
 #include <thread>
 #include <vector>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -354,6 +361,41 @@ private slots:
         second.initFile(LogFolder() + "/other/folder.log");
         QVERIFY(!second.saveLogs(bundlePath));
         QCOMPARE(ReadFile(bundlePath), QByteArray("untouched"));
+    }
+
+    // An entry of the log folder that is no plain file, here a link to a FIFO that nobody writes
+    // to, is reported in the bundle and never keeps the export (and the window) waiting.
+    void exportDoesNotWaitOnAFifo()
+    {
+#ifndef Q_OS_UNIX
+        QSKIP("FIFOs are a POSIX matter");
+#else
+        QDir().mkpath(LogFolder());
+        const QTemporaryDir elsewhere;
+        QVERIFY(elsewhere.isValid());
+        const QByteArray fifo = QFile::encodeName(elsewhere.filePath("fifo"));
+        QCOMPARE(::mkfifo(fifo.constData(), 0600), 0);
+        QVERIFY(QFile::link(elsewhere.filePath("fifo"), LogFolder() + "/stuck.log"));
+
+        GlobalLogger logger;
+        logger.message(QtDebugMsg, "current run");
+        const QString bundlePath = QDir(LogFolder()).absoluteFilePath("../bundle.txt");
+        std::atomic<int> result{-1};
+        std::thread exporter([&] { result = logger.saveLogs(bundlePath) ? 1 : 0; });
+        const bool finished = QTest::qWaitFor([&] { return result.load() != -1; }, 10000);
+        if (!finished) {
+            // A writer lets the blocked open return, so that the thread can be joined.
+            const int fd = ::open(fifo.constData(), O_WRONLY);
+            if (fd >= 0)
+                ::close(fd);
+        }
+        exporter.join();
+        QVERIFY2(finished, "the export waited on the FIFO");
+        QCOMPARE(result.load(), 1);
+        const QByteArray bundle = ReadFile(bundlePath);
+        QVERIFY2(bundle.contains("stuck.log\n0 bytes\nCannot open the file.\n"), bundle.constData());
+        QVERIFY(bundle.contains(" current run\n"));
+#endif
     }
 
     void exportToUnwritablePathFails()
