@@ -349,9 +349,12 @@ bool UIKesSettingsMediator::loadEqFromFile(const QUrl& fileUrl)
 {
     const QString path = fileUrl.toLocalFile();
     QFile file(path);
-    if (path.isEmpty() || !file.open(QIODevice::ReadOnly)) {
-        GlobalLogger::Instance()->message(QtWarningMsg, "Cannot open the EQ file %s.",
-                                          qUtf8Printable(fileUrl.toString()));
+    // Only a plain file: a FIFO would keep the window waiting for a writer, a device never end.
+    QString error;
+    if (path.isEmpty() || !OpenRegularFile(file, error)) {
+        GlobalLogger::Instance()->message(QtWarningMsg, "Cannot open the EQ file %s%s%s.",
+                                          qUtf8Printable(fileUrl.toString()), error.isEmpty() ? "" : ": ",
+                                          qUtf8Printable(error));
         return false;
     }
     std::vector<DeviceData::KestrinEqBandParams> bands;

@@ -13,6 +13,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 using TestSupport::TestKestrinDevice;
 using UIMediators::UIKesSettingsMediator;
 using Time = UIKesSettingsMediator::Time;
@@ -489,31 +491,36 @@ void TestUiSettings::loadRefusals_data()
 {
     QTest::addColumn<int>("preset");
     QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<bool>("missing");
+    // What stands at the chosen name: a file with the content, nothing, or a FIFO that nobody
+    // writes to (opening it would keep the window waiting for good).
+    QTest::addColumn<QString>("kind");
 
-    QTest::newRow("eleven bytes for ten bands") << 8 << QByteArray(11, char(1)) << false;
-    QTest::newRow("nine bytes") << 8 << QByteArray(9, char(1)) << false;
-    QTest::newRow("empty") << 8 << QByteArray() << false;
-    QTest::newRow("a gain of 13") << 8 << QByteArray::fromHex("01010101010101010d01") << false;
-    QTest::newRow("a gain of -13") << 8 << QByteArray::fromHex("f3010101010101010101") << false;
-    QTest::newRow("no such file") << 8 << QByteArray() << true;
-    QTest::newRow("a built-in preset") << 4 << QByteArray(10, char(1)) << false;
+    QTest::newRow("eleven bytes for ten bands") << 8 << QByteArray(11, char(1)) << "file";
+    QTest::newRow("nine bytes") << 8 << QByteArray(9, char(1)) << "file";
+    QTest::newRow("empty") << 8 << QByteArray() << "file";
+    QTest::newRow("a gain of 13") << 8 << QByteArray::fromHex("01010101010101010d01") << "file";
+    QTest::newRow("a gain of -13") << 8 << QByteArray::fromHex("f3010101010101010101") << "file";
+    QTest::newRow("no such file") << 8 << QByteArray() << "missing";
+    QTest::newRow("a FIFO") << 8 << QByteArray() << "fifo";
+    QTest::newRow("a built-in preset") << 4 << QByteArray(10, char(1)) << "file";
 }
 
 void TestUiSettings::loadRefusals()
 {
     QFETCH(int, preset);
     QFETCH(QByteArray, content);
-    QFETCH(bool, missing);
+    QFETCH(QString, kind);
 
     m_app->getPreferences()->setKestrinEqNames(DeviceType::kestrin_2, KestrinHwType::ps_headset, {"A", "B", "C", "D"});
     connectDevice(DeviceType::kestrin_2);
     selectPreset(preset);
     const QList<int> gainsBefore = bandGains();
-    if (!missing) {
+    if (kind == "file") {
         QFile file(m_dir->filePath("Bad.lvreq"));
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(content);
+    } else if (kind == "fifo") {
+        QCOMPARE(::mkfifo(QFile::encodeName(m_dir->filePath("Bad.lvreq")).constData(), 0600), 0);
     }
     QSignalSpy bandChanged(m_model, &DeviceModels::KestrinDeviceModel::sigEqBandChanged);
 
