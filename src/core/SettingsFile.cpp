@@ -659,7 +659,10 @@ bool SettingsFile::event(QEvent* event)
     t_write = &record;
     const bool handled = QSettings::event(event);
     t_write = nullptr;
-    if (!record.reached && !fileName().isEmpty())
+    // An update with nothing to write (a removed key that was never there, a file changed by
+    // someone else only to be read again) does not reach the writer either; only a refused lock
+    // or open leaves an access error behind.
+    if (!record.reached && !fileName().isEmpty() && status() == QSettings::AccessError)
         GlobalLogger::Instance()->message(QtWarningMsg,
                                           "The settings file %s could not be written (it could not be locked or "
                                           "opened); the old file is kept and the settings stay in memory until a "

@@ -218,6 +218,33 @@ private slots:
         QCOMPARE(file.allKeys(), QStringList{"kestrin_2/ps/eq_names"});
     }
 
+    // Clearing names that were never stored leaves nothing to write: no failure to report either,
+    // or the log would send whoever reads it looking for a full disk.
+    void nothingToWriteLogsNoFailure()
+    {
+        const QTemporaryDir logs;
+        QVERIFY(logs.isValid());
+        const QString logPath = logs.filePath(QStringLiteral("run.log"));
+        GlobalLogger::Instance()->initFile(logPath);
+        const QString path = SettingsPath();
+        {
+            Preferences prefs;
+            prefs.setBool(Prop::license_accepted, true);
+            QTRY_VERIFY_WITH_TIMEOUT(ReadBytes(path).contains("license_accepted=true"), 10000);
+        }
+        const QByteArray before = ReadBytes(path);
+        {
+            Preferences prefs;
+            prefs.setKestrinEqNames(DeviceType::kestrin, KestrinHwType::ps_headset, {"", "", "", ""});
+            QCoreApplication::sendPostedEvents();
+        }
+        GlobalLogger::Instance()->message(QtDebugMsg, "-- end of test --");
+        const QString log = QString::fromUtf8(ReadBytes(logPath));
+        QVERIFY(log.contains(QStringLiteral("-- end of test --")));
+        QVERIFY2(!log.contains(QStringLiteral("could not be written")), qPrintable(log));
+        QCOMPARE(ReadBytes(path), before);
+    }
+
     void unknownDeviceTypeIsRefused()
     {
         Preferences prefs;
