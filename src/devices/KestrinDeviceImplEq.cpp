@@ -9,6 +9,7 @@
 #include <QThread>
 
 #include <cmath>
+#include <limits>
 
 namespace Devices {
 
@@ -17,6 +18,21 @@ namespace {
 // The pause that lets a kestrin_2 headset pick up a freshly stored preset before its voice
 // prompts come back.
 constexpr unsigned long c_eqReloadPauseMs = 1000;
+
+// A band value of the ANC headset, truncated toward zero. The floats come from the headset as they
+// are: one that no int can hold gives the nearest int (0 for not-a-number), because converting it
+// directly is undefined.
+int TruncatedToInt(float value)
+{
+    if (std::isnan(value))
+        return 0;
+    const double truncated = std::trunc(double(value));
+    if (truncated >= double(std::numeric_limits<int>::max()))
+        return std::numeric_limits<int>::max();
+    if (truncated <= double(std::numeric_limits<int>::min()))
+        return std::numeric_limits<int>::min();
+    return int(truncated);
+}
 
 } // namespace
 
@@ -127,7 +143,7 @@ bool KestrinDeviceImpl::loadEqBands(uint8_t eqIndex, std::vector<DeviceData::Kes
         const Kestrin2AncEq& record = m_impl->ancEqCache.at(slot);
         bands.reserve(record.bands.size());
         for (const auto& band : record.bands)
-            bands.emplace_back(int(std::trunc(band.frequency)), int(std::trunc(band.gain)));
+            bands.emplace_back(TruncatedToInt(band.frequency), TruncatedToInt(band.gain));
     } else {
         const KestrinEq& record = m_impl->peqCache.at(slot);
         bands.reserve(record.bands.size());

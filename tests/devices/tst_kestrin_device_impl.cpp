@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <functional>
+#include <limits>
 #include <thread>
 
 using namespace HidEmu;
@@ -103,6 +104,8 @@ private slots:
     void kestrin2ReloadsPresetQuietly();
     void ancUserEqBiquads();
     void ancUserEqRefusedKeepsCache();
+    void ancBandValuesBeyondIntAreSaturated_data();
+    void ancBandValuesBeyondIntAreSaturated();
     void ancEqIndexIsOneHigher();
     void headTrackingIsForwarded();
     void twoThreadsShareOneHeadset();
@@ -978,6 +981,43 @@ void TestKestrinDeviceImpl::ancUserEqBiquads()
     QVERIFY(!device->writeUserEqBiquad(8, 10, DeviceData::AncEqFilterType::peaking, 100.0f, 1.0f));
     QVERIFY(!device->writeUserEqBiquad(6, 0, DeviceData::AncEqFilterType::peaking, 100.0f, 1.0f));
     QCOMPARE(rig.requestCount(), size_t(0));
+}
+
+void TestKestrinDeviceImpl::ancBandValuesBeyondIntAreSaturated_data()
+{
+    QTest::addColumn<float>("frequency");
+    QTest::addColumn<float>("gain");
+    QTest::addColumn<int>("loadedFrequency");
+    QTest::addColumn<int>("loadedGain");
+
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+    QTest::newRow("huge frequency") << 1e12f << -3.5f << std::numeric_limits<int>::max() << -3;
+    QTest::newRow("huge negative gain") << 250.0f << -1e12f << 250 << std::numeric_limits<int>::min();
+    QTest::newRow("not a number") << nan << nan << 0 << 0;
+    QTest::newRow("infinite") << inf << -inf << std::numeric_limits<int>::max() << std::numeric_limits<int>::min();
+}
+
+// A band record whose floats do not fit an int loads as the nearest int, not as whatever the
+// conversion of an unrepresentable value happens to give.
+void TestKestrinDeviceImpl::ancBandValuesBeyondIntAreSaturated()
+{
+    QFETCH(float, frequency);
+    QFETCH(float, gain);
+    QFETCH(int, loadedFrequency);
+    QFETCH(int, loadedGain);
+
+    KestrinRig rig(0x4BAA);
+    rig.state->userEqs[7][4].frequency = frequency;
+    rig.state->userEqs[7][4].gain = gain;
+    auto device = Build(rig);
+    QVERIFY(device->isValid());
+
+    std::vector<KestrinEqBandParams> bands;
+    QVERIFY(device->loadEqBands(8, bands));
+    QCOMPARE(bands.size(), size_t(10));
+    QCOMPARE(bands[4], KestrinEqBandParams(loadedFrequency, loadedGain));
+    QCOMPARE(bands[0], KestrinEqBandParams(31, 0));
 }
 
 void TestKestrinDeviceImpl::ancUserEqRefusedKeepsCache()
