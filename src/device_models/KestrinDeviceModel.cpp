@@ -57,6 +57,10 @@ KestrinDeviceModel::KestrinDeviceModel(Devices::DeviceProxy* proxy, std::unique_
     m_timer = new QTimer(this);
     m_htTimer = new QTimer(this);
     m_buffer = std::make_unique<Buffer>(*m_timers);
+    // A headset that is current already gets no deviceReady: without this the queue would drop
+    // every write made for it.
+    if (m_devMain)
+        m_buffer->setDevMain(m_devMain, m_deviceType);
     m_timer->setInterval(PublishIntervalMs);
     connect(m_timer, &QTimer::timeout, this, &KestrinDeviceModel::onTimeout);
     // Direct: while the proxy announces the loss the old device is still alive, and the model

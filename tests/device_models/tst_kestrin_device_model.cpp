@@ -785,6 +785,24 @@ private slots:
         QVERIFY(f.device.use_count() >= 1);
     }
 
+    // A model made while the proxy already holds a headset writes to it like one announced later.
+    void modelMadeOnACurrentHeadsetWritesToIt()
+    {
+        Devices::DeviceProxy proxy;
+        auto device = std::make_shared<TestKestrinDevice>(optionsOf(DeviceType::kestrin_2));
+        QVERIFY(proxy.setDevice(device));
+        auto manual = std::make_unique<ManualWorkerTimers>();
+        ManualWorkerTimers* timers = manual.get();
+        KestrinDeviceModel model(&proxy, std::move(manual));
+
+        QVERIFY(model.setSidetoneLevel(5));
+        QVERIFY(model.setGameChatMix(3));
+        timers->advance(200);
+        QCoreApplication::sendPostedEvents();
+        QCOMPARE(device->headset().sidetoneLevel, uint8_t(5));
+        QCOMPARE(device->headset().gameChatMix, uint8_t(3));
+    }
+
     void deviceWithoutHeadsetInterfaceIsNotAnnounced()
     {
         class SerialDevice final : public Devices::IDeviceImpl {
