@@ -512,7 +512,9 @@ Item {
             // Qt's own dialog would label its accept button "Open" in save mode too.
             acceptLabel: qsTr("Save")
             nameFilters: ["Kestrin eq files (*.lvreq)"]
-            selectedFile: currentFolder + "/" + defaultName
+            // The preset's name as a file name in the folder shown: encoded, so that a "#", "?"
+            // or "%" in it stays part of the name, and without a slash, which no file name holds.
+            selectedFile: currentFolder + "/" + encodeURIComponent(defaultName.replace(/\//g, "-"))
 
             // A typed name may come as a name in the folder shown rather than a file: URL.
             onAccepted: internal.saveFile(selectedFile, currentFolder)

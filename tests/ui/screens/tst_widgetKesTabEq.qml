@@ -276,6 +276,31 @@ TestCase {
         checkMessage(tab, "error.svg", "Saving Failed", "Failed to save file.")
     }
 
+    // The name proposed is the preset's own, whatever it holds: characters that mean something in
+    // a URL stay in the name, and a slash, which no file name can hold, becomes a dash.
+    function test_proposedNameSaves_data() {
+        return [
+            { tag: "hash", name: "Bass #1", file: "Bass #1.lvreq" },
+            { tag: "question mark and percent", name: "50% more?", file: "50% more?.lvreq" },
+            { tag: "encoded-looking", name: "a%20b", file: "a%20b.lvreq" },
+            { tag: "slash", name: "Rock/Pop", file: "Rock-Pop.lvreq" }
+        ]
+    }
+
+    function test_proposedNameSaves(data) {
+        const tab = createTab(UIModel.Hardware, { eqIndex: 9 })
+        settings.setCustomEqName(2, data.name)
+        const model = settings.eqBandsModel
+        verify(model.setData(model.index(0, 0), 3, 258))
+        mouseClick(child(tab, "saveButton"))
+        const dialog = child(tab, "fileDialogLoader").item
+        dialog.currentFolder = App.folderUrl()
+        dialog.accepted()
+        dialog.close()
+        checkMessage(tab, "success.svg", "Saving Complete", "File successfully saved.")
+        compare(App.readBytes(data.file), [3, 0, 0, 0, 0, 0, 0, 0, 0, 0])
+    }
+
     // Whatever form the dialog hands the chosen file over in, the preset is written in the folder
     // the dialog showed, with the extension the Load dialog looks for. Qt's own dialog gives a
     // typed name as its folder's path plus the name, without the file: scheme.
