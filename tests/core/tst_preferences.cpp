@@ -44,6 +44,14 @@ QVariantMap ReadWithQt(const QByteArray& bytes)
     return all;
 }
 
+// A settings file to start from: the consent, stored by settings that have ended.
+bool StoreConsent(const QString& path)
+{
+    Preferences prefs;
+    prefs.setBool(Prop::license_accepted, true);
+    return QTest::qWaitFor([&] { return ReadBytes(path).contains("license_accepted=true"); }, 10000);
+}
+
 // What another reader of the file sees.
 QVariant StoredValue(const QString& key)
 {
@@ -227,11 +235,7 @@ private slots:
         const QString logPath = logs.filePath(QStringLiteral("run.log"));
         GlobalLogger::Instance()->initFile(logPath);
         const QString path = SettingsPath();
-        {
-            Preferences prefs;
-            prefs.setBool(Prop::license_accepted, true);
-            QTRY_VERIFY_WITH_TIMEOUT(ReadBytes(path).contains("license_accepted=true"), 10000);
-        }
+        QVERIFY(StoreConsent(path));
         const QByteArray before = ReadBytes(path);
         {
             Preferences prefs;
@@ -374,11 +378,7 @@ private slots:
         const QString logPath = QDir::cleanPath(folder + QStringLiteral("/../full-disk-at-end.log"));
         GlobalLogger::Instance()->initFile(logPath);
         const QString path = SettingsPath();
-        {
-            Preferences prefs;
-            prefs.setBool(Prop::license_accepted, true);
-            QTRY_VERIFY_WITH_TIMEOUT(ReadBytes(path).contains("license_accepted=true"), 10000);
-        }
+        QVERIFY(StoreConsent(path));
         const QByteArray before = ReadBytes(path);
         QVERIFY(TestSupport::FillDisk(folder));
         {
