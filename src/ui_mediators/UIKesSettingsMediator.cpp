@@ -350,11 +350,10 @@ bool UIKesSettingsMediator::loadEqFromFile(const QUrl& fileUrl)
     const QString path = fileUrl.toLocalFile();
     QFile file(path);
     // Only a plain file: a FIFO would keep the window waiting for a writer, a device never end.
-    QString error;
+    QString error = QStringLiteral("not a local file");
     if (path.isEmpty() || !OpenRegularFile(file, error)) {
-        GlobalLogger::Instance()->message(QtWarningMsg, "Cannot open the EQ file %s%s%s.",
-                                          qUtf8Printable(fileUrl.toString()), error.isEmpty() ? "" : ": ",
-                                          qUtf8Printable(error));
+        GlobalLogger::Instance()->message(QtWarningMsg, "Cannot open the EQ file %s: %s.",
+                                          qUtf8Printable(fileUrl.toString()), qUtf8Printable(error));
         return false;
     }
     std::vector<DeviceData::KestrinEqBandParams> bands;

@@ -7,9 +7,11 @@
 
 #include "app/App.h"
 #include "support/MainWindowRun.h"
+#include "support/UrlCatcher.h"
 #include "ui_models/IUIModel.h"
 #include "ui_models/UIKestrinModel.h"
 
+#include <QDesktopServices>
 #include <QDir>
 #include <QPointer>
 #include <QProcess>
@@ -83,6 +85,8 @@ private:
     void screenshot(const QString& name) const;
 
     App& m_app;
+    // The web pages the window opens.
+    TestSupport::UrlCatcher m_browser;
     std::unique_ptr<MainWindowRun> m_run;
     std::shared_ptr<Headset> m_headset;
     Kestrin::State* m_state = nullptr;
@@ -159,6 +163,7 @@ void TestE2eMainWindow::screenshot(const QString& name) const
 void TestE2eMainWindow::initTestCase()
 {
     Bus::instance().reset();
+    QDesktopServices::setUrlHandler(QStringLiteral("https"), &m_browser, "open");
     // As the start-up does: the screens are built a slice per turn once the first frame is drawn.
     m_run = std::make_unique<MainWindowRun>(m_app, MainWindowRun::Building::ApplicationPacer);
     QVERIFY(window());
@@ -199,11 +204,22 @@ void TestE2eMainWindow::legalTermsAreAcceptedByKeyboard()
     QTRY_COMPARE(window()->activeFocusItem(), agree);
     QTest::keyClick(window(), Qt::Key_Space);
     QTRY_VERIFY(agree->property("checked").toBool());
-    // Through both links to "Continue", which then shows its focus ring.
+    // Through both links to "Continue", which then shows its focus ring. Return on a link opens
+    // its page and is no consent, though "Continue" is the screen's default button.
     for (const char* name : {"termsLink", "privacyLink", "continueButton"}) {
         QTest::keyClick(window(), Qt::Key_Tab);
         QTRY_COMPARE(window()->activeFocusItem(), page(name));
     }
+    QTest::keyClick(window(), Qt::Key_Backtab);
+    QTRY_COMPARE(window()->activeFocusItem(), page("privacyLink"));
+    m_browser.urls.clear();
+    QTest::keyClick(window(), Qt::Key_Return);
+    QTRY_COMPARE(m_browser.urls.size(), 1);
+    QVERIFY(m_browser.urls.constFirst().path().endsWith(QLatin1String("/policies/privacy-policy")));
+    QVERIFY(!appMediator->property("eulaAccepted").toBool());
+    QVERIFY(IsA(loaded("mainLoader"), "WidgetLegalTerms"));
+    QTest::keyClick(window(), Qt::Key_Tab);
+    QTRY_COMPARE(window()->activeFocusItem(), continueButton);
     QVERIFY(find("focusRing", continueButton)->isVisible());
     screenshot(QStringLiteral("01-legal-terms-keyboard"));
     QTest::keyClick(window(), Qt::Key_Return);

@@ -68,6 +68,7 @@ private slots:
     void renameIsCancelledByEscape();
     void savedPresetFileIsWholeAndLoadsBack();
     void loadOfAFileOfTheWrongSizeFails();
+    void savedUnderThePresetsOwnName();
     void resetBoxFlattensTheCustomPreset();
     void changeLogLinkOpensTheNotes();
     void settingsDrawerRows();
@@ -486,6 +487,40 @@ void TestE2eWindowControls::loadOfAFileOfTheWrongSizeFails()
     // Named after the file up to its first dot.
     QTRY_COMPARE(FindVisual(eqPage, QStringLiteral("preset10"))->property("text").toString(),
                  QStringLiteral("EQ 4 - Hand"));
+}
+
+// The Save dialog proposes the preset's name as it is, characters that mean something in an
+// address included, and a click on "Save" keeps it whole.
+void TestE2eWindowControls::savedUnderThePresetsOwnName()
+{
+    QQuickItem* eqPage = showPage(1, "WidgetKesTabEq");
+    QQuickItem* fourth = FindVisual(eqPage, QStringLiteral("preset10"));
+    QVERIFY(ClickItem(window(), fourth));
+    QTRY_COMPARE_WITH_TIMEOUT(int(m_state->eqIndex), 10, WaitMs);
+    clickPencil(fourth);
+    QObject* rename = nullptr;
+    QTRY_VERIFY_WITH_TIMEOUT((rename = OpenPopup(window(), "DlgRenameEq")) != nullptr, WaitMs);
+    QQuickItem* input = FindVisual(PopupFace(rename), QStringLiteral("input"));
+    QTRY_VERIFY(input->hasActiveFocus());
+    QTest::keyClick(window(), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(window(), Qt::Key_Backspace);
+    const QString name = QStringLiteral("Bass #1 50%");
+    TypeText(window(), name);
+    QVERIFY(ClickItem(window(), FindVisual(PopupFace(rename), QStringLiteral("confirmButton"))));
+    QTRY_VERIFY(!rename->property("visible").toBool());
+    QTRY_COMPARE(fourth->property("text").toString(), QStringLiteral("EQ 4 - ") + name);
+
+    QVERIFY(clickWhenEnabled(FindVisual(eqPage, QStringLiteral("saveButton"))));
+    QObject* dialog = openFileDialog("saveFileDialog");
+    QVERIFY(dialog);
+    QQuickItem* face = PopupFace(dialog);
+    QQuickItem* field = FindVisual(face, QStringLiteral("fileNameTextField"));
+    QVERIFY(field);
+    QTRY_COMPARE(field->property("text").toString(), name);
+    QVERIFY(ClickItem(window(), FindVisibleText(face, QStringLiteral("Save"))));
+    QTRY_VERIFY_WITH_TIMEOUT(!dialog->property("visible").toBool(), WaitMs);
+    QCOMPARE(takeMessage(), QStringLiteral("Saving Complete"));
+    QCOMPARE(QFileInfo(QDir(m_files.path()).filePath(name + QStringLiteral(".lvreq"))).size(), 10);
 }
 
 void TestE2eWindowControls::settingsDrawerRows()
